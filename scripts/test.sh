@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer
+# and runs the whole test suite headless.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+bash scripts/install-deps.sh
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DZV_SANITIZE=ON >/dev/null
+cmake --build build-test -j"$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build-test --output-on-failure -j"$(nproc)" "$@"

@@ -1,0 +1,1 @@
+// Built in its own change.

@@ -4,9 +4,11 @@
 #include <QPointer>
 #include <QTableView>
 
+#include "db/Query.h"
+
 namespace db {
 
-class Query;
+
 
 // Shows the rows of a query in the columns of a grid; one grid column per field name.
 class QueryModel : public QAbstractTableModel

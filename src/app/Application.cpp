@@ -1,0 +1,23 @@
+#include "app/Application.h"
+
+#include "app/MessageDialog.h"
+
+#include <exception>
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Zvonisty"));
+    setApplicationDisplayName(QStringLiteral("Zvonisty"));
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        ShowErrorReport(QString::fromUtf8(error.what()));
+    } catch (...) {
+        ShowErrorReport(QStringLiteral("Neznámá chyba."));
+    }
+    return false;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object. A failure that no handler caught ends the current user action
+// and is shown in a plain error box; the program then goes on with the next event.
+class Application : public QApplication
+{
+    Q_OBJECT
+public:
+    Application(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};

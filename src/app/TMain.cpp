@@ -1,0 +1,309 @@
+#include "app/TMain.h"
+
+#include "app/AppContext.h"
+#include "app/MessageDialog.h"
+#include "db/Connection.h"
+#include "db/DBGrid.h"
+#include "db/Engine.h"
+#include "db/Query.h"
+#include "db/QueryOps.h"
+#include "db/Upgrade.h"
+
+#include "Version.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace {
+
+template <typename W>
+W* Named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+void SetHint(QWidget* w, const QString& hint)
+{
+    w->setToolTip(hint);
+    w->setStatusTip(hint);
+}
+
+} // namespace
+
+TMain::TMain(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("TMain"));
+    app::SetMainWindow(this);
+    setWindowTitle(QStringLiteral("Zvonistní seznam"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    ADOConnection1 = Named(new db::Connection(this), "ADOConnection1");
+    ADOConnection1->setConnectionString(db::Connection::DefaultConnectionString());
+    ADOConnection2 = Named(new db::Connection(this), "ADOConnection2");
+    ADOQuery1 = Named(new db::Query(ADOConnection1, this), "ADOQuery1");
+    ADOQuery1->setSql(QStringLiteral("select * from zvonisty order by jmeno"));
+    ADOQuery2 = Named(new db::Query(ADOConnection1, this), "ADOQuery2");
+    ADOQuery4 = Named(new db::Query(ADOConnection1, this), "ADOQuery4");
+    ADOQuery3 = Named(new db::Query(ADOConnection2, this), "ADOQuery3");
+    ADOQuery3->setSql(QStringLiteral("select * from zvonisty"));
+    connect(ADOQuery1, &db::Query::afterOpen, this, &TMain::ADOQuery1AfterOpen);
+
+    buildControls();
+    buildMenus();
+    resize(532, 527);
+    setMinimumSize(540, 451);
+    FormCreate();
+}
+
+TMain::~TMain()
+{
+    if (app::MainWindow() == this)
+        app::SetMainWindow(nullptr);
+}
+
+void TMain::buildControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    setCentralWidget(central);
+
+    DBGrid1 = Named(new db::DBGrid(central), "DBGrid1");
+    DBGrid1->setGeometry(8, 8, 518, 293);
+    DBGrid1->setColumns({{QStringLiteral("telefon"), QStringLiteral("Telefon")},
+                         {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
+                         {QStringLiteral("organizace"), QStringLiteral("Organizace")},
+                         {QStringLiteral("email"), QStringLiteral("Email")},
+                         {QStringLiteral("poznamka"), QStringLiteral("Poznámka")}});
+    DBGrid1->setDataSource(ADOQuery1);
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid1, &db::DBGrid::titleClick, this, &TMain::DBGrid1TitleClick);
+
+    DolniLista = Named(new QWidget(central), "DolniLista");
+    DolniLista->setFixedHeight(53);
+    // The bar was laid out for a small 8-point face; keep its controls inside 53 pixels.
+    QFont barFont = DolniLista->font();
+    barFont.setPixelSize(11);
+    DolniLista->setFont(barFont);
+
+    HledaniLabel = Named(new QLabel(QStringLiteral("Hledání:"), DolniLista), "HledaniLabel");
+    HledaniLabel->move(8, 6);
+    Hledani = Named(new QLineEdit(DolniLista), "Hledani");
+    Hledani->setGeometry(8, 23, 121, 21);
+    HledaniLabel->setBuddy(Hledani);
+
+    autoSearch = Named(new QCheckBox(QStringLiteral("auto"), DolniLista), "autoSearch");
+    autoSearch->setGeometry(54, 6, 64, 17);
+    autoSearch->setChecked(true);
+    SetHint(autoSearch, QStringLiteral("automatické hledání po zadání hledaného řetězce"));
+
+    hledat_dle = Named(new QGroupBox(QStringLiteral("Hledat podle:"), DolniLista), "hledat_dle");
+    hledat_dle->setGeometry(134, 0, 157, 52);
+    SetHint(hledat_dle, QStringLiteral("Hledat v sloupci:"));
+    hledat_dleButtons = new QButtonGroup(this);
+    const QStringList items = {QStringLiteral("Jméno"),      QStringLiteral("Poznámka"), QStringLiteral("Telefon"),
+                               QStringLiteral("Organizace"), QStringLiteral("Email"),    QStringLiteral("Vše")};
+    for (int i = 0; i < items.size(); ++i) {
+        auto* radio = new QRadioButton(items[i], hledat_dle);
+        radio->setObjectName(QStringLiteral("hledat_dle_%1").arg(i));
+        // Two columns, filled top to bottom.
+        radio->setGeometry(6 + (i / 3) * 76, 12 + (i % 3) * 13, 74, 13);
+        hledat_dleButtons->addButton(radio, i);
+    }
+    hledat_dleButtons->button(0)->setChecked(true);
+
+    SkupinaLabel = Named(new QLabel(QStringLiteral("Výběr skupiny:"), DolniLista), "SkupinaLabel");
+    SkupinaLabel->move(300, 4);
+    VyberSkupinu = Named(new QComboBox(DolniLista), "VyberSkupinu");
+    VyberSkupinu->setGeometry(300, 20, 115, 22);
+    VyberSkupinu->setEditable(false);
+    SetHint(VyberSkupinu, QStringLiteral("Hledat jen ve skupině"));
+
+    pocet = Named(new QLabel(QStringLiteral("0"), DolniLista), "pocet");
+    pocet->setGeometry(435, 4, 88, 16);
+    pocet->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    SetHint(pocet, QStringLiteral("Počet nalezených záznamů"));
+
+    Image1 = Named(new QLabel(DolniLista), "Image1");
+    Image1->setGeometry(417, 15, 34, 34);
+    Image1->setAlignment(Qt::AlignCenter);
+    Image1->hide();
+
+    StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
+    QFont bold = StatusBar1->font();
+    bold.setBold(true);
+    StatusBar1->setFont(bold);
+    StatusBar1->setFixedHeight(19);
+    setStatusBar(StatusBar1);
+
+    // Carriers that are never shown.
+    auto hiddenEdit = [&](const char* name, int maxLength) {
+        auto* e = Named(new QLineEdit(central), name);
+        if (maxLength > 0)
+            e->setMaxLength(maxLength);
+        e->hide();
+        return e;
+    };
+    id = hiddenEdit("id", 0);
+    Telefon = hiddenEdit("Telefon", 20);
+    Jmeno = hiddenEdit("Jmeno", 150);
+    Email = hiddenEdit("Email", 50);
+    Poznamka = hiddenEdit("Poznamka", 50);
+    organizace = hiddenEdit("organizace", 0);
+    icq = hiddenEdit("icq", 0);
+    skype = hiddenEdit("skype", 0);
+    KomplUprava = Named(new QPushButton(QStringLiteral("Kompletní úprava"), central), "KomplUprava");
+    SetHint(KomplUprava, QStringLiteral("Zobrazí dialog pro úpravu všech možný hodnot vybrané položky"));
+    KomplUprava->hide();
+    connect(KomplUprava, &QPushButton::clicked, this, &TMain::KomplUpravaClick);
+    Najdi = Named(new QPushButton(QStringLiteral("Najdi"), central), "Najdi");
+    Najdi->hide();
+    connect(Najdi, &QPushButton::clicked, this, &TMain::NajdiClick);
+    Bevel1 = Named(new QFrame(central), "Bevel1");
+    Bevel1->hide();
+    Label1 = Named(new QLabel(QStringLiteral("Skupina"), central), "Label1");
+    Label1->hide();
+    Panel1 = Named(new QFrame(central), "Panel1");
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFixedHeight(25);
+    ProgressBar1 = Named(new QProgressBar(Panel1), "ProgressBar1");
+    Panel1->hide();
+    PanelPracuji = Named(new QLabel(QStringLiteral("Zjišťuji aktualizace..."), central), "PanelPracuji");
+    PanelPracuji->setFrameShape(QFrame::Panel);
+    PanelPracuji->setAlignment(Qt::AlignCenter);
+    PanelPracuji->setFont(bold);
+    PanelPracuji->resize(185, 41);
+    PanelPracuji->hide();
+    TextyAktualizaci = Named(new QPlainTextEdit(central), "TextyAktualizaci");
+    TextyAktualizaci->hide();
+
+    Timer1 = Named(new QTimer(this), "Timer1");
+    Timer1->setInterval(200);
+    TimerSaveAnim = Named(new QTimer(this), "TimerSaveAnim");
+    TimerSaveAnim->setInterval(250);
+    ZnovuRozmistPanel = Named(new QTimer(this), "ZnovuRozmistPanel");
+    ZnovuRozmistPanel->setInterval(20);
+    connect(Timer1, &QTimer::timeout, this, &TMain::Timer1Timer);
+    connect(TimerSaveAnim, &QTimer::timeout, this, &TMain::TimerSaveAnimTimer);
+    connect(ZnovuRozmistPanel, &QTimer::timeout, this, &TMain::ZnovuRozmistPanelTimer);
+}
+
+void TMain::FormCreate()
+{
+    setWindowTitle(windowTitle() + QStringLiteral(" v. ") + QStringLiteral(ZV_FILE_VERSION));
+    SaveAnimCounter = 0;
+    ExitChosen = false;
+
+    try {
+        ADOConnection1->open();
+    } catch (const db::EngineError& error) {
+        ShowMessageDialogOver(nullptr, QStringLiteral("Nastala chyba při otevření DB: ") + error.message(), 2, 0);
+        setMinimumSize(10, 10);
+        resize(10, 10);
+        m_started = false;
+        return;
+    }
+
+    const int version = ReadStructureVersion(ADOQuery1);
+    if (version < 4)
+        UpgradeDatabase(version, ADOQuery2, this);
+
+    resize(540, height());
+    LoadLayout();
+    FillGroupList();
+    m_started = true;
+}
+
+void TMain::FillGroupList()
+{
+    VyberSkupinu->clear();
+    VyberSkupinu->addItem(QStringLiteral("Vše"));
+    OpenQuery(QStringLiteral("select skupina from zvonisty group by skupina order by skupina"), ADOQuery4);
+    while (ADOQuery4->isOpen() && !ADOQuery4->eof()) {
+        VyberSkupinu->addItem(ADOQuery4->fieldText(QStringLiteral("skupina")));
+        ADOQuery4->next();
+    }
+    VyberSkupinu->setCurrentIndex(0);
+}
+
+void TMain::ADOQuery1AfterOpen()
+{
+    pocet->setText(QString::number(ADOQuery1->recordCount()));
+}
+
+int TMain::searchIndex() const
+{
+    return hledat_dleButtons->checkedId();
+}
+
+void TMain::setSearchIndex(int index)
+{
+    if (index < 0) {
+        if (QAbstractButton* b = hledat_dleButtons->checkedButton()) {
+            hledat_dleButtons->setExclusive(false);
+            b->setChecked(false);
+            hledat_dleButtons->setExclusive(true);
+        }
+        return;
+    }
+    if (QAbstractButton* b = hledat_dleButtons->button(qMin(index, 5)))
+        b->setChecked(true);
+}
+
+void TMain::closeEvent(QCloseEvent* event)
+{
+    if (MinimalizovataplikacipistiskuAltF41->isChecked() && !ExitChosen) {
+        event->ignore();
+        showMinimized();
+        return;
+    }
+    if (Dotazpiuzaven1->isChecked()) {
+        if (ShowMessageDialogOver(this, QStringLiteral("Zavřít zvonisty?"), 1, 1) != 0) {
+            event->ignore();
+            return;
+        }
+    }
+    SaveLayout();
+    event->accept();
+}
+
+void TMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    applyResizeRules();
+}
+
+void TMain::applyResizeRules()
+{
+    QWidget* central = centralWidget();
+    if (!central || !DBGrid1)
+        return;
+    DolniLista->setGeometry(0, central->height() - DolniLista->height(), central->width(), DolniLista->height());
+    const int outerWidth = frameGeometry().width();
+    const int clientHeight = central->height() + (StatusBar1 ? StatusBar1->height() : 0);
+    const int gridHeight = clientHeight - DolniLista->height() - 30;
+    DBGrid1->setGeometry(8, 8, qMax(0, qMin(outerWidth - 24, central->width() - 16)), qMax(0, gridHeight));
+    if (Pamatovatsikusloupchlavnhoseznamu1 && !Pamatovatsikusloupchlavnhoseznamu1->isChecked()) {
+        const int share = DBGrid1->viewport()->width() / 5 - 4;
+        for (int p = 0; p < DBGrid1->gridColumnCount(); ++p)
+            DBGrid1->setColumnWidthAt(p, share);
+    }
+    pocet->move(DolniLista->width() - pocet->width() - 10, pocet->y());
+    Panel1->setGeometry(DBGrid1->x() + 50, DBGrid1->y() + DBGrid1->height() / 2 - Panel1->height() / 2,
+                        DBGrid1->width() - 100, Panel1->height());
+    ProgressBar1->setGeometry(Panel1->rect());
+    PanelPracuji->move(width() / 2 - PanelPracuji->width() / 2, height() / 2 - PanelPracuji->height() / 2);
+}

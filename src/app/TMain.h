@@ -1,0 +1,194 @@
+#pragma once
+
+
+#include <QMainWindow>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace db {
+class Connection;
+class DBGrid;
+class Query;
+} // namespace db
+
+// The main window: it owns the database connection and its queries, the contacts grid,
+// the search bar, the menus, the tray icon and the timers for the whole run.
+class TMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TMain(QWidget* parent = nullptr);
+    ~TMain() override;
+
+    // False when the directory could not be opened: the window is never shown then.
+    bool started() const { return m_started; }
+
+    // Database
+    db::Connection* ADOConnection1 = nullptr;
+    db::Connection* ADOConnection2 = nullptr;
+    db::Query* ADOQuery1 = nullptr; // the grid's rows
+    db::Query* ADOQuery2 = nullptr; // data-changing statements and look-ups
+    db::Query* ADOQuery3 = nullptr; // the other directory of a merge
+    db::Query* ADOQuery4 = nullptr; // the group list at start-up
+
+    // Visible controls
+    db::DBGrid* DBGrid1 = nullptr;
+    QWidget* DolniLista = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLineEdit* Hledani = nullptr;
+    QLabel* HledaniLabel = nullptr;
+    QCheckBox* autoSearch = nullptr;
+    QGroupBox* hledat_dle = nullptr;
+    QButtonGroup* hledat_dleButtons = nullptr;
+    QLabel* SkupinaLabel = nullptr;
+    QComboBox* VyberSkupinu = nullptr;
+    QLabel* pocet = nullptr;
+    QLabel* Image1 = nullptr;
+
+    // Never shown; carriers for the commands
+    QLineEdit* id = nullptr;
+    QLineEdit* Telefon = nullptr;
+    QLineEdit* Jmeno = nullptr;
+    QLineEdit* Email = nullptr;
+    QLineEdit* Poznamka = nullptr;
+    QLineEdit* organizace = nullptr;
+    QLineEdit* icq = nullptr;
+    QLineEdit* skype = nullptr;
+    QPushButton* KomplUprava = nullptr;
+    QPushButton* Najdi = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QFrame* Panel1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* PanelPracuji = nullptr;
+    QPlainTextEdit* TextyAktualizaci = nullptr;
+
+    // Timers
+    QTimer* Timer1 = nullptr;
+    QTimer* TimerSaveAnim = nullptr;
+    QTimer* ZnovuRozmistPanel = nullptr;
+
+    // Main menu "Soubor"
+    QAction* Natitelseznamzesouboru2 = nullptr;
+    QAction* Zobrazstrukturunatanchdat2 = nullptr;
+    QAction* CopyMd1 = nullptr;
+    QAction* Konec1 = nullptr;
+    // "Záznam"
+    QAction* Nov1 = nullptr;
+    QAction* Odstranitvybranoupoloku1 = nullptr;
+    QAction* Kompletnpravavybranpoloky1 = nullptr;
+    QAction* P59davn8poy1 = nullptr;
+    QAction* Otevtvybranzznampropidnnovhosla1 = nullptr;
+    // "Nástroje"
+    QAction* PidatzznamyzjinDBjennovsla1 = nullptr;
+    QAction* Vytvoitvizitku2 = nullptr;
+    QAction* Nastvizitku1 = nullptr;
+    QAction* Vdynahoe1 = nullptr;
+    QAction* Dotazpiuzaven1 = nullptr;
+    QAction* MinimalizovataplikacipistiskuAltF41 = nullptr;
+    QAction* Pamatovatsikusloupchlavnhoseznamu1 = nullptr;
+    QAction* Uloitnastaven1 = nullptr;
+    // "Nápověda"
+    QAction* Npovda2 = nullptr;
+    QAction* Zmnyprogramu1 = nullptr;
+    QAction* Zjistitnovaktualizace1 = nullptr;
+    QAction* About1 = nullptr;
+    // Grid menu
+    QMenu* vlastnostiGridu = nullptr;
+    QAction* Otevtvybranzznampropidnnovhosla2 = nullptr;
+    QAction* Kompletnpravavybranpoloky2 = nullptr;
+    QAction* Pdavnpoznmka1 = nullptr;
+    QAction* OdstranitvybranoupolokuDel1 = nullptr;
+    QAction* Vytvoitvizitku1 = nullptr;
+    // Window menu
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Oaplikaci1 = nullptr;
+    // Tray
+    QSystemTrayIcon* TrayIcon1 = nullptr;
+    QMenu* taskMenu = nullptr;
+    QAction* Zobraz1 = nullptr;
+    QAction* Skryt1 = nullptr;
+    QAction* Oaplikaci2 = nullptr;
+    QAction* Konec2 = nullptr;
+
+    // State for the whole run
+    bool ExitChosen = false;
+    int SaveAnimCounter = 0;
+    int GridMouseY = 0;
+    QString SettingsPath;
+
+    // The index of the selected search column, -1 when none.
+    int searchIndex() const;
+    void setSearchIndex(int index);
+
+    void SaveLayout();
+    void LoadLayout();
+    void MarkSortTitles();
+    void FillGroupList();
+
+public Q_SLOTS:
+    // Start-up and shutdown
+    void ADOQuery1AfterOpen();
+    // Search
+    void NajdiClick();
+    void Timer1Timer();
+    void autoSearchClick();
+    void hledat_dleClick();
+    void VyberSkupinuChange();
+    void DBGrid1TitleClick(const QString& fieldName);
+    // Menus
+    void Natitelseznamzesouboru2Click();
+    void Zobrazstrukturunatanchdat2Click();
+    void CopyMd1Click();
+    void Konec1Click();
+    void Nov1Click();
+    void Odstranitvybranoupoloku1Click();
+    void Kompletnpravavybranpoloky1Click();
+    void P59davn8poy1Click();
+    void Otevtvybranzznampropidnnovhosla1Click();
+    void PidatzznamyzjinDBjennovsla1Click();
+    void Vytvoitvizitku1Click();
+    void Nastvizitku1Click();
+    void Vdynahoe1Click();
+    void Uloitnastaven1Click();
+    void Npovda2Click();
+    void Zmnyprogramu1Click();
+    void Zjistitnovaktualizace1Click();
+    void About1Click();
+    void KomplUpravaClick();
+    void Zobraz1Click();
+    void Skryt1Click();
+    void TimerSaveAnimTimer();
+    void ZnovuRozmistPanelTimer();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void buildTray();
+    void FormCreate();
+    void applyResizeRules();
+
+    bool m_started = false;
+};

@@ -1,5 +1,14 @@
 #include "testsupport/TestSupport.h"
 
+#include "app/AppContext.h"
+#include "app/FileDialog.h"
+#include "app/MessageDialog.h"
+#include "app/TMain.h"
+#include "db/Connection.h"
+#include "db/Query.h"
+#include "db/Upgrade.h"
+
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -22,6 +31,91 @@ void WriteCp1250(const QString& path, const QString& text)
         return;
     QStringEncoder encoder("windows-1250");
     f.write(encoder.encode(text));
+}
+
+Sandbox::Sandbox() : m_previousCurrent(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+    app::SetExecutableDir(m_dir.path());
+    app::SetExecutableFileName(QStringLiteral("zvonisty"));
+    MessageDialogSeam::setTestMode(true);
+    MessageDialogSeam::clearShown();
+    FileDialog::setTestMode(true);
+    FileDialog::clearShown();
+}
+
+Sandbox::~Sandbox()
+{
+    QDir::setCurrent(m_previousCurrent);
+    app::SetExecutableDir(QString());
+    MessageDialogSeam::clearShown();
+}
+
+QString Sandbox::path(const QString& name) const
+{
+    return name.isEmpty() ? m_dir.path() : m_dir.filePath(name);
+}
+
+QString Sandbox::errorLog() const
+{
+    return ReadCp1250(path(QStringLiteral("Error.log")));
+}
+
+QStringList Sandbox::errorLogLines() const
+{
+    QStringList lines = errorLog().split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+void Sandbox::createDirectory(int version, const QStringList& statements)
+{
+    QFile::remove(dbPath());
+    QString error;
+    if (!db::CreateDirectoryDatabase(dbPath(), &error))
+        qFatal("cannot create the test directory: %s", qPrintable(error));
+    QStringList all = UpgradeStatements(1);
+    const int count = version >= 4 ? int(all.size()) : version == 3 ? 9 : version == 2 ? 4 : 0;
+    run(all.mid(0, count) + statements);
+}
+
+void Sandbox::run(const QStringList& statements)
+{
+    if (statements.isEmpty())
+        return;
+    db::Connection connection;
+    connection.setConnectionString(QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share "
+                                                  "Deny Write;Persist Security Info=False")
+                                       .arg(dbPath()));
+    connection.open();
+    for (const QString& s : statements)
+        Exec(&connection, s);
+}
+
+QStringList Column(db::Connection* connection, const QString& select, const QString& field)
+{
+    db::Query q(connection);
+    q.setSql(select);
+    q.open();
+    QStringList values;
+    while (!q.eof()) {
+        values << q.fieldText(field);
+        q.next();
+    }
+    return values;
+}
+
+void Exec(db::Connection* connection, const QString& statement)
+{
+    db::Query q(connection);
+    q.setSql(statement);
+    q.execSql();
+}
+
+std::unique_ptr<TMain> StartMain()
+{
+    return std::make_unique<TMain>();
 }
 
 } // namespace testsupport

@@ -1,7 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+#include <memory>
+
+namespace db {
+class Connection;
+}
+class TMain;
 
 // Shared helpers of the test programs.
 namespace testsupport {
@@ -10,5 +18,36 @@ namespace testsupport {
 QString ReadCp1250(const QString& path);
 // Writes a text as code page 1250.
 void WriteCp1250(const QString& path, const QString& text);
+
+// A temporary folder that is both the working directory and the executable's folder,
+// so the directory file, the settings file and Error.log all land in it. Dialogs are
+// scripted while it lives.
+class Sandbox
+{
+public:
+    Sandbox();
+    ~Sandbox();
+    QString path(const QString& name = QString()) const;
+    QString dbPath() const { return path(QStringLiteral("Zvonisty.mdb")); }
+    QString errorLog() const;
+    QStringList errorLogLines() const;
+
+    // A directory file of the given structure version (1 to 4), optionally with statements run on it.
+    void createDirectory(int version = 4, const QStringList& statements = {});
+    // Runs statements on the closed directory file through a connection of its own.
+    void run(const QStringList& statements);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousCurrent;
+};
+
+// Every row of one field of a SELECT on an open connection.
+QStringList Column(db::Connection* connection, const QString& select, const QString& field);
+// Runs a statement on an open connection; throws on failure.
+void Exec(db::Connection* connection, const QString& statement);
+
+// Starts the main window on the sandbox's directory file.
+std::unique_ptr<TMain> StartMain();
 
 } // namespace testsupport

@@ -1,0 +1,136 @@
+// Running statements: failures logged and shown once, and the grid refresh.
+#include "app/MessageDialog.h"
+#include "db/Connection.h"
+#include "db/DBGrid.h"
+#include "db/ErrorLog.h"
+#include "db/Query.h"
+#include "db/QueryOps.h"
+#include "testsupport/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+using testsupport::Sandbox;
+
+class TestQueryOps : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Sandbox> m_box;
+    std::unique_ptr<db::Connection> m_connection;
+
+    void fill(int rows)
+    {
+        testsupport::Exec(m_connection.get(), QStringLiteral("delete from zvonisty"));
+        for (int i = 0; i < rows; ++i)
+            testsupport::Exec(m_connection.get(),
+                              QStringLiteral("insert into zvonisty (telefon, jmeno) values ('%1', 'N%2')")
+                                  .arg(i)
+                                  .arg(i, 2, 10, QLatin1Char('0')));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_box = std::make_unique<Sandbox>();
+        m_box->createDirectory();
+        m_connection = std::make_unique<db::Connection>();
+        m_connection->setConnectionString(db::Connection::DefaultConnectionString());
+        m_connection->open();
+    }
+    void cleanup()
+    {
+        m_connection.reset();
+        m_box.reset();
+    }
+
+    void failingSelectIsLoggedAndShownOnce()
+    {
+        db::Query q(m_connection.get());
+        QVERIFY(!QFile::exists(ErrorLogPath()));
+        const QString select = QStringLiteral("select * from neni where telefon='603 123 456'");
+        OpenQuery(select, &q);
+        QVERIFY(!q.isOpen());
+        QCOMPARE(q.sql(), select);
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        const auto shown = MessageDialogSeam::shown().first();
+        QCOMPARE(shown.icon, 0);
+        QCOMPARE(shown.buttonSet, 0);
+        QVERIFY(shown.text.startsWith(QStringLiteral("Došlo k chybě! (kontaktuje prosím správce)\r{")));
+        QVERIFY(shown.text.endsWith(QLatin1Char('}')));
+        QVERIFY(shown.text.contains(QStringLiteral("neni")));
+
+        // The first failure creates the log; the next ones append, in code page 1250 with CR LF.
+        ExecQuery(QStringLiteral("insert into neni values ('žluťoučký')"), &q);
+        QFile raw(ErrorLogPath());
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        const QByteArray bytes = raw.readAll();
+        QVERIFY(bytes.contains("\x9Elu\x9Dou\xE8k\xFD"));
+        QCOMPARE(bytes.count("\r\n"), 2);
+        const QStringList lines = m_box->errorLogLines();
+        QCOMPARE(lines.size(), 2);
+        const QRegularExpression shape(QStringLiteral("^\\d{1,2}\\.\\d{1,2}\\.\\d{4} \\d{1,2}:\\d{2}:\\d{2}: (.*)$"));
+        QCOMPARE(shape.match(lines[0]).captured(1), select);
+        QCOMPARE(shape.match(lines[1]).captured(1), QStringLiteral("insert into neni values ('žluťoučký')"));
+        QCOMPARE(MessageDialogSeam::shown().size(), 2);
+    }
+
+    void succeedingStatementsAreQuiet()
+    {
+        db::Query q(m_connection.get());
+        ExecQuery(QStringLiteral("insert into zvonisty (telefon) values ('1')"), &q);
+        OpenQuery(QStringLiteral("select * from zvonisty"), &q);
+        QVERIFY(q.isOpen());
+        QCOMPARE(q.recordCount(), 1);
+        OpenQuery(QStringLiteral("select * from zvonisty"), &q, false);
+        QVERIFY(!q.isOpen());
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+        QVERIFY(!QFile::exists(ErrorLogPath()));
+    }
+
+    void unwritableLogIsPassedOn()
+    {
+        QDir(m_box->path()).mkdir(QStringLiteral("Error.log"));
+        db::Query q(m_connection.get());
+        QVERIFY_THROWS_EXCEPTION(FileError, OpenQuery(QStringLiteral("select * from neni"), &q));
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+    }
+
+    void refreshKeepsTheRowNumber_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("5 of 10 stays 5") << 10 << 5 << 10 << 5;
+        QTest::newRow("5 of 10, then 4 rows") << 10 << 5 << 4 << 1;
+        QTest::newRow("one row") << 1 << 1 << 3 << 1;
+        QTest::newRow("last of 10, then 11") << 10 << 10 << 11 << 10;
+        QTest::newRow("2 of 2, then 1") << 2 << 2 << 1 << 1;
+    }
+    void refreshKeepsTheRowNumber()
+    {
+        QFETCH(int, before);
+        QFETCH(int, selected);
+        QFETCH(int, after);
+        QFETCH(int, expected);
+        fill(before);
+        db::Query q(m_connection.get());
+        db::DBGrid grid;
+        grid.setColumns({{QStringLiteral("jmeno"), QStringLiteral("Jméno")}});
+        grid.setDataSource(&q);
+        OpenQuery(QStringLiteral("select * from zvonisty order by jmeno"), &q);
+        grid.selectRow(selected - 1);
+        QCOMPARE(q.recNo(), selected);
+        fill(after);
+        RefreshGrid(&grid);
+        QCOMPARE(q.recNo(), expected);
+        QCOMPARE(grid.currentIndex().row(), expected - 1);
+        QCOMPARE(grid.model()->rowCount(), after);
+    }
+};
+
+QTEST_MAIN(TestQueryOps)
+#include "test_queryops.moc"

@@ -1,0 +1,227 @@
+// The main window's start-up on its directory file and its close handling.
+#include "app/Application.h"
+#include "app/MessageDialog.h"
+#include "app/TMain.h"
+#include "db/Connection.h"
+#include "db/DBGrid.h"
+#include "db/Query.h"
+#include "testsupport/TestSupport.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+using testsupport::Sandbox;
+
+namespace {
+
+QByteArray Hash(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+bool CloseAccepted(TMain& window)
+{
+    QCloseEvent event;
+    QCoreApplication::sendEvent(&window, &event);
+    return event.isAccepted();
+}
+
+// An object whose event handler fails as a command might.
+class Failing : public QObject
+{
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("Sloupec xyz neexistuje.");
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void openingFailures_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("present");
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("text file") << QByteArray("603 123 456;Novák\r\n") << true;
+        QTest::newRow("random bytes") << QByteArray::fromHex("00ff13a7").repeated(1000) << true;
+    }
+    void openingFailures()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, present);
+        Sandbox box;
+        if (present) {
+            QFile f(box.dbPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        const QByteArray before = present ? Hash(box.dbPath()) : QByteArray();
+        TMain window;
+        QVERIFY(!window.started());
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        const auto& shown = MessageDialogSeam::shown().first();
+        QVERIFY2(shown.text.startsWith(QStringLiteral("Nastala chyba při otevření DB: ")), qPrintable(shown.text));
+        QVERIFY(shown.text.size() > 31);
+        QCOMPARE(shown.icon, 2);
+        QCOMPARE(shown.buttonSet, 0);
+        QCOMPARE(shown.over, QGuiApplication::primaryScreen()->geometry());
+        QCOMPARE(window.minimumSize(), QSize(10, 10));
+        QCOMPARE(QFileInfo::exists(box.dbPath()), present);
+        if (present)
+            QCOMPARE(Hash(box.dbPath()), before);
+    }
+
+    void fileBesideExecutableOnlyIsNotOpened()
+    {
+        Sandbox box;
+        QDir(box.path()).mkdir(QStringLiteral("jinde"));
+        box.createDirectory();
+        QDir::setCurrent(box.path(QStringLiteral("jinde")));
+        TMain window;
+        QVERIFY(!window.started());
+        QVERIFY(!QFileInfo::exists(box.path(QStringLiteral("jinde/Zvonisty.mdb"))));
+    }
+
+    void secondCopyIsRefused()
+    {
+        Sandbox box;
+        box.createDirectory();
+        TMain first;
+        QVERIFY(first.started());
+        TMain second;
+        QVERIFY(!second.started());
+        QVERIFY(MessageDialogSeam::shown().last().text.startsWith(QStringLiteral("Nastala chyba při otevření DB: ")));
+    }
+
+    void startShowsContactsByName()
+    {
+        Sandbox box;
+        box.createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('1', 'Šimek', 'Práce')"),
+                                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('2', 'adam', 'rodina')"),
+                                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('3', 'Čapek', 'Rodina')"),
+                                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('4', 'Hora')")});
+        TMain window;
+        QVERIFY(window.started());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Zvonistní seznam v. 1.1.1.101"));
+        QCOMPARE(window.ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by jmeno"));
+        QStringList names;
+        auto* model = window.DBGrid1->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            names << model->index(r, 1).data().toString();
+        QCOMPARE(names, (QStringList{QStringLiteral("adam"), QStringLiteral("Čapek"), QStringLiteral("Hora"),
+                                     QStringLiteral("Šimek")}));
+        QCOMPARE(window.pocet->text(), QStringLiteral("4"));
+        QStringList groups;
+        for (int i = 0; i < window.VyberSkupinu->count(); ++i)
+            groups << window.VyberSkupinu->itemText(i);
+        // A null group gives an empty entry; groups differing in case are one.
+        QCOMPARE(groups.size(), 4);
+        QCOMPARE(groups.first(), QStringLiteral("Vše"));
+        QCOMPARE(groups.at(1), QString());
+        QCOMPARE(groups.at(2), QStringLiteral("Práce"));
+        QCOMPARE(groups.at(3).toLower(), QStringLiteral("rodina"));
+        QCOMPARE(window.VyberSkupinu->currentIndex(), 0);
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+    }
+
+    void gridRowAndQueryRowAreOne()
+    {
+        Sandbox box;
+        QStringList inserts;
+        for (int i = 0; i < 6; ++i)
+            inserts << QStringLiteral("insert into zvonisty (telefon, jmeno) values ('%1', 'N%1')").arg(i);
+        box.createDirectory(4, inserts);
+        TMain window;
+        window.DBGrid1->selectRow(3);
+        QCOMPARE(window.ADOQuery1->recNo(), 4);
+        window.ADOQuery1->setRecNo(2);
+        QCOMPARE(window.DBGrid1->currentIndex().row(), 1);
+        QCOMPARE(window.DBGrid1->selectionModel()->selectedRows().size(), 1);
+    }
+
+    void closeHandling()
+    {
+        Sandbox box;
+        box.createDirectory();
+        TMain window;
+        window.show();
+        // Designed options: minimise instead of closing, no question.
+        QVERIFY(window.MinimalizovataplikacipistiskuAltF41->isChecked());
+        QVERIFY(!CloseAccepted(window));
+        QVERIFY(window.isMinimized() || !window.isVisible());
+
+        window.MinimalizovataplikacipistiskuAltF41->setChecked(false);
+        window.Dotazpiuzaven1->setChecked(true);
+        MessageDialogSeam::clearShown();
+        MessageDialogSeam::setNextAnswer(1);
+        QVERIFY(!CloseAccepted(window));
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QCOMPARE(MessageDialogSeam::shown().first().text, QStringLiteral("Zavřít zvonisty?"));
+        QCOMPARE(MessageDialogSeam::shown().first().icon, 1);
+        QCOMPARE(MessageDialogSeam::shown().first().buttonSet, 1);
+        MessageDialogSeam::setNextAnswer(2);
+        QVERIFY(!CloseAccepted(window));
+        MessageDialogSeam::setNextAnswer(0);
+        QVERIFY(CloseAccepted(window));
+    }
+
+    void konecThenNoAlwaysAsks()
+    {
+        Sandbox box;
+        box.createDirectory();
+        TMain window;
+        window.show();
+        window.Dotazpiuzaven1->setChecked(true);
+        MessageDialogSeam::setNextAnswer(1);
+        window.Konec1->trigger();
+        QVERIFY(window.ExitChosen);
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        // Once "Konec" was chosen, a close is never turned into minimising again.
+        MessageDialogSeam::setNextAnswer(1);
+        QVERIFY(!CloseAccepted(window));
+        QCOMPARE(MessageDialogSeam::shown().size(), 2);
+        QVERIFY(!window.isMinimized());
+    }
+
+    void uncaughtFailureIsReportedAndProgramGoesOn()
+    {
+        MessageDialogSeam::setTestMode(true);
+        MessageDialogSeam::clearShown();
+        Failing failing;
+        QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
+        QCoreApplication::processEvents();
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QVERIFY(MessageDialogSeam::shown().first().errorReport);
+        QCOMPARE(MessageDialogSeam::shown().first().text, QStringLiteral("Sloupec xyz neexistuje."));
+        // The next event is handled as usual.
+        bool ran = false;
+        QTimer::singleShot(0, &failing, [&] { ran = true; });
+        QTRY_VERIFY(ran);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    Application application(argc, argv);
+    TestStartup test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "test_startup.moc"

@@ -1,4 +1,217 @@
-int main()
+// Measures the program's own query path on a large directory against the same
+// statements stepped through the raw sqlite3 API in the same run.
+//
+//   zvonisty_bench [number of contacts]      (default 100000)
+#include "app/AppContext.h"
+#include "app/MessageDialog.h"
+#include "app/TMain.h"
+#include "db/Connection.h"
+#include "db/DBGrid.h"
+#include "db/Dialect.h"
+#include "db/Query.h"
+#include "db/QueryOps.h"
+#include "db/Upgrade.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace {
+
+const char* const kFirst[] = {"Jan",   "Petr",  "Jiří",  "Pavel", "Tomáš", "Martin", "Jaroslav", "Eva",
+                              "Jana",  "Marie", "Hana",  "Lenka", "Věra",  "Alena",  "Kateřina", "Lucie",
+                              "Zdeněk", "Miroslav", "Václav", "Šárka", "Žaneta", "Čestmír", "Řehoř", "Ondřej"};
+const char* const kLast[] = {"Novák",   "Svoboda", "Novotný", "Dvořák",  "Černý",   "Procházka", "Kučera",
+                             "Veselý",  "Horák",   "Němec",   "Pokorný", "Marek",   "Pospíšil",  "Hájek",
+                             "Jelínek", "Král",    "Růžička", "Beneš",   "Fiala",   "Sedláček",  "Doležal",
+                             "Zeman",   "Kolář",   "Navrátil", "Čermák", "Šimek",   "Chalupa",   "Žák"};
+const char* const kOrg[] = {"Stavby Brno", "Úřad města", "Škola Na Výsluní", "Nemocnice", "Pekárna Čech",
+                            "Doprava s.r.o.", "Zámečnictví", "Knihovna"};
+const char* const kGroups[] = {"new", "Rodina", "Práce", "Přátelé", "Škola"};
+
+template <size_t N>
+QString Pick(const char* const (&list)[N], QRandomGenerator& rng)
 {
-    return 0;
+    return QString::fromUtf8(list[rng.bounded(int(N))]);
+}
+
+void Fill(sqlite3* handle, int count)
+{
+    QRandomGenerator rng(20261208);
+    sqlite3_exec(handle, "begin", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(handle,
+                       "insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, skupina, icq, skype) "
+                       "values (?, ?, ?, ?, '8.12.2026', ?, ?, ?, ?)",
+                       -1, &insert, nullptr);
+    for (int i = 0; i < count; ++i) {
+        const QString last = Pick(kLast, rng);
+        const QString name = (i % 3 == 0 ? last.toUpper() : last) + QLatin1Char(' ') + Pick(kFirst, rng);
+        const QString phone = QStringLiteral("%1 %2 %3")
+                                  .arg(600 + rng.bounded(200))
+                                  .arg(rng.bounded(1000), 3, 10, QLatin1Char('0'))
+                                  .arg(rng.bounded(1000), 3, 10, QLatin1Char('0'));
+        const QString values[] = {phone,
+                                  name,
+                                  QStringLiteral("osoba%1@example.cz").arg(i),
+                                  i % 7 == 0 ? QStringLiteral("volat po 17:00") : QString(),
+                                  Pick(kOrg, rng),
+                                  Pick(kGroups, rng),
+                                  QString::number(100000 + i),
+                                  QStringLiteral("skype.%1").arg(i)};
+        for (int c = 0; c < 8; ++c) {
+            const QByteArray utf8 = values[c].toUtf8();
+            sqlite3_bind_text(insert, c + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(handle, "commit", nullptr, nullptr, nullptr);
+}
+
+double Median(std::function<void()> run, int times = 5)
+{
+    std::vector<double> ms;
+    run(); // warm caches once
+    for (int i = 0; i < times; ++i) {
+        QElapsedTimer t;
+        t.start();
+        run();
+        ms.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// The same statement stepped through the raw API, every value read as text.
+double RawMs(sqlite3* handle, const QString& statement, int* rows)
+{
+    const QByteArray text = db::TranslateStatement(statement).toUtf8();
+    return Median([&] {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(handle, text.constData(), -1, &s, nullptr);
+        int n = 0;
+        const int columns = sqlite3_column_count(s);
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            for (int c = 0; c < columns; ++c) {
+                sqlite3_column_text(s, c);
+                sqlite3_column_bytes(s, c);
+            }
+            ++n;
+        }
+        sqlite3_finalize(s);
+        *rows = n;
+    });
+}
+
+struct Figure
+{
+    QString name;
+    QString statement;
+    double programMs;
+    double rawMs;
+    int rows;
+    double limitMs;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication application(argc, argv);
+    const int count = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 100000;
+    QTextStream out(stdout);
+
+    QTemporaryDir dir;
+    if (qEnvironmentVariableIsSet("ZV_BENCH_KEEP")) {
+        dir.setAutoRemove(false);
+        out << "Directory kept in " << dir.path() << Qt::endl;
+    }
+    QDir::setCurrent(dir.path());
+    app::SetExecutableDir(dir.path());
+    MessageDialogSeam::setTestMode(true);
+
+    QString error;
+    if (!db::CreateDirectoryDatabase(dir.filePath(QStringLiteral("Zvonisty.mdb")), &error)) {
+        out << error << Qt::endl;
+        return 1;
+    }
+    {
+        db::Connection setup;
+        setup.setConnectionString(db::Connection::DefaultConnectionString());
+        setup.open();
+        db::Query work(&setup);
+        for (const QString& s : UpgradeStatements(1)) {
+            work.setSql(s);
+            work.execSql();
+        }
+        QElapsedTimer t;
+        t.start();
+        Fill(setup.handle(), count);
+        out << "Directory of " << count << " contacts built in " << t.elapsed() << " ms" << Qt::endl;
+    }
+
+    TMain window;
+    if (!window.started())
+        return 1;
+    window.resize(800, 600);
+    window.show();
+    QCoreApplication::processEvents();
+    sqlite3* handle = window.ADOConnection1->handle();
+
+    QList<Figure> figures;
+    auto measure = [&](const QString& name, const QString& statement, std::function<void()> programPath,
+                       double limit) {
+        const double programMs = Median([&] {
+            programPath();
+            // Until the grid can paint: its rows are known and one frame is drawn.
+            window.DBGrid1->viewport()->repaint();
+        });
+        int rows = 0;
+        const double rawMs = RawMs(handle, statement, &rows);
+        figures << Figure{name, statement, programMs, rawMs, rows, limit};
+    };
+
+    const QString all = QStringLiteral("select * from zvonisty order by jmeno");
+    measure(QStringLiteral("open all contacts"), all, [&] { OpenQuery(all, window.ADOQuery1); }, 500);
+
+    out << Qt::endl;
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6")
+               .arg(QStringLiteral("figure"), -26)
+               .arg(QStringLiteral("rows"), 8)
+               .arg(QStringLiteral("program ms"), 11)
+               .arg(QStringLiteral("raw ms"), 9)
+               .arg(QStringLiteral("ratio"), 7)
+               .arg(QStringLiteral("limit ms"), 9)
+        << Qt::endl;
+    bool within = true;
+    for (const Figure& f : figures) {
+        const bool ok = f.programMs <= f.limitMs;
+        within = within && ok;
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+                   .arg(f.name, -26)
+                   .arg(f.rows, 8)
+                   .arg(f.programMs, 11, 'f', 1)
+                   .arg(f.rawMs, 9, 'f', 1)
+                   .arg(f.rawMs > 0 ? f.programMs / f.rawMs : 0.0, 7, 'f', 2)
+                   .arg(f.limitMs, 9, 'f', 0)
+                   .arg(ok ? QStringLiteral("ok") : QStringLiteral("OVER"))
+            << Qt::endl;
+    }
+    for (const Figure& f : figures)
+        out << "  " << f.name << ": " << f.statement << Qt::endl;
+    window.MinimalizovataplikacipistiskuAltF41->setChecked(false);
+    window.Dotazpiuzaven1->setChecked(false);
+    return within ? 0 : 3;
 }

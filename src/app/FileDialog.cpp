@@ -1,22 +1,112 @@
-// Temporary stand-in until the dialog lands.
 #include "app/FileDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPointer>
+#include <QQueue>
+#include <QStringList>
+
 namespace FileDialog {
 namespace {
-QList<QString> g_names;
-QList<Record> g_shown;
-}
-QString getOpenFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter)
+
+struct SeamState
 {
-    g_shown.append({false, caption, dir, filter});
-    return g_names.isEmpty() ? QString() : g_names.takeFirst();
-}
-QString getSaveFileName(QWidget*, const QString& caption, const QString& dir, const QString& filter, const QString&)
+    bool testMode = false;
+    QQueue<QString> names;
+    QList<Record> shown;
+};
+
+SeamState& seam()
 {
-    g_shown.append({true, caption, dir, filter});
-    return g_names.isEmpty() ? QString() : g_names.takeFirst();
+    static SeamState state;
+    return state;
 }
-void setTestMode(bool) {}
-void setNextFileName(const QString& name) { g_names.append(name); }
-const QList<Record>& shown() { return g_shown; }
-void clearShown() { g_shown.clear(); }
+
+QString ask(bool save, QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+            const QString& defaultSuffix)
+{
+    seam().shown.append(Record{save, caption, dir, filter});
+    if (seam().testMode)
+        return seam().names.isEmpty() ? QString() : seam().names.dequeue();
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return QString();
+
+    QPointer<QFileDialog> dialog = new QFileDialog(parent, caption);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QString filters = qtFilter(filter);
+    if (!filters.isEmpty())
+        dialog->setNameFilters(filters.split(QStringLiteral(";;")));
+    if (!defaultSuffix.isEmpty())
+        dialog->setDefaultSuffix(defaultSuffix);
+    // A starting name may carry a file name, which becomes the preselected one.
+    if (!dir.isEmpty()) {
+        const QFileInfo info(dir);
+        if (info.isDir()) {
+            dialog->setDirectory(info.absoluteFilePath());
+        } else {
+            dialog->setDirectory(info.absolutePath());
+            dialog->selectFile(info.fileName());
+        }
+    }
+
+    QString chosen;
+    if (dialog->exec() == QDialog::Accepted && dialog && !dialog->selectedFiles().isEmpty())
+        chosen = QDir::toNativeSeparators(dialog->selectedFiles().constFirst());
+    delete dialog;
+    return chosen;
 }
+
+} // namespace
+
+QString qtFilter(const QString& filter)
+{
+    // Already in Qt's form, or a bare pattern list.
+    if (!filter.contains(QLatin1Char('|')))
+        return filter;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries.append(parts.at(i) + QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')'));
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+{
+    return ask(false, parent, caption, dir, filter, QString());
+}
+
+QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                        const QString& defaultSuffix)
+{
+    return ask(true, parent, caption, dir, filter, defaultSuffix);
+}
+
+void setTestMode(bool on)
+{
+    seam().testMode = on;
+    if (!on)
+        seam().names.clear();
+}
+
+void setNextFileName(const QString& name)
+{
+    seam().names.enqueue(name);
+}
+
+const QList<Record>& shown()
+{
+    return seam().shown;
+}
+
+void clearShown()
+{
+    seam().shown.clear();
+}
+
+} // namespace FileDialog

@@ -12,6 +12,10 @@ QString getOpenFileName(QWidget* parent, const QString& caption, const QString& 
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
                         const QString& defaultSuffix = QString());
 
+// Turns the pairs "description|pattern|description|pattern" into Qt's "description (pattern);;...";
+// several patterns of one entry may be separated by ";". Anything without "|" is passed on as it is.
+QString qtFilter(const QString& filter);
+
 struct Record
 {
     bool save = false;

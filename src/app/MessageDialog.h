@@ -42,11 +42,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void reject() override;
 
 private:
     void finishWith(quint8 result);
+    void placeOver(QSize frame);
     quint8 m_result = 255;
+    QRect m_over;       // the outer rectangle of the asking window
+    QSize m_frameGuess; // the frame assumed before the real one was known
 };
 
 // Test seam: scripted answers instead of a modal window, and a record of everything shown.

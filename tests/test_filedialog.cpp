@@ -1,0 +1,86 @@
+#include "app/FileDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "testsupport/TestSupport.h"
+
+class TestFileDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        FileDialog::setTestMode(false);
+        FileDialog::clearShown();
+    }
+
+    void filters_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("qt");
+        QTest::newRow("import")
+            << QStringLiteral("*.csv (oddělený středníkem)|*.csv|Textový soubor [*.txt]|*.txt|Vše|*.*")
+            << QStringLiteral(
+                   "*.csv (oddělený středníkem) (*.csv);;Textový soubor [*.txt] (*.txt);;Vše (*.*)");
+        QTest::newRow("card") << QStringLiteral("Vizitka telefonů [*.viz]|*.viz")
+                              << QStringLiteral("Vizitka telefonů [*.viz] (*.viz)");
+        QTest::newRow("two patterns")
+            << QStringLiteral("Databáze|*.mdb;*.accdb") << QStringLiteral("Databáze (*.mdb *.accdb)");
+        QTest::newRow("already Qt") << QStringLiteral("Text (*.txt);;Vše (*)")
+                                    << QStringLiteral("Text (*.txt);;Vše (*)");
+    }
+    void filters()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, qt);
+        QCOMPARE(FileDialog::qtFilter(given), qt);
+    }
+
+    void scriptedNames()
+    {
+        FileDialog::setTestMode(true);
+        FileDialog::setNextFileName(QStringLiteral("/tmp/a.csv"));
+        QCOMPARE(
+            FileDialog::getOpenFileName(nullptr, QStringLiteral("Načíst"), QStringLiteral("/tmp"), QString()),
+            QStringLiteral("/tmp/a.csv"));
+        QCOMPARE(FileDialog::getSaveFileName(nullptr, QString(), QString(), QStringLiteral("V|*.viz")),
+                 QString());
+        QCOMPARE(FileDialog::shown().size(), 2);
+        QVERIFY(!FileDialog::shown()[0].save && FileDialog::shown()[1].save);
+        QCOMPARE(FileDialog::shown()[0].caption, QStringLiteral("Načíst"));
+        QCOMPARE(FileDialog::shown()[1].filter, QStringLiteral("V|*.viz"));
+    }
+
+    // A real dialog: the starting name is preselected, a cancel gives an empty name.
+    void realDialog()
+    {
+        QTemporaryDir dir;
+        testsupport::WriteCp1250(dir.filePath(QStringLiteral("kontakty.csv")), QStringLiteral("x"));
+        auto answer = [](bool accept) {
+            QTimer::singleShot(100, qApp, [accept] {
+                if (QDialog* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+                    accept ? d->accept() : d->reject();
+            });
+        };
+        answer(true);
+        QCOMPARE(FileDialog::getOpenFileName(nullptr, QString(), dir.filePath(QStringLiteral("kontakty.csv")),
+                                             QStringLiteral("CSV|*.csv")),
+                 QDir::toNativeSeparators(dir.filePath(QStringLiteral("kontakty.csv"))));
+        answer(true);
+        QCOMPARE(FileDialog::getSaveFileName(nullptr, QString(), dir.filePath(QStringLiteral("novy")),
+                                             QStringLiteral("Vizitka|*.viz"), QStringLiteral("viz")),
+                 QDir::toNativeSeparators(dir.filePath(QStringLiteral("novy.viz"))));
+        answer(false);
+        QCOMPARE(FileDialog::getOpenFileName(nullptr, QString(), dir.path(), QString()), QString());
+        QCOMPARE(FileDialog::shown().size(), 3);
+    }
+};
+
+QTEST_MAIN(TestFileDialog)
+#include "test_filedialog.moc"

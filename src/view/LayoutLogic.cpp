@@ -1,0 +1,105 @@
+#include "view/LayoutLogic.h"
+
+#include "view/SortState.h"
+
+#include <QSet>
+
+namespace {
+
+bool IsPermutation(const QHash<QString, int>& storedPositions)
+{
+    const QStringList& fields = GridFields();
+    QSet<int> seen;
+    for (const QString& name : fields) {
+        const auto it = storedPositions.constFind(name);
+        if (it == storedPositions.constEnd() || *it < 0 || *it >= fields.size() || seen.contains(*it))
+            return false;
+        seen.insert(*it);
+    }
+    return true;
+}
+
+} // namespace
+
+QStringList RestoreColumnOrder(const QStringList& designedOrder, const QHash<QString, int>& storedPositions)
+{
+    const QStringList& fields = GridFields();
+    if (designedOrder.size() != fields.size() || !IsPermutation(storedPositions))
+        return designedOrder;
+    QStringList order = designedOrder;
+    // Each check looks at the column standing at p at that moment; from the
+    // designed order two passes would do, five are made to be sure.
+    for (int pass = 0; pass < 5; ++pass) {
+        for (qsizetype p = 0; p < order.size(); ++p) {
+            for (const QString& name : fields) {
+                if (order.at(p).toLower() == name)
+                    order.move(p, storedPositions.value(name));
+            }
+        }
+    }
+    return order;
+}
+
+QString FindStoredSortColumn(const QStringList& displayOrder, const QHash<QString, std::optional<int>>& sortRow, int* direction)
+{
+    QString column = QStringLiteral("jmeno");
+    int value = 0;
+    for (const QString& field : displayOrder) {
+        const std::optional<int> stored = sortRow.value(field.toLower());
+        if (stored) {
+            column = field;
+            value = *stored;
+            break;
+        }
+    }
+    if (direction)
+        *direction = value;
+    return column;
+}
+
+QString OrderByFor(const QString& column, int direction)
+{
+    return direction != 0 ? column + QStringLiteral(" desc") : column;
+}
+
+QString BuildInitialGridStatement(const QString& column, int direction)
+{
+    return QStringLiteral("select * from zvonisty order by ") + OrderByFor(column, direction);
+}
+
+QString BuildOrderUpdate(const QStringList& displayOrder)
+{
+    QStringList entries;
+    for (qsizetype i = 0; i < displayOrder.size(); ++i)
+        entries.append(displayOrder.at(i) + QStringLiteral(" = ") + QString::number(i));
+    return QStringLiteral("update sloupce set ") + entries.join(QStringLiteral(", ")) + QStringLiteral(" where id = 'poradi'");
+}
+
+QString BuildSortClear()
+{
+    return QStringLiteral(
+        "update sloupce set telefon = null, jmeno = null, organizace = null, email = null, poznamka = null where id = 'sort'");
+}
+
+QString BuildSortUpdate(const QString& column, const QString& encodedDirection)
+{
+    // Only a known column with a 0/1 direction may reach the statement text.
+    if (!GridFields().contains(column) || (encodedDirection != QLatin1String("0") && encodedDirection != QLatin1String("1")))
+        return QString();
+    return QStringLiteral("update sloupce set ") + column + QStringLiteral(" = ") + encodedDirection
+           + QStringLiteral(" where id = 'sort'");
+}
+
+QString BuildWidthUpdate(const QStringList& displayOrder, const QList<int>& widths)
+{
+    QString list;
+    for (qsizetype i = 0; i < displayOrder.size() && i < widths.size(); ++i) {
+        const QString name = displayOrder.at(i).toLower();
+        if (GridFields().contains(name))
+            list += name + QStringLiteral(" = ") + QString::number(widths.at(i)) + QStringLiteral(", ");
+    }
+    if (list.isEmpty())
+        return QString();
+    list.chop(2);
+    return QStringLiteral("update sloupce set ") + list + QStringLiteral(" where id = 'sirka'");
+}

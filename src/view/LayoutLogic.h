@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The column layout kept in the table sloupce: the rows "poradi" (display
+// position per column), "sort" (direction of the one sorted column, nulls
+// elsewhere) and "sirka" (widths). Columns are field names; positions count
+// from 0 at the left.
+
+// The display order after moving the columns to their stored positions. When
+// the stored values are not a permutation of 0-4 over the five columns, the
+// designed order is returned unchanged.
+QStringList RestoreColumnOrder(const QStringList& designedOrder, const QHash<QString, int>& storedPositions);
+
+// The leftmost column in display order with a stored direction; "jmeno" with
+// direction 0 when there is none. direction may be null.
+QString FindStoredSortColumn(const QStringList& displayOrder, const QHash<QString, std::optional<int>>& sortRow, int* direction);
+
+// "jmeno" or "jmeno desc" for a stored direction (0 ascending, other values descending).
+QString OrderByFor(const QString& column, int direction);
+// The grid's first statement at start-up: all contacts in the stored sort.
+QString BuildInitialGridStatement(const QString& column, int direction);
+
+// "update sloupce set jmeno = 0, telefon = 1, ... where id = 'poradi'"
+QString BuildOrderUpdate(const QStringList& displayOrder);
+// Clears all five directions of the "sort" row.
+QString BuildSortClear();
+// "update sloupce set jmeno = 0 where id = 'sort'"; empty when there is no
+// valid column or direction to store, so the caller runs nothing.
+QString BuildSortUpdate(const QString& column, const QString& encodedDirection);
+// "update sloupce set jmeno = 120, telefon = 95, ... where id = 'sirka'";
+// widths run parallel to displayOrder. Empty when no column is one of the five.
+QString BuildWidthUpdate(const QStringList& displayOrder, const QList<int>& widths);

@@ -64,6 +64,7 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
 
     buildControls();
     buildMenus();
+    setupEditCommands();
     resize(532, 527);
     setMinimumSize(540, 451);
     FormCreate();

@@ -171,6 +171,7 @@ public Q_SLOTS:
     void Zjistitnovaktualizace1Click();
     void About1Click();
     void KomplUpravaClick();
+    void DBGrid1DblClick();
     void Zobraz1Click();
     void Skryt1Click();
     void TimerSaveAnimTimer();
@@ -187,6 +188,8 @@ private:
     void buildControls();
     void buildMenus();
     void buildTray();
+    // Wires the record commands of the grid (double click, the Delete key).
+    void setupEditCommands();
     void FormCreate();
     void applyResizeRules();
 

@@ -19,11 +19,6 @@ void TMain::VyberSkupinuChange() {}
 void TMain::DBGrid1TitleClick(const QString&) {}
 void TMain::Natitelseznamzesouboru2Click() {}
 void TMain::Zobrazstrukturunatanchdat2Click() {}
-void TMain::Nov1Click() {}
-void TMain::Odstranitvybranoupoloku1Click() {}
-void TMain::Kompletnpravavybranpoloky1Click() {}
-void TMain::P59davn8poy1Click() {}
-void TMain::Otevtvybranzznampropidnnovhosla1Click() {}
 void TMain::PidatzznamyzjinDBjennovsla1Click() {}
 void TMain::Vytvoitvizitku1Click() {}
 void TMain::Nastvizitku1Click() {}
@@ -32,4 +27,3 @@ void TMain::Npovda2Click() {}
 void TMain::Zmnyprogramu1Click() {}
 void TMain::Zjistitnovaktualizace1Click() {}
 void TMain::About1Click() {}
-void TMain::KomplUpravaClick() {}

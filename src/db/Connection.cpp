@@ -124,6 +124,9 @@ void Connection::open()
             // connection closes, so no one else can read or write the file meanwhile.
             Run(m_handle, QStringLiteral("pragma locking_mode = exclusive"));
         }
+        // A grid walks the whole table in index order; keep the file's pages in memory.
+        Run(m_handle, QStringLiteral("pragma cache_size = -131072"));
+        Run(m_handle, QStringLiteral("pragma mmap_size = 1073741824"));
         Run(m_handle, readOnly ? QStringLiteral("begin") : QStringLiteral("begin exclusive"));
         bool directory = false;
         try {

@@ -1,7 +1,9 @@
 #include "app/TMain.h"
 
 #include "app/AppContext.h"
+#include "app/IniFile.h"
 #include "app/MessageDialog.h"
+#include "app/WheelToKeys.h"
 #include "db/Connection.h"
 #include "db/DBGrid.h"
 #include "db/Engine.h"
@@ -23,6 +25,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -65,6 +69,9 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     setupEditCommands();
+    setupSearchBar();
+    m_wheelToKeys = new WheelToKeys(this);
+    qApp->installEventFilter(m_wheelToKeys);
     resize(532, 527);
     setMinimumSize(540, 451);
     FormCreate();
@@ -222,9 +229,16 @@ void TMain::FormCreate()
     if (version < 4)
         UpgradeDatabase(version, ADOQuery2, this);
 
+    SettingsPath = SettingsFilePath(app::ExecutableDir(), app::ExecutableFileName());
     resize(540, height());
     LoadLayout();
+    if (!m_positionRestored) {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        move(screen.x() + (screen.width() - frameGeometry().width()) / 2,
+             screen.y() + (screen.height() - frameGeometry().height()) / 2);
+    }
     FillGroupList();
+    ReadSettings();
     m_started = true;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 
+#include "view/SortState.h"
+
 #include <QMainWindow>
 
 class QAction;
@@ -131,6 +133,7 @@ public:
     int SaveAnimCounter = 0;
     int GridMouseY = 0;
     QString SettingsPath;
+    SortState Sort;
 
     // The index of the selected search column, -1 when none.
     int searchIndex() const;
@@ -140,6 +143,7 @@ public:
     void LoadLayout();
     void MarkSortTitles();
     void FillGroupList();
+    void ReadSettings();
 
 public Q_SLOTS:
     // Start-up and shutdown
@@ -192,6 +196,13 @@ private:
     void setupEditCommands();
     void FormCreate();
     void applyResizeRules();
+    void setupSearchBar();
+    void HledaniKeyUp(int key);
+    void applyLegacySettings();
+    void writeOptions();
+
+    class WheelToKeys* m_wheelToKeys = nullptr;
+    bool m_positionRestored = false;
 
     bool m_started = false;
 };

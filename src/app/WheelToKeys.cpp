@@ -1,0 +1,21 @@
+#include "app/WheelToKeys.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QWheelEvent>
+#include <QWidget>
+
+bool WheelToKeys::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::Wheel || !watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    const auto* wheel = static_cast<QWheelEvent*>(event);
+    const QPoint delta = wheel->angleDelta();
+    const int rotation = delta.y() != 0 ? delta.y() : delta.x();
+    QWidget* target = QApplication::focusWidget();
+    if (!target)
+        target = static_cast<QWidget*>(watched);
+    QKeyEvent press(QEvent::KeyPress, rotation > 0 ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    return true;
+}

@@ -1,0 +1,192 @@
+// The search bar of the main window: triggers, statements, hit count and failures.
+#include "app/MessageDialog.h"
+#include "app/TMain.h"
+#include "db/DBGrid.h"
+#include "db/Query.h"
+#include "testsupport/TestSupport.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using testsupport::Sandbox;
+
+namespace {
+
+QStringList Fixture()
+{
+    const char* rows[][4] = {
+        {"603 123 456", "Novák Jan", "Práce", "volat ráno"},
+        {"777 888 999", "NOVOTNÝ Petr", "Rodina", ""},
+        {"602 111 222", "O'Brien Sean", "O'Neill", "50% sleva"},
+        {"605 000 000", "Čermák", "Práce", "a_b"},
+        {"606 000 001", "Dvořák", "", "x"},
+    };
+    QStringList list;
+    for (const auto& r : rows)
+        list << QStringLiteral("insert into zvonisty (telefon, jmeno, skupina, poznamka, organizace, email) "
+                               "values ('%1', '%2', '%3', '%4', 'Firma', 'a@b.cz')")
+                    .arg(QString::fromUtf8(r[0]), QString::fromUtf8(r[1]).replace(QLatin1Char('\''), QStringLiteral("''")),
+                         QString::fromUtf8(r[2]).replace(QLatin1Char('\''), QStringLiteral("''")), QString::fromUtf8(r[3]));
+    return list;
+}
+
+QStringList Names(TMain& w)
+{
+    QStringList names;
+    auto* model = w.DBGrid1->model();
+    for (int r = 0; r < model->rowCount(); ++r)
+        names << model->index(r, 1).data().toString();
+    return names;
+}
+
+} // namespace
+
+class TestSearch : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Sandbox> m_box;
+    std::unique_ptr<TMain> m_w;
+
+    void selectGroup(const QString& group)
+    {
+        const int i = m_w->VyberSkupinu->findText(group);
+        QVERIFY(i >= 0);
+        m_w->VyberSkupinu->setCurrentIndex(i);
+        Q_EMIT m_w->VyberSkupinu->activated(i);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_box = std::make_unique<Sandbox>();
+        m_box->createDirectory(4, Fixture());
+        m_w = std::make_unique<TMain>();
+        QVERIFY(m_w->started());
+        m_w->show();
+        m_w->Hledani->setFocus();
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        m_box.reset();
+    }
+
+    void searchFindsCzechTextWithoutCase_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("name nov") << 0 << "nov" << QStringList{"Novák Jan", "NOVOTNÝ Petr"};
+        QTest::newRow("name čer upper") << 0 << "ČER" << QStringList{"Čermák"};
+        QTest::newRow("apostrophe") << 0 << "o'b" << QStringList{"O'Brien Sean"};
+        QTest::newRow("percent is a wildcard") << 1 << "50%s" << QStringList{"O'Brien Sean"};
+        QTest::newRow("underscore is a wildcard") << 1 << "a_b" << QStringList{"Čermák"};
+        QTest::newRow("phone grouped") << 2 << "777888" << QStringList{"NOVOTNÝ Petr"};
+        QTest::newRow("all columns") << 5 << "ráno" << QStringList{"Novák Jan"};
+        QTest::newRow("injection stays text") << 0 << "'; delete from zvonisty; --" << QStringList{};
+    }
+    void searchFindsCzechTextWithoutCase()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, text);
+        QFETCH(QStringList, names);
+        m_w->setSearchIndex(index);
+        m_w->Hledani->setText(text);
+        m_w->Najdi->click();
+        QCOMPARE(Names(*m_w), names);
+        QCOMPARE(m_w->pocet->text(), QString::number(names.size()));
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+        QCOMPARE(m_w->ADOQuery1->sql().endsWith(QStringLiteral(" order by jmeno")), true);
+    }
+
+    void hintFollowsTheSearchColumn()
+    {
+        m_w->setSearchIndex(4);
+        QCOMPARE(m_w->Hledani->toolTip(), QStringLiteral("Dle Emailu"));
+        m_w->setSearchIndex(5);
+        QCOMPARE(m_w->Hledani->toolTip(), QStringLiteral("Vše"));
+    }
+
+    void groupFilterIncludingApostrophe()
+    {
+        selectGroup(QStringLiteral("Práce"));
+        QCOMPARE(Names(*m_w), (QStringList{QStringLiteral("Čermák"), QStringLiteral("Novák Jan")}));
+        selectGroup(QStringLiteral("O'Neill"));
+        QCOMPARE(Names(*m_w), QStringList{QStringLiteral("O'Brien Sean")});
+        // An empty group text filters on the empty group, not on all groups.
+        selectGroup(QString());
+        QCOMPARE(Names(*m_w), QStringList{QStringLiteral("Dvořák")});
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+    }
+
+    void burstOfKeysRunsOneSearch()
+    {
+        QSignalSpy opened(m_w->ADOQuery1, &db::Query::afterOpen);
+        QTest::keyClicks(m_w->Hledani, QStringLiteral("nov"));
+        QCOMPARE(opened.count(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 2000);
+        QTest::qWait(400);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("2"));
+    }
+
+    void enterSearchesAtOnceAndThePendingSearchStillRuns()
+    {
+        QSignalSpy opened(m_w->ADOQuery1, &db::Query::afterOpen);
+        QTest::keyClicks(m_w->Hledani, QStringLiteral("dvo"));
+        QTest::keyClick(m_w->Hledani, Qt::Key_Return);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(Names(*m_w), QStringList{QStringLiteral("Dvořák")});
+        QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 2, 2000);
+    }
+
+    void escapeClearsAndListsAllAfterTheDelay()
+    {
+        m_w->Hledani->setText(QStringLiteral("dvo"));
+        m_w->Najdi->click();
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+        QTest::keyClick(m_w->Hledani, Qt::Key_Escape);
+        QCOMPARE(m_w->Hledani->text(), QString());
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_w->pocet->text(), QStringLiteral("5"), 2000);
+    }
+
+    void withoutAutoSearchTypingStartsNothing()
+    {
+        m_w->autoSearch->click();
+        QVERIFY(!m_w->autoSearch->isChecked());
+        QSignalSpy opened(m_w->ADOQuery1, &db::Query::afterOpen);
+        QTest::keyClicks(m_w->Hledani, QStringLiteral("nov"));
+        QTest::keyClick(m_w->Hledani, Qt::Key_Escape);
+        QTest::qWait(400);
+        QCOMPARE(opened.count(), 0);
+        // Ticking it again with a text waiting starts the delayed search.
+        m_w->Hledani->setText(QStringLiteral("nov"));
+        m_w->autoSearch->click();
+        QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 2000);
+    }
+
+    void failingSearchIsShownAndKeepsTheCount()
+    {
+        const QString before = m_w->pocet->text();
+        m_w->Sort.SortOrderBy = QStringLiteral("neni_sloupec");
+        m_w->Najdi->click();
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QVERIFY(MessageDialogSeam::shown().first().text.startsWith(QStringLiteral("Došlo k chybě: ")));
+        QCOMPARE(m_w->pocet->text(), before);
+        QVERIFY(!m_w->ADOQuery1->isOpen());
+        QVERIFY(m_box->errorLog().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSearch)
+#include "test_search.moc"

@@ -128,7 +128,10 @@ void TMain::buildControls()
         auto* radio = new QRadioButton(items[i], hledat_dle);
         radio->setObjectName(QStringLiteral("hledat_dle_%1").arg(i));
         // Two columns, filled top to bottom.
-        radio->setGeometry(6 + (i / 3) * 76, 12 + (i % 3) * 13, 74, 13);
+        QFont radioFont = radio->font();
+        radioFont.setPixelSize(10);
+        radio->setFont(radioFont);
+        radio->setGeometry(4 + (i / 3) * 78, 12 + (i % 3) * 13, 76, 13);
         hledat_dleButtons->addButton(radio, i);
     }
     hledat_dleButtons->button(0)->setChecked(true);
@@ -231,12 +234,11 @@ void TMain::FormCreate()
 
     SettingsPath = SettingsFilePath(app::ExecutableDir(), app::ExecutableFileName());
     resize(540, height());
+    // Centred on the screen; a remembered position replaces it.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    move(screen.x() + (screen.width() - frameGeometry().width()) / 2,
+         screen.y() + (screen.height() - frameGeometry().height()) / 2);
     LoadLayout();
-    if (!m_positionRestored) {
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        move(screen.x() + (screen.width() - frameGeometry().width()) / 2,
-             screen.y() + (screen.height() - frameGeometry().height()) / 2);
-    }
     FillGroupList();
     ReadSettings();
     m_started = true;

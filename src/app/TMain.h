@@ -202,7 +202,6 @@ private:
     void writeOptions();
 
     class WheelToKeys* m_wheelToKeys = nullptr;
-    bool m_positionRestored = false;
 
     bool m_started = false;
 };

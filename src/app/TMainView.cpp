@@ -189,7 +189,6 @@ void TMain::LoadLayout()
     };
     if (position("ScreenW", screen.width()) != screen.width() || position("ScreenH", screen.height()) != screen.height())
         return;
-    m_positionRestored = true;
     const int top = position("Top", y());
     const int left = position("Left", x());
     const int w = position("Width", width());

@@ -3,8 +3,8 @@
 #include "db/Dialect.h"
 #include "db/Engine.h"
 #include "db/Query.h"
+#include "testsupport/TestSupport.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,13 +15,6 @@ using db::EngineError;
 using db::Query;
 
 namespace {
-
-QByteArray FileHash(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 
 QString ConnectionStringFor(const QString& path)
 {
@@ -40,23 +33,10 @@ class TestEngine : public QObject
     QString m_path;
     Connection* m_connection = nullptr;
 
-    void exec(const QString& statement)
-    {
-        Query q(m_connection);
-        q.setSql(statement);
-        q.execSql();
-    }
+    void exec(const QString& statement) { testsupport::Exec(m_connection, statement); }
     QStringList column(const QString& statement, const QString& field)
     {
-        Query q(m_connection);
-        q.setSql(statement);
-        q.open();
-        QStringList values;
-        while (!q.eof()) {
-            values << q.fieldText(field);
-            q.next();
-        }
-        return values;
+        return testsupport::Column(m_connection, statement, field);
     }
     void insertName(const QString& name)
     {
@@ -315,11 +295,11 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(content);
         f.close();
-        const QByteArray before = FileHash(path);
+        const QByteArray before = testsupport::FileHash(path);
         Connection c;
         c.setConnectionString(ConnectionStringFor(path));
         QVERIFY_THROWS_EXCEPTION(EngineError, c.open());
-        QCOMPARE(FileHash(path), before);
+        QCOMPARE(testsupport::FileHash(path), before);
         QCOMPARE(QFileInfo(path).size(), content.size());
         QStringList leftovers = QDir(m_dir.path()).entryList({QStringLiteral("jiny.mdb-*")}, QDir::Files);
         QVERIFY(leftovers.isEmpty());
@@ -337,10 +317,10 @@ private Q_SLOTS:
     void createRefusesExistingFile()
     {
         QString error;
-        const QByteArray before = FileHash(m_path);
+        const QByteArray before = testsupport::FileHash(m_path);
         QVERIFY(!db::CreateDirectoryDatabase(m_path, &error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(FileHash(m_path), before);
+        QCOMPARE(testsupport::FileHash(m_path), before);
     }
 };
 

@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -20,13 +19,6 @@
 using testsupport::Sandbox;
 
 namespace {
-
-QByteArray Hash(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 
 bool CloseAccepted(TMain& window)
 {
@@ -73,7 +65,7 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
-        const QByteArray before = present ? Hash(box.dbPath()) : QByteArray();
+        const QByteArray before = present ? testsupport::FileHash(box.dbPath()) : QByteArray();
         TMain window;
         QVERIFY(!window.started());
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
@@ -86,7 +78,7 @@ private Q_SLOTS:
         QCOMPARE(window.minimumSize(), QSize(10, 10));
         QCOMPARE(QFileInfo::exists(box.dbPath()), present);
         if (present)
-            QCOMPARE(Hash(box.dbPath()), before);
+            QCOMPARE(testsupport::FileHash(box.dbPath()), before);
     }
 
     void fileBesideExecutableOnlyIsNotOpened()

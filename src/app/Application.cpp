@@ -1,6 +1,7 @@
 #include "app/Application.h"
 
 #include "app/MessageDialog.h"
+#include "db/Failure.h"
 
 #include <exception>
 
@@ -14,6 +15,8 @@ bool Application::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const Failure& failure) {
+        ShowErrorReport(failure.message());
     } catch (const std::exception& error) {
         ShowErrorReport(QString::fromUtf8(error.what()));
     } catch (...) {

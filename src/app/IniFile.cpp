@@ -121,7 +121,7 @@ QByteArray Join(const QList<RawLine>& lines)
     return out;
 }
 
-QString Failure(const QString& what, const QString& path, const QString& reason)
+QString FailureText(const QString& what, const QString& path, const QString& reason)
 {
     return QStringLiteral("%1 %2: %3").arg(what, QFileInfo(path).absoluteFilePath(), reason);
 }
@@ -132,7 +132,7 @@ QString ReadKey(const QString& path, const QString& section, const QString& key)
     if (!file.exists())
         return QString();
     if (!file.open(QIODevice::ReadOnly)) {
-        WriteErrorLog(Failure(QStringLiteral("Nelze číst soubor nastavení"), path, file.errorString()));
+        WriteErrorLog(FailureText(QStringLiteral("Nelze číst soubor nastavení"), path, file.errorString()));
         return QString();
     }
     const QList<RawLine> lines = SplitLines(file.readAll());
@@ -150,7 +150,7 @@ void WriteKey(const QString& path, const QString& section, const QString& key, c
     static const QRegularExpression breaks(QStringLiteral("[\\r\\n]"));
     if (key.trimmed().isEmpty() || key.contains(breaks) || section.contains(breaks) || section.contains(QLatin1Char(']'))
         || value.contains(breaks)) {
-        WriteErrorLog(Failure(writeFailed, path, QStringLiteral("neplatný název nebo hodnota klíče %1").arg(key)));
+        WriteErrorLog(FailureText(writeFailed, path, QStringLiteral("neplatný název nebo hodnota klíče %1").arg(key)));
         return;
     }
 
@@ -158,7 +158,7 @@ void WriteKey(const QString& path, const QString& section, const QString& key, c
     QFile existing(path);
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly)) {
-            WriteErrorLog(Failure(writeFailed, path, existing.errorString()));
+            WriteErrorLog(FailureText(writeFailed, path, existing.errorString()));
             return;
         }
         lines = SplitLines(existing.readAll());
@@ -195,7 +195,7 @@ void WriteKey(const QString& path, const QString& section, const QString& key, c
         lines.insert(at, {keyLine, eol});
     }
     if (!ok) {
-        WriteErrorLog(Failure(writeFailed, path, QStringLiteral("text klíče %1 nelze uložit v kódování 1250").arg(key)));
+        WriteErrorLog(FailureText(writeFailed, path, QStringLiteral("text klíče %1 nelze uložit v kódování 1250").arg(key)));
         return;
     }
 
@@ -205,7 +205,7 @@ void WriteKey(const QString& path, const QString& section, const QString& key, c
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        WriteErrorLog(Failure(writeFailed, path, reason));
+        WriteErrorLog(FailureText(writeFailed, path, reason));
     }
 }
 
@@ -219,7 +219,7 @@ QString IniAccess(const QString& path, int mode, const QString& section, const Q
     if (mode == settings::IniWrite)
         WriteKey(path, section, encodedKey, value);
     else
-        WriteErrorLog(Failure(QStringLiteral("Neplatný přístup k souboru nastavení"), path, QString::number(mode)));
+        WriteErrorLog(FailureText(QStringLiteral("Neplatný přístup k souboru nastavení"), path, QString::number(mode)));
     return QString();
 }
 

@@ -308,6 +308,8 @@ void TMain::applyResizeRules()
     QWidget* central = centralWidget();
     if (!central || !DBGrid1)
         return;
+    if (central->width() < DolniLista->width())
+        ZnovuRozmistPanel->start();
     DolniLista->setGeometry(0, central->height() - DolniLista->height(), central->width(), DolniLista->height());
     const int outerWidth = frameGeometry().width();
     const int clientHeight = central->height() + (StatusBar1 ? StatusBar1->height() : 0);

@@ -3,8 +3,28 @@
 #include "db/Query.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
 
 namespace db {
+namespace {
+
+// In copy mode a cell opens in an editor for selecting and copying its text; it never changes.
+class ReadOnlyDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setReadOnly(true);
+        return editor;
+    }
+    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+};
+
+} // namespace
 
 QueryModel::QueryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -96,6 +116,7 @@ Qt::ItemFlags QueryModel::flags(const QModelIndex& index) const
 DBGrid::DBGrid(QWidget* parent) : QTableView(parent), m_model(new QueryModel(this))
 {
     setModel(m_model);
+    setItemDelegate(new ReadOnlyDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

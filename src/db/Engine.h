@@ -3,21 +3,17 @@
 #include <QString>
 #include <QStringView>
 
-#include <stdexcept>
+#include "db/Failure.h"
 
 struct sqlite3;
 
 namespace db {
 
 // A failure reported by the database engine; the text is what the user is shown.
-class EngineError : public std::runtime_error
+class EngineError : public Failure
 {
 public:
-    explicit EngineError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
-
-private:
-    QString m_message;
+    using Failure::Failure;
 };
 
 // The collation every text column of the directory uses: Czech alphabetical order

@@ -2,17 +2,13 @@
 
 #include <QString>
 
-#include <stdexcept>
+#include "db/Failure.h"
 
 // A failure to write the error log itself; it is passed on to the caller.
-class FileError : public std::runtime_error
+class FileError : public Failure
 {
 public:
-    explicit FileError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
-
-private:
-    QString m_message;
+    using Failure::Failure;
 };
 
 // Appends one line "date time: text" (code page 1250, CR LF) to Error.log beside the executable.

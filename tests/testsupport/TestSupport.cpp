@@ -8,6 +8,7 @@
 #include "db/Query.h"
 #include "db/Upgrade.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
@@ -22,6 +23,14 @@ QString ReadCp1250(const QString& path)
         return QString();
     QStringDecoder decoder("windows-1250");
     return decoder.decode(f.readAll());
+}
+
+QByteArray FileHash(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
 void WriteCp1250(const QString& path, const QString& text)

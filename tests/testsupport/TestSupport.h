@@ -16,6 +16,8 @@ namespace testsupport {
 
 // Reads a whole file as code page 1250 text.
 QString ReadCp1250(const QString& path);
+// SHA-256 of a file's bytes, to prove it was left as it was.
+QByteArray FileHash(const QString& path);
 // Writes a text as code page 1250.
 void WriteCp1250(const QString& path, const QString& text);
 

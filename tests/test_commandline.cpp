@@ -1,0 +1,83 @@
+// The program's command line, run as a user would run it.
+#include "db/Connection.h"
+#include "testsupport/TestSupport.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Run Program(const QStringList& arguments, const QString& folder)
+{
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZV_PROGRAM), arguments);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void versionAndHelp()
+    {
+        QTemporaryDir dir;
+        const Run version = Program({QStringLiteral("--version")}, dir.path());
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out.trimmed(), QStringLiteral("1.1.1.101"));
+        const Run help = Program({QStringLiteral("--help")}, dir.path());
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains(QStringLiteral("--create-database")));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Zvonisty.mdb"))));
+    }
+
+    void createDatabaseWritesTheFirstStructureAndRefusesAnExistingFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("novy.mdb"));
+        QCOMPARE(Program({QStringLiteral("--create-database"), path}, dir.path()).exitCode, 0);
+        {
+            db::Connection c;
+            c.setConnectionString(QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share Deny "
+                                                 "Write;Persist Security Info=False")
+                                      .arg(path));
+            c.open();
+            QCOMPARE(testsupport::Column(&c, QStringLiteral("select count(*) as n from zvonisty"), QStringLiteral("n")),
+                     QStringList{QStringLiteral("0")});
+            QCOMPARE(testsupport::Column(&c, QStringLiteral("select count(*) as n from poznamky"), QStringLiteral("n")),
+                     QStringList{QStringLiteral("0")});
+            QVERIFY_THROWS_EXCEPTION(std::exception,
+                                     testsupport::Column(&c, QStringLiteral("select * from verze"), QStringLiteral("DB")));
+        }
+        const QByteArray before = testsupport::FileHash(path);
+        const Run again = Program({QStringLiteral("--create-database"), path}, dir.path());
+        QVERIFY(again.exitCode != 0);
+        QVERIFY(!again.err.trimmed().isEmpty());
+        QCOMPARE(testsupport::FileHash(path), before);
+    }
+
+    void unknownOptionFails()
+    {
+        QTemporaryDir dir;
+        QVERIFY(Program({QStringLiteral("--nesmysl")}, dir.path()).exitCode != 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "test_commandline.moc"

@@ -1,11 +1,49 @@
 // The record commands of the main window: new, edit, add a number, delete, notes.
 #include "app/TMain.h"
 
-void TMain::setupEditCommands() {}
-void TMain::Nov1Click() {}
-void TMain::Odstranitvybranoupoloku1Click() {}
-void TMain::Kompletnpravavybranpoloky1Click() {}
-void TMain::P59davn8poy1Click() {}
-void TMain::Otevtvybranzznampropidnnovhosla1Click() {}
-void TMain::KomplUpravaClick() {}
-void TMain::DBGrid1DblClick() {}
+#include "edit/RecordCommands.h"
+
+#include <QAction>
+#include <QPushButton>
+
+void TMain::setupEditCommands()
+{
+    records::InstallGridWatcher(this);
+}
+
+void TMain::Nov1Click()
+{
+    records::NewContact(this);
+}
+
+void TMain::Odstranitvybranoupoloku1Click()
+{
+    records::DeleteSelected(this);
+}
+
+void TMain::Kompletnpravavybranpoloky1Click()
+{
+    KomplUprava->click();
+}
+
+void TMain::P59davn8poy1Click()
+{
+    records::AddNoteToSelected(this);
+}
+
+void TMain::Otevtvybranzznampropidnnovhosla1Click()
+{
+    records::AddNumberToSelected(this);
+}
+
+void TMain::KomplUpravaClick()
+{
+    records::EditSelected(this);
+}
+
+void TMain::DBGrid1DblClick()
+{
+    // At 18 pixels or less the pointer is on the title row.
+    if (GridMouseY > 18)
+        KomplUprava->click();
+}

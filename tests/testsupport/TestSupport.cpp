@@ -9,7 +9,11 @@
 #include "db/Upgrade.h"
 
 #include <QCryptographicHash>
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QPointer>
+#include <QTimer>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -120,6 +124,30 @@ void Exec(db::Connection* connection, const QString& statement)
     db::Query q(connection);
     q.setSql(statement);
     q.execSql();
+}
+
+namespace {
+void WhenModalShownTry(const std::function<void(QWidget*)>& steps, int triesLeft)
+{
+    QTimer::singleShot(triesLeft == 300 ? 0 : 10, [steps, triesLeft] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) {
+            if (triesLeft > 0)
+                WhenModalShownTry(steps, triesLeft - 1);
+            return;
+        }
+        QPointer<QWidget> guard(modal);
+        steps(modal);
+        if (guard && guard->isVisible())
+            if (auto* dialog = qobject_cast<QDialog*>(guard.data()))
+                dialog->reject();
+    });
+}
+} // namespace
+
+void WhenModalShown(const std::function<void(QWidget*)>& steps)
+{
+    WhenModalShownTry(steps, 300);
 }
 
 std::unique_ptr<TMain> StartMain()

@@ -4,12 +4,14 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace db {
 class Connection;
 }
 class TMain;
+class QWidget;
 
 // Shared helpers of the test programs.
 namespace testsupport {
@@ -48,6 +50,10 @@ private:
 QStringList Column(db::Connection* connection, const QString& select, const QString& field);
 // Runs a statement on an open connection; throws on failure.
 void Exec(db::Connection* connection, const QString& statement);
+
+// Runs `steps` on the next modal window as soon as it is shown (a dialog opened by exec()),
+// and closes it afterwards if the steps left it open, so a test never hangs on it.
+void WhenModalShown(const std::function<void(QWidget*)>& steps);
 
 // Starts the main window on the sandbox's directory file.
 std::unique_ptr<TMain> StartMain();

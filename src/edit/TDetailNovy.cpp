@@ -1,0 +1,359 @@
+#include "edit/TDetailNovy.h"
+
+#include "app/MessageDialog.h"
+#include "app/TMain.h"
+#include "db/DBGrid.h"
+#include "db/PhoneText.h"
+#include "db/Query.h"
+#include "db/QueryOps.h"
+#include "edit/RecordStatements.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+QLabel* Caption(const QString& text, QWidget* parent, int left, int top, bool strong)
+{
+    auto* label = new QLabel(text, parent);
+    if (strong) {
+        QFont f = label->font();
+        f.setBold(true);
+        label->setFont(f);
+        label->setStyleSheet(QStringLiteral("color: navy"));
+    }
+    label->move(left, top);
+    return label;
+}
+
+QString MemoText(const QString& stored)
+{
+    QString text = stored;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+} // namespace
+
+TDetailNovy::TDetailNovy(TMain* main, Mode mode) : QDialog(main), m_main(main), m_mode(mode)
+{
+    setObjectName(QStringLiteral("TDetailNovy"));
+    buildControls();
+    FormCreate();
+    const bool edit = mode == Mode::Edit;
+    setWindowTitle(edit ? QStringLiteral("Detail karty") : QStringLiteral("Rozšířené vkládání"));
+    Uloz->setText(edit ? QStringLiteral("Ulož změny") : QStringLiteral("Ulož"));
+    Uloz->setToolTip(edit ? QStringLiteral("Ulož změny") : QStringLiteral("Ulož záznamy na kartě"));
+    Zavrit->setToolTip(edit ? QStringLiteral("Konec") : QStringLiteral("Přerušit ukládání"));
+    // Centred on the main window.
+    const QRect over = main->frameGeometry();
+    move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
+}
+
+void TDetailNovy::buildControls()
+{
+    setFixedSize(409, 376);
+    struct Field
+    {
+        QLineEdit** edit;
+        const char* name;
+        const char* caption;
+        int maxLength;
+        bool strong;
+    };
+    const Field fields[] = {
+        {&Telefon, "Telefon", "Telefon", 20, true},      {&Jmeno, "Jmeno", "Jméno", 150, true},
+        {&Organizace, "Organizace", "Organizace", 100, false}, {&Email, "Email", "Email", 50, false},
+        {&Poznamka, "Poznamka", "Poznámka", 50, false},  {&ICQ, "ICQ", "ICQ", 15, false},
+        {&Skype, "Skype", "Skype", 50, false},
+    };
+    int top = 25;
+    for (const Field& f : fields) {
+        Caption(QString::fromUtf8(f.caption), this, 6, top - 15, f.strong);
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromLatin1(f.name));
+        edit->setGeometry(6, top, 166, 21);
+        edit->setMaxLength(f.maxLength);
+        *f.edit = edit;
+        top += 40;
+    }
+    Caption(QStringLiteral("Skupina"), this, 6, 291, true)->setObjectName(QStringLiteral("Label2"));
+    Skupina = new QComboBox(this);
+    Skupina->setObjectName(QStringLiteral("Skupina"));
+    Skupina->setEditable(true);
+    Skupina->setInsertPolicy(QComboBox::NoInsert);
+    Skupina->lineEdit()->setMaxLength(20);
+    Skupina->setGeometry(6, 305, 166, 21);
+
+    Uloz = new QPushButton(this);
+    Uloz->setObjectName(QStringLiteral("Uloz"));
+    Uloz->setGeometry(326, 338, 75, 25);
+    Uloz->setDefault(true);
+    Zavrit = new QPushButton(QStringLiteral("Zavřít"), this);
+    Zavrit->setObjectName(QStringLiteral("Zavrit"));
+    Zavrit->setGeometry(247, 338, 75, 25);
+    Zavrit->setAutoDefault(false);
+
+    Caption(QStringLiteral("Přídavná poznámka"), this, 185, 8, false)->setStyleSheet(QStringLiteral("font-weight: bold"));
+    DBGrid1 = new db::DBGrid(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(185, 24, 135, 135);
+    DBGrid1->setColumns({{QStringLiteral("dat"), QStringLiteral("Datum vložení")}});
+    DBGrid1->horizontalHeader()->resizeSection(0, 95);
+    DBGrid1->horizontalHeader()->setSectionsMovable(false);
+    id = new QLineEdit(QStringLiteral("id"), this);
+    id->setObjectName(QStringLiteral("id"));
+    id->hide();
+    Caption(QStringLiteral("Detail rozšířené poznámky"), this, 185, 169, false)
+        ->setStyleSheet(QStringLiteral("font-weight: bold"));
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(185, 185, 216, 141);
+    Memo1->setReadOnly(true);
+    Memo1->setBackgroundRole(QPalette::Button);
+    Memo1->viewport()->setBackgroundRole(QPalette::Button);
+    Odstranit = new QPushButton(QStringLiteral("Odstranit"), this);
+    Odstranit->setObjectName(QStringLiteral("Odstranit"));
+    Odstranit->setGeometry(326, 23, 75, 25);
+    Odstranit->setAutoDefault(false);
+    Odstranit->setToolTip(QStringLiteral("Odstranit rozšířenou \"přídavnou\" poznámku"));
+
+    auto* vertical = new QFrame(this);
+    vertical->setFrameShape(QFrame::VLine);
+    vertical->setGeometry(177, 25, 2, 305);
+    auto* horizontal = new QFrame(this);
+    horizontal->setFrameShape(QFrame::HLine);
+    horizontal->setGeometry(2, 330, 399, 2);
+
+    setTabOrder(Telefon, Jmeno);
+    setTabOrder(Jmeno, Organizace);
+    setTabOrder(Organizace, Email);
+    setTabOrder(Email, Poznamka);
+    setTabOrder(Poznamka, ICQ);
+    setTabOrder(ICQ, Skype);
+    setTabOrder(Skype, Skupina);
+    setTabOrder(Skupina, Uloz);
+    setTabOrder(Uloz, Zavrit);
+    setTabOrder(Zavrit, DBGrid1);
+    setTabOrder(DBGrid1, Memo1);
+    setTabOrder(Memo1, Odstranit);
+
+    ADOQuery1 = new db::Query(m_main->ADOConnection1, this);
+    ADOQuery2 = new db::Query(m_main->ADOConnection1, this);
+    DBGrid1->setDataSource(ADOQuery1);
+
+    connect(Uloz, &QPushButton::clicked, this, &TDetailNovy::UlozClick);
+    connect(Zavrit, &QPushButton::clicked, this, &TDetailNovy::ZavritClick);
+    connect(Odstranit, &QPushButton::clicked, this, &TDetailNovy::OdstranitClick);
+    connect(ADOQuery1, &db::Query::afterOpen, this, &TDetailNovy::ADOQuery1AfterOpen);
+    connect(ADOQuery1, &db::Query::afterScroll, this, &TDetailNovy::ADOQuery1AfterScroll);
+
+    // The dialog sees every key before its controls: Enter anywhere saves.
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+}
+
+void TDetailNovy::FormCreate()
+{
+    // The known groups, without the "Vše" entry of the group filter.
+    for (int i = 1; i < m_main->VyberSkupinu->count(); ++i)
+        Skupina->addItem(m_main->VyberSkupinu->itemText(i));
+    Skupina->setCurrentIndex(-1);
+    Skupina->setEditText(QString());
+}
+
+void TDetailNovy::fillFrom(db::Query* row, bool withNumber)
+{
+    if (withNumber)
+        Telefon->setText(row->fieldText(u"telefon"));
+    Jmeno->setText(row->fieldText(u"jmeno"));
+    Email->setText(row->fieldText(u"email"));
+    Poznamka->setText(row->fieldText(u"poznamka"));
+    Organizace->setText(row->fieldText(u"organizace"));
+    ICQ->setText(row->fieldText(u"icq"));
+    Skype->setText(row->fieldText(u"skype"));
+    selectGroup(row->fieldText(u"skupina"));
+}
+
+void TDetailNovy::selectGroup(const QString& stored)
+{
+    for (int i = 0; i < Skupina->count(); ++i) {
+        if (Skupina->itemText(i).compare(stored, Qt::CaseInsensitive) == 0) {
+            Skupina->setCurrentIndex(i);
+            return;
+        }
+    }
+    // A group that came in after start-up keeps its stored text, so a save does not empty it.
+    Skupina->setCurrentIndex(-1);
+    Skupina->setEditText(stored);
+}
+
+void TDetailNovy::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    FormShow();
+    Telefon->setFocus();
+}
+
+void TDetailNovy::FormShow()
+{
+    id->setText(m_main->id->text());
+    if (m_mode == Mode::Insert) {
+        DBGrid1->setEnabled(false);
+        return;
+    }
+    OpenQuery(NotesOfContactStatement(id->text()), ADOQuery1);
+}
+
+void TDetailNovy::done(int result)
+{
+    m_closing = true;
+    QDialog::done(result);
+}
+
+bool TDetailNovy::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && watched != Uloz) {
+            UlozClick();
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusOut && watched == Telefon) {
+        // Leaving the field for another control of this dialog, not the window losing focus.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !m_closing)
+            TelefonExit();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TDetailNovy::TelefonExit()
+{
+    if (m_mode != Mode::Insert)
+        return;
+    Telefon->setText(FormatPhone(Telefon->text()));
+    const QString number = Telefon->text();
+    OpenQuery(DuplicateCheckStatement(number), m_main->ADOQuery2);
+    if (m_main->ADOQuery2->isOpen() && m_main->ADOQuery2->recordCount() > 0) {
+        OpenQuery(NumberHoldersStatement(number), m_main->ADOQuery1);
+        RefreshGrid(m_main->DBGrid1);
+        ShowMessageDialogOver(this, QStringLiteral("Telefon ") + number + QStringLiteral(" již je v databázi."), 0, 0);
+    }
+}
+
+bool TDetailNovy::numberIsTaken(const QString& number, const QString& message)
+{
+    OpenQuery(DuplicateCheckStatement(number), m_main->ADOQuery2);
+    if (!m_main->ADOQuery2->isOpen() || m_main->ADOQuery2->recordCount() == 0)
+        return false;
+    OpenQuery(NumberHoldersStatement(number), m_main->ADOQuery1);
+    RefreshGrid(m_main->DBGrid1);
+    QApplication::processEvents();
+    ShowMessageDialogOver(this, message, 0, 0);
+    return true;
+}
+
+void TDetailNovy::UlozClick()
+{
+    if (m_closing)
+        return;
+    if (Telefon->text().isEmpty() || Jmeno->text().isEmpty()) {
+        ShowMessageDialogOver(this, QStringLiteral("Nejsou vyplňeny povinné položky!"), 0, 0);
+        return;
+    }
+    if (m_mode == Mode::Insert)
+        saveInsert();
+    else
+        saveEdit();
+}
+
+void TDetailNovy::saveInsert()
+{
+    Telefon->setText(FormatPhone(Telefon->text()));
+    const QString number = Telefon->text();
+    if (numberIsTaken(number, QStringLiteral("Telefonní číslo ") + number + QStringLiteral(" již je v DB.")))
+        return;
+    const QString date = DateText(QDate::currentDate());
+    if (Skupina->currentText().isEmpty())
+        Skupina->setEditText(QStringLiteral("new"));
+    ExecQuery(InsertContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                      Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}),
+              m_main->ADOQuery2);
+    updateGroupList();
+    RefreshGrid(m_main->DBGrid1);
+    m_main->Hledani->setFocus();
+    accept();
+}
+
+void TDetailNovy::saveEdit()
+{
+    const QString date = DateText(QDate::currentDate());
+    Telefon->setText(FormatPhone(Telefon->text()));
+    const QString number = Telefon->text();
+    OpenQuery(ContactRowStatement(m_main->id->text()), m_main->ADOQuery2);
+    const bool unchanged = m_main->ADOQuery2->isOpen() && m_main->ADOQuery2->recordCount() > 0 &&
+                           m_main->ADOQuery2->fieldText(u"telefon") == number;
+    if (!unchanged &&
+        numberIsTaken(number, QStringLiteral("Telefonní číslo ") + number + QStringLiteral(" již je v DB.")))
+        return;
+    ExecQuery(UpdateContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                      Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()},
+                                     m_main->id->text()),
+              m_main->ADOQuery2);
+    updateGroupList();
+    RefreshGrid(m_main->DBGrid1);
+    accept();
+}
+
+void TDetailNovy::updateGroupList()
+{
+    const QString group = Skupina->currentText();
+    for (int i = 0; i < m_main->VyberSkupinu->count(); ++i)
+        if (m_main->VyberSkupinu->itemText(i).compare(group, Qt::CaseInsensitive) == 0)
+            return;
+    m_main->VyberSkupinu->addItem(group);
+}
+
+void TDetailNovy::ZavritClick()
+{
+    reject();
+}
+
+void TDetailNovy::ADOQuery1AfterOpen()
+{
+    DBGrid1->horizontalHeader()->resizeSection(0, 100);
+}
+
+void TDetailNovy::ADOQuery1AfterScroll()
+{
+    if (ADOQuery1->isOpen() && ADOQuery1->recordCount() > 0)
+        Memo1->setPlainText(MemoText(ADOQuery1->fieldText(u"pozn")));
+}
+
+void TDetailNovy::OdstranitClick()
+{
+    if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0)
+        return;
+    const QString shown = ADOQuery1->fieldText(u"dat");
+    if (ShowMessageDialogOver(this, QStringLiteral("Opravdu odstranit poznámku z data \"") + shown +
+                                        QStringLiteral("\" ?"),
+                              1, 1) != 0)
+        return;
+    ExecQuery(DeleteNoteStatement(id->text(), shown), ADOQuery2);
+    RefreshGrid(DBGrid1);
+    // With the last note gone nothing else would clear the deleted note's text.
+    if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0)
+        Memo1->clear();
+}

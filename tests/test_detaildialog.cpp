@@ -1,0 +1,328 @@
+// The detail dialog: new contacts, a further number, the full edit, and what it stores.
+#include "app/MessageDialog.h"
+#include "app/TMain.h"
+#include "db/DBGrid.h"
+#include "db/Query.h"
+#include "edit/RecordStatements.h"
+#include "edit/TDetailNovy.h"
+#include "testsupport/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using testsupport::Column;
+using testsupport::Sandbox;
+using testsupport::WhenModalShown;
+
+namespace {
+
+TDetailNovy* Detail(QWidget* w)
+{
+    return qobject_cast<TDetailNovy*>(w);
+}
+
+QStringList MessagesShown()
+{
+    QStringList texts;
+    for (const auto& r : MessageDialogSeam::shown())
+        texts << r.text;
+    return texts;
+}
+
+} // namespace
+
+class TestDetailDialog : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Sandbox> m_box;
+    std::unique_ptr<TMain> m_w;
+
+    QStringList stored(const QString& field, const QString& where = QStringLiteral("1=1"))
+    {
+        return Column(m_w->ADOConnection1, QStringLiteral("select * from zvonisty where %1 order by id").arg(where),
+                      field);
+    }
+    void selectName(const QString& name)
+    {
+        auto* model = m_w->DBGrid1->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->index(r, 1).data().toString() == name) {
+                m_w->DBGrid1->selectRow(r);
+                return;
+            }
+        QFAIL("row not found");
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_box = std::make_unique<Sandbox>();
+        m_box->createDirectory(
+            4, {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina, email) values ('603 123 456', 'Adam', 'Rodina', 'a@b.cz')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('777 000 111', 'Bára', 'RODINA')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('', 'Cyril', 'Práce')")});
+        m_w = std::make_unique<TMain>();
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        m_box.reset();
+    }
+
+    void newContactIsNormalisedDatedAndGrouped()
+    {
+        const int groupsBefore = m_w->VyberSkupinu->count();
+        bool checked = false;
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            QVERIFY(d);
+            QCOMPARE(d->windowTitle(), QStringLiteral("Rozšířené vkládání"));
+            QCOMPARE(d->Uloz->text(), QStringLiteral("Ulož"));
+            QVERIFY(!d->DBGrid1->isEnabled());
+            QCOMPARE(d->Telefon->maxLength(), 20);
+            QCOMPARE(d->Jmeno->maxLength(), 150);
+            QTest::keyClicks(d->Telefon, QStringLiteral("77 788 899 9"));
+            QTest::keyClicks(d->Jmeno, QStringLiteral("O'Brien"));
+            d->Uloz->click();
+            QVERIFY(!d->isVisible());
+            checked = true;
+        });
+        m_w->Nov1->trigger();
+        QVERIFY(checked);
+        QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'O''Brien'")),
+                 QStringList{QStringLiteral("777 888 999")});
+        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("jmeno = 'O''Brien'")), QStringList{QStringLiteral("new")});
+        QCOMPARE(stored(QStringLiteral("datum"), QStringLiteral("jmeno = 'O''Brien'")),
+                 QStringList{DateText(QDate::currentDate())});
+        QCOMPARE(m_w->VyberSkupinu->count(), groupsBefore + 1);
+        QCOMPARE(m_w->VyberSkupinu->itemText(groupsBefore), QStringLiteral("new"));
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("4"));
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+    }
+
+    void requiredFieldsKeepTheDialogOpen_data()
+    {
+        QTest::addColumn<bool>("edit");
+        QTest::newRow("insert") << false;
+        QTest::newRow("edit") << true;
+    }
+    void requiredFieldsKeepTheDialogOpen()
+    {
+        QFETCH(bool, edit);
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            d->Telefon->setText(QStringLiteral("123 456 789"));
+            d->Jmeno->clear();
+            d->Uloz->click();
+            QVERIFY(d->isVisible());
+        });
+        if (edit)
+            m_w->KomplUprava->click();
+        else
+            m_w->Nov1->trigger();
+        QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Nejsou vyplňeny povinné položky!")});
+        QCOMPARE(stored(QStringLiteral("id")).size(), 3);
+        QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'Adam'")),
+                 QStringList{QStringLiteral("603 123 456")});
+    }
+
+    void takenNumberOnLeavingTheFieldAndOnSaving()
+    {
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            QApplication::setActiveWindow(d);
+            d->Telefon->setFocus();
+            QTest::keyClicks(d->Telefon, QStringLiteral("603123456"));
+            QTest::keyClick(d->Telefon, Qt::Key_Tab);
+            QCOMPARE(d->Telefon->text(), QStringLiteral("603 123 456"));
+            QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Telefon 603 123 456 již je v databázi.")});
+            QCOMPARE(MessageDialogSeam::shown().first().over, d->frameGeometry());
+            // The main grid shows the holders of the number.
+            QCOMPARE(m_w->ADOQuery1->sql(), QStringLiteral("select * from zvonisty where telefon='603 123 456' order by jmeno"));
+            QCOMPARE(m_w->DBGrid1->model()->rowCount(), 1);
+            d->Jmeno->setText(QStringLiteral("Nový"));
+            d->Uloz->click();
+            QVERIFY(d->isVisible());
+            QCOMPARE(MessagesShown().last(), QStringLiteral("Telefonní číslo 603 123 456 již je v DB."));
+        });
+        m_w->Nov1->trigger();
+        QCOMPARE(stored(QStringLiteral("id")).size(), 3);
+    }
+
+    void enterSavesWithTheSaveCheckOnly()
+    {
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            QApplication::setActiveWindow(d);
+            d->Jmeno->setText(QStringLiteral("Dan"));
+            d->Telefon->setFocus();
+            QTest::keyClicks(d->Telefon, QStringLiteral("111222333"));
+            QTest::keyClick(d->Telefon, Qt::Key_Return);
+            QVERIFY(!d->isVisible());
+        });
+        m_w->Nov1->trigger();
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+        QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'Dan'")),
+                 QStringList{QStringLiteral("111 222 333")});
+    }
+
+    void editWithUnchangedNumberAndWithAnotherOnesNumber()
+    {
+        m_box->run({});
+        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("update zvonisty set datum = '1.1.2000'"));
+        selectName(QStringLiteral("Adam"));
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            QCOMPARE(d->windowTitle(), QStringLiteral("Detail karty"));
+            QCOMPARE(d->Uloz->text(), QStringLiteral("Ulož změny"));
+            QCOMPARE(d->Telefon->text(), QStringLiteral("603 123 456"));
+            QCOMPARE(d->Email->text(), QStringLiteral("a@b.cz"));
+            d->Jmeno->setText(QStringLiteral("Adam Nový"));
+            d->Uloz->click();
+            QVERIFY(!d->isVisible());
+        });
+        m_w->Kompletnpravavybranpoloky1->trigger();
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+        QCOMPARE(stored(QStringLiteral("jmeno"), QStringLiteral("telefon = '603 123 456'")),
+                 QStringList{QStringLiteral("Adam Nový")});
+        QCOMPARE(stored(QStringLiteral("datum"), QStringLiteral("telefon = '603 123 456'")),
+                 QStringList{DateText(QDate::currentDate())});
+        // The grid keeps the edited row selected.
+        QCOMPARE(m_w->DBGrid1->model()->index(m_w->DBGrid1->currentIndex().row(), 1).data().toString(),
+                 QStringLiteral("Adam Nový"));
+
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            d->Telefon->setText(QStringLiteral("777000111"));
+            d->Uloz->click();
+            QVERIFY(d->isVisible());
+        });
+        m_w->KomplUprava->click();
+        QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Telefonní číslo 777 000 111 již je v DB.")});
+        QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'Adam Nový'")),
+                 QStringList{QStringLiteral("603 123 456")});
+        QCOMPARE(m_w->DBGrid1->model()->rowCount(), 1);
+    }
+
+    void groupsAreMatchedWithoutCase()
+    {
+        const int groups = m_w->VyberSkupinu->count();
+        selectName(QStringLiteral("Bára"));
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            // Stored as RODINA, the list holds one spelling of it.
+            QCOMPARE(d->Skupina->currentText().toLower(), QStringLiteral("rodina"));
+            QVERIFY(d->Skupina->currentIndex() >= 0);
+            d->Skupina->setEditText(QStringLiteral("rODINA"));
+            d->Uloz->click();
+        });
+        m_w->KomplUprava->click();
+        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("jmeno = 'Bára'")), QStringList{QStringLiteral("rODINA")});
+        QCOMPARE(m_w->VyberSkupinu->count(), groups);
+    }
+
+    void groupNotInTheListIsKept()
+    {
+        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("update zvonisty set skupina = 'Kolegové' where jmeno = 'Cyril'"));
+        m_w->Najdi->click();
+        selectName(QStringLiteral("Cyril"));
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            QCOMPARE(d->Skupina->currentText(), QStringLiteral("Kolegové"));
+            d->Telefon->setText(QStringLiteral("999"));
+            d->Uloz->click();
+        });
+        m_w->KomplUprava->click();
+        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("jmeno = 'Cyril'")),
+                 QStringList{QStringLiteral("Kolegové")});
+        QCOMPARE(m_w->VyberSkupinu->itemText(m_w->VyberSkupinu->count() - 1), QStringLiteral("Kolegové"));
+    }
+
+    void furtherNumberIsPrefilled()
+    {
+        selectName(QStringLiteral("Adam"));
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            QCOMPARE(d->windowTitle(), QStringLiteral("Rozšířené vkládání"));
+            QCOMPARE(d->Telefon->text(), QString());
+            QCOMPARE(d->Jmeno->text(), QStringLiteral("Adam"));
+            QCOMPARE(d->Email->text(), QStringLiteral("a@b.cz"));
+            d->Telefon->setText(QStringLiteral("222333444"));
+            d->Uloz->click();
+        });
+        m_w->Otevtvybranzznampropidnnovhosla2->trigger();
+        QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'Adam'")),
+                 (QStringList{QStringLiteral("603 123 456"), QStringLiteral("222 333 444")}));
+    }
+
+    void commandsOnAnEmptyGrid()
+    {
+        m_w->Hledani->setText(QStringLiteral("nikdo takový"));
+        m_w->Najdi->click();
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("0"));
+        m_w->KomplUprava->click();
+        m_w->Otevtvybranzznampropidnnovhosla1->trigger();
+        QCOMPARE(MessagesShown(), (QStringList{QStringLiteral("Není vybrán žádný záznam."),
+                                               QStringLiteral("Není vybrán žádný záznam.")}));
+        bool opened = false;
+        WhenModalShown([&](QWidget* modal) { opened = Detail(modal) != nullptr; });
+        m_w->Nov1->trigger();
+        QVERIFY(opened);
+    }
+
+    void doubleClickOpensTheEditBelowTheTitles()
+    {
+        QHeaderView* header = m_w->DBGrid1->horizontalHeader();
+        QTest::mouseDClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, header->height() / 2));
+        QVERIFY(!QApplication::activeModalWidget());
+        bool opened = false;
+        WhenModalShown([&](QWidget* modal) { opened = Detail(modal) && Detail(modal)->mode() == TDetailNovy::Mode::Edit; });
+        const QRect cell = m_w->DBGrid1->visualRect(m_w->DBGrid1->model()->index(1, 1));
+        QTest::mouseClick(m_w->DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QTest::mouseDClick(m_w->DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QVERIFY(opened);
+        QCOMPARE(m_w->id->text(), stored(QStringLiteral("id"), QStringLiteral("jmeno = 'Bára'")).first());
+    }
+
+    void badInputIsStoredExactly_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("apostrophes") << "O'Neill's 'x'" << "''";
+        QTest::newRow("comment injection") << "x';--" << "'); delete from zvonisty; --";
+        QTest::newRow("wildcards and backslash") << "100% _ \\n \\" << "C:\\cesta\\";
+        QTest::newRow("beyond code page 1250") << "Ωμέγα 中文 😀" << "€ ř ů";
+        QTest::newRow("maximum length") << QString(150, QChar(u'ž')) << QString(50, QLatin1Char('\''));
+    }
+    void badInputIsStoredExactly()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, note);
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            d->Telefon->setText(QStringLiteral("555 555 555"));
+            d->Jmeno->setText(name);
+            d->Poznamka->setText(note);
+            d->Skupina->setEditText(QStringLiteral("a'b"));
+            d->Uloz->click();
+        });
+        m_w->Nov1->trigger();
+        QVERIFY2(MessageDialogSeam::shown().isEmpty(), qPrintable(MessagesShown().join(QLatin1Char('|'))));
+        QCOMPARE(stored(QStringLiteral("jmeno"), QStringLiteral("telefon = '555 555 555'")), QStringList{name});
+        QCOMPARE(stored(QStringLiteral("poznamka"), QStringLiteral("telefon = '555 555 555'")), QStringList{note});
+        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("telefon = '555 555 555'")), QStringList{QStringLiteral("a'b")});
+        QCOMPARE(stored(QStringLiteral("id")).size(), 4);
+    }
+};
+
+QTEST_MAIN(TestDetailDialog)
+#include "test_detaildialog.moc"

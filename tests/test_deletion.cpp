@@ -1,0 +1,124 @@
+// Deleting the selected contact.
+#include "app/MessageDialog.h"
+#include "app/TMain.h"
+#include "db/DBGrid.h"
+#include "db/Query.h"
+#include "testsupport/TestSupport.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using testsupport::Column;
+using testsupport::Sandbox;
+
+class TestDeletion : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Sandbox> m_box;
+    std::unique_ptr<TMain> m_w;
+
+    QStringList names()
+    {
+        return Column(m_w->ADOConnection1, QStringLiteral("select jmeno from zvonisty order by jmeno"),
+                      QStringLiteral("jmeno"));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_box = std::make_unique<Sandbox>();
+        m_box->createDirectory(
+            4, {QStringLiteral("insert into zvonisty (telefon, jmeno) values ('111', 'Alois')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222', 'Bohouš')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('333', 'Bohumil')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno) values (null, 'Cecílie')"),
+                QStringLiteral("insert into poznamky (id, pozn) values (3, 'zůstane')")});
+        m_w = std::make_unique<TMain>();
+        m_w->show();
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        m_box.reset();
+    }
+
+    void answerNeKeepsEverything_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Ne") << 1;
+        QTest::newRow("closed") << 2;
+    }
+    void answerNeKeepsEverything()
+    {
+        QFETCH(int, answer);
+        m_w->DBGrid1->selectRow(1);
+        MessageDialogSeam::setNextAnswer(answer);
+        m_w->Odstranitvybranoupoloku1->trigger();
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QCOMPARE(MessageDialogSeam::shown().first().text, QStringLiteral("Opravdu odstranit položku s telefonem 222 ?"));
+        QCOMPARE(MessageDialogSeam::shown().first().icon, 1);
+        QCOMPARE(MessageDialogSeam::shown().first().buttonSet, 1);
+        QCOMPARE(names().size(), 4);
+        QCOMPARE(m_w->ADOQuery1->recNo(), 2);
+    }
+
+    void deletionKeepsTheSearchAndTheNotes()
+    {
+        m_w->Hledani->setText(QStringLiteral("boh"));
+        m_w->Najdi->click();
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("2"));
+        m_w->DBGrid1->selectRow(1);
+        MessageDialogSeam::setNextAnswer(0);
+        m_w->OdstranitvybranoupolokuDel1->trigger();
+        QCOMPARE(names(), (QStringList{QStringLiteral("Alois"), QStringLiteral("Bohouš"), QStringLiteral("Cecílie")}));
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+        QCOMPARE(m_w->ADOQuery1->recNo(), 1);
+        QCOMPARE(m_w->DBGrid1->model()->index(0, 1).data().toString(), QStringLiteral("Bohouš"));
+        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select pozn from poznamky where id = 3"),
+                        QStringLiteral("pozn")),
+                 QStringList{QStringLiteral("zůstane")});
+        // A new contact never gets the deleted contact's id, so the notes are never handed to it.
+        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("insert into zvonisty (telefon, jmeno) values ('9', 'Nový')"));
+        QVERIFY(Column(m_w->ADOConnection1, QStringLiteral("select id from zvonisty where jmeno = 'Nový'"),
+                       QStringLiteral("id"))
+                    .first()
+                    .toInt() > 4);
+    }
+
+    void emptyNumberAndTheLastRow()
+    {
+        m_w->Hledani->setText(QStringLiteral("cec"));
+        m_w->Najdi->click();
+        MessageDialogSeam::setNextAnswer(0);
+        m_w->Odstranitvybranoupoloku1->trigger();
+        QCOMPARE(MessageDialogSeam::shown().first().text, QStringLiteral("Opravdu odstranit položku s telefonem  ?"));
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("0"));
+        QCOMPARE(m_w->DBGrid1->model()->rowCount(), 0);
+        m_w->Odstranitvybranoupoloku1->trigger();
+        QCOMPARE(MessageDialogSeam::shown().last().text, QStringLiteral("Není vybrán žádný záznam."));
+    }
+
+    void deleteKeyAsksOnReleaseOnly()
+    {
+        m_w->DBGrid1->setFocus();
+        m_w->DBGrid1->selectRow(0);
+        QTest::keyPress(m_w->DBGrid1, Qt::Key_Delete);
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+        // Held down: the repeated releases do not ask.
+        QKeyEvent repeated(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier, QString(), true);
+        QCoreApplication::sendEvent(m_w->DBGrid1, &repeated);
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+        MessageDialogSeam::setNextAnswer(0);
+        QTest::keyRelease(m_w->DBGrid1, Qt::Key_Delete);
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QCOMPARE(names().size(), 3);
+        QVERIFY(!names().contains(QStringLiteral("Alois")));
+    }
+};
+
+QTEST_MAIN(TestDeletion)
+#include "test_deletion.moc"

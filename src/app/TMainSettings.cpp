@@ -44,7 +44,7 @@ void TMain::ReadSettings()
     applyLegacySettings();
 
     const QString section = QLatin1String(settings::SectionOptions);
-    if (QFileInfo::exists(SettingsPath)) {
+    if (QFileInfo(SettingsPath).isFile()) {
         auto readBool = [&](const char* key, bool whenMissing) {
             return IniReadBool(IniAccess(SettingsPath, settings::IniRead, section, QLatin1String(key)), whenMissing);
         };

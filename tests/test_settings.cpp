@@ -1,0 +1,141 @@
+// The options in the settings file beside the executable.
+#include "app/IniFile.h"
+#include "app/TMain.h"
+#include "db/Query.h"
+#include "testsupport/TestSupport.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+using testsupport::ReadCp1250;
+using testsupport::Sandbox;
+using testsupport::WriteCp1250;
+
+namespace {
+
+QString Option(const QString& path, const char* key)
+{
+    return IniAccess(path, 0, QStringLiteral("NASTAVENI"), QLatin1String(key));
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Sandbox> m_box;
+
+    QString iniPath() const { return m_box->path(QStringLiteral("zvonisty.ini")); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_box = std::make_unique<Sandbox>();
+        m_box->createDirectory();
+    }
+    void cleanup() { m_box.reset(); }
+
+    void firstStartWritesTheSixKeys()
+    {
+        TMain w;
+        QCOMPARE(w.SettingsPath, iniPath());
+        const QStringList expected = {QStringLiteral("AllwaysOnTop=0"), QStringLiteral("AutoSearch=1"),
+                                      QStringLiteral("SearchBy=0"),     QStringLiteral("DotPriUzavr=0"),
+                                      QStringLiteral("MinPriAltF4=1"),  QStringLiteral("PametSirkaSl=1")};
+        const QString text = ReadCp1250(iniPath());
+        QVERIFY(text.startsWith(QStringLiteral("[NASTAVENI]")));
+        int at = 0;
+        for (const QString& line : expected) {
+            const int found = int(text.indexOf(line, at));
+            QVERIFY2(found > at, qPrintable(line));
+            at = found;
+        }
+    }
+
+    void olderFileIsTakenOverOnceAndDeleted()
+    {
+        WriteCp1250(m_box->path(QStringLiteral("nastaveni.ini")),
+                    QStringLiteral("AllwaysOnTop=1\r\nSearchBy= 3 \r\nnesmysl\r\n"));
+        TMain w;
+        QVERIFY(w.Vdynahoe1->isChecked());
+        QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(w.searchIndex(), 3);
+        // Selecting the stored column ran its search once.
+        QVERIFY(w.ADOQuery1->sql().startsWith(QStringLiteral("select * from zvonisty where organizace like '%%'")));
+        QCOMPARE(Option(iniPath(), "AllwaysOnTop"), QStringLiteral("1"));
+        QCOMPARE(Option(iniPath(), "SearchBy"), QStringLiteral("3"));
+        QVERIFY(!QFileInfo::exists(m_box->path(QStringLiteral("nastaveni.ini"))));
+    }
+
+    void storedValuesAndDefaults_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("searchBy");
+        QTest::addColumn<bool>("dotaz");
+        QTest::addColumn<bool>("onTop");
+        QTest::newRow("SearchBy=9 is Vše") << "[NASTAVENI]\r\nSearchBy=9\r\nDotPriUzavr=0\r\n" << 5 << false << false;
+        QTest::newRow("missing key ticks the question") << "[nastaveni]\r\nsearchby=1\r\n" << 1 << true << false;
+        QTest::newRow("words and junk") << "[NASTAVENI]\r\nAllwaysOnTop=True\r\nSearchBy=x\r\nDotPriUzavr=FALSE\r\n"
+                                        << 0 << false << true;
+    }
+    void storedValuesAndDefaults()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, searchBy);
+        QFETCH(bool, dotaz);
+        QFETCH(bool, onTop);
+        WriteCp1250(iniPath(), file);
+        TMain w;
+        QCOMPARE(w.searchIndex(), searchBy);
+        QCOMPARE(w.Dotazpiuzaven1->isChecked(), dotaz);
+        QCOMPARE(w.Vdynahoe1->isChecked(), onTop);
+        QCOMPARE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+        QVERIFY(w.autoSearch->isChecked());
+        QVERIFY(w.MinimalizovataplikacipistiskuAltF41->isChecked());
+    }
+
+    void optionsAreSavedOnlyOnRequestAndForeignLinesStay()
+    {
+        WriteCp1250(iniPath(), QStringLiteral("; poznámka uživatele\r\n[NASTAVENI]\r\nAutoSearch=1\r\nCizi=ponechat\r\n"
+                                              "[POZICE]\r\nTop=5\r\n"));
+        {
+            TMain w;
+            w.autoSearch->setChecked(false);
+        }
+        QCOMPARE(Option(iniPath(), "AutoSearch"), QStringLiteral("1"));
+        TMain w;
+        w.autoSearch->setChecked(false);
+        w.Uloitnastaven1->trigger();
+        QCOMPARE(Option(iniPath(), "AutoSearch"), QStringLiteral("0"));
+        const QString text = ReadCp1250(iniPath());
+        QVERIFY(text.startsWith(QStringLiteral("; poznámka uživatele\r\n[NASTAVENI]\r\nAutoSearch=0\r\nCizi=ponechat\r\n")));
+        QVERIFY(text.contains(QStringLiteral("[POZICE]\r\nTop=5")));
+        // The save is confirmed by the picture, shown for two ticks.
+        QVERIFY(w.TimerSaveAnim->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Image1->isHidden(), 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(w.Image1->isHidden(), 2000);
+        QVERIFY(!w.TimerSaveAnim->isActive());
+        QCOMPARE(w.SaveAnimCounter, 0);
+    }
+
+    void settingsFileThatCannotBeCreated()
+    {
+        // The settings path is taken by a folder: nothing is written and the older file stays.
+        QDir(m_box->path()).mkdir(QStringLiteral("zvonisty.ini"));
+        WriteCp1250(m_box->path(QStringLiteral("nastaveni.ini")), QStringLiteral("AutoSearch=0\r\n"));
+        TMain w;
+        QVERIFY(w.started());
+        QVERIFY(!w.autoSearch->isChecked());
+        QVERIFY(QFileInfo::exists(m_box->path(QStringLiteral("nastaveni.ini"))));
+        QVERIFY(QFileInfo(iniPath()).isDir());
+    }
+};
+
+QTEST_MAIN(TestSettings)
+#include "test_settings.moc"

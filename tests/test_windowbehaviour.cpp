@@ -1,0 +1,164 @@
+// Menus, the wheel, copy mode, always on top and the program without a tray.
+#include "app/TMain.h"
+#include "db/DBGrid.h"
+#include "db/Query.h"
+#include "testsupport/TestSupport.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QWheelEvent>
+
+using testsupport::Sandbox;
+
+class TestWindowBehaviour : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Sandbox> m_box;
+    std::unique_ptr<TMain> m_w;
+
+    void wheel(int rotation)
+    {
+        QWidget* viewport = m_w->DBGrid1->viewport();
+        const QPointF at(20, 20);
+        QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, rotation), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &event);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_box = std::make_unique<Sandbox>();
+        QStringList rows;
+        for (int i = 0; i < 8; ++i)
+            rows << QStringLiteral("insert into zvonisty (telefon, jmeno) values ('%1', 'N%1')").arg(i);
+        m_box->createDirectory(4, rows);
+        m_w = std::make_unique<TMain>();
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        m_box.reset();
+    }
+
+    void wheelStepMovesOneRow()
+    {
+        QApplication::setActiveWindow(m_w.get());
+        m_w->DBGrid1->setFocus();
+        m_w->DBGrid1->selectRow(3);
+        wheel(-120);
+        QCOMPARE(m_w->ADOQuery1->recNo(), 5);
+        wheel(-480); // the amount of rotation does not matter
+        QCOMPARE(m_w->ADOQuery1->recNo(), 6);
+        wheel(120);
+        wheel(120);
+        QCOMPARE(m_w->ADOQuery1->recNo(), 4);
+    }
+
+    void copyModeToggles()
+    {
+        QCOMPARE(m_w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
+        m_w->CopyMd1->trigger();
+        QVERIFY(m_w->CopyMd1->isChecked());
+        QCOMPARE(m_w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectItems);
+        // A cell opens for copying but its text never changes.
+        const QModelIndex cell = m_w->DBGrid1->model()->index(0, 1);
+        QVERIFY(m_w->DBGrid1->model()->flags(cell).testFlag(Qt::ItemIsEditable));
+        QVERIFY(!m_w->DBGrid1->model()->setData(cell, QStringLiteral("x")));
+        m_w->CopyMd1->trigger();
+        QVERIFY(!m_w->CopyMd1->isChecked());
+        QCOMPARE(m_w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
+    }
+
+    void alwaysOnTopFollowsItsItem()
+    {
+        m_w->Vdynahoe1->trigger();
+        QVERIFY(m_w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        m_w->Vdynahoe1->trigger();
+        QVERIFY(!m_w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    }
+
+    void menusHoldTheirItems_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("import") << "Natitelseznamzesouboru2" << "Načti tel. seznam ze souboru...";
+        QTest::newRow("new") << "Nov1" << "Nový";
+        QTest::newRow("delete") << "Odstranitvybranoupoloku1" << "Odstranit vybranou položku (Del)";
+        QTest::newRow("merge") << "PidatzznamyzjinDBjennovsla1" << "Přidat záznamy z jiné DB (jen nová čísla)";
+        QTest::newRow("minimise") << "MinimalizovataplikacipistiskuAltF41" << "Minimalizovat aplikaci při stisku Alt+F4";
+        QTest::newRow("save options") << "Uloitnastaven1" << "Uložit nastavení";
+        QTest::newRow("updates") << "Zjistitnovaktualizace1" << "Zjistit nové aktualizace";
+        QTest::newRow("window menu") << "Oaplikaci1" << "O aplikaci....";
+        QTest::newRow("tray hide") << "Skryt1" << "Skrýt";
+    }
+    void menusHoldTheirItems()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        auto* action = m_w->findChild<QAction*>(name);
+        QVERIFY(action);
+        QCOMPARE(action->text(), caption);
+    }
+
+    void menuBarAndShortcut()
+    {
+        QStringList menus;
+        for (QAction* a : m_w->menuBar()->actions())
+            menus << a->text();
+        QCOMPARE(menus, (QStringList{QStringLiteral("Soubor"), QStringLiteral("Záznam"), QStringLiteral("Nástroje"),
+                                     QStringLiteral("Nápověda")}));
+        QCOMPARE(m_w->Nov1->shortcut(), QKeySequence(Qt::Key_Insert));
+    }
+
+    void gridMenuTriggersItsTwins_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("twin");
+        QTest::newRow("number") << "Otevtvybranzznampropidnnovhosla2" << "Otevtvybranzznampropidnnovhosla1";
+        QTest::newRow("edit") << "Kompletnpravavybranpoloky2" << "Kompletnpravavybranpoloky1";
+        QTest::newRow("note") << "Pdavnpoznmka1" << "P59davn8poy1";
+        QTest::newRow("delete") << "OdstranitvybranoupolokuDel1" << "Odstranitvybranoupoloku1";
+        QTest::newRow("card") << "Vytvoitvizitku2" << "Vytvoitvizitku1";
+    }
+    void gridMenuTriggersItsTwins()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, twin);
+        auto* target = m_w->findChild<QAction*>(twin);
+        // Keep the twin from running its command: only the trigger is checked here.
+        target->disconnect(m_w.get());
+        QSignalSpy spy(target, &QAction::triggered);
+        m_w->findChild<QAction*>(item)->trigger();
+        QCOMPARE(spy.count(), 1);
+    }
+
+    void withoutATrayTheProgramRunsAndMinimises()
+    {
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        QVERIFY(m_w->started());
+        QVERIFY(!m_w->TrayIcon1);
+        QCloseEvent event;
+        QCoreApplication::sendEvent(m_w.get(), &event);
+        QVERIFY(!event.isAccepted());
+        // Without a tray the window must stay reachable: minimised, not hidden.
+        QTest::qWait(50);
+        QVERIFY(!m_w->isHidden());
+        m_w->Skryt1->trigger();
+        QVERIFY(!m_w->isHidden());
+        m_w->Zobraz1->trigger();
+        QVERIFY(!m_w->isMinimized());
+        QVERIFY(m_w->isVisible());
+    }
+};
+
+QTEST_MAIN(TestWindowBehaviour)
+#include "test_windowbehaviour.moc"

@@ -175,6 +175,32 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("111 222 333")});
     }
 
+    void escapeAndZavritCloseWithoutSaving_data()
+    {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Esc") << true;
+        QTest::newRow("Zavřít") << false;
+    }
+    void escapeAndZavritCloseWithoutSaving()
+    {
+        QFETCH(bool, escape);
+        WhenModalShown([&](QWidget* modal) {
+            TDetailNovy* d = Detail(modal);
+            QApplication::setActiveWindow(d);
+            d->Telefon->setText(QStringLiteral("444555666"));
+            d->Jmeno->setText(QStringLiteral("Nikdo"));
+            // The focus stays in Telefon, so closing runs no check of the number.
+            if (escape)
+                QTest::keyClick(d->Telefon, Qt::Key_Escape);
+            else
+                d->Zavrit->click();
+            QVERIFY(!d->isVisible());
+        });
+        m_w->Nov1->trigger();
+        QCOMPARE(stored(QStringLiteral("id")).size(), 3);
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+    }
+
     void editWithUnchangedNumberAndWithAnotherOnesNumber()
     {
         m_box->run({});

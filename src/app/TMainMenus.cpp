@@ -273,8 +273,3 @@ void TMain::contextMenuEvent(QContextMenuEvent* event)
     if (!child || child == centralWidget() || child == DolniLista)
         PopupMenu1->popup(event->globalPos());
 }
-
-bool TMain::eventFilter(QObject* watched, QEvent* event)
-{
-    return QMainWindow::eventFilter(watched, event);
-}

@@ -36,48 +36,53 @@ void Run(TDetailNovy* dialog)
     delete dialog;
 }
 
+// The detail dialog on the selected contact: its full edit, or a new contact with its
+// values but an empty number.
+void OpenForSelected(TMain* main, TDetailNovy::Mode mode)
+{
+    if (NothingSelected(main))
+        return;
+    main->id->setText(main->ADOQuery1->fieldText(u"id"));
+    auto* dialog = new TDetailNovy(main, mode);
+    dialog->fillFrom(main->ADOQuery1, mode == TDetailNovy::Mode::Edit);
+    Run(dialog);
+}
+
+// Owned by the grid and holding it itself: the grid keeps sending events (hiding,
+// focus) while the main window is already being destroyed.
 class GridWatcher : public QObject
 {
 public:
-    explicit GridWatcher(TMain* main) : QObject(main), m_main(main)
+    explicit GridWatcher(TMain* main) : QObject(main->DBGrid1), m_main(main), m_grid(main->DBGrid1)
     {
-        main->DBGrid1->viewport()->setMouseTracking(true);
-        main->DBGrid1->viewport()->installEventFilter(this);
-        main->DBGrid1->installEventFilter(this);
+        m_grid->viewport()->setMouseTracking(true);
+        m_grid->viewport()->installEventFilter(this);
+        m_grid->installEventFilter(this);
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        db::DBGrid* grid = m_main->DBGrid1;
-        const int titleHeight = grid->horizontalHeader()->isVisible() ? grid->horizontalHeader()->height() : 0;
-        switch (event->type()) {
-        case QEvent::MouseMove:
-        case QEvent::MouseButtonDblClick:
-            if (watched == grid->viewport()) {
-                // Measured from the top of the grid, title row included.
-                m_main->GridMouseY = int(static_cast<QMouseEvent*>(event)->position().y()) + titleHeight;
-                if (event->type() == QEvent::MouseButtonDblClick) {
-                    m_main->DBGrid1DblClick();
-                    return true;
-                }
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::MouseMove || type == QEvent::MouseButtonDblClick) && watched == m_grid->viewport()) {
+            // Measured from the top of the grid, title row included.
+            const int titleHeight = m_grid->horizontalHeader()->isVisible() ? m_grid->horizontalHeader()->height() : 0;
+            m_main->GridMouseY = int(static_cast<QMouseEvent*>(event)->position().y()) + titleHeight;
+            if (type == QEvent::MouseButtonDblClick) {
+                m_main->DBGrid1DblClick();
+                return true;
             }
-            break;
-        case QEvent::KeyRelease:
-            if (watched == grid) {
-                const auto* key = static_cast<QKeyEvent*>(event);
-                // Holding Delete down asks once: only the real release counts.
-                if (key->key() == Qt::Key_Delete && !key->isAutoRepeat())
-                    m_main->Odstranitvybranoupoloku1->trigger();
-            }
-            break;
-        default:
-            break;
+        } else if (type == QEvent::KeyRelease && watched == m_grid) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            // Holding Delete down asks once: only the real release counts.
+            if (key->key() == Qt::Key_Delete && !key->isAutoRepeat())
+                m_main->Odstranitvybranoupoloku1->trigger();
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
     TMain* m_main;
+    db::DBGrid* m_grid;
 };
 
 } // namespace
@@ -89,22 +94,12 @@ void NewContact(TMain* main)
 
 void AddNumberToSelected(TMain* main)
 {
-    if (NothingSelected(main))
-        return;
-    main->id->setText(main->ADOQuery1->fieldText(u"id"));
-    auto* dialog = new TDetailNovy(main, TDetailNovy::Mode::Insert);
-    dialog->fillFrom(main->ADOQuery1, false);
-    Run(dialog);
+    OpenForSelected(main, TDetailNovy::Mode::Insert);
 }
 
 void EditSelected(TMain* main)
 {
-    if (NothingSelected(main))
-        return;
-    main->id->setText(main->ADOQuery1->fieldText(u"id"));
-    auto* dialog = new TDetailNovy(main, TDetailNovy::Mode::Edit);
-    dialog->fillFrom(main->ADOQuery1, true);
-    Run(dialog);
+    OpenForSelected(main, TDetailNovy::Mode::Edit);
 }
 
 void DeleteSelected(TMain* main)

@@ -58,6 +58,13 @@ TDetailNovy::TDetailNovy(TMain* main, Mode mode) : QDialog(main), m_main(main), 
     move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
 }
 
+TDetailNovy::~TDetailNovy()
+{
+    // The controls outlive this part of the dialog while they are destroyed.
+    for (QWidget* w : findChildren<QWidget*>())
+        w->removeEventFilter(this);
+}
+
 void TDetailNovy::buildControls()
 {
     setFixedSize(409, 376);

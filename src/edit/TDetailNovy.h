@@ -23,6 +23,7 @@ public:
     enum class Mode { Insert, Edit };
 
     TDetailNovy(TMain* main, Mode mode);
+    ~TDetailNovy() override;
     Mode mode() const { return m_mode; }
 
     // Fills the fields from the current row of `row`; the number only when asked.

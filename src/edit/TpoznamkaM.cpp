@@ -44,6 +44,11 @@ TpoznamkaM::TpoznamkaM(TMain* main) : QDialog(main)
     move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
 }
 
+TpoznamkaM::~TpoznamkaM()
+{
+    Memo1->removeEventFilter(this);
+}
+
 void TpoznamkaM::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);

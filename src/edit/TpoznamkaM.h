@@ -17,6 +17,7 @@ class TpoznamkaM : public QDialog
     Q_OBJECT
 public:
     explicit TpoznamkaM(TMain* main);
+    ~TpoznamkaM() override;
 
     QPushButton* Konec = nullptr;
     QPushButton* Ulozit = nullptr;

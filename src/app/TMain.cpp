@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/IniFile.h"
 #include "app/MessageDialog.h"
+#include "app/Pictures.h"
 #include "app/WheelToKeys.h"
 #include "db/Connection.h"
 #include "db/DBGrid.h"
@@ -53,6 +54,7 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("TMain"));
     app::SetMainWindow(this);
     setWindowTitle(QStringLiteral("Zvonistní seznam"));
+    setWindowIcon(AppIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
 
     ADOConnection1 = Named(new db::Connection(this), "ADOConnection1");

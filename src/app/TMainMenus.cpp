@@ -1,6 +1,7 @@
 // The main window's menus, tray icon and small window behaviours.
 #include "app/TMain.h"
 
+#include "app/Pictures.h"
 #include "db/DBGrid.h"
 
 #include <QAction>
@@ -219,7 +220,7 @@ void TMain::Vdynahoe1Click()
 void TMain::TimerSaveAnimTimer()
 {
     ++SaveAnimCounter;
-    const QPixmap picture = windowIcon().pixmap(14, 14);
+    const QPixmap picture = FloppyPicture();
     if (SaveAnimCounter == 1) {
         Image1->setScaledContents(true);
         Image1->setPixmap(picture);

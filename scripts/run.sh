@@ -6,7 +6,7 @@ cd "$root"
 
 bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" --target zvonisty
 
 mkdir -p data
 if [ ! -e data/Zvonisty.mdb ]; then

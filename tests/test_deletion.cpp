@@ -37,8 +37,7 @@ private Q_SLOTS:
                 QStringLiteral("insert into zvonisty (telefon, jmeno) values ('333', 'Bohumil')"),
                 QStringLiteral("insert into zvonisty (telefon, jmeno) values (null, 'Cecílie')"),
                 QStringLiteral("insert into poznamky (id, pozn) values (3, 'zůstane')")});
-        m_w = std::make_unique<TMain>();
-        m_w->show();
+        m_w = testsupport::StartMain();
     }
     void cleanup()
     {

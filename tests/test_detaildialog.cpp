@@ -68,9 +68,8 @@ private Q_SLOTS:
             4, {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina, email) values ('603 123 456', 'Adam', 'Rodina', 'a@b.cz')"),
                 QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('777 000 111', 'Bára', 'RODINA')"),
                 QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('', 'Cyril', 'Práce')")});
-        m_w = std::make_unique<TMain>();
-        m_w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        m_w = testsupport::StartMain();
+        QVERIFY(m_w->started());
     }
     void cleanup()
     {

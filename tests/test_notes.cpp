@@ -46,8 +46,7 @@ private Q_SLOTS:
         m_box = std::make_unique<Sandbox>();
         m_box->createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno) values ('111', 'Alois')"),
                                    QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222', 'Bára')")});
-        m_w = std::make_unique<TMain>();
-        m_w->show();
+        m_w = testsupport::StartMain();
         m_w->DBGrid1->selectRow(0);
     }
     void cleanup()

@@ -69,9 +69,8 @@ private Q_SLOTS:
     {
         m_box = std::make_unique<Sandbox>();
         m_box->createDirectory(4, Fixture());
-        m_w = std::make_unique<TMain>();
+        m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
-        m_w->show();
         m_w->Hledani->setFocus();
     }
     void cleanup()

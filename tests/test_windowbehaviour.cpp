@@ -39,9 +39,8 @@ private Q_SLOTS:
         for (int i = 0; i < 8; ++i)
             rows << QStringLiteral("insert into zvonisty (telefon, jmeno) values ('%1', 'N%1')").arg(i);
         m_box->createDirectory(4, rows);
-        m_w = std::make_unique<TMain>();
-        m_w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        m_w = testsupport::StartMain();
+        QVERIFY(m_w->started());
     }
     void cleanup()
     {

@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QFile>
 #include <QStringDecoder>
@@ -152,7 +153,13 @@ void WhenModalShown(const std::function<void(QWidget*)>& steps)
 
 std::unique_ptr<TMain> StartMain()
 {
-    return std::make_unique<TMain>();
+    auto window = std::make_unique<TMain>();
+    if (window->started()) {
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("the main window was not exposed");
+    }
+    return window;
 }
 
 } // namespace testsupport

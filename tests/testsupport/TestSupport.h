@@ -55,7 +55,7 @@ void Exec(db::Connection* connection, const QString& statement);
 // and closes it afterwards if the steps left it open, so a test never hangs on it.
 void WhenModalShown(const std::function<void(QWidget*)>& steps);
 
-// Starts the main window on the sandbox's directory file.
+// Starts the main window on the sandbox's directory file and shows it.
 std::unique_ptr<TMain> StartMain();
 
 } // namespace testsupport

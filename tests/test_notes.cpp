@@ -62,6 +62,7 @@ private Q_SLOTS:
         QTest::newRow("three lines") << "první\ndruhý\ntřetí" << "první\r\ndruhý\r\ntřetí";
         QTest::newRow("empty") << "" << "";
         QTest::newRow("quotes and injection") << "it's'); delete from poznamky; --" << "it's'); delete from poznamky; --";
+        QTest::newRow("non-breaking space") << QString::fromUtf8("a\u00A0b") << QString::fromUtf8("a\u00A0b");
         QTest::newRow("wildcards, backslash, foreign") << "50 % _ \\ 😀 中" << "50 % _ \\ 😀 中";
     }
     void notesAreStoredAsTyped()

@@ -98,6 +98,8 @@ void TDetailNovy::buildControls()
     Skupina->setEditable(true);
     Skupina->setInsertPolicy(QComboBox::NoInsert);
     Skupina->lineEdit()->setMaxLength(20);
+    // A group is stored as typed: no completion turning "rodina" into a listed "Rodina".
+    Skupina->setCompleter(nullptr);
     Skupina->setGeometry(6, 305, 166, 21);
 
     Uloz = new QPushButton(this);

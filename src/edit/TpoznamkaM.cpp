@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPushButton>
 
 TpoznamkaM::TpoznamkaM(TMain* main) : QDialog(main)
@@ -69,7 +70,9 @@ bool TpoznamkaM::eventFilter(QObject* watched, QEvent* event)
 void TpoznamkaM::UlozitClick()
 {
     // The memo's lines joined by CR LF, as the notes are stored.
-    QString text = Memo1->toPlainText();
+    // The raw text: the plain one would turn non-breaking spaces into blanks.
+    QString text = Memo1->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     ExecQuery(InsertNoteStatement(id->text(), text), ADOQuery1);
     accept();

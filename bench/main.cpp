@@ -3,7 +3,7 @@
 //
 //   zvonisty_bench [number of contacts]      (default 100000)
 #include "app/AppContext.h"
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/DBGrid.h"

@@ -1,5 +1,5 @@
 // Deleting the selected contact.
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"

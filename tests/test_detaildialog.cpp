@@ -1,9 +1,9 @@
 // The detail dialog: new contacts, a further number, the full edit, and what it stores.
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"
-#include "edit/RecordStatements.h"
+#include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "testsupport/TestSupport.h"
 

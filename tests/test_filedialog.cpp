@@ -1,4 +1,4 @@
-#include "app/FileDialog.h"
+#include "ui/FileDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -78,7 +78,8 @@ private slots:
                  QDir::toNativeSeparators(dir.filePath(QStringLiteral("novy.viz"))));
         answer(false);
         QCOMPARE(FileDialog::getOpenFileName(nullptr, QString(), dir.path(), QString()), QString());
-        QCOMPARE(FileDialog::shown().size(), 3);
+        // Outside scripted runs nothing is recorded.
+        QVERIFY(FileDialog::shown().isEmpty());
     }
 };
 

@@ -1,5 +1,5 @@
 #include "app/AppContext.h"
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -213,7 +213,8 @@ private slots:
         QCOMPARE(int(ShowMessageDialogOver(main, QStringLiteral("Zavřít zvonisty?"), 1, 1)), 0);
         QCOMPARE(seenParent, main);
         QVERIFY(main->findChildren<TDialogDotaz*>().isEmpty());
-        QCOMPARE(shown().constFirst().over, main->frameGeometry());
+        // The program itself keeps no record of what it showed.
+        QVERIFY(shown().isEmpty());
 
         // the asking window going away while the question is open must not bring the program down
         QTimer::singleShot(50, this, [&] { delete main; });

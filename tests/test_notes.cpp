@@ -1,5 +1,5 @@
 // Additional notes: written in the note window, listed and deleted in the detail dialog.
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"

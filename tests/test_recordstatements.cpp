@@ -1,5 +1,5 @@
 // The statements of record editing keep their shape whatever the values hold.
-#include "edit/RecordStatements.h"
+#include "db/RecordStatements.h"
 
 #include <QTest>
 

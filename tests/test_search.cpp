@@ -1,5 +1,5 @@
 // The search bar of the main window: triggers, statements, hit count and failures.
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"

@@ -1,5 +1,5 @@
 // Sorting the grid by a click on a column title.
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/DBGrid.h"

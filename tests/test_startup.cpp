@@ -1,6 +1,6 @@
 // The main window's start-up on its directory file and its close handling.
 #include "app/Application.h"
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/DBGrid.h"

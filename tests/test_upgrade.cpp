@@ -1,5 +1,5 @@
 // Upgrading an older directory file in place at start-up.
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/Upgrade.h"

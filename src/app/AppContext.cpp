@@ -1,5 +1,8 @@
 #include "app/AppContext.h"
 
+#include "db/ErrorLog.h"
+#include "ui/MessageDialog.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -8,19 +11,18 @@
 
 namespace app {
 namespace {
-QPointer<QWidget> g_mainWindow;
 QString g_executableDir;
 QString g_executableFileName;
 } // namespace
 
 QWidget* MainWindow()
 {
-    return g_mainWindow.data();
+    return DialogParent();
 }
 
 void SetMainWindow(QWidget* window)
 {
-    g_mainWindow = window;
+    SetDialogParent(window);
 }
 
 QString ExecutableDir()
@@ -33,6 +35,7 @@ QString ExecutableDir()
 void SetExecutableDir(const QString& dir)
 {
     g_executableDir = dir.isEmpty() || dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    SetErrorLogDir(g_executableDir);
 }
 
 QString ExecutableFileName()

@@ -1,6 +1,6 @@
 #include "app/Application.h"
 
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "db/Failure.h"
 
 #include <exception>
@@ -8,7 +8,7 @@
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Zvonisty"));
-    setApplicationDisplayName(QStringLiteral("Zvonisty"));
+    InstallDialogFailureReporter();
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

@@ -2,7 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/IniFile.h"
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/Pictures.h"
 #include "app/WheelToKeys.h"
 #include "db/Connection.h"
@@ -53,6 +53,7 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("TMain"));
     app::SetMainWindow(this);
+    InstallDialogFailureReporter();
     setWindowTitle(QStringLiteral("Zvonistní seznam"));
     setWindowIcon(AppIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);

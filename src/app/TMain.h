@@ -1,6 +1,7 @@
 #pragma once
 
 
+#include "ui/MainWindowPort.h"
 #include "view/SortState.h"
 
 #include <QMainWindow>
@@ -30,7 +31,7 @@ class Query;
 
 // The main window: it owns the database connection and its queries, the contacts grid,
 // the search bar, the menus, the tray icon and the timers for the whole run.
-class TMain : public QMainWindow
+class TMain : public QMainWindow, public MainWindowPort
 {
     Q_OBJECT
 public:
@@ -139,6 +140,24 @@ public:
     int searchIndex() const;
     void setSearchIndex(int index);
 
+    // MainWindowPort
+    QWidget* window() override { return this; }
+    db::Connection* connection() override { return ADOConnection1; }
+    db::Query* workQuery() override { return ADOQuery2; }
+    db::Query* gridQuery() override { return ADOQuery1; }
+    QString directoryFilePath() const override;
+    bool readOnly() const override { return m_readOnly; }
+    QString commandId() const override;
+    void setCommandId(const QString& value) override;
+    bool refreshGrid() override;
+    bool reopenGrid() override;
+    void showNumberHolders(const QString& number) override;
+    QStringList groups() const override;
+    void addGroup(const QString& group) override;
+    void focusSearch() override;
+    void showStatus(const QString& text) override;
+    void setCommandsEnabled(bool enabled) override;
+
     void SaveLayout();
     void LoadLayout();
     void MarkSortTitles();
@@ -203,4 +222,5 @@ private:
     class WheelToKeys* m_wheelToKeys = nullptr;
 
     bool m_started = false;
+    bool m_readOnly = false;
 };

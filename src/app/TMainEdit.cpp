@@ -8,7 +8,13 @@
 
 void TMain::setupEditCommands()
 {
-    records::InstallGridWatcher(this);
+    records::InstallGridWatcher(
+        DBGrid1,
+        [this](int y) {
+            GridMouseY = y;
+            DBGrid1DblClick();
+        },
+        Odstranitvybranoupoloku1);
 }
 
 void TMain::Nov1Click()

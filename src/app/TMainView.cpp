@@ -2,7 +2,7 @@
 #include "app/TMain.h"
 
 #include "app/IniFile.h"
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 #include "db/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"

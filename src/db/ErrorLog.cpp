@@ -1,14 +1,23 @@
 #include "db/ErrorLog.h"
 
-#include "app/AppContext.h"
-
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QStringEncoder>
 
+namespace {
+QString g_logDir;
+}
+
+void SetErrorLogDir(const QString& dir)
+{
+    g_logDir = dir.isEmpty() || dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
 QString ErrorLogPath()
 {
-    return app::ExecutableDir() + QStringLiteral("Error.log");
+    const QString dir = g_logDir.isEmpty() ? QCoreApplication::applicationDirPath() + QLatin1Char('/') : g_logDir;
+    return dir + QStringLiteral("Error.log");
 }
 
 QString LogTimestamp()
@@ -17,13 +26,16 @@ QString LogTimestamp()
     return QDateTime::currentDateTime().toString(QStringLiteral("d.M.yyyy H:mm:ss"));
 }
 
-void WriteErrorLog(const QString& text)
+bool WriteErrorLog(const QString& text, QString* why)
 {
     QFile file(ErrorLogPath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw FileError(QStringLiteral("Nelze zapsat do souboru %1: %2").arg(file.fileName(), file.errorString()));
     QStringEncoder encoder("windows-1250");
     const QByteArray line = encoder.encode(LogTimestamp() + QStringLiteral(": ") + text + QStringLiteral("\r\n"));
-    if (file.write(line) != line.size() || !file.flush())
-        throw FileError(QStringLiteral("Nelze zapsat do souboru %1: %2").arg(file.fileName(), file.errorString()));
+    // Unbuffered, so a full disk shows in the write itself and not in a later flush.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) &&
+        file.write(line) == line.size())
+        return true;
+    if (why)
+        *why = QStringLiteral("Nelze zapsat do souboru %1: %2").arg(file.fileName(), file.errorString());
+    return false;
 }

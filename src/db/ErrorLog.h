@@ -2,18 +2,12 @@
 
 #include <QString>
 
-#include "db/Failure.h"
+// The folder Error.log lives in, with a trailing slash; by default the executable's.
+void SetErrorLogDir(const QString& dir);
 
-// A failure to write the error log itself; it is passed on to the caller.
-class FileError : public Failure
-{
-public:
-    using Failure::Failure;
-};
-
-// Appends one line "date time: text" (code page 1250, CR LF) to Error.log beside the executable.
-// Throws FileError when the log can be neither opened for appending nor created.
-void WriteErrorLog(const QString& text);
+// Appends one line "date time: text" (code page 1250, CR LF) to Error.log.
+// Never throws: false when the line could not be written, with the reason in `why`.
+bool WriteErrorLog(const QString& text, QString* why = nullptr);
 
 // The full path of Error.log.
 QString ErrorLogPath();

@@ -7,16 +7,16 @@ class DBGrid;
 class Query;
 } // namespace db
 
-// The one way statements reach the directory. Failures are written to the error log,
-// shown once over the main window and not passed on: the caller sees a closed query.
+// The one way statements reach the directory. Failures are written to the error log and
+// shown once; the caller learns only whether the statement succeeded.
 
 // Puts the statement into the query and, when `open` is true, opens it.
-void OpenQuery(const QString& statement, db::Query* query, bool open = true);
+bool OpenQuery(const QString& statement, db::Query* query, bool open = true);
 // Runs a statement that changes data or structure.
-void ExecQuery(const QString& statement, db::Query* query);
+bool ExecQuery(const QString& statement, db::Query* query);
 // Reopens the grid's statement and selects the same row number again where it still exists.
-// A failure of the reopening is passed on.
-void RefreshGrid(db::DBGrid* grid);
+// A failure of the reopening is shown as the top-level error report.
+bool RefreshGrid(db::DBGrid* grid);
 
 // The message shown for a failed statement.
 QString StatementFailureText(const QString& engineMessage);

@@ -1,11 +1,11 @@
 #include "edit/RecordCommands.h"
 
-#include "app/MessageDialog.h"
-#include "app/TMain.h"
+#include "ui/MessageDialog.h"
+#include "ui/MainWindowPort.h"
 #include "db/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
-#include "edit/RecordStatements.h"
+#include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"
 #include "db/QueryOps.h"
@@ -22,11 +22,11 @@ namespace records {
 namespace {
 
 // The grid's query is not open or has no row: there is nothing to act on.
-bool NothingSelected(TMain* main)
+bool NothingSelected(MainWindowPort* main)
 {
-    if (main->ADOQuery1->isOpen() && main->ADOQuery1->recordCount() > 0)
+    if (main->gridQuery()->isOpen() && main->gridQuery()->recordCount() > 0)
         return false;
-    ShowMessageDialogOver(main, QStringLiteral("Není vybrán žádný záznam."), 0, 0);
+    ShowMessageDialogOver(main->window(), QStringLiteral("Není vybrán žádný záznam."), 0, 0);
     return true;
 }
 
@@ -38,13 +38,13 @@ void Run(TDetailNovy* dialog)
 
 // The detail dialog on the selected contact: its full edit, or a new contact with its
 // values but an empty number.
-void OpenForSelected(TMain* main, TDetailNovy::Mode mode)
+void OpenForSelected(MainWindowPort* main, TDetailNovy::Mode mode)
 {
     if (NothingSelected(main))
         return;
-    main->id->setText(main->ADOQuery1->fieldText(u"id"));
+    main->setCommandId(main->gridQuery()->fieldText(u"id"));
     auto* dialog = new TDetailNovy(main, mode);
-    dialog->fillFrom(main->ADOQuery1, mode == TDetailNovy::Mode::Edit);
+    dialog->fillFrom(main->gridQuery(), mode == TDetailNovy::Mode::Edit);
     Run(dialog);
 }
 
@@ -53,7 +53,8 @@ void OpenForSelected(TMain* main, TDetailNovy::Mode mode)
 class GridWatcher : public QObject
 {
 public:
-    explicit GridWatcher(TMain* main) : QObject(main->DBGrid1), m_main(main), m_grid(main->DBGrid1)
+    GridWatcher(db::DBGrid* grid, std::function<void(int)> doubleClick, QAction* deleteCommand)
+        : QObject(grid), m_grid(grid), m_doubleClick(std::move(doubleClick)), m_delete(deleteCommand)
     {
         m_grid->viewport()->setMouseTracking(true);
         m_grid->viewport()->installEventFilter(this);
@@ -66,76 +67,72 @@ public:
         if ((type == QEvent::MouseMove || type == QEvent::MouseButtonDblClick) && watched == m_grid->viewport()) {
             // Measured from the top of the grid, title row included.
             const int titleHeight = m_grid->horizontalHeader()->isVisible() ? m_grid->horizontalHeader()->height() : 0;
-            m_main->GridMouseY = int(static_cast<QMouseEvent*>(event)->position().y()) + titleHeight;
+            m_mouseY = int(static_cast<QMouseEvent*>(event)->position().y()) + titleHeight;
             if (type == QEvent::MouseButtonDblClick) {
-                m_main->DBGrid1DblClick();
+                m_doubleClick(m_mouseY);
                 return true;
             }
         } else if (type == QEvent::KeyRelease && watched == m_grid) {
             const auto* key = static_cast<QKeyEvent*>(event);
             // Holding Delete down asks once: only the real release counts.
             if (key->key() == Qt::Key_Delete && !key->isAutoRepeat())
-                m_main->Odstranitvybranoupoloku1->trigger();
+                m_delete->trigger();
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    TMain* m_main;
     db::DBGrid* m_grid;
+    std::function<void(int)> m_doubleClick;
+    QAction* m_delete;
+    int m_mouseY = 0;
 };
 
 } // namespace
 
-void NewContact(TMain* main)
+void NewContact(MainWindowPort* main)
 {
     Run(new TDetailNovy(main, TDetailNovy::Mode::Insert));
 }
 
-void AddNumberToSelected(TMain* main)
+void AddNumberToSelected(MainWindowPort* main)
 {
     OpenForSelected(main, TDetailNovy::Mode::Insert);
 }
 
-void EditSelected(TMain* main)
+void EditSelected(MainWindowPort* main)
 {
     OpenForSelected(main, TDetailNovy::Mode::Edit);
 }
 
-void DeleteSelected(TMain* main)
+void DeleteSelected(MainWindowPort* main)
 {
     if (NothingSelected(main))
         return;
-    main->id->setText(main->ADOQuery1->fieldText(u"id"));
+    main->setCommandId(main->gridQuery()->fieldText(u"id"));
     const QString question = QStringLiteral("Opravdu odstranit položku s telefonem ") +
-                             main->ADOQuery1->fieldText(u"telefon") + QStringLiteral(" ?");
-    if (ShowMessageDialogOver(main, question, 1, 1) != 0)
+                             main->gridQuery()->fieldText(u"telefon") + QStringLiteral(" ?");
+    if (ShowMessageDialogOver(main->window(), question, 1, 1) != 0)
         return;
-    ExecQuery(DeleteContactStatement(main->id->text()), main->ADOQuery2);
+    if (!ExecQuery(DeleteContactStatement(main->commandId()), main->workQuery()))
+        return;
     // The same statement again, so the search, filter and sort stay; the grid starts on its first row.
-    main->ADOQuery1->close();
-    try {
-        main->ADOQuery1->open();
-    } catch (const db::EngineError& error) {
-        ShowErrorReport(error.message());
-    }
-    main->DBGrid1->reattach();
-    main->pocet->setText(QString::number(main->ADOQuery1->recordCount()));
+    main->reopenGrid();
 }
 
-void AddNoteToSelected(TMain* main)
+void AddNoteToSelected(MainWindowPort* main)
 {
     if (NothingSelected(main))
         return;
     auto* window = new TpoznamkaM(main);
-    window->id->setText(main->ADOQuery1->fieldText(u"id"));
+    window->id->setText(main->gridQuery()->fieldText(u"id"));
     window->exec();
     delete window;
 }
 
-QObject* InstallGridWatcher(TMain* main)
+QObject* InstallGridWatcher(db::DBGrid* grid, std::function<void(int)> doubleClick, QAction* deleteCommand)
 {
-    return new GridWatcher(main);
+    return new GridWatcher(grid, std::move(doubleClick), deleteCommand);
 }
 
 } // namespace records

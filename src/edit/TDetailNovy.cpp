@@ -1,12 +1,12 @@
 #include "edit/TDetailNovy.h"
 
-#include "app/MessageDialog.h"
-#include "app/TMain.h"
+#include "ui/MessageDialog.h"
+#include "ui/MainWindowPort.h"
 #include "db/DBGrid.h"
 #include "db/PhoneText.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
-#include "edit/RecordStatements.h"
+#include "db/RecordStatements.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -43,7 +43,7 @@ QString MemoText(const QString& stored)
 
 } // namespace
 
-TDetailNovy::TDetailNovy(TMain* main, Mode mode) : QDialog(main), m_main(main), m_mode(mode)
+TDetailNovy::TDetailNovy(MainWindowPort* main, Mode mode) : QDialog(main->window()), m_main(main), m_mode(mode)
 {
     setObjectName(QStringLiteral("TDetailNovy"));
     buildControls();
@@ -54,7 +54,7 @@ TDetailNovy::TDetailNovy(TMain* main, Mode mode) : QDialog(main), m_main(main), 
     Uloz->setToolTip(edit ? QStringLiteral("Ulož změny") : QStringLiteral("Ulož záznamy na kartě"));
     Zavrit->setToolTip(edit ? QStringLiteral("Konec") : QStringLiteral("Přerušit ukládání"));
     // Centred on the main window.
-    const QRect over = main->frameGeometry();
+    const QRect over = main->window()->frameGeometry();
     move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
 }
 
@@ -155,8 +155,8 @@ void TDetailNovy::buildControls()
     setTabOrder(DBGrid1, Memo1);
     setTabOrder(Memo1, Odstranit);
 
-    ADOQuery1 = new db::Query(m_main->ADOConnection1, this);
-    ADOQuery2 = new db::Query(m_main->ADOConnection1, this);
+    ADOQuery1 = new db::Query(m_main->connection(), this);
+    ADOQuery2 = new db::Query(m_main->connection(), this);
     DBGrid1->setDataSource(ADOQuery1);
 
     connect(Uloz, &QPushButton::clicked, this, &TDetailNovy::UlozClick);
@@ -173,8 +173,7 @@ void TDetailNovy::buildControls()
 void TDetailNovy::FormCreate()
 {
     // The known groups, without the "Vše" entry of the group filter.
-    for (int i = 1; i < m_main->VyberSkupinu->count(); ++i)
-        Skupina->addItem(m_main->VyberSkupinu->itemText(i));
+    Skupina->addItems(m_main->groups());
     Skupina->setCurrentIndex(-1);
     Skupina->setEditText(QString());
 }
@@ -217,7 +216,7 @@ void TDetailNovy::showEvent(QShowEvent* event)
 
 void TDetailNovy::FormShow()
 {
-    id->setText(m_main->id->text());
+    id->setText(m_main->commandId());
     if (m_mode == Mode::Insert) {
         DBGrid1->setEnabled(false);
         return;
@@ -254,21 +253,19 @@ void TDetailNovy::TelefonExit()
         return;
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
-    OpenQuery(DuplicateCheckStatement(number), m_main->ADOQuery2);
-    if (m_main->ADOQuery2->isOpen() && m_main->ADOQuery2->recordCount() > 0) {
-        OpenQuery(NumberHoldersStatement(number), m_main->ADOQuery1);
-        RefreshGrid(m_main->DBGrid1);
+    OpenQuery(DuplicateCheckStatement(number), m_main->workQuery());
+    if (m_main->workQuery()->isOpen() && m_main->workQuery()->recordCount() > 0) {
+        m_main->showNumberHolders(number);
         ShowMessageDialogOver(this, QStringLiteral("Telefon ") + number + QStringLiteral(" již je v databázi."), 0, 0);
     }
 }
 
 bool TDetailNovy::numberIsTaken(const QString& number, const QString& message)
 {
-    OpenQuery(DuplicateCheckStatement(number), m_main->ADOQuery2);
-    if (!m_main->ADOQuery2->isOpen() || m_main->ADOQuery2->recordCount() == 0)
+    OpenQuery(DuplicateCheckStatement(number), m_main->workQuery());
+    if (!m_main->workQuery()->isOpen() || m_main->workQuery()->recordCount() == 0)
         return false;
-    OpenQuery(NumberHoldersStatement(number), m_main->ADOQuery1);
-    RefreshGrid(m_main->DBGrid1);
+    m_main->showNumberHolders(number);
     QApplication::processEvents();
     ShowMessageDialogOver(this, message, 0, 0);
     return true;
@@ -297,12 +294,14 @@ void TDetailNovy::saveInsert()
     const QString date = DateText(QDate::currentDate());
     if (Skupina->currentText().isEmpty())
         Skupina->setEditText(QStringLiteral("new"));
-    ExecQuery(InsertContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                      Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}),
-              m_main->ADOQuery2);
-    updateGroupList();
-    RefreshGrid(m_main->DBGrid1);
-    m_main->Hledani->setFocus();
+    // A refused statement leaves the dialog open with everything typed.
+    if (!ExecQuery(InsertContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                           Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}),
+                   m_main->workQuery()))
+        return;
+    m_main->addGroup(Skupina->currentText());
+    m_main->refreshGrid();
+    m_main->focusSearch();
     accept();
 }
 
@@ -311,28 +310,20 @@ void TDetailNovy::saveEdit()
     const QString date = DateText(QDate::currentDate());
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
-    OpenQuery(ContactRowStatement(m_main->id->text()), m_main->ADOQuery2);
-    const bool unchanged = m_main->ADOQuery2->isOpen() && m_main->ADOQuery2->recordCount() > 0 &&
-                           m_main->ADOQuery2->fieldText(u"telefon") == number;
+    db::Query* work = m_main->workQuery();
+    OpenQuery(ContactRowStatement(m_main->commandId()), work);
+    const bool unchanged = work->isOpen() && work->recordCount() > 0 && work->fieldText(u"telefon") == number;
     if (!unchanged &&
         numberIsTaken(number, QStringLiteral("Telefonní číslo ") + number + QStringLiteral(" již je v DB.")))
         return;
-    ExecQuery(UpdateContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                      Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()},
-                                     m_main->id->text()),
-              m_main->ADOQuery2);
-    updateGroupList();
-    RefreshGrid(m_main->DBGrid1);
+    if (!ExecQuery(UpdateContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                           Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()},
+                                          m_main->commandId()),
+                   work))
+        return;
+    m_main->addGroup(Skupina->currentText());
+    m_main->refreshGrid();
     accept();
-}
-
-void TDetailNovy::updateGroupList()
-{
-    const QString group = Skupina->currentText();
-    for (int i = 0; i < m_main->VyberSkupinu->count(); ++i)
-        if (m_main->VyberSkupinu->itemText(i).compare(group, Qt::CaseInsensitive) == 0)
-            return;
-    m_main->VyberSkupinu->addItem(group);
 }
 
 void TDetailNovy::ZavritClick()
@@ -360,7 +351,8 @@ void TDetailNovy::OdstranitClick()
                                         QStringLiteral("\" ?"),
                               1, 1) != 0)
         return;
-    ExecQuery(DeleteNoteStatement(id->text(), shown), ADOQuery2);
+    if (!ExecQuery(DeleteNoteStatement(id->text(), shown), ADOQuery2))
+        return;
     RefreshGrid(DBGrid1);
     // With the last note gone nothing else would clear the deleted note's text.
     if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0)

@@ -7,7 +7,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class TMain;
+class MainWindowPort;
 
 namespace db {
 class DBGrid;
@@ -22,7 +22,7 @@ class TDetailNovy : public QDialog
 public:
     enum class Mode { Insert, Edit };
 
-    TDetailNovy(TMain* main, Mode mode);
+    TDetailNovy(MainWindowPort* main, Mode mode);
     ~TDetailNovy() override;
     Mode mode() const { return m_mode; }
 
@@ -66,10 +66,9 @@ private:
     void saveInsert();
     void saveEdit();
     bool numberIsTaken(const QString& number, const QString& message);
-    void updateGroupList();
     void selectGroup(const QString& stored);
 
-    TMain* m_main;
+    MainWindowPort* m_main;
     Mode m_mode;
     bool m_closing = false;
     bool m_shown = false;

@@ -1,9 +1,9 @@
 #include "edit/TpoznamkaM.h"
 
-#include "app/TMain.h"
+#include "ui/MainWindowPort.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
-#include "edit/RecordStatements.h"
+#include "db/RecordStatements.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -12,7 +12,7 @@
 #include <QTextDocument>
 #include <QPushButton>
 
-TpoznamkaM::TpoznamkaM(TMain* main) : QDialog(main)
+TpoznamkaM::TpoznamkaM(MainWindowPort* main) : QDialog(main->window())
 {
     setObjectName(QStringLiteral("TpoznamkaM"));
     setWindowTitle(QStringLiteral("Poznámka"));
@@ -38,10 +38,10 @@ TpoznamkaM::TpoznamkaM(TMain* main) : QDialog(main)
     line->setGeometry(5, 150, 273, 2);
     setTabOrder(Konec, Ulozit);
     setTabOrder(Ulozit, Memo1);
-    ADOQuery1 = new db::Query(main->ADOConnection1, this);
+    ADOQuery1 = new db::Query(main->connection(), this);
     connect(Konec, &QPushButton::clicked, this, &TpoznamkaM::KonecClick);
     connect(Ulozit, &QPushButton::clicked, this, &TpoznamkaM::UlozitClick);
-    const QRect over = main->frameGeometry();
+    const QRect over = main->window()->frameGeometry();
     move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
 }
 
@@ -74,8 +74,9 @@ void TpoznamkaM::UlozitClick()
     QString text = Memo1->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    ExecQuery(InsertNoteStatement(id->text(), text), ADOQuery1);
-    accept();
+    // A refused note keeps the window open with its text.
+    if (ExecQuery(InsertNoteStatement(id->text(), text), ADOQuery1))
+        accept();
 }
 
 void TpoznamkaM::KonecClick()

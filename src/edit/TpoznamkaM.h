@@ -5,7 +5,7 @@
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class TMain;
+class MainWindowPort;
 
 namespace db {
 class Query;
@@ -16,7 +16,7 @@ class TpoznamkaM : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TpoznamkaM(TMain* main);
+    explicit TpoznamkaM(MainWindowPort* main);
     ~TpoznamkaM() override;
 
     QPushButton* Konec = nullptr;

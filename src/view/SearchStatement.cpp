@@ -44,12 +44,6 @@ QString AllGroups()
     return QStringLiteral("Vše");
 }
 
-QString EscapeQuotes(const QString& text)
-{
-    QString result = text;
-    result.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return result;
-}
 
 QString BuildSearchStatement(int index, const QString& text, const QString& group, const QString& orderBy)
 {

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-// Doubles every apostrophe, so the text can stand inside a quoted SQL literal.
-QString EscapeQuotes(const QString& text);
+#include "db/RecordStatements.h"
 
 // The search statement for a search column index (0 jmeno, 1 poznamka,
 // 2 telefon, 3 organizace, 4 email, 5 all five), search text, group and

@@ -1,8 +1,8 @@
 #include "testsupport/TestSupport.h"
 
 #include "app/AppContext.h"
-#include "app/FileDialog.h"
-#include "app/MessageDialog.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/Query.h"
@@ -54,6 +54,7 @@ Sandbox::Sandbox() : m_previousCurrent(QDir::currentPath())
     app::SetExecutableFileName(QStringLiteral("zvonisty"));
     MessageDialogSeam::setTestMode(true);
     MessageDialogSeam::clearShown();
+    InstallDialogFailureReporter();
     FileDialog::setTestMode(true);
     FileDialog::clearShown();
 }

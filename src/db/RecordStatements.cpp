@@ -1,6 +1,12 @@
-#include "edit/RecordStatements.h"
+#include "db/RecordStatements.h"
 
-#include "view/SearchStatement.h"
+
+QString EscapeQuotes(const QString& text)
+{
+    QString result = text;
+    result.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return result;
+}
 
 namespace {
 

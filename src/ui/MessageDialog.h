@@ -20,6 +20,14 @@ quint8 ShowMessageDialog(const QString& text, int left, int width, int top, int 
 // Centred over the outer rectangle of `window`, or over the whole screen when it is null.
 quint8 ShowMessageDialogOver(const QWidget* window, const QString& text, int icon, int buttonSet);
 
+// The window that owns every dialog the program shows (the main window while it lives).
+QWidget* DialogParent();
+void SetDialogParent(QWidget* window);
+
+// Lets the directory's failures reach the user through this dialog (statement failures) and
+// the top-level error report (failures that ended an action).
+void InstallDialogFailureReporter();
+
 // The application's top-level error report: a plain error box with the failure's text.
 void ShowErrorReport(const QString& text);
 
@@ -65,7 +73,8 @@ struct Record
     bool errorReport = false;
 };
 
-// While on, no window is shown: each call takes the next scripted answer, or 1 when none is left.
+// While on, no window is shown: each call takes the next scripted answer, or 1 when none is left,
+// and is recorded for shown().
 void setTestMode(bool on);
 bool testMode();
 void setNextAnswer(int answer); // one-shot; several calls queue answers in order

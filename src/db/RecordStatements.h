@@ -6,6 +6,9 @@
 // The statements of record editing. Every value goes into its quoted literal through
 // EscapeQuotes, so no typed text can end the literal; ids stand without quotes.
 
+// Doubles every apostrophe, so the text can stand inside a quoted SQL literal.
+QString EscapeQuotes(const QString& text);
+
 // Today's date as the directory writes it: day.month.year without leading zeros (5.3.2009).
 QString DateText(const QDate& date);
 

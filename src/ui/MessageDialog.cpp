@@ -1,6 +1,7 @@
-#include "app/MessageDialog.h"
+#include "ui/MessageDialog.h"
 
-#include "app/AppContext.h"
+#include "db/FailureReporter.h"
+
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -45,6 +46,8 @@ SeamState& seam()
     static SeamState state;
     return state;
 }
+
+QPointer<QWidget> g_dialogParent;
 
 // The engine's messages and the update check use a bare CR as line break; so may Windows text.
 QString normaliseLineBreaks(QString text)
@@ -127,7 +130,9 @@ void record(const QString& text, int icon, int buttonSet, const QRect& over, boo
     r.buttonSet = buttonSet;
     r.over = over;
     r.errorReport = errorReport;
-    seam().shown.append(r);
+    // Only scripted runs keep a record; the program itself remembers nothing it showed.
+    if (seam().testMode)
+        seam().shown.append(r);
 }
 
 } // namespace
@@ -299,7 +304,7 @@ quint8 ShowMessageDialog(const QString& text, int left, int width, int top, int 
 
     // The main window may be destroyed while we wait; the pointer then tells us so.
     QPointer<TDialogDotaz> dialog =
-        new TDialogDotaz(text, left, width, top, height, icon, buttonSet, app::MainWindow());
+        new TDialogDotaz(text, left, width, top, height, icon, buttonSet, g_dialogParent.data());
     dialog->exec();
     if (!dialog)
         return closeDefault(buttonSet);
@@ -330,10 +335,30 @@ void ShowErrorReport(const QString& text)
     }
     QPointer<QMessageBox> box =
         new QMessageBox(QMessageBox::Critical, QStringLiteral("Chyba"), normaliseLineBreaks(text),
-                        QMessageBox::Ok, app::MainWindow());
+                        QMessageBox::Ok, g_dialogParent.data());
     box->setTextFormat(Qt::PlainText);
     box->exec();
     delete box;
+}
+
+void InstallDialogFailureReporter()
+{
+    db::SetFailureReporter([](const QString& text, bool unhandled) {
+        if (unhandled)
+            ShowErrorReport(text);
+        else
+            ShowMessageDialogOver(DialogParent(), text, 0, 0);
+    });
+}
+
+QWidget* DialogParent()
+{
+    return g_dialogParent.data();
+}
+
+void SetDialogParent(QWidget* window)
+{
+    g_dialogParent = window;
 }
 
 namespace MessageDialogSeam {

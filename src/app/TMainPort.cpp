@@ -1,0 +1,97 @@
+// What the subsystems may ask of the main window.
+#include "app/TMain.h"
+
+#include "db/Connection.h"
+#include "db/DBGrid.h"
+#include "db/Query.h"
+#include "db/QueryOps.h"
+#include "db/RecordStatements.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+
+QString TMain::directoryFilePath() const
+{
+    const QString file =
+        db::Connection::ConnectionStringValue(ADOConnection1->connectionString(), QStringLiteral("Data Source"));
+    const QFileInfo info(file);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+QString TMain::commandId() const
+{
+    return id->text();
+}
+
+void TMain::setCommandId(const QString& value)
+{
+    id->setText(value);
+}
+
+bool TMain::refreshGrid()
+{
+    const bool ok = RefreshGrid(DBGrid1);
+    pocet->setText(QString::number(ADOQuery1->recordCount()));
+    return ok;
+}
+
+bool TMain::reopenGrid()
+{
+    ADOQuery1->close();
+    const bool ok = RefreshGrid(DBGrid1);
+    pocet->setText(QString::number(ADOQuery1->recordCount()));
+    return ok;
+}
+
+void TMain::showNumberHolders(const QString& number)
+{
+    OpenQuery(NumberHoldersStatement(number), ADOQuery1);
+    RefreshGrid(DBGrid1);
+}
+
+QStringList TMain::groups() const
+{
+    QStringList list;
+    for (int i = 1; i < VyberSkupinu->count(); ++i)
+        list << VyberSkupinu->itemText(i);
+    return list;
+}
+
+void TMain::addGroup(const QString& group)
+{
+    for (int i = 0; i < VyberSkupinu->count(); ++i)
+        if (VyberSkupinu->itemText(i).compare(group, Qt::CaseInsensitive) == 0)
+            return;
+    VyberSkupinu->addItem(group);
+}
+
+void TMain::focusSearch()
+{
+    Hledani->setFocus();
+}
+
+void TMain::showStatus(const QString& text)
+{
+    StatusBar1->showMessage(text);
+}
+
+void TMain::setCommandsEnabled(bool enabled)
+{
+    menuBar()->setEnabled(enabled);
+    // Not the whole central widget: the progress panel and its stop button live there too.
+    DBGrid1->setEnabled(enabled);
+    DolniLista->setEnabled(enabled);
+    if (taskMenu)
+        taskMenu->setEnabled(enabled);
+    if (vlastnostiGridu)
+        vlastnostiGridu->setEnabled(enabled);
+    if (PopupMenu1)
+        PopupMenu1->setEnabled(enabled);
+}

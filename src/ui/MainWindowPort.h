@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace db {
+class Connection;
+class Query;
+} // namespace db
+
+// What the subsystems (view, edit, exchange, update, info) may ask of the main window.
+// The main window implements it; nothing below the application sees the window itself.
+class MainWindowPort
+{
+public:
+    virtual ~MainWindowPort() = default;
+
+    // The window that owns and centres the subsystems' dialogs.
+    virtual QWidget* window() = 0;
+
+    // The open directory and its work query for data-changing statements and look-ups.
+    virtual db::Connection* connection() = 0;
+    virtual db::Query* workQuery() = 0;
+    // The rows the grid shows; its current row is the selected contact.
+    virtual db::Query* gridQuery() = 0;
+    // The canonical path of the open directory file.
+    virtual QString directoryFilePath() const = 0;
+    // The directory was opened read-only: commands that write refuse at once.
+    virtual bool readOnly() const = 0;
+
+    // The contact a command acts on (the window's never-visible `id` field).
+    virtual QString commandId() const = 0;
+    virtual void setCommandId(const QString& id) = 0;
+
+    // Reopens the grid's statement keeping the selected row number, and shows the count.
+    virtual bool refreshGrid() = 0;
+    // Reopens the grid's statement on its first row, and shows the count.
+    virtual bool reopenGrid() = 0;
+    // Shows in the grid the contacts that hold the number.
+    virtual void showNumberHolders(const QString& number) = 0;
+
+    // The groups of the group filter, without "Vše"; a new one is added unless present (case ignored).
+    virtual QStringList groups() const = 0;
+    virtual void addGroup(const QString& group) = 0;
+
+    virtual void focusSearch() = 0;
+    // A line in the status bar.
+    virtual void showStatus(const QString& text) = 0;
+    // Off while a long operation runs: every command of the window is disabled.
+    virtual void setCommandsEnabled(bool enabled) = 0;
+};

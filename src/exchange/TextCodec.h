@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The encodings of the files the program exchanges.
+namespace exchange {
+
+enum class TextEncoding { Cp1250, Utf8 };
+
+// How a file's bytes are to be read: UTF-8 when they start with its byte-order mark, or when
+// they are valid UTF-8 holding at least one byte of 0x80 or more; code page 1250 otherwise.
+TextEncoding DetectEncoding(const QByteArray& bytes);
+
+// The file's text in the detected encoding, a UTF-8 byte-order mark dropped.
+QString DecodeText(const QByteArray& bytes);
+QString DecodeText(const QByteArray& bytes, TextEncoding encoding);
+
+// The text in code page 1250. False when a character has no place in it; `bytes` then holds the
+// encoder's replacement for such characters, and `firstMissing` (when given) the first of them.
+bool EncodeCp1250(const QString& text, QByteArray* bytes, QChar* firstMissing = nullptr);
+
+} // namespace exchange

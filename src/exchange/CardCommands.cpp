@@ -1,0 +1,123 @@
+#include "exchange/CardCommands.h"
+
+#include "db/PhoneText.h"
+#include "db/Query.h"
+#include "db/QueryOps.h"
+#include "db/RecordStatements.h"
+#include "exchange/CardFormat.h"
+#include "ui/FileDialog.h"
+#include "ui/MainWindowPort.h"
+#include "ui/MessageDialog.h"
+#include "ui/SafeWrite.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QLocale>
+
+namespace cards {
+namespace {
+
+void Tell(MainWindowPort* main, const QString& text)
+{
+    ShowMessageDialogOver(main->window(), text, 0, 0);
+}
+
+ContactValues CurrentRow(const db::Query* query)
+{
+    ContactValues v;
+    v.telefon = query->fieldText(u"telefon");
+    v.jmeno = query->fieldText(u"jmeno");
+    v.email = query->fieldText(u"email");
+    v.poznamka = query->fieldText(u"poznamka");
+    v.organizace = query->fieldText(u"organizace");
+    v.skupina = query->fieldText(u"skupina");
+    v.icq = query->fieldText(u"icq");
+    v.skype = query->fieldText(u"skype");
+    return v;
+}
+
+// The fields and the character are named, so the user can mend the contact instead.
+QString LossyQuestion(const EncodedCard& card)
+{
+    return QStringLiteral("Znak „%1“ v poli %2 nelze do vizitky (kódování windows-1250) zapsat.\n"
+                          "Vytvořit vizitku přesto, s náhradním znakem místo takových znaků?")
+        .arg(card.firstMissing, card.lossyFields.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+void WriteSelectedCard(MainWindowPort* main)
+{
+    const db::Query* grid = main->gridQuery();
+    if (!grid->isOpen())
+        return;
+    const QString chosen = FileDialog::getSaveFileName(main->window(), QString(), QString(),
+                                                       QString::fromUtf8(kCardFilter));
+    if (chosen.isEmpty())
+        return;
+    const QString path = CardFileName(chosen);
+    const EncodedCard card = EncodeCard(CurrentRow(grid));
+    const bool lossy = !card.lossyFields.isEmpty();
+    if (lossy && ShowMessageDialogOver(main->window(), LossyQuestion(card), 1, 1) != 0)
+        return;
+    if (!SafeWriteFile(path, card.bytes)) {
+        Tell(main, QStringLiteral("Nelze vytvořit soubor vizitky!"));
+        return;
+    }
+    if (lossy)
+        Tell(main, QStringLiteral("Vizitka byla vytvořena. Znaky, které kódování windows-1250 nemá, "
+                                  "jsou v ní nahrazeny náhradním znakem."));
+    else
+        Tell(main, QStringLiteral("Vizitka byla vytvořena."));
+}
+
+void ReadCardFile(MainWindowPort* main)
+{
+    if (!main->gridQuery()->isOpen())
+        return;
+    if (main->readOnly()) {
+        ShowMessageDialogOver(main->window(), QStringLiteral("Telefonní seznam je otevřen jen pro čtení."), 2, 0);
+        return;
+    }
+    const QString path = FileDialog::getOpenFileName(main->window(), QString(), QString(),
+                                                     QString::fromUtf8(kCardFilter));
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Tell(main, QStringLiteral("Nelze oteřít soubor vizitky!"));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    const bool readFailed = file.error() != QFileDevice::NoError;
+    file.close();
+    if (readFailed) {
+        Tell(main, QStringLiteral("Nelze oteřít soubor vizitky!"));
+        return;
+    }
+    ReadCard card = ParseCardBytes(bytes);
+    if (!card.valid) {
+        Tell(main, QStringLiteral("Nejedná se o platný soubor vizitky!"));
+        return;
+    }
+    ContactValues& v = card.values;
+    v.telefon = FormatPhone(v.telefon);
+    if (!OpenQuery(DuplicateCheckStatement(v.telefon), main->workQuery()))
+        return;
+    if (main->workQuery()->recordCount() > 0) {
+        main->showNumberHolders(v.telefon);
+        QCoreApplication::processEvents();
+        Tell(main, QStringLiteral("Telefonní číslo ") + v.telefon + QStringLiteral(" již je v DB."));
+        return;
+    }
+    v.datum = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    // A failed insert has been shown already; claiming the card was read would contradict it.
+    if (!ExecQuery(InsertContactStatement(v), main->workQuery()))
+        return;
+    if (!v.skupina.isEmpty())
+        main->addGroup(v.skupina);
+    Tell(main, QStringLiteral("Vizitka byla načtena."));
+}
+
+} // namespace cards

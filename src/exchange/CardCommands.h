@@ -1,0 +1,13 @@
+#pragma once
+
+class MainWindowPort;
+
+// The contact card commands of the main window.
+namespace cards {
+
+// Writes the contact on which the grid stands into a card file the user names.
+void WriteSelectedCard(MainWindowPort* main);
+// Reads a card file and adds its contact, unless its number is already in the directory.
+void ReadCardFile(MainWindowPort* main);
+
+} // namespace cards

@@ -101,6 +101,9 @@ public:
     QAction* PidatzznamyzjinDBjennovsla1 = nullptr;
     QAction* Vytvoitvizitku2 = nullptr;
     QAction* Nastvizitku1 = nullptr;
+    QAction* ExportovatdovCard1 = nullptr;
+    QAction* ExportovatvCardveverzi401 = nullptr; // option of the export
+    QAction* ImportovatzvCard1 = nullptr;
     QAction* Vdynahoe1 = nullptr;
     QAction* Dotazpiuzaven1 = nullptr;
     QAction* MinimalizovataplikacipistiskuAltF41 = nullptr;
@@ -187,6 +190,8 @@ public Q_SLOTS:
     void PidatzznamyzjinDBjennovsla1Click();
     void Vytvoitvizitku1Click();
     void Nastvizitku1Click();
+    void ExportovatdovCard1Click();
+    void ImportovatzvCard1Click();
     void Vdynahoe1Click();
     void Uloitnastaven1Click();
     void Npovda2Click();

@@ -2,6 +2,9 @@
 #include "app/TMain.h"
 
 #include "exchange/CardCommands.h"
+#include "exchange/VCardCommands.h"
+
+#include <QAction>
 
 void TMain::Vytvoitvizitku1Click()
 {
@@ -11,4 +14,14 @@ void TMain::Vytvoitvizitku1Click()
 void TMain::Nastvizitku1Click()
 {
     cards::ReadCardFile(this);
+}
+
+void TMain::ExportovatdovCard1Click()
+{
+    vcard::ExportContacts(this, ExportovatvCardveverzi401->isChecked() ? vcard::Version::V40 : vcard::Version::V30);
+}
+
+void TMain::ImportovatzvCard1Click()
+{
+    vcard::ImportContacts(this);
 }

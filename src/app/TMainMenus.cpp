@@ -71,6 +71,10 @@ void TMain::buildMenus()
     nastroje->addSeparator();
     Vytvoitvizitku2 = AddItem(nastroje, "Vytvoitvizitku2", QStringLiteral("Vytvořit vizitku"), this);
     Nastvizitku1 = AddItem(nastroje, "Nastvizitku1", QStringLiteral("Načíst vizitku"), this);
+    ExportovatdovCard1 = AddItem(nastroje, "ExportovatdovCard1", QStringLiteral("Exportovat do vCard..."), this);
+    ExportovatvCardveverzi401 = AddCheck(nastroje, "ExportovatvCardveverzi401",
+                                         QStringLiteral("Exportovat vCard ve verzi 4.0"), false, this);
+    ImportovatzvCard1 = AddItem(nastroje, "ImportovatzvCard1", QStringLiteral("Importovat z vCard..."), this);
     nastroje->addSeparator();
     Vdynahoe1 = AddCheck(nastroje, "Vdynahoe1", QStringLiteral("Vždy nahoře"), false, this);
     Dotazpiuzaven1 = AddCheck(nastroje, "Dotazpiuzaven1", QStringLiteral("Dotaz při uzavření"), false, this);
@@ -127,6 +131,8 @@ void TMain::buildMenus()
     connect(Vytvoitvizitku2, &QAction::triggered, Vytvoitvizitku1, &QAction::trigger);
     connect(Vytvoitvizitku1, &QAction::triggered, this, &TMain::Vytvoitvizitku1Click);
     connect(Nastvizitku1, &QAction::triggered, this, &TMain::Nastvizitku1Click);
+    connect(ExportovatdovCard1, &QAction::triggered, this, &TMain::ExportovatdovCard1Click);
+    connect(ImportovatzvCard1, &QAction::triggered, this, &TMain::ImportovatzvCard1Click);
     connect(Vdynahoe1, &QAction::triggered, this, &TMain::Vdynahoe1Click);
     connect(Uloitnastaven1, &QAction::triggered, this, &TMain::Uloitnastaven1Click);
     connect(Npovda2, &QAction::triggered, this, &TMain::Npovda2Click);

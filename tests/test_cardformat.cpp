@@ -41,13 +41,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("bare") << "/tmp/karta" << "/tmp/karta.viz";
-        QTest::newRow("other extension") << "/tmp/karta.txt" << "/tmp/karta.txt.viz";
-        QTest::newRow("lower") << "/tmp/karta.viz" << "/tmp/karta.viz";
-        QTest::newRow("upper") << "/tmp/karta.VIZ" << "/tmp/karta.VIZ";
-        QTest::newRow("mixed") << "/tmp/karta.Viz" << "/tmp/karta.Viz";
-        QTest::newRow("dot in folder only") << "/tmp/a.viz/karta" << "/tmp/a.viz/karta.viz";
-        QTest::newRow("longer extension") << "/tmp/karta.vizz" << "/tmp/karta.vizz.viz";
+        QTest::newRow("bare") << "/tmp/karta"
+                              << "/tmp/karta.viz";
+        QTest::newRow("other extension") << "/tmp/karta.txt"
+                                         << "/tmp/karta.txt.viz";
+        QTest::newRow("lower") << "/tmp/karta.viz"
+                               << "/tmp/karta.viz";
+        QTest::newRow("upper") << "/tmp/karta.VIZ"
+                               << "/tmp/karta.VIZ";
+        QTest::newRow("mixed") << "/tmp/karta.Viz"
+                               << "/tmp/karta.Viz";
+        QTest::newRow("dot in folder only") << "/tmp/a.viz/karta"
+                                            << "/tmp/a.viz/karta.viz";
+        QTest::newRow("longer extension") << "/tmp/karta.vizz"
+                                          << "/tmp/karta.vizz.viz";
     }
     void fileName()
     {
@@ -60,11 +67,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("values");
         QTest::addColumn<QString>("text");
-        QTest::newRow("full") << QStringList{"123 456 789", "Jan Novák", "jan@example.cz", "šéf",
-                                             "Firma, s.r.o.", "práce", "123456", "jan.novak"}
-                              << "[Vizitka]\r\ntelefon=123 456 789\r\njmeno=Jan Novák\r\nemail=jan@example.cz\r\n"
-                                 "poznamka=šéf\r\norganizace=Firma, s.r.o.\r\nskupina=práce\r\nicq=123456\r\n"
-                                 "skype=jan.novak\r\n";
+        QTest::newRow("full")
+            << QStringList{"123 456 789",   "Jan Novák", "jan@example.cz", "šéf",
+                           "Firma, s.r.o.", "práce",     "123456",         "jan.novak"}
+            << "[Vizitka]\r\ntelefon=123 456 789\r\njmeno=Jan Novák\r\nemail=jan@example.cz\r\n"
+               "poznamka=šéf\r\norganizace=Firma, s.r.o.\r\nskupina=práce\r\nicq=123456\r\n"
+               "skype=jan.novak\r\n";
         QTest::newRow("no icq, no skype")
             << QStringList{"111", "Eva"}
             << "[Vizitka]\r\ntelefon=111\r\njmeno=Eva\r\nemail=\r\npoznamka=\r\norganizace=\r\nskupina=\r\n"
@@ -121,27 +129,30 @@ private Q_SLOTS:
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QStringList>("values");
         const QStringList none(8);
-        QTest::newRow("ordered") << "[Vizitka]\r\ntelefon=123456789\r\njmeno=Jan\r\nemail=j@x.cz\r\npoznamka=p\r\n"
-                                    "organizace=o\r\nskupina=s\r\nicq=1\r\nskype=sk\r\n"
-                                 << true << QStringList{"123456789", "Jan", "j@x.cz", "p", "o", "s", "1", "sk"};
+        QTest::newRow("ordered")
+            << "[Vizitka]\r\ntelefon=123456789\r\njmeno=Jan\r\nemail=j@x.cz\r\npoznamka=p\r\n"
+               "organizace=o\r\nskupina=s\r\nicq=1\r\nskype=sk\r\n"
+            << true << QStringList{"123456789", "Jan", "j@x.cz", "p", "o", "s", "1", "sk"};
         QTest::newRow("another order, foreign lines, missing keys")
             << "[Vizitka]\r\nskype=sk\r\nnesmysl\r\njmeno=Jan\r\n\r\ntelefon=1\r\n"
             << true << QStringList{"1", "Jan", "", "", "", "", "", "sk"};
-        QTest::newRow("two names: the second wins") << "[Vizitka]\r\njmeno=První\r\njmeno=Druhý\r\n" << true
-                                                    << QStringList{"", "Druhý", "", "", "", "", "", ""};
+        QTest::newRow("two names: the second wins")
+            << "[Vizitka]\r\njmeno=První\r\njmeno=Druhý\r\n"
+            << true << QStringList{"", "Druhý", "", "", "", "", "", ""};
         QTest::newRow("header only") << "[Vizitka]\r\n" << true << none;
         QTest::newRow("header without line end") << "[Vizitka]" << true << none;
         QTest::newRow("key inside a note does not count")
-            << "[Vizitka]\r\npoznamka=call skype=abc\r\n" << true
-            << QStringList{"", "", "", "call skype=abc", "", "", "", ""};
-        QTest::newRow("key after blanks does not count")
-            << "[Vizitka]\r\n jmeno=X\r\n" << true << none;
+            << "[Vizitka]\r\npoznamka=call skype=abc\r\n"
+            << true << QStringList{"", "", "", "call skype=abc", "", "", "", ""};
+        QTest::newRow("key after blanks does not count") << "[Vizitka]\r\n jmeno=X\r\n" << true << none;
         QTest::newRow("keys are case-sensitive") << "[Vizitka]\r\nJmeno=X\r\n" << true << none;
-        QTest::newRow("LF only") << "[Vizitka]\njmeno=A\ntelefon=2\n" << true
-                                 << QStringList{"2", "A", "", "", "", "", "", ""};
-        QTest::newRow("CR only") << "[Vizitka]\rjmeno=A\r" << true << QStringList{"", "A", "", "", "", "", "", ""};
+        QTest::newRow("LF only") << "[Vizitka]\njmeno=A\ntelefon=2\n"
+                                 << true << QStringList{"2", "A", "", "", "", "", "", ""};
+        QTest::newRow("CR only") << "[Vizitka]\rjmeno=A\r" << true
+                                 << QStringList{"", "A", "", "", "", "", "", ""};
         QTest::newRow("value with '=' and blanks kept")
-            << "[Vizitka]\r\njmeno= a = b \r\n" << true << QStringList{"", " a = b ", "", "", "", "", "", ""};
+            << "[Vizitka]\r\njmeno= a = b \r\n"
+            << true << QStringList{"", " a = b ", "", "", "", "", "", ""};
         QTest::newRow("empty file") << "" << false << none;
         QTest::newRow("lower case header") << "[vizitka]\r\njmeno=A\r\n" << false << none;
         QTest::newRow("blank before header") << " [Vizitka]\r\njmeno=A\r\n" << false << none;
@@ -168,8 +179,8 @@ private Q_SLOTS:
 
     void roundTrip()
     {
-        const ContactValues v = Values({"604 123 456", "Řehoř Ďáblík", "r@d.cz", "pozn; s=", "Org", "Rodina",
-                                        "77", "rehor"});
+        const ContactValues v =
+            Values({"604 123 456", "Řehoř Ďáblík", "r@d.cz", "pozn; s=", "Org", "Rodina", "77", "rehor"});
         const auto card = cards::EncodeCard(v);
         QCOMPARE(Fields(cards::ParseCardBytes(card.bytes).values), Fields(v));
     }

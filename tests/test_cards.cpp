@@ -1,11 +1,11 @@
 // Contact card files through the main window: writing, reading, and the duplicate number.
-#include "ui/FileDialog.h"
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"
 #include "exchange/CardFormat.h"
 #include "testsupport/TestSupport.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QDate>
@@ -57,8 +57,8 @@ class TestCards : public QObject
     QStringList row(const QString& where)
     {
         QStringList values;
-        for (const char* f : {"telefon", "jmeno", "email", "poznamka", "organizace", "skupina", "icq", "skype",
-                              "datum"}) {
+        for (const char* f :
+             {"telefon", "jmeno", "email", "poznamka", "organizace", "skupina", "icq", "skype", "datum"}) {
             const QStringList column =
                 Column(m_w->ADOConnection1, QStringLiteral("select * from zvonisty where ") + where,
                        QString::fromLatin1(f));
@@ -70,7 +70,9 @@ class TestCards : public QObject
     }
     int count()
     {
-        return int(Column(m_w->ADOConnection1, QStringLiteral("select id from zvonisty"), QStringLiteral("id")).size());
+        return int(
+            Column(m_w->ADOConnection1, QStringLiteral("select id from zvonisty"), QStringLiteral("id"))
+                .size());
     }
     void search(const QString& text)
     {
@@ -90,9 +92,10 @@ private Q_SLOTS:
     {
         m_box = std::make_unique<Sandbox>();
         m_box->createDirectory(
-            4, {QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina, icq, "
-                               "skype) values ('604 111 222', 'Alois Jirásek', 'a@j.cz', 'spisovatel', 'Praha', "
-                               "'Autoři', '1234', 'alois')"),
+            4, {QStringLiteral(
+                    "insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina, icq, "
+                    "skype) values ('604 111 222', 'Alois Jirásek', 'a@j.cz', 'spisovatel', 'Praha', "
+                    "'Autoři', '1234', 'alois')"),
                 QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222 333 444', 'Božena')")});
         m_w = testsupport::StartMain();
     }
@@ -106,10 +109,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("bare") << "karta" << "karta.viz";
-        QTest::newRow("txt") << "karta.txt" << "karta.txt.viz";
-        QTest::newRow("viz") << "karta.viz" << "karta.viz";
-        QTest::newRow("VIZ") << "karta.VIZ" << "karta.VIZ";
+        QTest::newRow("bare") << "karta"
+                              << "karta.viz";
+        QTest::newRow("txt") << "karta.txt"
+                             << "karta.txt.viz";
+        QTest::newRow("viz") << "karta.viz"
+                             << "karta.viz";
+        QTest::newRow("VIZ") << "karta.VIZ"
+                             << "karta.VIZ";
     }
     void writtenUnderTheRuleName()
     {
@@ -141,7 +148,8 @@ private Q_SLOTS:
         m_w->Vytvoitvizitku2->trigger();
         QCOMPARE(MessagesShown(), QStringList{kMade});
         QCOMPARE(ReadBytes(m_box->path(QStringLiteral("b.viz"))),
-                 QByteArray("[Vizitka]\r\ntelefon=222 333 444\r\njmeno=Bo\x9E" "ena\r\nemail=\r\npoznamka=\r\n"
+                 QByteArray("[Vizitka]\r\ntelefon=222 333 444\r\njmeno=Bo\x9E"
+                            "ena\r\nemail=\r\npoznamka=\r\n"
                             "organizace=\r\nskupina=\r\nicq=\r\nskype=\r\n"));
     }
 
@@ -175,8 +183,10 @@ private Q_SLOTS:
     void characterOutsideTheCodePage()
     {
         QFETCH(int, answer);
-        testsupport::Exec(m_w->ADOConnection1,
-                          QStringLiteral("update zvonisty set jmeno = 'Jan ★', skype = '日本' where telefon = '222 333 444'"));
+        testsupport::Exec(
+            m_w->ADOConnection1,
+            QStringLiteral(
+                "update zvonisty set jmeno = 'Jan ★', skype = '日本' where telefon = '222 333 444'"));
         m_w->refreshGrid();
         m_w->DBGrid1->selectRow(1);
         MessageDialogSeam::setNextAnswer(answer);
@@ -271,7 +281,8 @@ private Q_SLOTS:
 
     void headerOnlyCardAgainstAnEmptyNumber()
     {
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("insert into zvonisty (telefon, jmeno) values ('', 'Bez')"));
+        testsupport::Exec(m_w->ADOConnection1,
+                          QStringLiteral("insert into zvonisty (telefon, jmeno) values ('', 'Bez')"));
         importCard("[Vizitka]\r\n");
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Telefonní číslo  již je v DB.")});
         QCOMPARE(count(), 3);
@@ -303,7 +314,8 @@ private Q_SLOTS:
         FileDialog::setNextFileName(m_box->path(QStringLiteral("alois")));
         m_w->Vytvoitvizitku1->trigger();
         const QStringList before = row(QStringLiteral("telefon = '604 111 222'"));
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("delete from zvonisty where telefon = '604 111 222'"));
+        testsupport::Exec(m_w->ADOConnection1,
+                          QStringLiteral("delete from zvonisty where telefon = '604 111 222'"));
         FileDialog::setNextFileName(m_box->path(QStringLiteral("alois.viz")));
         m_w->Nastvizitku1->trigger();
         QCOMPARE(MessagesShown(), (QStringList{kMade, kRead}));

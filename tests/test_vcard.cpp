@@ -34,7 +34,14 @@ QStringList Fields(const ContactValues& c)
 // The card's values in the order of the directory's columns, phones joined by "|".
 QStringList Fields(const Card& c)
 {
-    return {c.phones.join(QLatin1Char('|')), c.jmeno, c.email, c.poznamka, c.organizace, c.skupina, c.icq, c.skype};
+    return {c.phones.join(QLatin1Char('|')),
+            c.jmeno,
+            c.email,
+            c.poznamka,
+            c.organizace,
+            c.skupina,
+            c.icq,
+            c.skype};
 }
 
 QByteArray Crlf(const char* text)
@@ -76,8 +83,10 @@ const char* const kSamples[] = {
     "na dal=C5=A1=C3=AD =C5=99=C3=A1dek\nPHOTO;ENCODING=BASE64;JPEG:/9j/4AAQSkZJRgABAQ\n AAAQABAAD/2wBD\n\n"
     "END:VCARD\n",
     // Thunderbird, version 4.0
-    "BEGIN:VCARD\nVERSION:4.0\nFN:Eliška Krásnohorská\nN:Krásnohorská;Eliška;;;\nEMAIL;PREF=1:eliska@example.cz\n"
-    "TEL;TYPE=cell;VALUE=TEXT:731 222 333\nTEL;TYPE=home;VALUE=URI:tel:+420-222-111-000\nIMPP:skype:eliska.k\n"
+    "BEGIN:VCARD\nVERSION:4.0\nFN:Eliška "
+    "Krásnohorská\nN:Krásnohorská;Eliška;;;\nEMAIL;PREF=1:eliska@example.cz\n"
+    "TEL;TYPE=cell;VALUE=TEXT:731 222 "
+    "333\nTEL;TYPE=home;VALUE=URI:tel:+420-222-111-000\nIMPP:skype:eliska.k\n"
     "NOTE:první řádek\\nDruhý řádek\nORG:Spolek\nCATEGORIES:Přátelé\\, známí,Práce\nEND:VCARD\n",
     // Nextcloud
     "BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Sabre//Sabre VObject 4.4.2//EN\n"
@@ -98,10 +107,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("escaped");
-        QTest::newRow("plain") << "Jan Novák" << "Jan Novák";
-        QTest::newRow("specials") << "a\\b,c;d" << "a\\\\b\\,c\\;d";
-        QTest::newRow("line breaks") << "1\r\n2\n3\r4" << "1\\n2\\n3\\n4";
-        QTest::newRow("colon stays") << "8:30" << "8:30";
+        QTest::newRow("plain") << "Jan Novák"
+                               << "Jan Novák";
+        QTest::newRow("specials") << "a\\b,c;d"
+                                  << "a\\\\b\\,c\\;d";
+        QTest::newRow("line breaks") << "1\r\n2\n3\r4"
+                                     << "1\\n2\\n3\\n4";
+        QTest::newRow("colon stays") << "8:30"
+                                     << "8:30";
     }
     void escaping()
     {
@@ -145,17 +158,19 @@ private Q_SLOTS:
 
     void writtenCard()
     {
-        Contact c{Values({"604 111 222", "Novák, Jan", "jan@example.cz", "pozn; x", "Firma", "Práce, kamarádi",
-                          "123", "jan.novak"}),
+        Contact c{Values({"604 111 222", "Novák, Jan", "jan@example.cz", "pozn; x", "Firma",
+                          "Práce, kamarádi", "123", "jan.novak"}),
                   {{"8.12.2026 19:05:33", "první\r\ndruhá"}}};
-        QCOMPARE(WriteVCards({c}),
-                 Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:Novák\\, Jan\nN:Novák\\, Jan;;;;\nTEL;TYPE=VOICE:604 111 222\n"
-                      "EMAIL;TYPE=INTERNET:jan@example.cz\nORG:Firma\nNOTE:pozn\\; x\n"
-                      "NOTE:8.12.2026 19:05:33\\nprvní\\ndruhá\nCATEGORIES:Práce\\, kamarádi\nX-ICQ:123\n"
-                      "IMPP;X-SERVICE-TYPE=ICQ:icq:123\nX-SKYPE:jan.novak\n"
-                      "IMPP;X-SERVICE-TYPE=Skype:skype:jan.novak\nEND:VCARD\n"));
+        QCOMPARE(
+            WriteVCards({c}),
+            Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:Novák\\, Jan\nN:Novák\\, Jan;;;;\nTEL;TYPE=VOICE:604 111 222\n"
+                 "EMAIL;TYPE=INTERNET:jan@example.cz\nORG:Firma\nNOTE:pozn\\; x\n"
+                 "NOTE:8.12.2026 19:05:33\\nprvní\\ndruhá\nCATEGORIES:Práce\\, kamarádi\nX-ICQ:123\n"
+                 "IMPP;X-SERVICE-TYPE=ICQ:icq:123\nX-SKYPE:jan.novak\n"
+                 "IMPP;X-SERVICE-TYPE=Skype:skype:jan.novak\nEND:VCARD\n"));
         const QByteArray v4 = WriteVCards({Contact{Values({"1", "A"}), {}}}, Version::V40);
-        QCOMPARE(v4, Crlf("BEGIN:VCARD\nVERSION:4.0\nFN:A\nN:A;;;;\nTEL;VALUE=text;TYPE=voice:1\nEND:VCARD\n"));
+        QCOMPARE(v4,
+                 Crlf("BEGIN:VCARD\nVERSION:4.0\nFN:A\nN:A;;;;\nTEL;VALUE=text;TYPE=voice:1\nEND:VCARD\n"));
     }
 
     void commonAddressBooks_data()
@@ -163,44 +178,75 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("card");
         QTest::addColumn<QStringList>("values");
         QTest::newRow("Google") << Crlf(kSamples[0])
-                                << QStringList{"+420 604 123 456|222 333 444", "Jana Nováková", "jana@example.com",
-                                               "Potkali jsme se na veletrhu, v Brně.", "Firma s.r.o.", "Rodina", "",
+                                << QStringList{"+420 604 123 456|222 333 444",
+                                               "Jana Nováková",
+                                               "jana@example.com",
+                                               "Potkali jsme se na veletrhu, v Brně.",
+                                               "Firma s.r.o.",
+                                               "Rodina",
+                                               "",
                                                "jana.novakova"};
         QTest::newRow("Apple") << Crlf(kSamples[1])
-                               << QStringList{"+420 777 888 999|224 901 448", "Antonín Dvořák", "antonin@example.cz",
-                                              "Skladatel", "Národní divadlo, Orchestr", "", "123456789",
+                               << QStringList{"+420 777 888 999|224 901 448",
+                                              "Antonín Dvořák",
+                                              "antonin@example.cz",
+                                              "Skladatel",
+                                              "Národní divadlo, Orchestr",
+                                              "",
+                                              "123456789",
                                               "antonin.dvorak"};
         QTest::newRow("Android 2.1") << Crlf(kSamples[2])
-                                     << QStringList{"+420603111222|+420 241 000 111", "Petr Šťastný",
+                                     << QStringList{"+420603111222|+420 241 000 111",
+                                                    "Petr Šťastný",
                                                     "petr@example.cz",
-                                                    "Dlouhá poznámka, která se zalomí na další řádek", "", "",
-                                                    "55512345", "petr.stastny"};
+                                                    "Dlouhá poznámka, která se zalomí na další řádek",
+                                                    "",
+                                                    "",
+                                                    "55512345",
+                                                    "petr.stastny"};
         QTest::newRow("Thunderbird 4.0") << Crlf(kSamples[3])
-                                         << QStringList{"731 222 333|+420222111000", "Eliška Krásnohorská",
-                                                        "eliska@example.cz", "první řádek Druhý řádek", "Spolek",
-                                                        "Přátelé, známí", "", "eliska.k"};
-        QTest::newRow("Nextcloud") << Crlf(kSamples[4])
-                                   << QStringList{"+420 257 000 111", "Jan Neruda", "jan@neruda.cz", "", "Literáti",
-                                                  "", "7654321", "jan.neruda"};
+                                         << QStringList{"731 222 333|+420222111000",
+                                                        "Eliška Krásnohorská",
+                                                        "eliska@example.cz",
+                                                        "první řádek Druhý řádek",
+                                                        "Spolek",
+                                                        "Přátelé, známí",
+                                                        "",
+                                                        "eliska.k"};
+        QTest::newRow("Nextcloud") << Crlf(kSamples[4]) << QStringList{"+420 257 000 111", "Jan Neruda",
+                                                                       "jan@neruda.cz",    "",
+                                                                       "Literáti",         "",
+                                                                       "7654321",          "jan.neruda"};
         QTest::newRow("old phone, code page 1250")
-            << Crlf("BEGIN:VCARD\nVERSION:2.1\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=WINDOWS-1250:=8Akoda;V=E1clav\n"
-                    "TEL;PREF;CELL:605123456\nNOTE;ENCODING=QUOTED-PRINTABLE:=9Elu=9Dou=E8k=FD k=F9=F2=0D=0Ab=\n"
+            << Crlf("BEGIN:VCARD\nVERSION:2.1\nN;ENCODING=QUOTED-PRINTABLE;CHARSET=WINDOWS-1250:=8Akoda;V="
+                    "E1clav\n"
+                    "TEL;PREF;CELL:605123456\nNOTE;ENCODING=QUOTED-PRINTABLE:=9Elu=9Dou=E8k=FD "
+                    "k=F9=F2=0D=0Ab=\n"
                     "=EC=9E=ED\nEND:VCARD\n")
             << QStringList{"605123456", "Václav Škoda", "", "žluťoučký kůň běží", "", "", "", ""};
         QTest::newRow("old phone, unmarked code page 1250")
             << Crlf("BEGIN:VCARD\nVERSION:2.1\nN:\x8Akoda;Jan\nTEL:1\nEND:VCARD\n")
             << QStringList{"1", "Jan Škoda", "", "", "", "", "", ""};
         QTest::newRow("old phone, UTF-8 without a name line")
-            << Crlf("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C4=8Cap=C3=ADk;Hynek\n"
-                    "TEL;WORK;VOICE:+420 377 111 222\nTEL;CELL:+420 777 000 111\nEMAIL;INTERNET:hynek@example.cz\n"
+            << Crlf("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C4=8Cap=C3=ADk;"
+                    "Hynek\n"
+                    "TEL;WORK;VOICE:+420 377 111 222\nTEL;CELL:+420 777 000 "
+                    "111\nEMAIL;INTERNET:hynek@example.cz\n"
                     "END:VCARD\n")
-            << QStringList{"+420 377 111 222|+420 777 000 111", "Hynek Čapík", "hynek@example.cz", "", "", "", "",
+            << QStringList{"+420 377 111 222|+420 777 000 111",
+                           "Hynek Čapík",
+                           "hynek@example.cz",
+                           "",
+                           "",
+                           "",
+                           "",
                            ""};
         QTest::newRow("LF only, lower-case names, folded value")
             << QByteArray("begin:vcard\nversion:3.0\nfn:Dlouhé\n  jméno\ntel:5\nend:vcard\n")
             << QStringList{"5", "Dlouhé jméno", "", "", "", "", "", ""};
         QTest::newRow("IMPP by type, ICQ by scheme")
-            << Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:X\nIMPP;TYPE=skype:callto://x.y?call\nIMPP:icq:42\nEND:VCARD\n")
+            << Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:X\nIMPP;TYPE=skype:callto://"
+                    "x.y?call\nIMPP:icq:42\nEND:VCARD\n")
             << QStringList{"", "X", "", "", "", "", "42", "x.y"};
         QTest::newRow("categories and escapes")
             << Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:a\\\\b\\;c\nCATEGORIES:,\\,,Druhá\nEND:VCARD\n")
@@ -220,7 +266,8 @@ private Q_SLOTS:
     void byteOrderMarks_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        const QString text = QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Řehoř\r\nTEL:7\r\nEND:VCARD\r\n");
+        const QString text =
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Řehoř\r\nTEL:7\r\nEND:VCARD\r\n");
         QStringEncoder le(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
         QStringEncoder be(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom);
         QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBF") + text.toUtf8();
@@ -238,14 +285,14 @@ private Q_SLOTS:
 
     void unreadableCardsAndLines()
     {
-        const QByteArray file = Crlf("nesmysl\n"                      // 1: outside a card
+        const QByteArray file = Crlf("nesmysl\n"                             // 1: outside a card
                                      "BEGIN:VCARD\nFN:A\nTEL:1\nEND:VCARD\n" // 2-5
-                                     "\n"                             // 6: empty, harmless
-                                     "BEGIN:VCARD\nFN:B\nbez dvojtečky\n" // 7-9, never ended
-                                     "BEGIN:VCARD\nPHOTO:xyz\nEND:VCARD\n" // 10-12: nothing to keep
-                                     "BEGIN:VCARD\nFN:C\nEND:VCARD\n" // 13-15
-                                     "END:VCARD\n"                    // 16: no card open
-                                     "BEGIN:VCARD\nFN:D\n");          // 17-18, cut off
+                                     "\n"                                    // 6: empty, harmless
+                                     "BEGIN:VCARD\nFN:B\nbez dvojtečky\n"    // 7-9, never ended
+                                     "BEGIN:VCARD\nPHOTO:xyz\nEND:VCARD\n"   // 10-12: nothing to keep
+                                     "BEGIN:VCARD\nFN:C\nEND:VCARD\n"        // 13-15
+                                     "END:VCARD\n"                           // 16: no card open
+                                     "BEGIN:VCARD\nFN:D\n");                 // 17-18, cut off
         const ReadResult read = ReadVCards(file);
         QStringList names;
         for (const Card& c : read.cards)
@@ -276,8 +323,8 @@ private Q_SLOTS:
     {
         QFETCH(int, version);
         const QList<Contact> contacts{
-            {Values({"604 111 222", "Novák, Jan", "jan@example.cz", "pozn; x\\y", "Firma; a.s.", "Práce, kamarádi",
-                     "123", "jan.novak"}),
+            {Values({"604 111 222", "Novák, Jan", "jan@example.cz", "pozn; x\\y", "Firma; a.s.",
+                     "Práce, kamarádi", "123", "jan.novak"}),
              {{"8.12.2026 19:05:33", "první\ndruhá"}, {"9.12.2026 8:00:00", "třetí"}}},
             {Values({"111", QString(140, QChar(0x17E)), "", "", "", "", "", ""}), {}},
             {Values({"", "Bez čísla"}), {}},

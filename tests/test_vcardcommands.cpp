@@ -1,12 +1,12 @@
 // The vCard commands of the main window: export of the grid's contacts, import with its tally.
-#include "ui/FileDialog.h"
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"
 #include "db/RecordStatements.h"
 #include "testsupport/TestSupport.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -56,20 +56,22 @@ class TestVCardCommands : public QObject
     // Every contact as one text, sorted, so two directories can be compared as sets of rows.
     QStringList contacts()
     {
-        const QString sql = QStringLiteral("select telefon || '|' || ifnull(jmeno,'') || '|' || ifnull(email,'') || "
-                                           "'|' || ifnull(poznamka,'') || '|' || ifnull(organizace,'') || '|' || "
-                                           "ifnull(skupina,'') || '|' || ifnull(icq,'') || '|' || ifnull(skype,'') "
-                                           "as r from zvonisty");
+        const QString sql =
+            QStringLiteral("select telefon || '|' || ifnull(jmeno,'') || '|' || ifnull(email,'') || "
+                           "'|' || ifnull(poznamka,'') || '|' || ifnull(organizace,'') || '|' || "
+                           "ifnull(skupina,'') || '|' || ifnull(icq,'') || '|' || ifnull(skype,'') "
+                           "as r from zvonisty");
         QStringList rows = Column(m_w->ADOConnection1, sql, QStringLiteral("r"));
         rows.sort();
         return rows;
     }
     QStringList notes()
     {
-        QStringList rows = Column(m_w->ADOConnection1,
-                                  QStringLiteral("select z.telefon || '|' || p.dat || '|' || p.pozn as r from "
-                                                 "poznamky p join zvonisty z on z.id = p.id"),
-                                  QStringLiteral("r"));
+        QStringList rows =
+            Column(m_w->ADOConnection1,
+                   QStringLiteral("select z.telefon || '|' || p.dat || '|' || p.pozn as r from "
+                                  "poznamky p join zvonisty z on z.id = p.id"),
+                   QStringLiteral("r"));
         rows.sort();
         return rows;
     }
@@ -91,15 +93,18 @@ private Q_SLOTS:
     {
         m_box = std::make_unique<Sandbox>();
         m_box->createDirectory(
-            4, {QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina, icq, "
-                               "skype) values ('604 111 222', 'Alois Jirásek', 'a@j.cz', 'spisovatel; dramatik', "
-                               "'Praha, Hrádek', 'Autoři', '1234', 'alois')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222 333 444', 'Božena')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('777 000 111', 'Cyril', "
-                               "'Rodina')"),
-                QStringLiteral("insert into poznamky (id, pozn, dat) values (1, 'první\r\ndruhý řádek', "
-                               "'8.12.2026 19:05:33')"),
-                QStringLiteral("insert into poznamky (id, pozn, dat) values (1, 'další', '9.12.2026 8:00:00')")});
+            4,
+            {QStringLiteral(
+                 "insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina, icq, "
+                 "skype) values ('604 111 222', 'Alois Jirásek', 'a@j.cz', 'spisovatel; dramatik', "
+                 "'Praha, Hrádek', 'Autoři', '1234', 'alois')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222 333 444', 'Božena')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('777 000 111', 'Cyril', "
+                            "'Rodina')"),
+             QStringLiteral("insert into poznamky (id, pozn, dat) values (1, 'první\r\ndruhý řádek', "
+                            "'8.12.2026 19:05:33')"),
+             QStringLiteral(
+                 "insert into poznamky (id, pozn, dat) values (1, 'další', '9.12.2026 8:00:00')")});
         m_w = testsupport::StartMain();
     }
     void cleanup()
@@ -125,7 +130,8 @@ private Q_SLOTS:
         QVERIFY(MessageDialogSeam::shown().first().text.contains(QStringLiteral("(3)")));
         QCOMPARE(FileDialog::shown().size(), 1);
         QVERIFY(FileDialog::shown().first().save);
-        QCOMPARE(MessagesShown().last(), QStringLiteral("Do souboru vCard bylo zapsáno kontaktů: %1").arg(cards));
+        QCOMPARE(MessagesShown().last(),
+                 QStringLiteral("Do souboru vCard bylo zapsáno kontaktů: %1").arg(cards));
         const QByteArray file = ReadBytes(m_box->path(QStringLiteral("adresar.vcf")));
         QCOMPARE(int(file.count("BEGIN:VCARD\r\n")), cards);
         QVERIFY(file.contains("FN:Božena\r\n"));
@@ -158,16 +164,18 @@ private Q_SLOTS:
         importFile("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dana\r\nTEL:604111222\r\nTEL:+420 555 666 777\r\n"
                    "CATEGORIES:Kolegové,Ostatní\r\nX-SKYPE:dana\r\nEND:VCARD\r\n"
                    "smetí\r\n"
-                   "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C4=8Cap=C3=ADk;Hynek\r\n"
+                   "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C4=8Cap=C3=ADk;"
+                   "Hynek\r\n"
                    "TEL;CELL:111222333\r\nTEL;CELL:111 222 333\r\nEND:VCARD\r\n"
                    "BEGIN:VCARD\r\nFN:Nedokončená\r\n");
-        QCOMPARE(MessagesShown(),
-                 QStringList{QStringLiteral("Import z vCard je hotov.\nPřidáno kontaktů: 2\nČísel již v DB: 2\n"
-                                            "Nečitelných vizitek: 1\nNečitelných řádků: 1 (řádek 9)")});
+        QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
+                                      "Import z vCard je hotov.\nPřidáno kontaktů: 2\nČísel již v DB: 2\n"
+                                      "Nečitelných vizitek: 1\nNečitelných řádků: 1 (řádek 9)")});
         const QString today = DateText(QDate::currentDate());
         QCOMPARE(Column(m_w->ADOConnection1,
-                        QStringLiteral("select jmeno || '|' || telefon || '|' || ifnull(skupina,'') || '|' || "
-                                       "ifnull(skype,'') || '|' || datum as r from zvonisty where id > 3 order by id"),
+                        QStringLiteral(
+                            "select jmeno || '|' || telefon || '|' || ifnull(skupina,'') || '|' || "
+                            "ifnull(skype,'') || '|' || datum as r from zvonisty where id > 3 order by id"),
                         QStringLiteral("r")),
                  (QStringList{QStringLiteral("Dana|+42 055 566 6777|Kolegové|dana|") + today,
                               QStringLiteral("Hynek Čapík|111 222 333|||") + today}));
@@ -187,16 +195,16 @@ private Q_SLOTS:
         MessageDialogSeam::clearShown();
         FileDialog::setNextFileName(m_box->path(QStringLiteral("vse.vcf")));
         m_w->ImportovatzvCard1->trigger();
-        QCOMPARE(MessagesShown(),
-                 QStringList{QStringLiteral("Import z vCard je hotov.\nPřidáno kontaktů: 3\nČísel již v DB: 0")});
+        QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
+                                      "Import z vCard je hotov.\nPřidáno kontaktů: 3\nČísel již v DB: 0")});
         QCOMPARE(contacts(), before);
         QCOMPARE(notes(), notesBefore);
         // A second import finds every number present.
         MessageDialogSeam::clearShown();
         FileDialog::setNextFileName(m_box->path(QStringLiteral("vse.vcf")));
         m_w->ImportovatzvCard1->trigger();
-        QCOMPARE(MessagesShown(),
-                 QStringList{QStringLiteral("Import z vCard je hotov.\nPřidáno kontaktů: 0\nČísel již v DB: 3")});
+        QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
+                                      "Import z vCard je hotov.\nPřidáno kontaktů: 0\nČísel již v DB: 3")});
         QCOMPARE(contacts(), before);
     }
 
@@ -205,11 +213,12 @@ private Q_SLOTS:
         QByteArray file;
         for (int i = 0; i < 1500; ++i)
             file += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Kontakt " + QByteArray::number(i) + "\r\nTEL:9" +
-                    QByteArray::number(10000000 + i) + "\r\nNOTE:" + QByteArray(60, 'n') + "\r\nEND:VCARD\r\n";
+                    QByteArray::number(10000000 + i) + "\r\nNOTE:" + QByteArray(60, 'n') +
+                    "\r\nEND:VCARD\r\n";
         importFile(file);
-        QCOMPARE(MessagesShown(),
-                 QStringList{QStringLiteral("Import z vCard je hotov.\nPřidáno kontaktů: 1500\nČísel již v DB: 0\n"
-                                            "Zkrácených hodnot (delších, než pojme sloupec): 1500")});
+        QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
+                                      "Import z vCard je hotov.\nPřidáno kontaktů: 1500\nČísel již v DB: 0\n"
+                                      "Zkrácených hodnot (delších, než pojme sloupec): 1500")});
         QCOMPARE(sqlite3_get_autocommit(m_w->ADOConnection1->handle()), 1);
         QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
                         QStringLiteral("n")),

@@ -18,7 +18,8 @@ void TMain::Nastvizitku1Click()
 
 void TMain::ExportovatdovCard1Click()
 {
-    vcard::ExportContacts(this, ExportovatvCardveverzi401->isChecked() ? vcard::Version::V40 : vcard::Version::V30);
+    vcard::ExportContacts(this,
+                          ExportovatvCardveverzi401->isChecked() ? vcard::Version::V40 : vcard::Version::V30);
 }
 
 void TMain::ImportovatzvCard1Click()

@@ -52,8 +52,8 @@ void WriteSelectedCard(MainWindowPort* main)
     const db::Query* grid = main->gridQuery();
     if (!grid->isOpen())
         return;
-    const QString chosen = FileDialog::getSaveFileName(main->window(), QString(), QString(),
-                                                       QString::fromUtf8(kCardFilter));
+    const QString chosen =
+        FileDialog::getSaveFileName(main->window(), QString(), QString(), QString::fromUtf8(kCardFilter));
     if (chosen.isEmpty())
         return;
     const QString path = CardFileName(chosen);
@@ -77,11 +77,12 @@ void ReadCardFile(MainWindowPort* main)
     if (!main->gridQuery()->isOpen())
         return;
     if (main->readOnly()) {
-        ShowMessageDialogOver(main->window(), QStringLiteral("Telefonní seznam je otevřen jen pro čtení."), 2, 0);
+        ShowMessageDialogOver(main->window(), QStringLiteral("Telefonní seznam je otevřen jen pro čtení."), 2,
+                              0);
         return;
     }
-    const QString path = FileDialog::getOpenFileName(main->window(), QString(), QString(),
-                                                     QString::fromUtf8(kCardFilter));
+    const QString path =
+        FileDialog::getOpenFileName(main->window(), QString(), QString(), QString::fromUtf8(kCardFilter));
     if (path.isEmpty())
         return;
     QFile file(path);

@@ -17,7 +17,7 @@ struct LogicalLine
 
 struct Property
 {
-    QByteArray name; // upper case, group prefix dropped
+    QByteArray name;                             // upper case, group prefix dropped
     QList<QPair<QByteArray, QByteArray>> params; // upper-case name (TYPE for bare values), value
     QByteArray value;
 
@@ -43,7 +43,8 @@ struct Property
 QByteArray Normalised(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                            : QStringDecoder::Utf16BE);
         const QString text = decoder.decode(bytes.mid(2));
         return text.toUtf8();
     }
@@ -204,7 +205,8 @@ QByteArray DecodeQuotedPrintable(const QByteArray& text)
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text.at(i);
-        if (c == '=' && i + 2 < text.size() && HexDigit(text.at(i + 1)) >= 0 && HexDigit(text.at(i + 2)) >= 0) {
+        if (c == '=' && i + 2 < text.size() && HexDigit(text.at(i + 1)) >= 0 &&
+            HexDigit(text.at(i + 2)) >= 0) {
             out += char(HexDigit(text.at(i + 1)) * 16 + HexDigit(text.at(i + 2)));
             i += 2;
         } else {

@@ -21,8 +21,8 @@ struct Card
 struct ReadResult
 {
     QList<Card> cards;
-    int badCards = 0;     // begun but never ended, or holding nothing the directory keeps
-    QList<int> badLines;  // lines that are no content line, from 1
+    int badCards = 0;    // begun but never ended, or holding nothing the directory keeps
+    QList<int> badLines; // lines that are no content line, from 1
 };
 
 // Reads one or many cards of versions 2.1, 3.0 and 4.0: byte-order marks, folded lines,

@@ -90,7 +90,8 @@ QByteArray WriteVCards(const QList<Contact>& contacts, Version version)
         // Both, always: some address books show only N, others require FN.
         Add(out, QStringLiteral("FN:") + EscapeValue(v.jmeno));
         Add(out, QStringLiteral("N:") + EscapeValue(v.jmeno) + QStringLiteral(";;;;"));
-        AddValue(out, v4 ? QStringLiteral("TEL;VALUE=text;TYPE=voice") : QStringLiteral("TEL;TYPE=VOICE"), v.telefon);
+        AddValue(out, v4 ? QStringLiteral("TEL;VALUE=text;TYPE=voice") : QStringLiteral("TEL;TYPE=VOICE"),
+                 v.telefon);
         AddValue(out, v4 ? QStringLiteral("EMAIL") : QStringLiteral("EMAIL;TYPE=INTERNET"), v.email);
         AddValue(out, QStringLiteral("ORG"), v.organizace);
         AddValue(out, QStringLiteral("NOTE"), v.poznamka);

@@ -75,8 +75,12 @@ EncodedCard EncodeCard(const ContactValues& values)
         QByteArray ignored;
         QChar missing;
         if (!exchange::EncodeCp1250(values.*key.field, &ignored, &missing)) {
-            if (card.lossyFields.isEmpty())
-                card.firstMissing = missing;
+            if (card.lossyFields.isEmpty()) {
+                // The whole character, when it lies beyond the basic plane.
+                const QString& value = values.*key.field;
+                const qsizetype at = value.indexOf(missing);
+                card.firstMissing = missing.isHighSurrogate() && at >= 0 ? value.mid(at, 2) : QString(missing);
+            }
             card.lossyFields.append(QString::fromUtf16(key.label));
         }
     }

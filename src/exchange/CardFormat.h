@@ -25,7 +25,7 @@ struct EncodedCard
     // The fields (as the user knows them) holding a character code page 1250 lacks, and the first
     // such character; empty when the card is encoded faithfully.
     QStringList lossyFields;
-    QChar firstMissing;
+    QString firstMissing;
 };
 EncodedCard EncodeCard(const ContactValues& values);
 

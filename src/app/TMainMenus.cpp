@@ -71,6 +71,7 @@ void TMain::buildMenus()
     nastroje->addSeparator();
     Vytvoitvizitku2 = AddItem(nastroje, "Vytvoitvizitku2", QStringLiteral("Vytvořit vizitku"), this);
     Nastvizitku1 = AddItem(nastroje, "Nastvizitku1", QStringLiteral("Načíst vizitku"), this);
+    nastroje->addSeparator();
     ExportovatdovCard1 = AddItem(nastroje, "ExportovatdovCard1", QStringLiteral("Exportovat do vCard..."), this);
     ExportovatvCardveverzi401 = AddCheck(nastroje, "ExportovatvCardveverzi401",
                                          QStringLiteral("Exportovat vCard ve verzi 4.0"), false, this);

@@ -109,7 +109,7 @@ public:
     // "Nápověda"
     QAction* Npovda2 = nullptr;
     QAction* Zmnyprogramu1 = nullptr;
-    QAction* Zjistitnovaktualizace1 = nullptr;
+    QAction* Zjistitnovaktualizace1 = nullptr; // absent from a build without the update check
     QAction* About1 = nullptr;
     // Grid menu
     QMenu* vlastnostiGridu = nullptr;
@@ -191,7 +191,9 @@ public Q_SLOTS:
     void Uloitnastaven1Click();
     void Npovda2Click();
     void Zmnyprogramu1Click();
+#ifdef ZV_UPDATE_CHECK
     void Zjistitnovaktualizace1Click();
+#endif
     void About1Click();
     void KomplUpravaClick();
     void DBGrid1DblClick();
@@ -218,6 +220,8 @@ private:
     void HledaniKeyUp(int key);
     void applyLegacySettings();
     void writeOptions();
+    // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
+    QString webSite() const;
 
     class WheelToKeys* m_wheelToKeys = nullptr;
 

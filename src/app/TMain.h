@@ -163,6 +163,8 @@ public:
     void MarkSortTitles();
     void FillGroupList();
     void ReadSettings();
+    // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
+    QString webSite() const;
 
 public Q_SLOTS:
     // Start-up and shutdown
@@ -220,8 +222,6 @@ private:
     void HledaniKeyUp(int key);
     void applyLegacySettings();
     void writeOptions();
-    // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
-    QString webSite() const;
 
     class WheelToKeys* m_wheelToKeys = nullptr;
 

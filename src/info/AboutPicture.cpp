@@ -25,7 +25,8 @@ QPixmap AboutPicture()
     for (const QPointF& s : stars)
         p.drawEllipse(s, 1.1, 1.1);
 
-    // Sound waves around the bell.
+    // Sound waves around the bell; the lowest strip stays free for the web link.
+    p.translate(0, -12);
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < 3; ++i) {
         p.setPen(QPen(QColor(255, 220, 80, 200 - 55 * i), 2.2));

@@ -12,6 +12,8 @@ QFont DialogFont(int pointSize, bool bold)
     QFont font(QStringLiteral("Sans Serif"), pointSize);
     font.setStyleHint(QFont::SansSerif);
     font.setBold(bold);
+    // The windows are laid out for a narrow dialog font; a condensed face comes closest where there is one.
+    font.setStretch(QFont::SemiCondensed);
     return font;
 }
 

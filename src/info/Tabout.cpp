@@ -54,8 +54,10 @@ Tabout::Tabout(QWidget* owner, const QString& site)
 
     // Shadows first, so the yellow texts lie over them.
     const QString years = QStringLiteral("2005 - 2009");
-    rozmeziFCEstin = AddLabel(this, "rozmeziFCEstin", years, {142, 18}, 10, true, Qt::black);
-    rozmeziFCE = AddLabel(this, "rozmeziFCE", years, {140, 16}, 10, true, Qt::yellow);
+    rozmeziFCEstin = AddLabel(this, "rozmeziFCEstin", years, {0, 0}, 10, true, Qt::black);
+    rozmeziFCE = AddLabel(this, "rozmeziFCE", years, {0, 16}, 10, true, Qt::yellow);
+    rozmeziFCE->move(Image1->geometry().right() - rozmeziFCE->width() - 6, 16);
+    rozmeziFCEstin->move(rozmeziFCE->pos() + QPoint(2, 2));
     const QString name = QStringLiteral("Zvonistní seznam...");
     Label3 = AddLabel(this, "Label3", name, {0, 0}, 12, true, Qt::black);
     Label4 = AddLabel(this, "Label4", name, {0, 0}, 12, true, Qt::yellow);

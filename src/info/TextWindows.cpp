@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 
 namespace {
 
@@ -32,10 +33,11 @@ QStringList TNapoveda::HelpLines()
 TNapoveda::TNapoveda(QWidget* owner) : InfoWindow(owner, QStringLiteral("Nápověda"), 332, 159)
 {
     setObjectName(QStringLiteral("Napoveda"));
-    Memo1 = addReadOnlyText("Memo1", QRect(8, 8, 316, 112), HelpLines());
+    Memo1 = addReadOnlyText("Memo1", QRect(6, 6, 320, 120), HelpLines());
     // The colour of inactive window borders.
     SetBase(Memo1, QColor(0xd4, 0xd0, 0xc8));
-    Zavrit = addOkButton("Zavrit", QRect(128, 127, 75, 25));
+    Memo1->document()->setDocumentMargin(2);
+    Zavrit = addOkButton("Zavrit", QRect(128, 130, 75, 25));
     pressOnEscape(Memo1, Zavrit);
 }
 
@@ -134,7 +136,7 @@ QStringList TstrukturaDat::StructureLines()
     return {
         QStringLiteral("jméno;telefon;email;poznámka;organizace;icq;skype"),
         QStringLiteral("jméno2;telefon2;email2;poznámka2;organizace2;icq2;skype2"),
-        QStringLiteral("Jan Novák;777 123 456;jan.novak@example.cz;kolega;;123-456-789;jan.novak"),
+        QStringLiteral("Jan Novák;777 123 456;jan@novak.cz;kolega;;123-456-789;novak"),
     };
 }
 
@@ -144,6 +146,7 @@ TstrukturaDat::TstrukturaDat(QWidget* owner) : InfoWindow(owner, QStringLiteral(
     Memo1 = addReadOnlyText("Memo1", QRect(8, 8, 442, 96), StructureLines());
     Memo1->setFont(info::DialogFont(10, true));
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->document()->setDocumentMargin(2);
 
     Label2 = new QLabel(QStringLiteral("(každý další sloupec je považován za tel.)"), this);
     Label2->setObjectName(QStringLiteral("Label2"));

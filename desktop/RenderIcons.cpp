@@ -17,7 +17,8 @@ int main(int argc, char** argv)
     for (int i = 3; i < argc; ++i) {
         const int size = QString::fromLatin1(argv[i]).toInt();
         const QString dir = folder + QLatin1Char('/') + QString::number(size);
-        if (size <= 0 || !QDir().mkpath(dir) || !AppIconImage(size).save(dir + QLatin1Char('/') + name + ".png")) {
+        if (size <= 0 || !QDir().mkpath(dir) ||
+            !AppIconImage(size).save(dir + QLatin1Char('/') + name + ".png")) {
             std::fprintf(stderr, "cannot write the %s px icon\n", argv[i]);
             return 1;
         }

@@ -98,7 +98,8 @@ private Q_SLOTS:
         QCOMPARE(lines[3], QStringLiteral("* přes nabídku Nástroje") + QChar(0x5c) +
                                QStringLiteral("Přídavná poznámka lze označené kartě "));
         QCOMPARE(lines[3].count(QChar(0x5c)), 1);
-        QCOMPARE(lines[4], QStringLiteral("  přidat rozšiřující poznámku, tato poznámka je viditelná z detailu "));
+        QCOMPARE(lines[4],
+                 QStringLiteral("  přidat rozšiřující poznámku, tato poznámka je viditelná z detailu "));
         QCOMPARE(lines[5], QStringLiteral("  karty, spouští se doubleclickem na datum jejího vytvoření"));
         QVERIFY(help.Memo1->isReadOnly());
     }
@@ -108,7 +109,8 @@ private Q_SLOTS:
         TZmenyProgramu changes(nullptr);
         const QStringList lines = changes.Memo1->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(lines[0], QString(107, QLatin1Char('*')));
-        QCOMPARE(lines[1], QString(45, QLatin1Char('*')) + QStringLiteral(" ZVONISTY ") + QString(46, QLatin1Char('*')));
+        QCOMPARE(lines[1], QString(45, QLatin1Char('*')) + QStringLiteral(" ZVONISTY ") +
+                               QString(46, QLatin1Char('*')));
         QCOMPARE(lines[2], QString(107, QLatin1Char('*')));
         const QStringList versions = {"1.1.1.101", "1.1.1.99", "1.1.1.95", "1.1.1.89", "1.1.1.86", "1.1.1.75",
                                       "1.1.1.74",  "1.1.1.73", "1.1.1.72", "1.1.1.69", "1.1.1.68", "1.1.1.67",
@@ -123,7 +125,8 @@ private Q_SLOTS:
                 QVERIFY(lines.value(i + 2).startsWith(QStringLiteral("* ")));
                 ++i;
             } else {
-                QVERIFY2(line.isEmpty() || line.startsWith(QStringLiteral("* ")) || line.startsWith(QStringLiteral("  ")),
+                QVERIFY2(line.isEmpty() || line.startsWith(QStringLiteral("* ")) ||
+                             line.startsWith(QStringLiteral("  ")),
                          qPrintable(line));
             }
         }
@@ -193,10 +196,12 @@ private Q_SLOTS:
             text = static_cast<TNapoveda*>((window = std::make_unique<TNapoveda>(&owner)).get())->Memo1;
             break;
         case 2:
-            text = static_cast<TZmenyProgramu*>((window = std::make_unique<TZmenyProgramu>(&owner)).get())->Memo1;
+            text = static_cast<TZmenyProgramu*>((window = std::make_unique<TZmenyProgramu>(&owner)).get())
+                       ->Memo1;
             break;
         default:
-            text = static_cast<TstrukturaDat*>((window = std::make_unique<TstrukturaDat>(&owner)).get())->Memo1;
+            text =
+                static_cast<TstrukturaDat*>((window = std::make_unique<TstrukturaDat>(&owner)).get())->Memo1;
         }
         bool closed = false;
         connect(window.get(), &QDialog::finished, this, [&] { closed = true; });
@@ -257,17 +262,39 @@ private Q_SLOTS:
         QVERIFY(about.isVisible());
     }
 
+    // A build without the update check has no menu item for it.
+    void updateItemOnlyWithTheUpdateCheck()
+    {
+        m_box->createDirectory();
+        auto main = testsupport::StartMain();
+        QVERIFY(main->started());
+        auto* item = main->findChild<QAction*>(QStringLiteral("Zjistitnovaktualizace1"));
+#ifdef ZV_UPDATE_CHECK
+        QVERIFY(item);
+        QCOMPARE(item->text(), QStringLiteral("Zjistit nové aktualizace"));
+#else
+        QVERIFY(!item);
+        QVERIFY(!main->Zjistitnovaktualizace1);
+#endif
+    }
+
     // Every menu item opens its window modally over the main window, centred on it.
     void menuItems_data()
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("window");
-        QTest::newRow("About1") << "About1" << "about";
-        QTest::newRow("Oaplikaci2") << "Oaplikaci2" << "about";
-        QTest::newRow("Oaplikaci1") << "Oaplikaci1" << "about";
-        QTest::newRow("Npovda2") << "Npovda2" << "Napoveda";
-        QTest::newRow("Zmnyprogramu1") << "Zmnyprogramu1" << "ZmenyProgramu";
-        QTest::newRow("Zobrazstrukturunatanchdat2") << "Zobrazstrukturunatanchdat2" << "strukturaDat";
+        QTest::newRow("About1") << "About1"
+                                << "about";
+        QTest::newRow("Oaplikaci2") << "Oaplikaci2"
+                                    << "about";
+        QTest::newRow("Oaplikaci1") << "Oaplikaci1"
+                                    << "about";
+        QTest::newRow("Npovda2") << "Npovda2"
+                                 << "Napoveda";
+        QTest::newRow("Zmnyprogramu1") << "Zmnyprogramu1"
+                                       << "ZmenyProgramu";
+        QTest::newRow("Zobrazstrukturunatanchdat2") << "Zobrazstrukturunatanchdat2"
+                                                    << "strukturaDat";
     }
     void menuItems()
     {
@@ -290,7 +317,8 @@ private Q_SLOTS:
         action->trigger();
         QCOMPARE(seen, window);
         QVERIFY(modal);
-        QVERIFY2(offCentre.manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
+        QVERIFY2(offCentre.manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
         QVERIFY(!QApplication::activeModalWidget());
     }
 };

@@ -81,29 +81,32 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("versions");
         QTest::addColumn<QStringList>("dates");
         using V = QList<Verdict>;
-        QTest::newRow("equal") << "[zvonisty]\r\nverze=1.1.1.101\r\ndatum=1.2.2009\r\n" << V{Verdict::Same}
-                               << QStringList{"1.1.1.101"} << QStringList{"1.2.2009"};
-        QTest::newRow("reversed keys") << "[zvonisty]\r\ndatum=5.3.2009\r\nverze=1.1.1.102\r\n" << V{Verdict::Newer}
-                                       << QStringList{"1.1.1.102"} << QStringList{"5.3.2009"};
-        QTest::newRow("leading zero") << "[zvonisty]\r\nverze=01.1.1.101\r\n" << V{Verdict::NotNewer}
-                                      << QStringList{"01.1.1.101"} << QStringList{""};
+        QTest::newRow("equal") << "[zvonisty]\r\nverze=1.1.1.101\r\ndatum=1.2.2009\r\n"
+                               << V{Verdict::Same} << QStringList{"1.1.1.101"} << QStringList{"1.2.2009"};
+        QTest::newRow("reversed keys")
+            << "[zvonisty]\r\ndatum=5.3.2009\r\nverze=1.1.1.102\r\n"
+            << V{Verdict::Newer} << QStringList{"1.1.1.102"} << QStringList{"5.3.2009"};
+        QTest::newRow("leading zero") << "[zvonisty]\r\nverze=01.1.1.101\r\n"
+                                      << V{Verdict::NotNewer} << QStringList{"01.1.1.101"} << QStringList{""};
         QTest::newRow("keys three lines down") << "[zvonisty]\r\n\r\n\r\nverze=9.9.9.9\r\ndatum=x\r\n"
                                                << V{Verdict::NotNewer} << QStringList{""} << QStringList{""};
         QTest::newRow("second section keeps the first values")
-            << "[zvonisty]\r\nverze=1.1.2.0\r\ndatum=d1\r\nzvonisty\r\n" << V{Verdict::Newer, Verdict::Newer}
-            << QStringList{"1.1.2.0", "1.1.2.0"} << QStringList{"d1", "d1"};
+            << "[zvonisty]\r\nverze=1.1.2.0\r\ndatum=d1\r\nzvonisty\r\n"
+            << V{Verdict::Newer, Verdict::Newer} << QStringList{"1.1.2.0", "1.1.2.0"}
+            << QStringList{"d1", "d1"};
         QTest::newRow("two sections, two verdicts")
             << "zvonisty\r\nverze=1.1.1.101\r\nzvonisty\r\nverze=1.1.1.50\r\n"
-            << V{Verdict::Same, Verdict::NotNewer} << QStringList{"1.1.1.101", "1.1.1.50"} << QStringList{"", ""};
-        QTest::newRow("section word case-sensitive") << "[ZVONISTY]\r\nverze=2.0.0.0\r\n" << V{} << QStringList{}
-                                                     << QStringList{};
+            << V{Verdict::Same, Verdict::NotNewer} << QStringList{"1.1.1.101", "1.1.1.50"}
+            << QStringList{"", ""};
+        QTest::newRow("section word case-sensitive") << "[ZVONISTY]\r\nverze=2.0.0.0\r\n"
+                                                     << V{} << QStringList{} << QStringList{};
         QTest::newRow("an error page") << "<html>Not found</html>" << V{} << QStringList{} << QStringList{};
         QTest::newRow("blanks kept") << "[zvonisty]\r\nverze= 1.1.1.101\r\ndatum= 1. 3. 2009 \r\n"
                                      << V{Verdict::NotNewer} << QStringList{" 1.1.1.101"}
                                      << QStringList{" 1. 3. 2009 "};
-        QTest::newRow("text after the first key") << "x zvonisty x\r\nxverze=1.1.1.200verze=3\r\n"
-                                                  << V{Verdict::NotNewer} << QStringList{"1.1.1.200verze=3"}
-                                                  << QStringList{""};
+        QTest::newRow("text after the first key")
+            << "x zvonisty x\r\nxverze=1.1.1.200verze=3\r\n"
+            << V{Verdict::NotNewer} << QStringList{"1.1.1.200verze=3"} << QStringList{""};
     }
     void judge()
     {
@@ -122,7 +125,8 @@ private Q_SLOTS:
 
     void addresses()
     {
-        QCOMPARE(update::UpdateFileUrl(QStringLiteral("http://site.test/")), QStringLiteral("http://site.test/data/verze.ini"));
+        QCOMPARE(update::UpdateFileUrl(QStringLiteral("http://site.test/")),
+                 QStringLiteral("http://site.test/data/verze.ini"));
         QCOMPARE(update::ProgramPageUrl(QStringLiteral("http://site.test/mirror")),
                  QStringLiteral("http://site.test/mirror/index.php?menu=zvonisty"));
     }

@@ -67,9 +67,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("config");
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("data");
-        QTest::newRow("XDG variables") << true << "xdg-config/Zvonisty/" << "xdg-state/Zvonisty/"
+        QTest::newRow("XDG variables") << true << "xdg-config/Zvonisty/"
+                                       << "xdg-state/Zvonisty/"
                                        << "xdg-data/Zvonisty";
-        QTest::newRow("home only") << false << "home/.config/Zvonisty/" << "home/.local/state/Zvonisty/"
+        QTest::newRow("home only") << false << "home/.config/Zvonisty/"
+                                   << "home/.local/state/Zvonisty/"
                                    << "home/.local/share/Zvonisty";
     }
     void perUserPlaces()

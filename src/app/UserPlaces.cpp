@@ -94,7 +94,8 @@ bool EnterUserDataFolder(QString* why)
     QString error;
     if (!db::CreateDirectoryDatabase(file, &error)) {
         if (why)
-            *why = QStringLiteral("Nelze vytvořit soubor seznamu %1: %2").arg(QDir::toNativeSeparators(file), error);
+            *why = QStringLiteral("Nelze vytvořit soubor seznamu %1: %2")
+                       .arg(QDir::toNativeSeparators(file), error);
         return false;
     }
     return true;

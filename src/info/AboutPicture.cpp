@@ -21,7 +21,8 @@ QPixmap AboutPicture()
 
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 255, 255, 150));
-    const QPointF stars[] = {{14, 12}, {40, 30}, {70, 9}, {96, 24}, {190, 40}, {205, 70}, {24, 70}, {150, 28}};
+    const QPointF stars[] = {{14, 12},  {40, 30},  {70, 9},  {96, 24},
+                             {190, 40}, {205, 70}, {24, 70}, {150, 28}};
     for (const QPointF& s : stars)
         p.drawEllipse(s, 1.1, 1.1);
 

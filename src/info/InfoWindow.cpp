@@ -73,7 +73,8 @@ void InfoWindow::showEvent(QShowEvent* event)
     if (QWidget* owner = parentWidget()) {
         const QRect outer = owner->window()->frameGeometry();
         const QRect frame = frameGeometry();
-        move(outer.x() + (outer.width() - frame.width()) / 2, outer.y() + (outer.height() - frame.height()) / 2);
+        move(outer.x() + (outer.width() - frame.width()) / 2,
+             outer.y() + (outer.height() - frame.height()) / 2);
     }
 }
 

@@ -78,9 +78,10 @@ Tabout::Tabout(QWidget* owner, const QString& site)
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(8, 166, 217, 2);
 
-    Label2 = AddLabel(this, "Label2", QStringLiteral("Verze:"), {8, 180}, 8, true, palette().windowText().color());
-    verzion = AddLabel(this, "verzion", QStringLiteral(ZV_FILE_VERSION), {Label2->x() + Label2->width() + 4, 180},
-                       8, false, palette().windowText().color());
+    Label2 =
+        AddLabel(this, "Label2", QStringLiteral("Verze:"), {8, 180}, 8, true, palette().windowText().color());
+    verzion = AddLabel(this, "verzion", QStringLiteral(ZV_FILE_VERSION),
+                       {Label2->x() + Label2->width() + 4, 180}, 8, false, palette().windowText().color());
     OK = addOkButton("OK", QRect(150, 174, 75, 25));
 
     Timer1 = new QTimer(this);
@@ -100,6 +101,8 @@ void Tabout::fadeTo(int from, int to, int step)
 {
     // The window keeps painting between the steps; the user's input waits.
     for (int alpha = from; step > 0 ? alpha <= to : alpha >= to; alpha += step) {
+        if (step > 0 && m_closing)
+            return; // closed while fading in: the fade-out has the last word
         setWindowOpacity(alpha / 255.0);
         QEventLoop pause;
         QTimer::singleShot(g_fadeStepMs, &pause, &QEventLoop::quit);

@@ -64,7 +64,8 @@ QStringList TZmenyProgramu::ChangeLogLines()
           QStringLiteral("* odstraněno menu ve vzhledu XP (vzhled se řídí systémem, soubor"),
           QStringLiteral("  \"Zvonisty.exe.manifest\" již není potřeba)")}},
         {"1.1.1.89",
-         {QStringLiteral("* ICQ a Skype ve vizitkách"), QStringLiteral("* odkaz na webové stránky v okně O aplikaci"),
+         {QStringLiteral("* ICQ a Skype ve vizitkách"),
+          QStringLiteral("* odkaz na webové stránky v okně O aplikaci"),
           QStringLiteral("* přidávání z jiné DB kontroluje její verzi a je-li to možné, převezme"),
           QStringLiteral("  i ICQ a Skype")}},
         {"1.1.1.86",
@@ -101,9 +102,9 @@ QStringList TZmenyProgramu::ChangeLogLines()
     };
 
     const QString stars = QString(107, QLatin1Char('*'));
-    QStringList lines = {stars,
-                         QString(45, QLatin1Char('*')) + QStringLiteral(" ZVONISTY ") + QString(46, QLatin1Char('*')),
-                         stars, QString()};
+    QStringList lines = {
+        stars, QString(45, QLatin1Char('*')) + QStringLiteral(" ZVONISTY ") + QString(46, QLatin1Char('*')),
+        stars, QString()};
     for (const Entry& entry : entries) {
         lines << QStringLiteral("Verze ") + QLatin1String(entry.version) << QString(25, QLatin1Char('-'));
         lines << entry.changes << QString();

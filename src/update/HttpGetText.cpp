@@ -42,6 +42,7 @@ Download HttpGet(const QString& url, int timeoutMs)
     bool timedOut = false;
     QTimer deadline;
     deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&deadline, &QTimer::timeout, reply, [&] {
         timedOut = true;
         reply->abort();

@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
   libsqlite3-dev sqlite3
   qt6-qpa-plugins fonts-dejavu-core
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -1,6 +1,10 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/TMain.h"
+#include "app/UserPlaces.h"
+#include "ui/MessageDialog.h"
+
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
@@ -12,9 +16,21 @@ int main(int argc, char** argv)
         return request.exitCode;
 
     Application application(argc, argv);
+    app::ChooseDataPlaces();
+    if (request.userData) {
+        QString why;
+        if (!app::EnterUserDataFolder(&why)) {
+            ShowMessageDialogOver(nullptr, why, 2, 0);
+            return 1;
+        }
+    }
     TMain window;
     if (!window.started())
         return 1;
     window.show();
+    // Ends the run through "Konec" as soon as the window is up: a check that an installed
+    // program starts and finds its places.
+    if (qEnvironmentVariable("ZVONISTY_EXIT_AFTER_START") == QLatin1String("1"))
+        QTimer::singleShot(0, &window, &TMain::Konec1Click);
     return application.exec();
 }

@@ -3,11 +3,14 @@
 #include "ui/MessageDialog.h"
 #include "db/Failure.h"
 
+#include "Version.h"
+
 #include <exception>
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Zvonisty"));
+    setDesktopFileName(QStringLiteral(ZV_DESKTOP_ID));
     InstallDialogFailureReporter();
 }
 

@@ -20,7 +20,11 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                                     QStringLiteral("FILE"));
     parser.addOption(help);
     parser.addOption(version);
+    const QCommandLineOption userData(
+        QStringLiteral("user-data"),
+        QStringLiteral("Pracuje ve složce dat uživatele; při prvním spuštění v ní vytvoří prázdný soubor seznamu."));
     parser.addOption(create);
+    parser.addOption(userData);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -44,5 +48,7 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
         }
         return {CommandLineRequest::Action::Exit, 0};
     }
-    return {};
+    CommandLineRequest run;
+    run.userData = parser.isSet(userData);
+    return run;
 }

@@ -8,7 +8,9 @@ struct CommandLineRequest
     enum class Action { Run, Exit };
     Action action = Action::Run;
     int exitCode = 0;
+    // --user-data: the per-user data folder is the working directory.
+    bool userData = false;
 };
 
-// Handles --help, --version and --create-database FILE; prints to the standard streams.
+// Handles --help, --version, --create-database FILE and --user-data; prints to the standard streams.
 CommandLineRequest HandleCommandLine(const QStringList& arguments);

@@ -5,9 +5,9 @@
 
 namespace {
 
-QPixmap Handset(int size)
+QImage Handset(int size)
 {
-    QPixmap pixmap(size, size);
+    QImage pixmap(size, size, QImage::Format_ARGB32_Premultiplied);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -36,8 +36,13 @@ QIcon AppIcon()
 {
     QIcon icon;
     for (int size : {16, 22, 32, 48, 64})
-        icon.addPixmap(Handset(size));
+        icon.addPixmap(QPixmap::fromImage(Handset(size)));
     return icon;
+}
+
+QImage AppIconImage(int size)
+{
+    return Handset(size);
 }
 
 QPixmap FloppyPicture()

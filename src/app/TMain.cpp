@@ -1,6 +1,7 @@
 #include "app/TMain.h"
 
 #include "app/AppContext.h"
+#include "app/UserPlaces.h"
 #include "app/IniFile.h"
 #include "ui/MessageDialog.h"
 #include "app/Pictures.h"
@@ -235,7 +236,7 @@ void TMain::FormCreate()
     if (version < 4)
         UpgradeDatabase(version, ADOQuery2, this);
 
-    SettingsPath = SettingsFilePath(app::ExecutableDir(), app::ExecutableFileName());
+    SettingsPath = SettingsFilePath(app::SettingsDir(), app::ExecutableFileName());
     resize(540, height());
     // Centred on the screen; a remembered position replaces it.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

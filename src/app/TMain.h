@@ -112,7 +112,7 @@ public:
     // "Nápověda"
     QAction* Npovda2 = nullptr;
     QAction* Zmnyprogramu1 = nullptr;
-    QAction* Zjistitnovaktualizace1 = nullptr;
+    QAction* Zjistitnovaktualizace1 = nullptr; // absent from a build without the update check
     QAction* About1 = nullptr;
     // Grid menu
     QMenu* vlastnostiGridu = nullptr;
@@ -166,6 +166,8 @@ public:
     void MarkSortTitles();
     void FillGroupList();
     void ReadSettings();
+    // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
+    QString webSite() const;
 
 public Q_SLOTS:
     // Start-up and shutdown
@@ -196,7 +198,9 @@ public Q_SLOTS:
     void Uloitnastaven1Click();
     void Npovda2Click();
     void Zmnyprogramu1Click();
+#ifdef ZV_UPDATE_CHECK
     void Zjistitnovaktualizace1Click();
+#endif
     void About1Click();
     void KomplUpravaClick();
     void DBGrid1DblClick();

@@ -96,7 +96,9 @@ void TMain::buildMenus()
     Npovda2 = AddItem(napoveda, "Npovda2", QStringLiteral("Nápověda"), this);
     Zmnyprogramu1 = AddItem(napoveda, "Zmnyprogramu1", QStringLiteral("Změny programu..."), this);
     napoveda->addSeparator();
+#ifdef ZV_UPDATE_CHECK
     Zjistitnovaktualizace1 = AddItem(napoveda, "Zjistitnovaktualizace1", QStringLiteral("Zjistit nové aktualizace"), this);
+#endif
     About1 = AddItem(napoveda, "About1", QStringLiteral("O aplikaci..."), this);
 
     vlastnostiGridu = new QMenu(this);
@@ -138,7 +140,9 @@ void TMain::buildMenus()
     connect(Uloitnastaven1, &QAction::triggered, this, &TMain::Uloitnastaven1Click);
     connect(Npovda2, &QAction::triggered, this, &TMain::Npovda2Click);
     connect(Zmnyprogramu1, &QAction::triggered, this, &TMain::Zmnyprogramu1Click);
+#ifdef ZV_UPDATE_CHECK
     connect(Zjistitnovaktualizace1, &QAction::triggered, this, &TMain::Zjistitnovaktualizace1Click);
+#endif
     connect(About1, &QAction::triggered, this, &TMain::About1Click);
     connect(Oaplikaci1, &QAction::triggered, this, &TMain::About1Click);
     connect(Otevtvybranzznampropidnnovhosla2, &QAction::triggered, Otevtvybranzznampropidnnovhosla1,

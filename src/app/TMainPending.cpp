@@ -3,9 +3,4 @@
 
 
 void TMain::Natitelseznamzesouboru2Click() {}
-void TMain::Zobrazstrukturunatanchdat2Click() {}
 void TMain::PidatzznamyzjinDBjennovsla1Click() {}
-void TMain::Npovda2Click() {}
-void TMain::Zmnyprogramu1Click() {}
-void TMain::Zjistitnovaktualizace1Click() {}
-void TMain::About1Click() {}

@@ -3,6 +3,7 @@
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/Upgrade.h"
+#include "app/UpgradeDialog.h"
 #include "testsupport/TestSupport.h"
 
 #include <QLabel>

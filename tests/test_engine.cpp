@@ -10,17 +10,86 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <functional>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using db::Connection;
 using db::EngineError;
 using db::Query;
 
 namespace {
 
-QString ConnectionStringFor(const QString& path)
+QString ConnectionStringFor(const QString& path, const QString& mode = QStringLiteral("Share Deny Read|Share Deny Write"))
 {
-    return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share Deny Write;"
-                          "Persist Security Info=False")
-        .arg(path);
+    return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=%2;Persist Security Info=False").arg(path, mode);
+}
+
+// Runs `body` in a child process and returns its exit status as waitpid gives it; a child
+// that does not end within the time is killed. The child never returns into the test.
+int InChild(const std::function<int()>& body, int seconds = 60)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        int code = 99;
+        try {
+            code = body();
+        } catch (...) {
+            code = 98;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    for (int waited = 0; waited < seconds * 100; ++waited) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return status;
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+// Opens the file in a new process of this program's own code, as a second copy of the program
+// would: 0 when it opened, 1 when it was refused because the file is held, 2 otherwise.
+int OpenInAnotherProcess(const QString& path)
+{
+    const QByteArray self = QFile::encodeName(QCoreApplication::applicationFilePath());
+    const QByteArray file = QFile::encodeName(path);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const char* argv[] = {self.constData(), "--open", file.constData(), nullptr};
+        execv(self.constData(), const_cast<char* const*>(argv));
+        _exit(3);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 4;
+}
+
+int OpenAndReport(const char* path)
+{
+    Connection c;
+    c.setConnectionString(ConnectionStringFor(QFile::decodeName(path)));
+    try {
+        c.open();
+    } catch (const EngineError& e) {
+        return e.message() == QStringLiteral("Databázi právě používá jiný program.") ? 1 : 2;
+    }
+    return 0;
+}
+
+// In a child process: drops root, whom file permissions do not stop, to an ordinary user.
+bool ActAsOrdinaryUser()
+{
+    if (geteuid() != 0)
+        return true;
+    return setgid(65534) == 0 && setuid(65534) == 0;
 }
 
 } // namespace
@@ -126,16 +195,67 @@ private Q_SLOTS:
     void collationIsATotalOrder()
     {
         // Equal only when equal but for case; otherwise antisymmetric.
-        const QStringList words = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("á"), QStringLiteral("ch"),
-                                   QStringLiteral("cH"), QStringLiteral("c"), QStringLiteral("h"), QStringLiteral("ď"),
-                                   QStringLiteral("d"), QStringLiteral("1"), QStringLiteral(" "), QStringLiteral("")};
+        const QStringList words = {QStringLiteral("a"),    QStringLiteral("A"),    QStringLiteral("á"),
+                                   QStringLiteral("ch"),   QStringLiteral("cH"),   QStringLiteral("c"),
+                                   QStringLiteral("h"),    QStringLiteral("ď"),    QStringLiteral("d"),
+                                   QStringLiteral("1"),    QStringLiteral(" "),    QStringLiteral(""),
+                                   QStringLiteral("\t"),   QStringLiteral("a b"),  QStringLiteral("a\tb"),
+                                   QStringLiteral("ab"),   QStringLiteral("a\nb"), QStringLiteral("k"),
+                                   QString::fromUtf8("\u212A"), QString::fromUtf8("a\u00a0b")};
         for (const QString& x : words)
             for (const QString& y : words) {
                 const int xy = db::CompareCzech(x, y);
                 const int yx = db::CompareCzech(y, x);
                 QCOMPARE(xy == 0, x.toCaseFolded() == y.toCaseFolded());
                 QCOMPARE(xy < 0, yx > 0);
+                for (const QString& z : words)
+                    if (xy <= 0 && db::CompareCzech(y, z) <= 0)
+                        QVERIFY(db::CompareCzech(x, z) <= 0);
             }
+    }
+
+    void onlyLetterCaseIsIgnored_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("equal");
+        QTest::newRow("blank and tab") << "603 123 456" << "603\t123\t456" << false;
+        QTest::newRow("blank and line end") << "a b" << "a\nb" << false;
+        QTest::newRow("line ends") << "a\r\nb" << "a\n\rb" << false;
+        QTest::newRow("blank and no-break space") << "a b" << QString::fromUtf8("a\u00a0b") << false;
+        QTest::newRow("control characters") << "x\x01" << "x\x02" << false;
+        QTest::newRow("blank and nothing") << " " << "" << false;
+        QTest::newRow("accent") << "Cermak" << "Čermák" << false;
+        QTest::newRow("case") << "ABC def" << "abc DEF" << true;
+        QTest::newRow("Czech case") << "ČÁP ŘEHOŘ" << "čáp řehoř" << true;
+        QTest::newRow("ch case") << "CHALUPA" << "chalupa" << true;
+        QTest::newRow("Kelvin sign is a k") << QString::fromUtf8("\u212Aa") << "ka" << true;
+    }
+    void onlyLetterCaseIsIgnored()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, equal);
+        QCOMPARE(db::CompareCzech(a, b) == 0, equal);
+        const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
+        QCOMPARE(db::CompareCzechUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size())) == 0, equal);
+        // The same through the engine: a look-up by value and the grouping of the group list.
+        exec(QStringLiteral("insert into zvonisty (telefon, skupina) values ('%1', '%1')").arg(a));
+        exec(QStringLiteral("insert into zvonisty (telefon, skupina) values ('%1', '%1')").arg(b));
+        QCOMPARE(column(QStringLiteral("select telefon from zvonisty where telefon = '%1'").arg(a), "telefon").size(),
+                 equal ? 2 : 1);
+        QCOMPARE(column(QStringLiteral("select skupina from zvonisty group by skupina"), "skupina").size(),
+                 equal ? 1 : 2);
+    }
+
+    void invalidTextIsNeverEqualToValidText()
+    {
+        // A byte that is not UTF-8 (written by another tool) and the letter of the same code.
+        const QByteArray raw("\xe9"), letter = QStringLiteral("é").toUtf8();
+        QVERIFY(db::CompareCzechUtf8(raw.constData(), 1, letter.constData(), int(letter.size())) != 0);
+        // An overlong form of "A" is not "A".
+        const QByteArray overlong("\xc1\x81");
+        QVERIFY(db::CompareCzechUtf8(overlong.constData(), 2, "a", 1) != 0);
     }
 
     void idIsNeverGivenAgain()
@@ -277,6 +397,163 @@ private Q_SLOTS:
         second.setConnectionString(ConnectionStringFor(m_path));
         QVERIFY_THROWS_EXCEPTION(EngineError, second.open());
         QVERIFY(!second.connected());
+        // Nor can another copy of the program open it.
+        QCOMPARE(OpenInAnotherProcess(m_path), 1);
+        m_connection->close();
+        QCOMPARE(OpenInAnotherProcess(m_path), 0);
+    }
+
+    void fileCutShortDoesNotEndTheProgram()
+    {
+        QStringList rows;
+        exec(QStringLiteral("begin"));
+        for (int i = 0; i < 3000; ++i)
+            insertName(QStringLiteral("Jméno číslo %1 s delším textem, aby stránek bylo mnoho").arg(i));
+        exec(QStringLiteral("commit"));
+        QCOMPARE(column(QStringLiteral("select count(*) as n from zvonisty"), "n"), QStringList{"3000"});
+        // Another program cuts the file short while it is open; reading it again is a failure
+        // the program reports, never a signal that ends it.
+        const int status = InChild([&] {
+            if (truncate(QFile::encodeName(m_path).constData(), 4096) != 0)
+                return 3;
+            try {
+                column(QStringLiteral("select * from zvonisty order by jmeno desc"), "jmeno");
+                column(QStringLiteral("select * from zvonisty where email is null order by telefon"), "jmeno");
+            } catch (const EngineError&) {
+            }
+            return 0;
+        });
+        QVERIFY2(WIFEXITED(status), qPrintable(QStringLiteral("ended by signal %1").arg(WTERMSIG(status))));
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+
+    void readOnlyWhenAsked()
+    {
+        insertName(QStringLiteral("Novák"));
+        m_connection->close();
+        Connection c;
+        c.setConnectionString(ConnectionStringFor(m_path, QStringLiteral("Read|Share Deny Read|Share Deny Write")));
+        c.open();
+        QVERIFY(c.readOnly());
+        QCOMPARE(c.access(), Connection::Access::ReadOnlyRequested);
+        // Held exclusively although the engine only shares a file it reads.
+        QCOMPARE(OpenInAnotherProcess(m_path), 1);
+        QCOMPARE(testsupport::Column(&c, QStringLiteral("select jmeno from zvonisty"), "jmeno"),
+                 QStringList{QStringLiteral("Novák")});
+        try {
+            testsupport::Exec(&c, QStringLiteral("delete from zvonisty"));
+            QFAIL("a file opened for reading was written");
+        } catch (const EngineError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Do databáze nelze zapisovat."));
+        }
+    }
+
+    void readOnlyFileOrFolder_data()
+    {
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::newRow("file") << 0444 << 0777;
+        QTest::newRow("folder") << 0666 << 0555;
+    }
+    void readOnlyFileOrFolder()
+    {
+        // Permissions do not stop root, as which the tests may run: the opening runs in a child
+        // process as an ordinary user, so that what is checked is the file system's own answer.
+        QFETCH(int, fileMode);
+        QFETCH(int, folderMode);
+        insertName(QStringLiteral("Novák"));
+        m_connection->close();
+        QVERIFY(chmod(QFile::encodeName(m_path).constData(), mode_t(fileMode)) == 0);
+        QVERIFY(chmod(QFile::encodeName(m_dir.path()).constData(), mode_t(folderMode)) == 0);
+        const QByteArray before = testsupport::FileHash(m_path);
+        const int status = InChild([&] {
+            if (!ActAsOrdinaryUser())
+                return 10;
+            if (db::FileIsWritable(m_path))
+                return 11;
+            Connection c;
+            c.setConnectionString(ConnectionStringFor(m_path));
+            c.open();
+            if (c.access() != Connection::Access::ReadOnlyFile)
+                return 12;
+            if (testsupport::Column(&c, QStringLiteral("select jmeno from zvonisty"), "jmeno") !=
+                QStringList{QStringLiteral("Novák")})
+                return 13;
+            // The hold is exclusive for a file opened for reading as well.
+            Connection second;
+            second.setConnectionString(ConnectionStringFor(m_path));
+            try {
+                second.open();
+                return 14;
+            } catch (const EngineError&) {
+            }
+            if (OpenInAnotherProcess(m_path) != 1)
+                return 15;
+            try {
+                testsupport::Exec(&c, QStringLiteral("delete from zvonisty"));
+                return 16;
+            } catch (const EngineError&) {
+            }
+            return 0;
+        });
+        chmod(QFile::encodeName(m_dir.path()).constData(), 0700);
+        chmod(QFile::encodeName(m_path).constData(), 0644);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 10)
+            QSKIP("cannot act as an ordinary user here");
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(testsupport::FileHash(m_path), before);
+    }
+
+    void unreadableFileIsToldInCzech()
+    {
+        m_connection->close();
+        QVERIFY(chmod(QFile::encodeName(m_path).constData(), 0) == 0);
+        QVERIFY(chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
+        const int status = InChild([&] {
+            if (!ActAsOrdinaryUser())
+                return 10;
+            Connection c;
+            c.setConnectionString(ConnectionStringFor(m_path));
+            try {
+                c.open();
+            } catch (const EngineError& e) {
+                return e.message() == QStringLiteral("K souboru databáze chybí oprávnění.") ? 0 : 2;
+            }
+            return 1;
+        });
+        chmod(QFile::encodeName(m_path).constData(), 0644);
+        chmod(QFile::encodeName(m_dir.path()).constData(), 0700);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 10)
+            QSKIP("cannot act as an ordinary user here");
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+
+    void engineTextsAreCzech_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("locked") << SQLITE_BUSY << "database is locked" << "Databázi právě používá jiný program.";
+        QTest::newRow("not a database") << SQLITE_NOTADB << "file is not a database" << "Soubor není databází.";
+        QTest::newRow("cannot open") << SQLITE_CANTOPEN << "unable to open database file"
+                                     << "Soubor databáze nelze otevřít.";
+        QTest::newRow("permission") << SQLITE_PERM << "access permission denied"
+                                    << "K souboru databáze chybí oprávnění.";
+        QTest::newRow("not null") << SQLITE_CONSTRAINT_NOTNULL << "NOT NULL constraint failed: zvonisty.jmeno"
+                                  << "Pole zvonisty.jmeno musí být vyplněno.";
+        QTest::newRow("no column named") << SQLITE_ERROR << "table zvonisty has no column named mobil"
+                                         << "Tabulka zvonisty nemá sloupec mobil.";
+        QTest::newRow("unknown") << SQLITE_ERROR << "something new went wrong"
+                                 << "Databáze ohlásila chybu: something new went wrong";
+    }
+    void engineTextsAreCzech()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, engine);
+        QFETCH(QString, shown);
+        QCOMPARE(db::EngineErrorText(code, engine), shown);
     }
 
     void filesThatAreNotDirectoriesAreLeftAlone_data()
@@ -324,5 +601,12 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestEngine)
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--open") == 0)
+        return OpenAndReport(argv[2]);
+    TestEngine test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_engine.moc"

@@ -16,6 +16,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using testsupport::Sandbox;
 
 namespace {
@@ -101,6 +106,49 @@ private Q_SLOTS:
         TMain second;
         QVERIFY(!second.started());
         QVERIFY(MessageDialogSeam::shown().last().text.startsWith(QStringLiteral("Nastala chyba při otevření DB: ")));
+    }
+
+    void readOnlyFileIsToldOnce()
+    {
+        Sandbox box;
+        box.createDirectory();
+        // Root writes any file, so the start runs in a child process as an ordinary user, for
+        // whom the directory file (not its folder) is read-only.
+        QVERIFY(chmod(QFile::encodeName(box.dbPath()).constData(), 0444) == 0);
+        QVERIFY(chmod(QFile::encodeName(box.path()).constData(), 0777) == 0);
+        const QByteArray before = testsupport::FileHash(box.dbPath());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(10);
+            TMain window;
+            if (!window.started() || !window.readOnly())
+                _exit(11);
+            if (!window.windowTitle().endsWith(QStringLiteral(" (jen pro čtení)")))
+                _exit(12);
+            const auto shown = MessageDialogSeam::shown();
+            if (shown.size() != 1 ||
+                shown.first().text != QStringLiteral("Soubor Zvonisty.mdb je otevřen jen pro čtení; změny nelze ukládat."))
+                _exit(13);
+            _exit(0);
+        }
+        int status = 0;
+        bool ended = false;
+        for (int i = 0; i < 6000 && !ended; ++i) {
+            ended = waitpid(pid, &status, WNOHANG) == pid;
+            if (!ended)
+                usleep(10000);
+        }
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        chmod(QFile::encodeName(box.path()).constData(), 0700);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 10)
+            QSKIP("cannot act as an ordinary user here");
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(testsupport::FileHash(box.dbPath()), before);
     }
 
     void startShowsContactsByName()

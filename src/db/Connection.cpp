@@ -91,9 +91,13 @@ void Connection::open()
     m_checkedIntegrity = false;
     const QString source = ConnectionStringValue(m_connectionString, QStringLiteral("Data Source"));
     const QString mode = ConnectionStringValue(m_connectionString, QStringLiteral("Mode"));
-    const bool exclusive = mode.contains(QLatin1String("Share Deny Read"), Qt::CaseInsensitive) ||
-                           mode.contains(QLatin1String("Share Exclusive"), Qt::CaseInsensitive);
-    const bool readOnlyRequested = mode.compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
+    bool exclusive = false, readOnlyRequested = false;
+    for (const QString& word : mode.split(QLatin1Char('|'))) {
+        const QString w = word.trimmed();
+        exclusive = exclusive || w.compare(QLatin1String("Share Deny Read"), Qt::CaseInsensitive) == 0 ||
+                    w.compare(QLatin1String("Share Exclusive"), Qt::CaseInsensitive) == 0;
+        readOnlyRequested = readOnlyRequested || w.compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
+    }
     if (source.isEmpty())
         throw EngineError(QStringLiteral("V připojovacím řetězci chybí zdroj dat."));
 
@@ -204,8 +208,13 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
             }
         }
         if (!readOnly) {
-            if (NeedsRebuild(handle))
-                RebuildDirectoryTables(handle);
+            if (NeedsRebuild(handle)) {
+                try {
+                    RebuildDirectoryTables(handle);
+                } catch (const EngineError& e) {
+                    throw EngineError(QStringLiteral("Soubor nelze převést do tvaru tohoto programu: ") + e.message());
+                }
+            }
             for (const QString& statement : IndexStatements())
                 RunStatement(handle, statement);
             MarkOpened(handle);

@@ -10,8 +10,8 @@ namespace db {
 // A connection to one directory file, set up by a connection string of the form
 // "Provider=...;Data Source=<file>;Mode=Share Deny Read|Share Deny Write;Persist Security Info=False".
 // With that share mode the file is held exclusively while connected: no other
-// connection, in this process or another, can read or write it. "Mode=Read" opens it for
-// reading only.
+// connection, in this process or another, can read or write it. "Read" among the mode's
+// words ("Mode=Read|Share Deny Read|Share Deny Write") opens it for reading only.
 class Connection : public QObject
 {
     Q_OBJECT

@@ -72,8 +72,9 @@ class TestIntegrity : public QObject
     {
         QStringList inserts{QStringLiteral("begin")};
         for (int i = 0; i < contacts; ++i)
-            inserts << QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('%1', 'Jméno %1 "
-                                      "s textem, který zabere místo', 'Skupina %2')")
+            inserts << QStringLiteral(
+                           "insert into zvonisty (telefon, jmeno, skupina) values ('%1', 'Jméno %1 "
+                           "s textem, který zabere místo', 'Skupina %2')")
                            .arg(i)
                            .arg(i % 7);
         inserts << QStringLiteral("commit");
@@ -141,11 +142,14 @@ private Q_SLOTS:
             Connection c;
             c.setConnectionString(DefaultString());
             c.open();
-            rootPage = Column(&c, QStringLiteral("select rootpage from sqlite_master where name = 'ix_zvonisty_email'"),
-                              QStringLiteral("rootpage"))
-                           .value(0)
-                           .toInt();
-            pageSize = Column(&c, QStringLiteral("pragma page_size"), QStringLiteral("page_size")).value(0).toInt();
+            rootPage =
+                Column(&c,
+                       QStringLiteral("select rootpage from sqlite_master where name = 'ix_zvonisty_email'"),
+                       QStringLiteral("rootpage"))
+                    .value(0)
+                    .toInt();
+            pageSize =
+                Column(&c, QStringLiteral("pragma page_size"), QStringLiteral("page_size")).value(0).toInt();
         }
         QVERIFY(rootPage > 1 && pageSize >= 512);
         SpoilPage(box.dbPath(), rootPage, pageSize);
@@ -157,8 +161,9 @@ private Q_SLOTS:
             c.open();
             QCOMPARE(c.access(), Connection::Access::ReadOnlyDamaged);
             QVERIFY(!c.damage().isEmpty());
-            QVERIFY_THROWS_EXCEPTION(EngineError,
-                                     testsupport::Exec(&c, QStringLiteral("insert into zvonisty (telefon) values ('x')")));
+            QVERIFY_THROWS_EXCEPTION(
+                EngineError,
+                testsupport::Exec(&c, QStringLiteral("insert into zvonisty (telefon) values ('x')")));
         }
         QCOMPARE(testsupport::FileHash(box.dbPath()), spoilt);
         QCOMPARE(box.errorLogLines().size(), 1);
@@ -182,7 +187,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("schema");
         QTest::addColumn<QString>("missing");
         QTest::newRow("other contacts columns")
-            << QStringList{QStringLiteral("create table zvonisty (id integer primary key, telefon text, nazev text)"),
+            << QStringList{QStringLiteral(
+                               "create table zvonisty (id integer primary key, telefon text, nazev text)"),
                            kForeignNotes}
             << "v tabulce zvonisty chybí sloupec jmeno";
         QTest::newRow("no notes") << QStringList{kForeignContacts} << "chybí v něm tabulka poznamky";
@@ -224,16 +230,20 @@ private Q_SLOTS:
     {
         Sandbox box;
         QStringList statements{kForeignContacts, kForeignNotes};
-        const QStringList names = {QStringLiteral("Šimek"), QStringLiteral("adam"),  QStringLiteral("Čapek"),
-                                   QStringLiteral("Hora"),  QStringLiteral("chalupa"), QStringLiteral("Zeman")};
-        const QStringList groups = {QStringLiteral("RODINA"), QStringLiteral("Rodina"), QStringLiteral("Práce"),
-                                    QStringLiteral("rodina"), QStringLiteral("Práce"),  QStringLiteral("PRÁCE")};
+        const QStringList names = {QStringLiteral("Šimek"),   QStringLiteral("adam"),
+                                   QStringLiteral("Čapek"),   QStringLiteral("Hora"),
+                                   QStringLiteral("chalupa"), QStringLiteral("Zeman")};
+        const QStringList groups = {QStringLiteral("RODINA"), QStringLiteral("Rodina"),
+                                    QStringLiteral("Práce"),  QStringLiteral("rodina"),
+                                    QStringLiteral("Práce"),  QStringLiteral("PRÁCE")};
         for (int i = 0; i < names.size(); ++i)
-            statements << QStringLiteral("insert into zvonisty (id, telefon, jmeno, skupina, mobil) values (%1, '60%1', "
-                                         "'%2', '%3', 'm%1')")
+            statements << QStringLiteral(
+                              "insert into zvonisty (id, telefon, jmeno, skupina, mobil) values (%1, '60%1', "
+                              "'%2', '%3', 'm%1')")
                               .arg(10 * (i + 1))
                               .arg(names[i], groups[i]);
-        statements << QStringLiteral("insert into poznamky (id, pozn, dat) values (30, 'o Čapkovi', '1.2.2003 4:05:06')");
+        statements << QStringLiteral(
+            "insert into poznamky (id, pozn, dat) values (30, 'o Čapkovi', '1.2.2003 4:05:06')");
         WriteForeignFile(box.dbPath(), statements);
 
         TMain w;
@@ -243,13 +253,16 @@ private Q_SLOTS:
         QVERIFY(box.errorLog().isEmpty());
         db::Connection* c = w.ADOConnection1;
         // Czech order, and every row keeps its id and its other values.
-        QCOMPARE(Column(c, QStringLiteral("select jmeno from zvonisty order by jmeno"), QStringLiteral("jmeno")),
-                 (QStringList{QStringLiteral("adam"), QStringLiteral("Čapek"), QStringLiteral("Hora"),
-                              QStringLiteral("chalupa"), QStringLiteral("Šimek"), QStringLiteral("Zeman")}));
-        QCOMPARE(Column(c, QStringLiteral("select id from zvonisty where jmeno = 'ČAPEK'"), QStringLiteral("id")),
-                 QStringList{QStringLiteral("30")});
-        QCOMPARE(Column(c, QStringLiteral("select mobil from zvonisty where id = 60"), QStringLiteral("mobil")),
-                 QStringList{QStringLiteral("m60")});
+        QCOMPARE(
+            Column(c, QStringLiteral("select jmeno from zvonisty order by jmeno"), QStringLiteral("jmeno")),
+            (QStringList{QStringLiteral("adam"), QStringLiteral("Čapek"), QStringLiteral("Hora"),
+                         QStringLiteral("chalupa"), QStringLiteral("Šimek"), QStringLiteral("Zeman")}));
+        QCOMPARE(
+            Column(c, QStringLiteral("select id from zvonisty where jmeno = 'ČAPEK'"), QStringLiteral("id")),
+            QStringList{QStringLiteral("30")});
+        QCOMPARE(
+            Column(c, QStringLiteral("select mobil from zvonisty where id = 60"), QStringLiteral("mobil")),
+            QStringList{QStringLiteral("m60")});
         QCOMPARE(Column(c, QStringLiteral("select pozn from poznamky where id = 30"), QStringLiteral("pozn")),
                  QStringList{QStringLiteral("o Čapkovi")});
         // Groups differing in case are one group.
@@ -257,24 +270,27 @@ private Q_SLOTS:
         // A deleted contact's id is never given again, and a note gets its date.
         testsupport::Exec(c, QStringLiteral("delete from zvonisty where id = 60"));
         testsupport::Exec(c, QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', 'Nový')"));
-        QCOMPARE(Column(c, QStringLiteral("select id from zvonisty where jmeno = 'Nový'"), QStringLiteral("id")),
-                 QStringList{QStringLiteral("61")});
+        QCOMPARE(
+            Column(c, QStringLiteral("select id from zvonisty where jmeno = 'Nový'"), QStringLiteral("id")),
+            QStringList{QStringLiteral("61")});
         testsupport::Exec(c, QStringLiteral("insert into poznamky (id, pozn) values (61, 'nová')"));
         QVERIFY(!Column(c, QStringLiteral("select dat from poznamky where id = 61"), QStringLiteral("dat"))
                      .value(0)
                      .isEmpty());
         // Values wider than the program allows are still refused.
-        QVERIFY_THROWS_EXCEPTION(EngineError,
-                                 testsupport::Exec(c, QStringLiteral("update zvonisty set skupina = '%1'")
-                                                          .arg(QString(21, QLatin1Char('x')))));
+        QVERIFY_THROWS_EXCEPTION(
+            EngineError,
+            testsupport::Exec(
+                c, QStringLiteral("update zvonisty set skupina = '%1'").arg(QString(21, QLatin1Char('x')))));
     }
 
     void fileThatCannotBeRebuiltIsLeftAsItWas()
     {
         Sandbox box;
-        WriteForeignFile(box.dbPath(), {kForeignContacts, kForeignNotes,
-                                        QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', '%1')")
-                                            .arg(QString(151, QLatin1Char('x')))});
+        WriteForeignFile(box.dbPath(),
+                         {kForeignContacts, kForeignNotes,
+                          QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', '%1')")
+                              .arg(QString(151, QLatin1Char('x')))});
         const QByteArray before = testsupport::FileHash(box.dbPath());
         Connection c;
         c.setConnectionString(DefaultString());
@@ -282,8 +298,9 @@ private Q_SLOTS:
             c.open();
             QFAIL("a value wider than its column was cut or kept silently");
         } catch (const EngineError& e) {
-            QVERIFY2(e.message().startsWith(QStringLiteral("Soubor nelze převést do tvaru tohoto programu: Hodnota je "
-                                                           "delší, než pole dovoluje")),
+            QVERIFY2(e.message().startsWith(
+                         QStringLiteral("Soubor nelze převést do tvaru tohoto programu: Hodnota je "
+                                        "delší, než pole dovoluje")),
                      qPrintable(e.message()));
         }
         QCOMPARE(testsupport::FileHash(box.dbPath()), before);

@@ -212,7 +212,8 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
                 try {
                     RebuildDirectoryTables(handle);
                 } catch (const EngineError& e) {
-                    throw EngineError(QStringLiteral("Soubor nelze převést do tvaru tohoto programu: ") + e.message());
+                    throw EngineError(QStringLiteral("Soubor nelze převést do tvaru tohoto programu: ") +
+                                      e.message());
                 }
             }
             for (const QString& statement : IndexStatements())
@@ -269,10 +270,11 @@ bool CreateDirectoryDatabase(const QString& path, QString* error)
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (error)
-                *error = file.exists() ? QStringLiteral("Soubor %1 již existuje; nový seznam se do něj nezapíše.")
-                                             .arg(QDir::toNativeSeparators(path))
-                                       : QStringLiteral("Soubor %1 nelze vytvořit: %2")
-                                             .arg(QDir::toNativeSeparators(path), file.errorString());
+                *error = file.exists()
+                             ? QStringLiteral("Soubor %1 již existuje; nový seznam se do něj nezapíše.")
+                                   .arg(QDir::toNativeSeparators(path))
+                             : QStringLiteral("Soubor %1 nelze vytvořit: %2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString());
             return false;
         }
     }

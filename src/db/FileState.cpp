@@ -27,11 +27,13 @@ CloseMarker ReadCloseMarker(sqlite3* handle)
 
 void MarkOpened(sqlite3* handle)
 {
-    RunStatement(handle, QStringLiteral("create table if not exists stav_souboru (uzavreno integer, zmeneno integer, "
-                                        "razeni integer)"));
+    RunStatement(handle,
+                 QStringLiteral("create table if not exists stav_souboru (uzavreno integer, zmeneno integer, "
+                                "razeni integer)"));
     RunStatement(handle, QStringLiteral("delete from stav_souboru"));
-    RunStatement(handle, QStringLiteral("insert into stav_souboru (uzavreno, zmeneno, razeni) values (0, 0, %1)")
-                             .arg(kCollationVersion));
+    RunStatement(handle,
+                 QStringLiteral("insert into stav_souboru (uzavreno, zmeneno, razeni) values (0, 0, %1)")
+                     .arg(kCollationVersion));
 }
 
 void MarkClosed(sqlite3* handle, qint64 modified)

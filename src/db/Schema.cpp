@@ -20,9 +20,7 @@ struct Requirement
 const QList<Requirement>& Requirements()
 {
     static const QList<Requirement> list = {
-        {"zvonisty",
-         {"id", "telefon", "jmeno", "email", "poznamka", "datum", "organizace", "skupina"},
-         true},
+        {"zvonisty", {"id", "telefon", "jmeno", "email", "poznamka", "datum", "organizace", "skupina"}, true},
         {"poznamky", {"id", "pozn", "dat"}, true},
         {"verze", {"db", "dat_zmena"}, false},
         {"sloupce", {"id", "telefon", "jmeno", "organizace", "email", "poznamka"}, false},
@@ -34,16 +32,17 @@ const QList<Requirement>& Requirements()
 const QList<QPair<QString, int>>& ContactTextColumns()
 {
     static const QList<QPair<QString, int>> list = {
-        {QStringLiteral("telefon"), 20}, {QStringLiteral("jmeno"), 150},     {QStringLiteral("email"), 50},
-        {QStringLiteral("poznamka"), 50}, {QStringLiteral("datum"), 50},     {QStringLiteral("organizace"), 100},
-        {QStringLiteral("skupina"), 20},  {QStringLiteral("icq"), 15},       {QStringLiteral("skype"), 50},
+        {QStringLiteral("telefon"), 20},  {QStringLiteral("jmeno"), 150}, {QStringLiteral("email"), 50},
+        {QStringLiteral("poznamka"), 50}, {QStringLiteral("datum"), 50},  {QStringLiteral("organizace"), 100},
+        {QStringLiteral("skupina"), 20},  {QStringLiteral("icq"), 15},    {QStringLiteral("skype"), 50},
     };
     return list;
 }
 
 QString Quoted(const QString& name)
 {
-    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
 }
 
 struct ColumnInfo
@@ -56,7 +55,8 @@ struct ColumnInfo
 QList<ColumnInfo> ColumnInfos(sqlite3* handle, const QString& table)
 {
     QList<ColumnInfo> list;
-    for (const QStringList& row : SelectRows(handle, QStringLiteral("pragma table_info(%1)").arg(Quoted(table))))
+    for (const QStringList& row :
+         SelectRows(handle, QStringLiteral("pragma table_info(%1)").arg(Quoted(table))))
         list << ColumnInfo{row.value(1), row.value(2), row.value(4)};
     return list;
 }
@@ -120,8 +120,9 @@ void Rebuild(sqlite3* handle, const QString& table, QString create, const QStrin
         if (!declared.contains(lower)) {
             // A column the program does not know keeps its name and type; the program's own
             // later columns get their usual declaration.
-            create += QStringLiteral(", ") + (widths.contains(lower) ? VarcharColumn(lower, widths.value(lower))
-                                                                     : Quoted(c.name) + QLatin1Char(' ') + c.type);
+            create +=
+                QStringLiteral(", ") + (widths.contains(lower) ? VarcharColumn(lower, widths.value(lower))
+                                                               : Quoted(c.name) + QLatin1Char(' ') + c.type);
         }
         copied << Quoted(c.name);
     }
@@ -200,9 +201,10 @@ QList<QStringList> SelectRows(sqlite3* handle, const QString& select)
 
 bool TableExists(sqlite3* handle, const QString& table)
 {
-    return !SelectRows(handle, QStringLiteral("select 1 from sqlite_master where type = 'table' and lower(name) = "
-                                              "lower('%1')")
-                                   .arg(QString(table).replace(QLatin1Char('\''), QStringLiteral("''"))))
+    return !SelectRows(handle,
+                       QStringLiteral("select 1 from sqlite_master where type = 'table' and lower(name) = "
+                                      "lower('%1')")
+                           .arg(QString(table).replace(QLatin1Char('\''), QStringLiteral("''"))))
                 .isEmpty();
 }
 
@@ -216,9 +218,10 @@ QStringList TableColumns(sqlite3* handle, const QString& table)
 
 bool IndexExists(sqlite3* handle, const QString& index)
 {
-    return !SelectRows(handle, QStringLiteral("select 1 from sqlite_master where type = 'index' and lower(name) = "
-                                              "lower('%1')")
-                                   .arg(QString(index).replace(QLatin1Char('\''), QStringLiteral("''"))))
+    return !SelectRows(handle,
+                       QStringLiteral("select 1 from sqlite_master where type = 'index' and lower(name) = "
+                                      "lower('%1')")
+                           .arg(QString(index).replace(QLatin1Char('\''), QStringLiteral("''"))))
                 .isEmpty();
 }
 
@@ -230,14 +233,16 @@ void CheckDirectorySchema(sqlite3* handle)
             if (!r.always)
                 continue;
             throw EngineError(
-                QStringLiteral("Soubor není databází telefonního seznamu: chybí v něm tabulka %1.").arg(table));
+                QStringLiteral("Soubor není databází telefonního seznamu: chybí v něm tabulka %1.")
+                    .arg(table));
         }
         const QStringList present = TableColumns(handle, table);
         for (const QString& column : r.columns)
             if (!present.contains(column))
-                throw EngineError(QStringLiteral("Soubor není databází telefonního seznamu: v tabulce %1 chybí "
-                                                 "sloupec %2.")
-                                      .arg(table, column));
+                throw EngineError(
+                    QStringLiteral("Soubor není databází telefonního seznamu: v tabulce %1 chybí "
+                                   "sloupec %2.")
+                        .arg(table, column));
     }
 }
 

@@ -55,12 +55,13 @@ int VersionPresent(sqlite3* handle, int stated)
     if (version >= 4 && !(db::TableExists(handle, QStringLiteral("sloupce")) &&
                           HasLayoutRow(handle, QStringLiteral("sirka"))))
         version = 3;
-    if (version >= 3 && !(db::TableExists(handle, QStringLiteral("sloupce")) &&
-                          HasLayoutRow(handle, QStringLiteral("poradi")) &&
-                          HasLayoutRow(handle, QStringLiteral("sort"))))
+    if (version >= 3 &&
+        !(db::TableExists(handle, QStringLiteral("sloupce")) &&
+          HasLayoutRow(handle, QStringLiteral("poradi")) && HasLayoutRow(handle, QStringLiteral("sort"))))
         version = 2;
     const QStringList columns = db::TableColumns(handle, QStringLiteral("zvonisty"));
-    if (version >= 2 && !(columns.contains(QStringLiteral("icq")) && columns.contains(QStringLiteral("skype"))))
+    if (version >= 2 &&
+        !(columns.contains(QStringLiteral("icq")) && columns.contains(QStringLiteral("skype"))))
         version = 1;
     return version;
 }
@@ -119,8 +120,9 @@ bool UpgradeDatabase(int version, db::Query* work, const UpgradeProgress& progre
             progress(done, total);
     };
     auto fail = [&](const QString& statement, const QString& engineText) {
-        QString text = QStringLiteral("Úpravu struktury souboru nelze dokončit; soubor zůstal beze změny.\r{") +
-                       engineText + QStringLiteral("}");
+        QString text =
+            QStringLiteral("Úpravu struktury souboru nelze dokončit; soubor zůstal beze změny.\r{") +
+            engineText + QStringLiteral("}");
         QString why;
         if (!WriteErrorLog(statement, &why))
             text += QStringLiteral("\r\r") + why;

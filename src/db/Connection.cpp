@@ -193,6 +193,9 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
                 try {
                     RunStatement(handle, QStringLiteral("reindex %1").arg(QLatin1String(kCzechCollation)));
                 } catch (const EngineError& error) {
+                    // Only damage met on the way makes the file damaged; a full disk does not.
+                    if ((sqlite3_errcode(handle) & 0xFF) != SQLITE_CORRUPT)
+                        throw;
                     damaged = true;
                     finding = error.message();
                 }

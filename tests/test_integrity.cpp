@@ -167,7 +167,7 @@ private Q_SLOTS:
         }
         QCOMPARE(testsupport::FileHash(box.dbPath()), spoilt);
         QCOMPARE(box.errorLogLines().size(), 1);
-        QVERIFY(box.errorLogLines().first().contains(QStringLiteral("integrity_check")));
+        QVERIFY(box.errorLogLines().first().contains(QStringLiteral("quick_check")));
 
         // The main window says so once, in its caption and one message, and takes no changes.
         MessageDialogSeam::clearShown();

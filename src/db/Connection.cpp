@@ -139,7 +139,7 @@ void Connection::open()
             m_access = Access::ReadOnlyDamaged;
             if (!readOnly)
                 attach(path, true, exclusive);
-            WriteErrorLog(QStringLiteral("pragma integrity_check: ") + m_damage);
+            WriteErrorLog(QStringLiteral("pragma quick_check: ") + m_damage);
         }
     } catch (...) {
         close();

@@ -45,7 +45,7 @@ public:
     bool readOnly() const { return m_access != Access::ReadWrite; }
     // The engine's finding when the file was found damaged.
     QString damage() const { return m_damage; }
-    // Whether this opening ran the engine's full check of the file.
+    // Whether this opening ran the engine's check of the file.
     bool checkedIntegrity() const { return m_checkedIntegrity; }
 
     // The value of one key of a connection string ("Data Source", "Mode"), case ignored.

@@ -50,7 +50,7 @@ bool IntegrityOk(sqlite3* handle, QString* finding)
 {
     QList<QStringList> rows;
     try {
-        rows = SelectRows(handle, QStringLiteral("pragma integrity_check(1)"));
+        rows = SelectRows(handle, QStringLiteral("pragma quick_check(1)"));
     } catch (const EngineError& error) {
         if (finding)
             *finding = error.message();

@@ -11,7 +11,7 @@ struct sqlite3;
 //   zmeneno   the file's modification time (whole seconds) that the program gave it when it
 //             closed it; a later change by anything else gives the file another time;
 //   razeni    the version of the Czech comparison the file's indexes were built with.
-// The engine's full check of the file runs at opening only when the row is missing, says the
+// The engine's check of the file runs at opening only when the row is missing, says the
 // file was not closed cleanly, or the file's time differs: a normal start stays quick.
 namespace db {
 
@@ -37,7 +37,9 @@ void MarkClosed(sqlite3* handle, qint64 modified);
 // stores exactly.
 qint64 CloseTime();
 
-// Runs the engine's full check; false with the engine's first finding when the file is damaged.
+// Runs the engine's check of every page of the file (the quick check: on 100,000 contacts a
+// fraction of a second, where comparing every index entry with its row takes seconds); false
+// with the engine's first finding when the file is damaged.
 bool IntegrityOk(sqlite3* handle, QString* finding);
 
 } // namespace db

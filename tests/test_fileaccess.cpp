@@ -129,7 +129,7 @@ private Q_SLOTS:
 
     void anotherProcessIsRefused()
     {
-        // Nor can another copy of the program open it.
+        // A second copy of the program cannot open the file while it is held, and can once it is not.
         QCOMPARE(OpenInAnotherProcess(m_path), 1);
         m_connection->close();
         QCOMPARE(OpenInAnotherProcess(m_path), 0);
@@ -137,7 +137,6 @@ private Q_SLOTS:
 
     void fileCutShortDoesNotEndTheProgram()
     {
-        QStringList rows;
         exec(QStringLiteral("begin"));
         for (int i = 0; i < 3000; ++i)
             insertName(QStringLiteral("Jméno číslo %1 s delším textem, aby stránek bylo mnoho").arg(i));

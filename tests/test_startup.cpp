@@ -136,6 +136,10 @@ private Q_SLOTS:
             if (shown.size() != 1 ||
                 shown.first().text != QStringLiteral("Soubor Zvonisty.mdb je otevřen jen pro čtení; změny nelze ukládat."))
                 _exit(13);
+            // Closing tries no write the file refuses.
+            window.SaveLayout();
+            if (MessageDialogSeam::shown().size() != 1)
+                _exit(14);
             _exit(0);
         }
         int status = 0;

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
 using db::Connection;
 using db::EngineError;
 using db::Query;
@@ -126,16 +128,67 @@ private Q_SLOTS:
     void collationIsATotalOrder()
     {
         // Equal only when equal but for case; otherwise antisymmetric.
-        const QStringList words = {QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("á"), QStringLiteral("ch"),
-                                   QStringLiteral("cH"), QStringLiteral("c"), QStringLiteral("h"), QStringLiteral("ď"),
-                                   QStringLiteral("d"), QStringLiteral("1"), QStringLiteral(" "), QStringLiteral("")};
+        const QStringList words = {QStringLiteral("a"),    QStringLiteral("A"),    QStringLiteral("á"),
+                                   QStringLiteral("ch"),   QStringLiteral("cH"),   QStringLiteral("c"),
+                                   QStringLiteral("h"),    QStringLiteral("ď"),    QStringLiteral("d"),
+                                   QStringLiteral("1"),    QStringLiteral(" "),    QStringLiteral(""),
+                                   QStringLiteral("\t"),   QStringLiteral("a b"),  QStringLiteral("a\tb"),
+                                   QStringLiteral("ab"),   QStringLiteral("a\nb"), QStringLiteral("k"),
+                                   QString::fromUtf8("\u212A"), QString::fromUtf8("a\u00a0b")};
         for (const QString& x : words)
             for (const QString& y : words) {
                 const int xy = db::CompareCzech(x, y);
                 const int yx = db::CompareCzech(y, x);
                 QCOMPARE(xy == 0, x.toCaseFolded() == y.toCaseFolded());
                 QCOMPARE(xy < 0, yx > 0);
+                for (const QString& z : words)
+                    if (xy <= 0 && db::CompareCzech(y, z) <= 0)
+                        QVERIFY(db::CompareCzech(x, z) <= 0);
             }
+    }
+
+    void onlyLetterCaseIsIgnored_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("equal");
+        QTest::newRow("blank and tab") << "603 123 456" << "603\t123\t456" << false;
+        QTest::newRow("blank and line end") << "a b" << "a\nb" << false;
+        QTest::newRow("line ends") << "a\r\nb" << "a\n\rb" << false;
+        QTest::newRow("blank and no-break space") << "a b" << QString::fromUtf8("a\u00a0b") << false;
+        QTest::newRow("control characters") << "x\x01" << "x\x02" << false;
+        QTest::newRow("blank and nothing") << " " << "" << false;
+        QTest::newRow("accent") << "Cermak" << "Čermák" << false;
+        QTest::newRow("case") << "ABC def" << "abc DEF" << true;
+        QTest::newRow("Czech case") << "ČÁP ŘEHOŘ" << "čáp řehoř" << true;
+        QTest::newRow("ch case") << "CHALUPA" << "chalupa" << true;
+        QTest::newRow("Kelvin sign is a k") << QString::fromUtf8("\u212Aa") << "ka" << true;
+    }
+    void onlyLetterCaseIsIgnored()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, equal);
+        QCOMPARE(db::CompareCzech(a, b) == 0, equal);
+        const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
+        QCOMPARE(db::CompareCzechUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size())) == 0, equal);
+        // The same through the engine: a look-up by value and the grouping of the group list.
+        exec(QStringLiteral("insert into zvonisty (telefon, skupina) values ('%1', '%1')").arg(a));
+        exec(QStringLiteral("insert into zvonisty (telefon, skupina) values ('%1', '%1')").arg(b));
+        QCOMPARE(column(QStringLiteral("select telefon from zvonisty where telefon = '%1'").arg(a), "telefon").size(),
+                 equal ? 2 : 1);
+        QCOMPARE(column(QStringLiteral("select skupina from zvonisty group by skupina"), "skupina").size(),
+                 equal ? 1 : 2);
+    }
+
+    void invalidTextIsNeverEqualToValidText()
+    {
+        // A byte that is not UTF-8 (written by another tool) and the letter of the same code.
+        const QByteArray raw("\xe9"), letter = QStringLiteral("é").toUtf8();
+        QVERIFY(db::CompareCzechUtf8(raw.constData(), 1, letter.constData(), int(letter.size())) != 0);
+        // An overlong form of "A" is not "A".
+        const QByteArray overlong("\xc1\x81");
+        QVERIFY(db::CompareCzechUtf8(overlong.constData(), 2, "a", 1) != 0);
     }
 
     void idIsNeverGivenAgain()
@@ -277,6 +330,32 @@ private Q_SLOTS:
         second.setConnectionString(ConnectionStringFor(m_path));
         QVERIFY_THROWS_EXCEPTION(EngineError, second.open());
         QVERIFY(!second.connected());
+    }
+
+    void engineTextsAreCzech_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("locked") << SQLITE_BUSY << "database is locked" << "Databázi právě používá jiný program.";
+        QTest::newRow("not a database") << SQLITE_NOTADB << "file is not a database" << "Soubor není databází.";
+        QTest::newRow("cannot open") << SQLITE_CANTOPEN << "unable to open database file"
+                                     << "Soubor databáze nelze otevřít.";
+        QTest::newRow("permission") << SQLITE_PERM << "access permission denied"
+                                    << "K souboru databáze chybí oprávnění.";
+        QTest::newRow("not null") << SQLITE_CONSTRAINT_NOTNULL << "NOT NULL constraint failed: zvonisty.jmeno"
+                                  << "Pole zvonisty.jmeno musí být vyplněno.";
+        QTest::newRow("no column named") << SQLITE_ERROR << "table zvonisty has no column named mobil"
+                                         << "Tabulka zvonisty nemá sloupec mobil.";
+        QTest::newRow("unknown") << SQLITE_ERROR << "something new went wrong"
+                                 << "Databáze ohlásila chybu: something new went wrong";
+    }
+    void engineTextsAreCzech()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, engine);
+        QFETCH(QString, shown);
+        QCOMPARE(db::EngineErrorText(code, engine), shown);
     }
 
     void filesThatAreNotDirectoriesAreLeftAlone_data()

@@ -16,6 +16,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using testsupport::Sandbox;
 
 namespace {
@@ -50,15 +55,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("present");
-        QTest::newRow("missing") << QByteArray() << false;
-        QTest::newRow("empty") << QByteArray() << true;
-        QTest::newRow("text file") << QByteArray("603 123 456;Novák\r\n") << true;
-        QTest::newRow("random bytes") << QByteArray::fromHex("00ff13a7").repeated(1000) << true;
+        QTest::addColumn<QString>("reason");
+        const QString notDirectory = QStringLiteral("Soubor není databází telefonního seznamu.");
+        QTest::newRow("missing") << QByteArray() << false << QStringLiteral("nebyl nalezen.");
+        QTest::newRow("empty") << QByteArray() << true << notDirectory;
+        QTest::newRow("text file") << QByteArray("603 123 456;Novák\r\n") << true << notDirectory;
+        QTest::newRow("random bytes") << QByteArray::fromHex("00ff13a7").repeated(1000) << true << notDirectory;
+        // The engine's own header followed by garbage: the engine's refusal, in Czech.
+        QTest::newRow("damaged header") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\x7f') << true
+                                        << QStringLiteral("Soubor není databází.");
     }
     void openingFailures()
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, present);
+        QFETCH(QString, reason);
         Sandbox box;
         if (present) {
             QFile f(box.dbPath());
@@ -71,7 +82,7 @@ private Q_SLOTS:
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         const auto& shown = MessageDialogSeam::shown().first();
         QVERIFY2(shown.text.startsWith(QStringLiteral("Nastala chyba při otevření DB: ")), qPrintable(shown.text));
-        QVERIFY(shown.text.size() > 31);
+        QVERIFY2(shown.text.endsWith(reason), qPrintable(shown.text));
         QCOMPARE(shown.icon, 2);
         QCOMPARE(shown.buttonSet, 0);
         QCOMPARE(shown.over, QGuiApplication::primaryScreen()->geometry());
@@ -101,6 +112,53 @@ private Q_SLOTS:
         TMain second;
         QVERIFY(!second.started());
         QVERIFY(MessageDialogSeam::shown().last().text.startsWith(QStringLiteral("Nastala chyba při otevření DB: ")));
+    }
+
+    void readOnlyFileIsToldOnce()
+    {
+        Sandbox box;
+        box.createDirectory();
+        // Root writes any file, so the start runs in a child process as an ordinary user, for
+        // whom the directory file (not its folder) is read-only.
+        QVERIFY(chmod(QFile::encodeName(box.dbPath()).constData(), 0444) == 0);
+        QVERIFY(chmod(QFile::encodeName(box.path()).constData(), 0777) == 0);
+        const QByteArray before = testsupport::FileHash(box.dbPath());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(10);
+            TMain window;
+            if (!window.started() || !window.readOnly())
+                _exit(11);
+            if (!window.windowTitle().endsWith(QStringLiteral(" (jen pro čtení)")))
+                _exit(12);
+            const auto shown = MessageDialogSeam::shown();
+            if (shown.size() != 1 ||
+                shown.first().text != QStringLiteral("Soubor Zvonisty.mdb je otevřen jen pro čtení; změny nelze ukládat."))
+                _exit(13);
+            // Closing tries no write the file refuses.
+            window.SaveLayout();
+            if (MessageDialogSeam::shown().size() != 1)
+                _exit(14);
+            _exit(0);
+        }
+        int status = 0;
+        bool ended = false;
+        for (int i = 0; i < 6000 && !ended; ++i) {
+            ended = waitpid(pid, &status, WNOHANG) == pid;
+            if (!ended)
+                usleep(10000);
+        }
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        chmod(QFile::encodeName(box.path()).constData(), 0700);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 10)
+            QSKIP("cannot act as an ordinary user here");
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(testsupport::FileHash(box.dbPath()), before);
     }
 
     void startShowsContactsByName()

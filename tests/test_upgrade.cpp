@@ -3,6 +3,7 @@
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/Upgrade.h"
+#include "app/UpgradeDialog.h"
 #include "testsupport/TestSupport.h"
 
 #include <QLabel>
@@ -102,32 +103,69 @@ private Q_SLOTS:
         QCOMPARE(SloupceRows(w), kInitialRows);
     }
 
-    void failingStatementIsReportedOnceAndUpgradeGoesOn_data()
+    void partlyUpgradedFilesAreCompleted_data()
     {
+        QTest::addColumn<int>("version");
         QTest::addColumn<QStringList>("prepare");
-        QTest::addColumn<QString>("failing");
-        QTest::newRow("icq exists") << QStringList{QStringLiteral("alter table zvonisty add icq varchar(15)")}
-                                    << QStringLiteral("alter table zvonisty add icq varchar(15)");
-        QTest::newRow("empty verze") << QStringList{QStringLiteral("create table verze (DB numeric, dat_zmena datetime)")}
-                                     << QStringLiteral("create table verze (DB numeric, dat_zmena datetime)");
+        QTest::newRow("icq exists") << 1 << QStringList{QStringLiteral("alter table zvonisty add icq varchar(15)")};
+        QTest::newRow("empty verze") << 1
+                                     << QStringList{QStringLiteral("create table verze (DB numeric, dat_zmena datetime)")};
+        QTest::newRow("null DB") << 4 << QStringList{QStringLiteral("update verze set DB = null")};
+        QTest::newRow("sloupce deleted") << 4 << QStringList{QStringLiteral("drop table sloupce")};
+        QTest::newRow("widths row deleted") << 4 << QStringList{QStringLiteral("delete from sloupce where id = 'sirka'")};
+        QTest::newRow("skype deleted") << 4 << QStringList{QStringLiteral("alter table zvonisty drop column skype")};
     }
-    void failingStatementIsReportedOnceAndUpgradeGoesOn()
+    void partlyUpgradedFilesAreCompleted()
     {
+        QFETCH(int, version);
         QFETCH(QStringList, prepare);
-        QFETCH(QString, failing);
         Sandbox box;
-        box.createDirectory(1, prepare);
+        box.createDirectory(version, prepare);
         TMain w;
         QVERIFY(w.started());
-        QCOMPARE(MessageDialogSeam::shown().size(), 1);
-        QVERIFY(MessageDialogSeam::shown().first().text.startsWith(
-            QStringLiteral("Došlo k chybě! (kontaktuje prosím správce)\r{")));
-        const QStringList log = box.errorLogLines();
-        QCOMPARE(log.size(), 1);
-        QVERIFY2(log.first().endsWith(QStringLiteral(": ") + failing), qPrintable(log.first()));
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+        QVERIFY(box.errorLog().isEmpty());
         QCOMPARE(Column(w.ADOConnection1, QStringLiteral("select * from verze"), QStringLiteral("DB")),
                  QStringList{QStringLiteral("4")});
         QCOMPARE(SloupceRows(w), kInitialRows);
+        testsupport::Exec(w.ADOConnection1, QStringLiteral("update zvonisty set icq = '1', skype = 's'"));
+    }
+
+    void failingUpgradeChangesNothingAndEnds()
+    {
+        Sandbox box;
+        // A version table that refuses the third version: the upgrade fails half way.
+        box.createDirectory(1, {QStringLiteral("create table verze (DB numeric check (DB < 3), dat_zmena datetime)")});
+        {
+            TMain w;
+            QVERIFY(!w.started());
+            QCOMPARE(w.minimumSize(), QSize(10, 10));
+            QVERIFY(!w.ADOConnection1->connected());
+            for (TDialogUprStruct* progress : w.findChildren<TDialogUprStruct*>())
+                QVERIFY(!progress->isVisible());
+        }
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        const auto& shown = MessageDialogSeam::shown().first();
+        QVERIFY2(shown.text.startsWith(QStringLiteral("Nastala chyba při otevření DB: Úpravu struktury souboru nelze "
+                                                      "dokončit; soubor zůstal beze změny.\r{")),
+                 qPrintable(shown.text));
+        QCOMPARE(shown.icon, 2);
+        const QStringList log = box.errorLogLines();
+        QCOMPARE(log.size(), 1);
+        QVERIFY2(log.first().endsWith(QStringLiteral(": update VERZE set DB = 3, dat_zmena = date()+time()")),
+                 qPrintable(log.first()));
+        // Every statement before the failing one was undone.
+        db::Connection c;
+        c.setConnectionString(db::Connection::DefaultConnectionString());
+        c.open();
+        QVERIFY(Column(&c, QStringLiteral("select * from verze"), QStringLiteral("DB")).isEmpty());
+        QVERIFY(Column(&c, QStringLiteral("select name from sqlite_master where name = 'sloupce'"),
+                       QStringLiteral("name"))
+                    .isEmpty());
+        QVERIFY(!Column(&c, QStringLiteral("select sql from sqlite_master where name = 'zvonisty'"),
+                        QStringLiteral("sql"))
+                     .value(0)
+                     .contains(QStringLiteral("icq")));
     }
 };
 

@@ -12,6 +12,7 @@
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/Upgrade.h"
+#include "app/UpgradeDialog.h"
 
 #include "Version.h"
 
@@ -19,6 +20,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -225,16 +227,25 @@ void TMain::FormCreate()
     try {
         ADOConnection1->open();
     } catch (const db::EngineError& error) {
-        ShowMessageDialogOver(nullptr, QStringLiteral("Nastala chyba při otevření DB: ") + error.message(), 2, 0);
-        setMinimumSize(10, 10);
-        resize(10, 10);
-        m_started = false;
+        refuseDirectory(error.message());
         return;
     }
+    m_readOnly = ADOConnection1->readOnly();
 
     const int version = ReadStructureVersion(ADOQuery1);
-    if (version < 4)
-        UpgradeDatabase(version, ADOQuery2, this);
+    if (version < kCurrentStructureVersion) {
+        if (m_readOnly) {
+            refuseDirectory(QStringLiteral("Soubor %1 má starší strukturu, kterou nelze upravit, protože je otevřen "
+                                           "jen pro čtení.")
+                                .arg(QFileInfo(directoryFilePath()).fileName()));
+            return;
+        }
+        QString error;
+        if (!UpgradeWithProgress(version, ADOQuery2, this, &error)) {
+            refuseDirectory(error);
+            return;
+        }
+    }
 
     SettingsPath = SettingsFilePath(app::SettingsDir(), app::ExecutableFileName());
     resize(540, height());
@@ -245,7 +256,34 @@ void TMain::FormCreate()
     LoadLayout();
     FillGroupList();
     ReadSettings();
+    if (m_readOnly)
+        tellReadOnly();
     m_started = true;
+}
+
+void TMain::refuseDirectory(const QString& why)
+{
+    ADOQuery1->close();
+    ADOConnection1->close();
+    ShowMessageDialogOver(nullptr, QStringLiteral("Nastala chyba při otevření DB: ") + why, 2, 0);
+    setMinimumSize(10, 10);
+    resize(10, 10);
+    m_started = false;
+}
+
+void TMain::tellReadOnly()
+{
+    setWindowTitle(windowTitle() + QStringLiteral(" (jen pro čtení)"));
+    const QString file = QFileInfo(directoryFilePath()).fileName();
+    if (ADOConnection1->access() == db::Connection::Access::ReadOnlyDamaged)
+        ShowMessageDialogOver(nullptr,
+                              QStringLiteral("Soubor %1 je poškozen, proto je otevřen jen pro čtení; změny nelze "
+                                             "ukládat. Obnovte jej ze zálohy (kontaktuje prosím správce).")
+                                  .arg(file),
+                              2, 0);
+    else
+        ShowMessageDialogOver(
+            nullptr, QStringLiteral("Soubor %1 je otevřen jen pro čtení; změny nelze ukládat.").arg(file), 0, 0);
 }
 
 void TMain::FillGroupList()

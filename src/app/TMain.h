@@ -222,6 +222,10 @@ private:
     // Wires the record commands of the grid (double click, the Delete key).
     void setupEditCommands();
     void FormCreate();
+    // Ends the start-up on a directory file that cannot be used, with the reason shown.
+    void refuseDirectory(const QString& why);
+    // The caption and one message tell that changes cannot be saved.
+    void tellReadOnly();
     void applyResizeRules();
     void setupSearchBar();
     void HledaniKeyUp(int key);

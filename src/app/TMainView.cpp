@@ -199,18 +199,22 @@ void TMain::LoadLayout()
 
 void TMain::SaveLayout()
 {
-    const QStringList order = DBGrid1->fieldsInDisplayOrder();
-    ExecQuery(BuildOrderUpdate(order), ADOQuery2);
-    ExecQuery(BuildSortClear(), ADOQuery2);
-    const QString sort = BuildSortUpdate(Sort.SortColumn, EncodeSortDirection(Sort, Sort.SortColumn));
-    if (!sort.isEmpty())
-        ExecQuery(sort, ADOQuery2);
-    QList<int> widths;
-    for (int p = 0; p < order.size(); ++p)
-        widths << DBGrid1->columnWidthAt(p);
-    const QString sizes = BuildWidthUpdate(order, widths);
-    if (!sizes.isEmpty())
-        ExecQuery(sizes, ADOQuery2);
+    // A file opened for reading keeps the layout it has (the user was told at opening that
+    // nothing is saved); the window's place is still remembered.
+    if (!m_readOnly) {
+        const QStringList order = DBGrid1->fieldsInDisplayOrder();
+        ExecQuery(BuildOrderUpdate(order), ADOQuery2);
+        ExecQuery(BuildSortClear(), ADOQuery2);
+        const QString sort = BuildSortUpdate(Sort.SortColumn, EncodeSortDirection(Sort, Sort.SortColumn));
+        if (!sort.isEmpty())
+            ExecQuery(sort, ADOQuery2);
+        QList<int> widths;
+        for (int p = 0; p < order.size(); ++p)
+            widths << DBGrid1->columnWidthAt(p);
+        const QString sizes = BuildWidthUpdate(order, widths);
+        if (!sizes.isEmpty())
+            ExecQuery(sizes, ADOQuery2);
+    }
 
     const QRect screen = ScreenRect();
     const QRect frame = geometry();

@@ -2,54 +2,51 @@
 
 #include "db/Dialect.h"
 #include "db/Engine.h"
+#include "db/ErrorLog.h"
+#include "db/FileState.h"
+#include "db/Schema.h"
 
-#include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QUrl>
+#include <QSet>
 
 #include <sqlite3.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace db {
 namespace {
 
-QAtomicInt g_connectionCounter;
-
-void Run(sqlite3* handle, const QString& statement)
+// Files held by a connection of this process, by device and inode. A second connection to
+// one of them is refused before it opens a descriptor of its own: closing any descriptor of
+// a file drops every lock the process holds on it, the engine's included.
+QSet<QPair<quint64, quint64>>& HeldFiles()
 {
-    char* message = nullptr;
-    if (sqlite3_exec(handle, statement.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-        sqlite3_free(message);
-        throw EngineError(EngineErrorText(handle));
-    }
+    static QSet<QPair<quint64, quint64>> files;
+    return files;
 }
 
-bool HasDirectoryTable(sqlite3* handle)
+QPair<quint64, quint64> FileKey(const struct stat& st)
 {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(handle,
-                           "select count(*) from sqlite_master where type = 'table' and lower(name) = 'zvonisty'",
-                           -1, &stmt, nullptr) != SQLITE_OK)
-        throw EngineError(EngineErrorText(handle));
-    const int rc = sqlite3_step(stmt);
-    const bool found = rc == SQLITE_ROW && sqlite3_column_int(stmt, 0) > 0;
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_ROW)
-        throw EngineError(EngineErrorText(handle));
-    return found;
+    return {quint64(st.st_dev), quint64(st.st_ino)};
 }
 
-bool HasDatabaseHeader(const QString& path)
+bool HasDatabaseHeader(int fd)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true; // let the engine report why it cannot be read
     static const QByteArray magic("SQLite format 3\0", 16);
-    return file.read(16) == magic;
+    char header[16];
+    return ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) &&
+           QByteArray(header, sizeof header) == magic;
+}
+
+void Rollback(sqlite3* handle)
+{
+    RunStatementQuietly(handle, QStringLiteral("rollback"));
 }
 
 } // namespace
@@ -60,10 +57,7 @@ QString Connection::DefaultConnectionString()
                           "Persist Security Info=False");
 }
 
-Connection::Connection(QObject* parent) : QObject(parent)
-{
-    m_qtName = QStringLiteral("zvonisty-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1));
-}
+Connection::Connection(QObject* parent) : QObject(parent) {}
 
 Connection::~Connection()
 {
@@ -81,84 +75,195 @@ QString Connection::ConnectionStringValue(const QString& connectionString, const
     return QString();
 }
 
+bool FileIsWritable(const QString& path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    return ::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) == 0 &&
+           ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) == 0;
+}
+
 void Connection::open()
 {
     close();
+    m_access = Access::ReadWrite;
+    m_damage.clear();
+    m_checkedIntegrity = false;
     const QString source = ConnectionStringValue(m_connectionString, QStringLiteral("Data Source"));
     const QString mode = ConnectionStringValue(m_connectionString, QStringLiteral("Mode"));
-    const bool exclusive = mode.contains(QLatin1String("Share Deny Read"), Qt::CaseInsensitive) ||
-                           mode.contains(QLatin1String("Share Exclusive"), Qt::CaseInsensitive);
-    const bool readOnly = mode.compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
+    bool exclusive = false, readOnlyRequested = false;
+    for (const QString& word : mode.split(QLatin1Char('|'))) {
+        const QString w = word.trimmed();
+        exclusive = exclusive || w.compare(QLatin1String("Share Deny Read"), Qt::CaseInsensitive) == 0 ||
+                    w.compare(QLatin1String("Share Exclusive"), Qt::CaseInsensitive) == 0;
+        readOnlyRequested = readOnlyRequested || w.compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
+    }
     if (source.isEmpty())
         throw EngineError(QStringLiteral("V připojovacím řetězci chybí zdroj dat."));
 
     // The file name is looked up in the working directory at the moment of connecting.
     const QString path = QFileInfo(QDir::current(), source).absoluteFilePath();
-    if (!QFileInfo(path).isFile())
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode))
         throw EngineError(QStringLiteral("Soubor %1 nebyl nalezen.").arg(QDir::toNativeSeparators(path)));
+    if (HeldFiles().contains(FileKey(st)))
+        throw EngineError(QStringLiteral("Soubor databáze už je v programu otevřen."));
+
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw EngineError(SystemErrorText(errno));
     // Only a file that already is a database of this engine is handed to it: the engine
     // would otherwise take an empty file for a new database and write into it.
-    if (!HasDatabaseHeader(path))
+    if (!HasDatabaseHeader(fd)) {
+        ::close(fd);
         throw EngineError(QStringLiteral("Soubor není databází telefonního seznamu."));
-
-    // mode=rw: the engine must never create a missing file.
-    QUrl uri = QUrl::fromLocalFile(path);
-    uri.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
-    {
-        QSqlDatabase qdb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtName);
-        qdb.setDatabaseName(uri.toString(QUrl::FullyEncoded));
-        qdb.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
-        if (!qdb.open()) {
-            const QString text = qdb.lastError().driverText() + QStringLiteral(" ") + qdb.lastError().databaseText();
-            qdb = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_qtName);
-            throw EngineError(text.trimmed());
-        }
-        const QVariant v = qdb.driver()->handle();
-        m_handle = *static_cast<sqlite3* const*>(v.constData());
     }
+    // The exclusive hold is a lock of the whole file of its own, apart from the engine's: it
+    // holds for a file opened for reading as well, where the engine only shares.
+    if (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throw EngineError(err == EWOULDBLOCK ? QStringLiteral("Databázi právě používá jiný program.")
+                                             : SystemErrorText(err));
+    }
+    m_fileFd = fd;
+    HeldFiles().insert(FileKey(st));
+
     try {
-        RegisterEngine(m_handle);
-        if (exclusive) {
-            // The exclusive lock taken by the first write transaction is kept until the
-            // connection closes, so no one else can read or write the file meanwhile.
-            Run(m_handle, QStringLiteral("pragma locking_mode = exclusive"));
+        const bool readOnly = readOnlyRequested || !FileIsWritable(path);
+        m_access = readOnlyRequested ? Access::ReadOnlyRequested
+                                     : (readOnly ? Access::ReadOnlyFile : Access::ReadWrite);
+        if (attach(path, readOnly, exclusive) == Outcome::Damaged) {
+            // Nothing more is written into a damaged file; what can still be read stays readable.
+            m_access = Access::ReadOnlyDamaged;
+            if (!readOnly)
+                attach(path, true, exclusive);
+            WriteErrorLog(QStringLiteral("pragma quick_check: ") + m_damage);
         }
-        // A grid walks the whole table in index order; keep the file's pages in memory.
-        Run(m_handle, QStringLiteral("pragma cache_size = -131072"));
-        Run(m_handle, QStringLiteral("pragma mmap_size = 1073741824"));
-        Run(m_handle, readOnly ? QStringLiteral("begin") : QStringLiteral("begin exclusive"));
-        bool directory = false;
-        try {
-            directory = HasDirectoryTable(m_handle);
-        } catch (...) {
-            sqlite3_exec(m_handle, "rollback", nullptr, nullptr, nullptr);
-            throw;
-        }
-        Run(m_handle, QStringLiteral("commit"));
-        if (!directory)
-            throw EngineError(QStringLiteral("Soubor není databází telefonního seznamu."));
-        if (!readOnly)
-            for (const QString& statement : IndexStatements())
-                Run(m_handle, statement);
     } catch (...) {
         close();
         throw;
     }
 }
 
+Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool exclusive)
+{
+    detach(false);
+    sqlite3* handle = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    // Without the create flag the engine never creates a missing file.
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (sqlite3_open_v2(name.constData(), &handle, flags, nullptr) != SQLITE_OK) {
+        const QString text = EngineErrorText(handle);
+        sqlite3_close_v2(handle);
+        throw EngineError(text);
+    }
+    m_handle = handle;
+    sqlite3_extended_result_codes(handle, 1);
+    // The engine itself falls back to reading when the file refuses writing.
+    if (!readOnly && sqlite3_db_readonly(handle, "main") == 1) {
+        readOnly = true;
+        m_access = Access::ReadOnlyFile;
+    }
+    RegisterEngine(handle);
+    if (exclusive) {
+        // The engine's lock taken by the first transaction is kept until the connection
+        // closes, so no other program can read or write the file meanwhile.
+        RunStatement(handle, QStringLiteral("pragma locking_mode = exclusive"));
+    }
+    // A grid walks the whole table in index order; keep the file's pages in memory. No memory
+    // mapping: a file cut short by another program would end the program at the next read.
+    RunStatement(handle, QStringLiteral("pragma cache_size = -131072"));
+
+    // Everything the opening writes is one transaction: a file refused or failing half way
+    // is left as it was.
+    RunStatement(handle, readOnly ? QStringLiteral("begin") : QStringLiteral("begin exclusive"));
+    try {
+        CheckDirectorySchema(handle);
+        if (m_access != Access::ReadOnlyDamaged) {
+            const CloseMarker marker = ReadCloseMarker(handle);
+            struct stat st;
+            const bool unchanged = marker.present && marker.closedCleanly && ::fstat(m_fileFd, &st) == 0 &&
+                                   st.st_mtim.tv_sec == marker.modified && st.st_mtim.tv_nsec == 0;
+            QString finding;
+            bool damaged = false;
+            if (!readOnly && marker.collation != kCollationVersion) {
+                // Indexes ordered by an older comparison are rebuilt before they are checked.
+                try {
+                    RunStatement(handle, QStringLiteral("reindex %1").arg(QLatin1String(kCzechCollation)));
+                } catch (const EngineError& error) {
+                    // Only damage met on the way makes the file damaged; a full disk does not.
+                    if ((sqlite3_errcode(handle) & 0xFF) != SQLITE_CORRUPT)
+                        throw;
+                    damaged = true;
+                    finding = error.message();
+                }
+            }
+            if (!damaged && !unchanged) {
+                m_checkedIntegrity = true;
+                damaged = !IntegrityOk(handle, &finding);
+            }
+            if (damaged) {
+                Rollback(handle);
+                m_damage = finding;
+                return Outcome::Damaged;
+            }
+        }
+        if (!readOnly) {
+            if (NeedsRebuild(handle)) {
+                try {
+                    RebuildDirectoryTables(handle);
+                } catch (const EngineError& e) {
+                    throw EngineError(QStringLiteral("Soubor nelze převést do tvaru tohoto programu: ") +
+                                      e.message());
+                }
+            }
+            for (const QString& statement : IndexStatements())
+                RunStatement(handle, statement);
+            MarkOpened(handle);
+        }
+        RunStatement(handle, QStringLiteral("commit"));
+    } catch (...) {
+        Rollback(handle);
+        throw;
+    }
+    m_markOnClose = !readOnly;
+    return Outcome::Opened;
+}
+
+void Connection::detach(bool markClosed)
+{
+    if (!m_handle)
+        return;
+    qint64 closeTime = 0;
+    if (markClosed && m_markOnClose) {
+        closeTime = CloseTime();
+        try {
+            MarkClosed(m_handle, closeTime);
+        } catch (const EngineError&) {
+            closeTime = 0; // the next opening checks the file
+        }
+    }
+    sqlite3_close_v2(m_handle);
+    m_handle = nullptr;
+    m_markOnClose = false;
+    if (closeTime != 0 && m_fileFd >= 0) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(closeTime), 0}};
+        ::futimens(m_fileFd, times);
+    }
+}
+
 void Connection::close()
 {
-    if (!QSqlDatabase::contains(m_qtName)) {
-        m_handle = nullptr;
-        return;
+    detach(true);
+    if (m_fileFd >= 0) {
+        struct stat st;
+        if (::fstat(m_fileFd, &st) == 0)
+            HeldFiles().remove(FileKey(st));
+        ::close(m_fileFd);
+        m_fileFd = -1;
     }
-    {
-        QSqlDatabase qdb = QSqlDatabase::database(m_qtName, false);
-        qdb.close();
-    }
-    QSqlDatabase::removeDatabase(m_qtName);
-    m_handle = nullptr;
 }
 
 bool CreateDirectoryDatabase(const QString& path, QString* error)
@@ -168,10 +273,11 @@ bool CreateDirectoryDatabase(const QString& path, QString* error)
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (error)
-                *error = file.exists() ? QStringLiteral("Soubor %1 již existuje; nový seznam se do něj nezapíše.")
-                                             .arg(QDir::toNativeSeparators(path))
-                                       : QStringLiteral("Soubor %1 nelze vytvořit: %2")
-                                             .arg(QDir::toNativeSeparators(path), file.errorString());
+                *error = file.exists()
+                             ? QStringLiteral("Soubor %1 již existuje; nový seznam se do něj nezapíše.")
+                                   .arg(QDir::toNativeSeparators(path))
+                             : QStringLiteral("Soubor %1 nelze vytvořit: %2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString());
             return false;
         }
     }
@@ -186,12 +292,12 @@ bool CreateDirectoryDatabase(const QString& path, QString* error)
     }
     RegisterEngine(handle);
     try {
-        Run(handle, QStringLiteral("begin"));
+        RunStatement(handle, QStringLiteral("begin"));
         for (const QString& statement : BaseSchemaStatements())
-            Run(handle, statement);
+            RunStatement(handle, statement);
         for (const QString& statement : IndexStatements())
-            Run(handle, statement);
-        Run(handle, QStringLiteral("commit"));
+            RunStatement(handle, statement);
+        RunStatement(handle, QStringLiteral("commit"));
     } catch (const EngineError& e) {
         if (error)
             *error = e.message();

@@ -10,11 +10,20 @@ namespace db {
 // A connection to one directory file, set up by a connection string of the form
 // "Provider=...;Data Source=<file>;Mode=Share Deny Read|Share Deny Write;Persist Security Info=False".
 // With that share mode the file is held exclusively while connected: no other
-// connection, in this process or another, can read or write it.
+// connection, in this process or another, can read or write it. "Read" among the mode's
+// words ("Mode=Read|Share Deny Read|Share Deny Write") opens it for reading only.
 class Connection : public QObject
 {
     Q_OBJECT
 public:
+    // How the open file may be used.
+    enum class Access {
+        ReadWrite,
+        ReadOnlyRequested, // the connection string asked for reading only
+        ReadOnlyFile,      // the file or its folder cannot be written
+        ReadOnlyDamaged,   // the engine's check found the file damaged
+    };
+
     // The connection string of the program's own directory file in the working directory.
     static QString DefaultConnectionString();
 
@@ -24,21 +33,40 @@ public:
     void setConnectionString(const QString& text) { m_connectionString = text; }
     QString connectionString() const { return m_connectionString; }
 
-    // Connects; throws EngineError. A missing file is never created, and a file that is
-    // not a directory database is refused and left as it was.
+    // Connects; throws EngineError with a Czech text. A missing file is never created, and a
+    // file that is not a directory database is refused and left byte for byte as it was.
+    // A file that cannot be written, or that the engine finds damaged, is opened for reading.
     void open();
     void close();
     bool connected() const { return m_handle != nullptr; }
     sqlite3* handle() const { return m_handle; }
 
+    Access access() const { return m_access; }
+    bool readOnly() const { return m_access != Access::ReadWrite; }
+    // The engine's finding when the file was found damaged.
+    QString damage() const { return m_damage; }
+    // Whether this opening ran the engine's check of the file.
+    bool checkedIntegrity() const { return m_checkedIntegrity; }
+
     // The value of one key of a connection string ("Data Source", "Mode"), case ignored.
     static QString ConnectionStringValue(const QString& connectionString, const QString& key);
 
 private:
+    enum class Outcome { Opened, Damaged };
+    Outcome attach(const QString& path, bool readOnly, bool exclusive);
+    void detach(bool markClosed);
+
     QString m_connectionString;
-    QString m_qtName;
     sqlite3* m_handle = nullptr;
+    int m_fileFd = -1; // holds the exclusive lock and gives the file its time at a clean close
+    bool m_markOnClose = false;
+    bool m_checkedIntegrity = false;
+    Access m_access = Access::ReadWrite;
+    QString m_damage;
 };
+
+// Whether the file and its folder (where the engine keeps its journal) can be written.
+bool FileIsWritable(const QString& path);
 
 // Writes a new directory file with the two base tables of the first structure version.
 // Refuses (false, with a message) to touch a file that exists.

@@ -97,6 +97,11 @@ QString TranslateStatement(const QString& statement)
     });
 }
 
+QString VarcharColumn(const QString& name, int width)
+{
+    return QStringLiteral("%1 varchar(%2) collate cz check(length(%1) <= %2)").arg(name).arg(width);
+}
+
 QStringList BaseSchemaStatements()
 {
     return {

@@ -17,7 +17,11 @@ QString LocalNowExpression();
 //  - alter table T add constraint N primary key (c) -> a unique index N on T (c)
 QString TranslateStatement(const QString& statement);
 
-// The schema of a directory file of the first structure version, as the program creates it.
+// A text column as the program declares it: at most `width` characters, Czech comparison.
+QString VarcharColumn(const QString& name, int width);
+
+// The schema of a directory file of the first structure version, as the program creates it:
+// the contacts table first, then the notes table.
 QStringList BaseSchemaStatements();
 
 // Indexes that keep sorting and look-ups fast; created when missing on every opening.

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <cerrno>
 #include <vector>
 
 namespace db {
@@ -29,6 +30,8 @@ constexpr quint32 kChPrimary = kLetterBase + 9 * 4;
 
 inline char32_t Fold(char32_t c)
 {
+    if (c > 0x10FFFF)
+        return c;
     if (c < 128)
         return (c >= 'A' && c <= 'Z') ? c + 32 : c;
     return QChar::toCaseFolded(c);
@@ -57,8 +60,9 @@ struct WeightTable
     static Weight compute(char32_t c)
     {
         const char32_t f = Fold(c);
+        // Blanks and control characters sort together, but a tab is never equal to a blank.
         if (f <= 32)
-            return {1, 0};
+            return {1, f == 32 ? 0 : f + 1};
         if (f >= '0' && f <= '9')
             return {500 + quint32(f - '0'), 0};
         if (f < 128 && !(f >= 'a' && f <= 'z'))
@@ -83,12 +87,16 @@ const WeightTable& Weights()
     return table;
 }
 
-// Decodes one UTF-8 character; invalid bytes stand for themselves.
+// Beyond Unicode: an invalid byte is never equal to a real character.
+constexpr char32_t kInvalidByteBase = 0x110000;
+
+// Decodes one UTF-8 character; an invalid byte (or an overlong form) stands for itself.
 inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
 {
     const unsigned char c = *p++;
     if (c < 0x80)
         return c;
+    const char32_t invalid = kInvalidByteBase + c;
     int extra = 0;
     char32_t value = 0;
     if ((c & 0xE0) == 0xC0) {
@@ -101,15 +109,18 @@ inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
         extra = 3;
         value = c & 0x07;
     } else {
-        return c;
+        return invalid;
     }
     if (end - p < extra)
-        return c;
+        return invalid;
     for (int i = 0; i < extra; ++i) {
         if ((p[i] & 0xC0) != 0x80)
-            return c;
+            return invalid;
         value = (value << 6) | (p[i] & 0x3F);
     }
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[extra] || value > 0x10FFFF)
+        return invalid;
     p += extra;
     return value;
 }
@@ -139,11 +150,12 @@ public:
                 m_pending = true;
             }
         }
-        if (m_current < 0x250) {
-            w = Weights().table[m_current];
-        } else {
+        // By the folded character, so that letters equal but for case weigh the same
+        // wherever they lie (the Kelvin sign and k).
+        if (f < 0x250)
+            w = Weights().table[f];
+        else
             w = {kOtherBase + quint32(f), 0};
-        }
         return true;
     }
 
@@ -327,7 +339,33 @@ QString EngineErrorText(sqlite3* handle)
 {
     if (!handle)
         return QStringLiteral("Databáze není otevřena.");
-    return EngineErrorText(sqlite3_extended_errcode(handle), QString::fromUtf8(sqlite3_errmsg(handle)));
+    const int code = sqlite3_extended_errcode(handle);
+    if ((code & 0xFF) == SQLITE_CANTOPEN || (code & 0xFF) == SQLITE_IOERR || (code & 0xFF) == SQLITE_PERM)
+        if (const int err = sqlite3_system_errno(handle))
+            return SystemErrorText(err);
+    return EngineErrorText(code, QString::fromUtf8(sqlite3_errmsg(handle)));
+}
+
+QString SystemErrorText(int err)
+{
+    switch (err) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("K souboru databáze chybí oprávnění.");
+    case ENOENT:
+        return QStringLiteral("Soubor databáze nebyl nalezen.");
+    case EROFS:
+        return QStringLiteral("Soubor databáze leží na disku jen pro čtení.");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("Na disku není místo.");
+    case EISDIR:
+        return QStringLiteral("Zadaná cesta je složka, ne soubor databáze.");
+    case EIO:
+        return QStringLiteral("Chyba čtení nebo zápisu souboru databáze.");
+    default:
+        return QStringLiteral("Soubor databáze nelze otevřít (chyba systému %1).").arg(err);
+    }
 }
 
 QString EngineErrorText(int code, const QString& engineMessage)
@@ -348,6 +386,21 @@ QString EngineErrorText(int code, const QString& engineMessage)
         return QStringLiteral("Na disku není místo.");
     case SQLITE_IOERR:
         return QStringLiteral("Chyba čtení nebo zápisu souboru databáze.");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("K souboru databáze chybí oprávnění.");
+    case SQLITE_NOMEM:
+        return QStringLiteral("Nedostatek paměti.");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("Hodnota je příliš velká.");
+    case SQLITE_INTERRUPT:
+        return QStringLiteral("Příkaz byl přerušen.");
+    case SQLITE_SCHEMA:
+        return QStringLiteral("Struktura databáze se změnila; zkuste akci znovu.");
+    case SQLITE_MISMATCH:
+        return QStringLiteral("Hodnota nemá správný typ.");
+    case SQLITE_NOLFS:
+        return QStringLiteral("Soubor databáze je pro tento systém příliš velký.");
     default:
         break;
     }
@@ -359,22 +412,32 @@ QString EngineErrorText(int code, const QString& engineMessage)
     } kTranslations[] = {
         {"^no such table: (.*)$", "Tabulka %1 neexistuje."},
         {"^no such column: (.*)$", "Sloupec %1 neexistuje."},
+        {"^no such function: (.*)$", "Funkce %1 neexistuje."},
+        {"^no such collation sequence: (.*)$", "Řazení %1 neexistuje."},
+        {"^ambiguous column name: (.*)$", "Název sloupce %1 není jednoznačný."},
         {"^duplicate column name: (.*)$", "Sloupec %1 již existuje."},
         {"^table (.*) already exists$", "Tabulka %1 již existuje."},
         {"^index (.*) already exists$", "Klíč %1 již existuje."},
+        {"^table (.*) has no column named (.*)$", "Tabulka %1 nemá sloupec %2."},
         {"^near \"(.*)\": syntax error$", "Chyba syntaxe u \"%1\"."},
+        {"^unrecognized token: (.*)$", "Nerozpoznaný text %1."},
         {"^CHECK constraint failed: (.*)$", "Hodnota je delší, než pole dovoluje (%1)."},
         {"^UNIQUE constraint failed: (.*)$", "Hodnota pole %1 již v tabulce je."},
+        {"^NOT NULL constraint failed: (.*)$", "Pole %1 musí být vyplněno."},
         {"^incomplete input$", "Neúplný příkaz."},
     };
     for (const auto& t : kTranslations) {
         const QRegularExpression re(QString::fromLatin1(t.pattern));
         const auto m = re.match(engineMessage);
-        if (m.hasMatch())
-            return m.lastCapturedIndex() >= 1 ? QString::fromUtf8(t.czech).arg(m.captured(1))
-                                               : QString::fromUtf8(t.czech);
+        if (m.hasMatch()) {
+            const QString text = QString::fromUtf8(t.czech);
+            if (m.lastCapturedIndex() >= 2)
+                return text.arg(m.captured(1), m.captured(2));
+            return m.lastCapturedIndex() == 1 ? text.arg(m.captured(1)) : text;
+        }
     }
-    return engineMessage;
+    // Anything else: a Czech sentence with the engine's own words as the detail.
+    return QStringLiteral("Databáze ohlásila chybu: %1").arg(engineMessage);
 }
 
 } // namespace db

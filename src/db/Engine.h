@@ -29,8 +29,11 @@ bool LikeCzechUtf8(const char* pattern, int patternLength, const char* text, int
 // Installs the collation and the LIKE operator on a connection.
 void RegisterEngine(sqlite3* handle);
 
-// The engine's message for the last failure on the handle, in the program's language.
+// The engine's message for the last failure on the handle, in the program's language: a Czech
+// sentence, with the engine's own words kept as the detail where no translation is known.
 QString EngineErrorText(sqlite3* handle);
 QString EngineErrorText(int code, const QString& engineMessage);
+// Why a file operation failed, from the system's error number, in the program's language.
+QString SystemErrorText(int err);
 
 } // namespace db

@@ -1,15 +1,72 @@
 #include "db/Upgrade.h"
 
+#include "db/Connection.h"
 #include "db/Engine.h"
+#include "db/ErrorLog.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
+#include "db/Schema.h"
 
-#include <QApplication>
-#include <QFrame>
-#include <QLabel>
-#include <QProgressBar>
-#include <QScreen>
-#include <QVBoxLayout>
+#include <QRegularExpression>
+
+namespace {
+
+bool HasRows(sqlite3* handle, const QString& select)
+{
+    return !db::SelectRows(handle, select).isEmpty();
+}
+
+bool HasLayoutRow(sqlite3* handle, const QString& key)
+{
+    return HasRows(handle, QStringLiteral("select 1 from sloupce where id = '%1'").arg(key));
+}
+
+// Whether the file already has what the statement would add: a file upgraded in part by an
+// older program, or a version table emptied by another tool.
+bool AlreadyDone(sqlite3* handle, const QString& statement)
+{
+    static const QRegularExpression createTable(QStringLiteral("^create table (\\w+)"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression addConstraint(QStringLiteral("^alter table \\w+ add constraint (\\w+)"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression addColumn(QStringLiteral("^alter table (\\w+) add (\\w+)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression insertVersion(QStringLiteral("^insert into verze\\b"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression insertLayout(QStringLiteral("^insert into sloupce .* values \\('(\\w+)'"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    if (const auto m = createTable.match(statement); m.hasMatch())
+        return db::TableExists(handle, m.captured(1));
+    if (const auto m = addConstraint.match(statement); m.hasMatch())
+        return db::IndexExists(handle, m.captured(1));
+    if (const auto m = addColumn.match(statement); m.hasMatch())
+        return db::TableColumns(handle, m.captured(1)).contains(m.captured(2).toLower());
+    if (insertVersion.match(statement).hasMatch())
+        return HasRows(handle, QStringLiteral("select 1 from verze"));
+    if (const auto m = insertLayout.match(statement); m.hasMatch())
+        return HasLayoutRow(handle, m.captured(1));
+    return false;
+}
+
+// The version the file's tables really have, at most `stated`.
+int VersionPresent(sqlite3* handle, int stated)
+{
+    int version = stated;
+    if (version >= 4 && !(db::TableExists(handle, QStringLiteral("sloupce")) &&
+                          HasLayoutRow(handle, QStringLiteral("sirka"))))
+        version = 3;
+    if (version >= 3 &&
+        !(db::TableExists(handle, QStringLiteral("sloupce")) &&
+          HasLayoutRow(handle, QStringLiteral("poradi")) && HasLayoutRow(handle, QStringLiteral("sort"))))
+        version = 2;
+    const QStringList columns = db::TableColumns(handle, QStringLiteral("zvonisty"));
+    if (version >= 2 &&
+        !(columns.contains(QStringLiteral("icq")) && columns.contains(QStringLiteral("skype"))))
+        version = 1;
+    return version;
+}
+
+} // namespace
 
 int ReadStructureVersion(db::Query* query)
 {
@@ -20,9 +77,14 @@ int ReadStructureVersion(db::Query* query)
         // No version table: a file of the first structure.
         return 1;
     }
-    if (!query->isOpen() || query->eof())
-        return 0;
-    return query->fieldInt(QStringLiteral("DB"));
+    const int stated = query->eof() ? 0 : query->fieldInt(QStringLiteral("DB"));
+    if (stated > kCurrentStructureVersion || !query->connection())
+        return stated;
+    try {
+        return VersionPresent(query->connection()->handle(), stated);
+    } catch (const db::EngineError&) {
+        return stated;
+    }
 }
 
 QStringList UpgradeStatements(int version)
@@ -49,56 +111,55 @@ QStringList UpgradeStatements(int version)
     return list;
 }
 
-TDialogUprStruct::TDialogUprStruct(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+bool UpgradeDatabase(int version, db::Query* work, const UpgradeProgress& progress, QString* error)
 {
-    setObjectName(QStringLiteral("TDialogUprStruct"));
-    setFixedSize(263, 70);
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* panel = new QFrame(this);
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Raised);
-    outer->addWidget(panel);
-    auto* layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(5, 4, 5, 4);
-    layout->setSpacing(3);
-    auto* label = new QLabel(QStringLiteral("Probíhá úprava struktur:"), panel);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    layout->addWidget(label);
-    ProgressBarAkt = new QProgressBar(panel);
-    ProgressBarAkt->setObjectName(QStringLiteral("ProgressBarAkt"));
-    ProgressBarCelk = new QProgressBar(panel);
-    ProgressBarCelk->setObjectName(QStringLiteral("ProgressBarCelk"));
-    for (QProgressBar* bar : {ProgressBarAkt, ProgressBarCelk}) {
-        bar->setFixedSize(252, 17);
-        bar->setTextVisible(false);
-        bar->setRange(0, 1);
-        bar->setValue(0);
-        layout->addWidget(bar);
+    const QStringList statements = UpgradeStatements(version);
+    const int total = int(statements.size());
+    auto tell = [&](int done) {
+        if (progress)
+            progress(done, total);
+    };
+    auto fail = [&](const QString& statement, const QString& engineText) {
+        QString text =
+            QStringLiteral("Úpravu struktury souboru nelze dokončit; soubor zůstal beze změny.\r{") +
+            engineText + QStringLiteral("}");
+        QString why;
+        if (!WriteErrorLog(statement, &why))
+            text += QStringLiteral("\r\r") + why;
+        if (error)
+            *error = text;
+        return false;
+    };
+    tell(0);
+    db::Connection* connection = work->connection();
+    if (!connection || !connection->connected())
+        return fail(QString(), QStringLiteral("Databáze není otevřena."));
+    sqlite3* handle = connection->handle();
+    try {
+        db::RunStatement(handle, QStringLiteral("begin immediate"));
+    } catch (const db::EngineError& e) {
+        return fail(QStringLiteral("begin"), e.message());
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect r = screen->geometry();
-        move(r.x() + (r.width() - width()) / 2, r.y() + (r.height() - height()) / 2);
+    // One transaction: a file is either upgraded whole or left as it was.
+    for (int i = 0; i < total; ++i) {
+        const QString& statement = statements[i];
+        try {
+            if (!AlreadyDone(handle, statement)) {
+                work->close();
+                work->setSql(statement);
+                work->execSql();
+            }
+        } catch (const db::EngineError& e) {
+            db::RunStatementQuietly(handle, QStringLiteral("rollback"));
+            return fail(statement, e.message());
+        }
+        tell(i + 1);
     }
-}
-
-bool UpgradeDatabase(int version, db::Query* work, QWidget* owner)
-{
-    auto* progress = new TDialogUprStruct(owner);
-    progress->show();
-    progress->ProgressBarAkt->setValue(1);
-    QApplication::processEvents();
-
-    // Each statement stands on its own: a failure is reported and the next one still runs.
-    for (const QString& statement : UpgradeStatements(version))
-        ExecQuery(statement, work);
-
-    progress->ProgressBarCelk->setValue(1);
-    QApplication::processEvents();
-    progress->close();
-    delete progress;
+    try {
+        db::RunStatement(handle, QStringLiteral("commit"));
+    } catch (const db::EngineError& e) {
+        db::RunStatementQuietly(handle, QStringLiteral("rollback"));
+        return fail(QStringLiteral("commit"), e.message());
+    }
     return true;
 }

@@ -1,33 +1,30 @@
 #pragma once
 
-#include <QDialog>
+#include <QString>
 #include <QStringList>
 
-class QProgressBar;
+#include <functional>
 
 namespace db {
 class Query;
 }
 
 // The structure version of the open directory: 1 when the version table cannot be read,
-// otherwise its DB value (0 for an empty table or a null). Leaves `query` holding the result.
+// otherwise its DB value (0 for an empty table or a null), lowered to the version whose
+// tables and columns the file really has (a layout table deleted by another tool).
+// Leaves `query` holding the version table's rows.
 int ReadStructureVersion(db::Query* query);
 
 // The statements that bring a file of the given version to the current structure, in order.
 QStringList UpgradeStatements(int version);
 
-// Runs every upgrade step above `version` on the work query, showing the progress window.
-// A failing statement is reported and logged, and the upgrade goes on.
-bool UpgradeDatabase(int version, db::Query* work, QWidget* owner);
+// Told before the first statement (done 0), after each statement and at the end (done == total).
+using UpgradeProgress = std::function<void(int done, int total)>;
+
+// Runs every upgrade step above `version` on the work query's connection in one transaction.
+// A statement whose table, column, index or row the file already has is left out. At the
+// first failing statement everything is rolled back, the statement is written to the error
+// log, and false is returned with the text to show in `error`.
+bool UpgradeDatabase(int version, db::Query* work, const UpgradeProgress& progress, QString* error);
 
 inline constexpr int kCurrentStructureVersion = 4;
-
-// The small progress window shown while the structure is upgraded.
-class TDialogUprStruct : public QDialog
-{
-    Q_OBJECT
-public:
-    explicit TDialogUprStruct(QWidget* parent = nullptr);
-    QProgressBar* ProgressBarAkt = nullptr;
-    QProgressBar* ProgressBarCelk = nullptr;
-};

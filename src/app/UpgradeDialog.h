@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDialog>
+
+class QProgressBar;
+
+namespace db {
+class Query;
+}
+
+// The small progress window shown while the structure of the directory file is upgraded.
+class TDialogUprStruct : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TDialogUprStruct(QWidget* parent = nullptr);
+    QProgressBar* ProgressBarAkt = nullptr;
+    QProgressBar* ProgressBarCelk = nullptr;
+};
+
+// Upgrades the open directory from `version` on the work query with the progress window
+// shown. False, with the text to show in `error`, when the file was left as it was.
+bool UpgradeWithProgress(int version, db::Query* work, QWidget* owner, QString* error);

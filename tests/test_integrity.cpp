@@ -1,0 +1,311 @@
+// A directory file checked at opening: damage found without slowing a normal start, foreign
+// files refused untouched, files of other tools brought to the program's own form.
+#include "app/TMain.h"
+#include "db/Connection.h"
+#include "db/Engine.h"
+#include "db/FileState.h"
+#include "db/Query.h"
+#include "testsupport/TestSupport.h"
+#include "ui/MessageDialog.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utime.h>
+
+using db::Connection;
+using db::EngineError;
+using testsupport::Column;
+using testsupport::Sandbox;
+
+namespace {
+
+// Builds a file as another tool would: the plain engine, without the program's comparison.
+void WriteForeignFile(const QString& path, const QStringList& statements)
+{
+    QFile::remove(path);
+    sqlite3* handle = nullptr;
+    QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &handle) == SQLITE_OK);
+    for (const QString& s : statements) {
+        char* message = nullptr;
+        const int rc = sqlite3_exec(handle, s.toUtf8().constData(), nullptr, nullptr, &message);
+        if (rc != SQLITE_OK)
+            qFatal("%s: %s", qPrintable(s), message);
+    }
+    sqlite3_close(handle);
+}
+
+const QString kForeignContacts = QStringLiteral(
+    "create table zvonisty (id integer primary key, telefon text, jmeno text, email text, poznamka text, "
+    "datum text, organizace text, skupina text, mobil text)");
+const QString kForeignNotes = QStringLiteral("create table poznamky (id integer, pozn text, dat datetime)");
+
+QString DefaultString()
+{
+    return Connection::DefaultConnectionString();
+}
+
+// Fills one page of the file with garbage.
+void SpoilPage(const QString& path, int page, int pageSize)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.seek(qint64(page - 1) * pageSize));
+    f.write(QByteArray(pageSize, '\xa5'));
+}
+
+} // namespace
+
+class TestIntegrity : public QObject
+{
+    Q_OBJECT
+
+    // A directory of many contacts, closed cleanly by the program.
+    void createFilled(Sandbox& box, int contacts)
+    {
+        QStringList inserts{QStringLiteral("begin")};
+        for (int i = 0; i < contacts; ++i)
+            inserts << QStringLiteral(
+                           "insert into zvonisty (telefon, jmeno, skupina) values ('%1', 'Jméno %1 "
+                           "s textem, který zabere místo', 'Skupina %2')")
+                           .arg(i)
+                           .arg(i % 7);
+        inserts << QStringLiteral("commit");
+        box.createDirectory(4, inserts);
+    }
+
+private Q_SLOTS:
+    void cleanCloseSkipsTheCheck()
+    {
+        Sandbox box;
+        box.createDirectory();
+        Connection c;
+        c.setConnectionString(DefaultString());
+        c.open();
+        QVERIFY(!c.checkedIntegrity());
+        QVERIFY(!c.readOnly());
+        c.close();
+        c.open();
+        QVERIFY(!c.checkedIntegrity());
+    }
+
+    void uncleanCloseOrOutsideChangeRunsTheCheck()
+    {
+        Sandbox box;
+        box.createDirectory();
+        // A program that ends without closing the file, as when it is killed.
+        const pid_t pid = fork();
+        if (pid == 0) {
+            auto* c = new Connection;
+            c->setConnectionString(DefaultString());
+            try {
+                c->open();
+                testsupport::Exec(c, QStringLiteral("insert into zvonisty (telefon) values ('1')"));
+            } catch (...) {
+                _exit(2);
+            }
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        Connection c;
+        c.setConnectionString(DefaultString());
+        c.open();
+        QVERIFY(c.checkedIntegrity());
+        QVERIFY(!c.readOnly());
+        QCOMPARE(Column(&c, QStringLiteral("select telefon from zvonisty"), QStringLiteral("telefon")),
+                 QStringList{QStringLiteral("1")});
+        c.close();
+
+        // Another program wrote into the file after a clean close.
+        QVERIFY(utime(QFile::encodeName(box.dbPath()).constData(), nullptr) == 0);
+        c.open();
+        QVERIFY(c.checkedIntegrity());
+        QVERIFY(!c.readOnly());
+    }
+
+    void damagedIndexOpensReadOnly()
+    {
+        // An index the start-up does not read, so that what is seen is the check's finding alone.
+        Sandbox box;
+        createFilled(box, 3000);
+        int rootPage = 0, pageSize = 0;
+        {
+            Connection c;
+            c.setConnectionString(DefaultString());
+            c.open();
+            rootPage =
+                Column(&c,
+                       QStringLiteral("select rootpage from sqlite_master where name = 'ix_zvonisty_email'"),
+                       QStringLiteral("rootpage"))
+                    .value(0)
+                    .toInt();
+            pageSize =
+                Column(&c, QStringLiteral("pragma page_size"), QStringLiteral("page_size")).value(0).toInt();
+        }
+        QVERIFY(rootPage > 1 && pageSize >= 512);
+        SpoilPage(box.dbPath(), rootPage, pageSize);
+        const QByteArray spoilt = testsupport::FileHash(box.dbPath());
+
+        {
+            Connection c;
+            c.setConnectionString(DefaultString());
+            c.open();
+            QCOMPARE(c.access(), Connection::Access::ReadOnlyDamaged);
+            QVERIFY(!c.damage().isEmpty());
+            QVERIFY_THROWS_EXCEPTION(
+                EngineError,
+                testsupport::Exec(&c, QStringLiteral("insert into zvonisty (telefon) values ('x')")));
+        }
+        QCOMPARE(testsupport::FileHash(box.dbPath()), spoilt);
+        QCOMPARE(box.errorLogLines().size(), 1);
+        QVERIFY(box.errorLogLines().first().contains(QStringLiteral("quick_check")));
+
+        // The main window says so once, in its caption and one message, and takes no changes.
+        MessageDialogSeam::clearShown();
+        TMain w;
+        QVERIFY(w.started());
+        QVERIFY(w.readOnly());
+        QVERIFY2(w.windowTitle().endsWith(QStringLiteral(" (jen pro čtení)")), qPrintable(w.windowTitle()));
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QCOMPARE(MessageDialogSeam::shown().first().icon, 2);
+        QVERIFY(MessageDialogSeam::shown().first().text.startsWith(
+            QStringLiteral("Soubor Zvonisty.mdb je poškozen, proto je otevřen jen pro čtení")));
+        QCOMPARE(testsupport::FileHash(box.dbPath()), spoilt);
+    }
+
+    void foreignFilesAreRefusedUntouched_data()
+    {
+        QTest::addColumn<QStringList>("schema");
+        QTest::addColumn<QString>("missing");
+        QTest::newRow("other contacts columns")
+            << QStringList{QStringLiteral(
+                               "create table zvonisty (id integer primary key, telefon text, nazev text)"),
+                           kForeignNotes}
+            << "v tabulce zvonisty chybí sloupec jmeno";
+        QTest::newRow("no notes") << QStringList{kForeignContacts} << "chybí v něm tabulka poznamky";
+        QTest::newRow("other notes columns")
+            << QStringList{kForeignContacts, QStringLiteral("create table poznamky (id integer, text text)")}
+            << "v tabulce poznamky chybí sloupec pozn";
+        QTest::newRow("other version table")
+            << QStringList{kForeignContacts, kForeignNotes, QStringLiteral("create table verze (cislo text)")}
+            << "v tabulce verze chybí sloupec db";
+        QTest::newRow("other layout table")
+            << QStringList{kForeignContacts, kForeignNotes,
+                           QStringLiteral("create table verze (DB numeric, dat_zmena datetime)"),
+                           QStringLiteral("create table sloupce (id text, sirka integer)")}
+            << "v tabulce sloupce chybí sloupec telefon";
+    }
+    void foreignFilesAreRefusedUntouched()
+    {
+        QFETCH(QStringList, schema);
+        QFETCH(QString, missing);
+        Sandbox box;
+        WriteForeignFile(box.dbPath(), schema + QStringList{QStringLiteral(
+                                                    "insert into zvonisty (id, telefon) values (1, '603')")});
+        const QByteArray before = testsupport::FileHash(box.dbPath());
+        Connection c;
+        c.setConnectionString(DefaultString());
+        try {
+            c.open();
+            QFAIL("a foreign file was opened");
+        } catch (const EngineError& e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Soubor není databází telefonního seznamu: ")),
+                     qPrintable(e.message()));
+            QVERIFY2(e.message().contains(missing), qPrintable(e.message()));
+        }
+        QCOMPARE(testsupport::FileHash(box.dbPath()), before);
+        QVERIFY(QDir(box.path()).entryList({QStringLiteral("Zvonisty.mdb-*")}, QDir::Files).isEmpty());
+    }
+
+    void otherToolsFileIsRebuilt()
+    {
+        Sandbox box;
+        QStringList statements{kForeignContacts, kForeignNotes};
+        const QStringList names = {QStringLiteral("Šimek"),   QStringLiteral("adam"),
+                                   QStringLiteral("Čapek"),   QStringLiteral("Hora"),
+                                   QStringLiteral("chalupa"), QStringLiteral("Zeman")};
+        const QStringList groups = {QStringLiteral("RODINA"), QStringLiteral("Rodina"),
+                                    QStringLiteral("Práce"),  QStringLiteral("rodina"),
+                                    QStringLiteral("Práce"),  QStringLiteral("PRÁCE")};
+        for (int i = 0; i < names.size(); ++i)
+            statements << QStringLiteral(
+                              "insert into zvonisty (id, telefon, jmeno, skupina, mobil) values (%1, '60%1', "
+                              "'%2', '%3', 'm%1')")
+                              .arg(10 * (i + 1))
+                              .arg(names[i], groups[i]);
+        statements << QStringLiteral(
+            "insert into poznamky (id, pozn, dat) values (30, 'o Čapkovi', '1.2.2003 4:05:06')");
+        WriteForeignFile(box.dbPath(), statements);
+
+        TMain w;
+        QVERIFY(w.started());
+        QVERIFY(!w.readOnly());
+        QVERIFY(MessageDialogSeam::shown().isEmpty());
+        QVERIFY(box.errorLog().isEmpty());
+        db::Connection* c = w.ADOConnection1;
+        // Czech order, and every row keeps its id and its other values.
+        QCOMPARE(
+            Column(c, QStringLiteral("select jmeno from zvonisty order by jmeno"), QStringLiteral("jmeno")),
+            (QStringList{QStringLiteral("adam"), QStringLiteral("Čapek"), QStringLiteral("Hora"),
+                         QStringLiteral("chalupa"), QStringLiteral("Šimek"), QStringLiteral("Zeman")}));
+        QCOMPARE(
+            Column(c, QStringLiteral("select id from zvonisty where jmeno = 'ČAPEK'"), QStringLiteral("id")),
+            QStringList{QStringLiteral("30")});
+        QCOMPARE(
+            Column(c, QStringLiteral("select mobil from zvonisty where id = 60"), QStringLiteral("mobil")),
+            QStringList{QStringLiteral("m60")});
+        QCOMPARE(Column(c, QStringLiteral("select pozn from poznamky where id = 30"), QStringLiteral("pozn")),
+                 QStringList{QStringLiteral("o Čapkovi")});
+        // Groups differing in case are one group.
+        QCOMPARE(w.VyberSkupinu->count(), 3);
+        // A deleted contact's id is never given again, and a note gets its date.
+        testsupport::Exec(c, QStringLiteral("delete from zvonisty where id = 60"));
+        testsupport::Exec(c, QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', 'Nový')"));
+        QCOMPARE(
+            Column(c, QStringLiteral("select id from zvonisty where jmeno = 'Nový'"), QStringLiteral("id")),
+            QStringList{QStringLiteral("61")});
+        testsupport::Exec(c, QStringLiteral("insert into poznamky (id, pozn) values (61, 'nová')"));
+        QVERIFY(!Column(c, QStringLiteral("select dat from poznamky where id = 61"), QStringLiteral("dat"))
+                     .value(0)
+                     .isEmpty());
+        // Values wider than the program allows are still refused.
+        QVERIFY_THROWS_EXCEPTION(
+            EngineError,
+            testsupport::Exec(
+                c, QStringLiteral("update zvonisty set skupina = '%1'").arg(QString(21, QLatin1Char('x')))));
+    }
+
+    void fileThatCannotBeRebuiltIsLeftAsItWas()
+    {
+        Sandbox box;
+        WriteForeignFile(box.dbPath(),
+                         {kForeignContacts, kForeignNotes,
+                          QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', '%1')")
+                              .arg(QString(151, QLatin1Char('x')))});
+        const QByteArray before = testsupport::FileHash(box.dbPath());
+        Connection c;
+        c.setConnectionString(DefaultString());
+        try {
+            c.open();
+            QFAIL("a value wider than its column was cut or kept silently");
+        } catch (const EngineError& e) {
+            QVERIFY2(e.message().startsWith(
+                         QStringLiteral("Soubor nelze převést do tvaru tohoto programu: Hodnota je "
+                                        "delší, než pole dovoluje")),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(testsupport::FileHash(box.dbPath()), before);
+    }
+};
+
+QTEST_MAIN(TestIntegrity)
+#include "test_integrity.moc"

@@ -6,9 +6,15 @@
 #include "db/FileState.h"
 #include "db/Schema.h"
 
+#include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QVariant>
+#include <QUrl>
+#include <QSqlError>
+#include <QSqlDriver>
+#include <QSqlDatabase>
 #include <QSet>
 
 #include <sqlite3.h>
@@ -57,7 +63,11 @@ QString Connection::DefaultConnectionString()
                           "Persist Security Info=False");
 }
 
-Connection::Connection(QObject* parent) : QObject(parent) {}
+Connection::Connection(QObject* parent) : QObject(parent)
+{
+    static QAtomicInt counter;
+    m_qtName = QStringLiteral("zvonisty-%1").arg(counter.fetchAndAddRelaxed(1));
+}
 
 Connection::~Connection()
 {
@@ -151,13 +161,21 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
 {
     detach(false);
     sqlite3* handle = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    // Without the create flag the engine never creates a missing file.
-    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    if (sqlite3_open_v2(name.constData(), &handle, flags, nullptr) != SQLITE_OK) {
-        const QString text = EngineErrorText(handle);
-        sqlite3_close_v2(handle);
-        throw EngineError(text);
+    // Through Qt's driver; mode=rw and mode=ro never let the engine create a missing file.
+    QUrl uri = QUrl::fromLocalFile(path);
+    uri.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
+    {
+        QSqlDatabase qdb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtName);
+        qdb.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        qdb.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
+        if (!qdb.open()) {
+            const QSqlError error = qdb.lastError();
+            qdb = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_qtName);
+            throw EngineError(EngineErrorText(error.nativeErrorCode().toInt(), error.databaseText()));
+        }
+        const QVariant v = qdb.driver()->handle();
+        handle = *static_cast<sqlite3* const*>(v.constData());
     }
     m_handle = handle;
     sqlite3_extended_result_codes(handle, 1);
@@ -245,8 +263,14 @@ void Connection::detach(bool markClosed)
             closeTime = 0; // the next opening checks the file
         }
     }
-    sqlite3_close_v2(m_handle);
     m_handle = nullptr;
+    if (QSqlDatabase::contains(m_qtName)) {
+        {
+            QSqlDatabase qdb = QSqlDatabase::database(m_qtName, false);
+            qdb.close();
+        }
+        QSqlDatabase::removeDatabase(m_qtName);
+    }
     m_markOnClose = false;
     if (closeTime != 0 && m_fileFd >= 0) {
         const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(closeTime), 0}};

@@ -57,6 +57,7 @@ private:
     void detach(bool markClosed);
 
     QString m_connectionString;
+    QString m_qtName; // the name of the connection in Qt's driver
     sqlite3* m_handle = nullptr;
     int m_fileFd = -1; // holds the exclusive lock and gives the file its time at a clean close
     bool m_markOnClose = false;

@@ -2,9 +2,7 @@
 #include "app/TMain.h"
 
 
-void TMain::Natitelseznamzesouboru2Click() {}
 void TMain::Zobrazstrukturunatanchdat2Click() {}
-void TMain::PidatzznamyzjinDBjennovsla1Click() {}
 void TMain::Vytvoitvizitku1Click() {}
 void TMain::Nastvizitku1Click() {}
 void TMain::Npovda2Click() {}

@@ -59,7 +59,8 @@ bool EncodeCp1250(const QString& text, QByteArray* bytes, QChar* firstMissing)
         for (qsizetype i = 0; i < text.size(); ++i) {
             QStringEncoder one("windows-1250", QStringEncoder::Flag::Stateless);
             const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-            (void)one.encode(QStringView(text).mid(i, len));
+            // The encoder works only when its result is taken.
+            const QByteArray ignored = one.encode(QStringView(text).mid(i, len));
             if (one.hasError()) {
                 *firstMissing = text.at(i);
                 break;

@@ -23,7 +23,7 @@ namespace {
 QString CanonicalOrAbsolute(const QFileInfo& info)
 {
     const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
 void Message(MainWindowPort* main, const QString& text)

@@ -163,8 +163,8 @@ void RawAdd(sqlite3* handle, const char* insertText, const std::function<bool(Ro
 
 // Times `program` and `raw` three times each on the same directory, taking the added rows out
 // after every run, and gives the medians.
-std::pair<double, double> MedianPair(sqlite3* handle, const std::function<void()>& program,
-                                     const std::function<void()>& raw, const std::function<void()>& undo)
+std::pair<double, double> MedianPair(const std::function<void()>& program, const std::function<void()>& raw,
+                                     const std::function<void()>& undo)
 {
     std::vector<double> p, r;
     for (int i = 0; i < 3; ++i) {
@@ -178,7 +178,6 @@ std::pair<double, double> MedianPair(sqlite3* handle, const std::function<void()
     }
     std::sort(p.begin(), p.end());
     std::sort(r.begin(), r.end());
-    (void)handle;
     return {p[1], r[1]};
 }
 
@@ -305,7 +304,6 @@ int main(int argc, char** argv)
             window.reopenGrid();
         };
         const auto [importMs, importRawMs] = MedianPair(
-            handle,
             [&] {
                 FileDialog::setNextFileName(importFile);
                 MessageDialogSeam::setNextAnswer(0);
@@ -345,7 +343,6 @@ int main(int argc, char** argv)
             Fill(other.handle(), count, true);
         }
         const auto [mergeMs, mergeRawMs] = MedianPair(
-            handle,
             [&] {
                 FileDialog::setNextFileName(otherFile);
                 window.PidatzznamyzjinDBjennovsla1->trigger();

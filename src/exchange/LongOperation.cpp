@@ -13,8 +13,8 @@ namespace {
 
 constexpr qint64 kEventsMs = 50;
 constexpr qint64 kReopenMs = 500;
-// Reopening costs at most a fifth of the time.
-constexpr qint64 kReopenCostShare = 4;
+// Reopening costs at most a seventh of the time.
+constexpr qint64 kReopenCostShare = 6;
 
 // The window must not be closed under a running operation: its connection and grid are in use.
 class CloseGuard : public QObject

@@ -117,19 +117,23 @@ private Q_SLOTS:
             c.open();
             QCOMPARE(Column(&c, QStringLiteral("pragma integrity_check"), QStringLiteral("integrity_check")),
                      QStringList{"ok"});
-            QCOMPARE(Column(&c, QStringLiteral("select telefon from zvonisty group by telefon having count(*) > 1"),
-                            QStringLiteral("telefon")),
-                     QStringList());
+            QCOMPARE(
+                Column(&c,
+                       QStringLiteral("select telefon from zvonisty group by telefon having count(*) > 1"),
+                       QStringLiteral("telefon")),
+                QStringList());
             kept = Column(&c, QStringLiteral("select count(*) as n from zvonisty"), QStringLiteral("n"))
                        .first()
                        .toInt();
             // Whole lines only: the rows of a line are its one number, so the kept rows are the
             // file's first lines without a gap.
-            QCOMPARE(Column(&c, QStringLiteral("select count(*) as n from zvonisty where jmeno like 'Jméno %' and "
-                                               "cast(substr(jmeno, 7) as integer) >= %1")
-                                    .arg(kept),
-                            QStringLiteral("n")),
-                     QStringList{"0"});
+            QCOMPARE(
+                Column(&c,
+                       QStringLiteral("select count(*) as n from zvonisty where jmeno like 'Jméno %' and "
+                                      "cast(substr(jmeno, 7) as integer) >= %1")
+                           .arg(kept),
+                       QStringLiteral("n")),
+                QStringList{"0"});
         }
         qInfo("rows kept after the kill: %d of %d", kept - 1, kLines);
         QVERIFY(kept > 1);
@@ -140,13 +144,15 @@ private Q_SLOTS:
         FileDialog::setNextFileName(box.path(QStringLiteral("seznam.csv")));
         MessageDialogSeam::setNextAnswer(0);
         w->Natitelseznamzesouboru2->trigger();
-        QCOMPARE(Column(w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"), QStringLiteral("n")),
+        QCOMPARE(Column(w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
+                        QStringLiteral("n")),
                  QStringList{QString::number(kLines)});
         QCOMPARE(Column(w->ADOConnection1,
                         QStringLiteral("select telefon from zvonisty group by telefon having count(*) > 1"),
                         QStringLiteral("telefon")),
                  QStringList());
-        QCOMPARE(Column(w->ADOConnection1, QStringLiteral("pragma integrity_check"), QStringLiteral("integrity_check")),
+        QCOMPARE(Column(w->ADOConnection1, QStringLiteral("pragma integrity_check"),
+                        QStringLiteral("integrity_check")),
                  QStringList{"ok"});
     }
 };

@@ -68,28 +68,28 @@ private Q_SLOTS:
             << "Eva;111222333;e@x.cz;pozn;Org;123;eva.s;444555666;777 888999"
             << QStringList{"Eva", "111 222 333", "e@x.cz", "pozn", "Org", "123", "eva.s"}
             << QStringList{"444 555 666", "777 888 999"};
-        QTest::newRow("; after the seventh") << "A;1234;e;p;o;i;s;"
-                                             << QStringList{"A", "123 4", "e", "p", "o", "i", "s"} << none;
-        QTest::newRow(";; after the seventh") << "A;1234;e;p;o;i;s;;"
-                                              << QStringList{"A", "123 4", "e", "p", "o", "i", "s"}
-                                              << QStringList{""};
+        QTest::newRow("; after the seventh")
+            << "A;1234;e;p;o;i;s;" << QStringList{"A", "123 4", "e", "p", "o", "i", "s"} << none;
+        QTest::newRow(";; after the seventh")
+            << "A;1234;e;p;o;i;s;;" << QStringList{"A", "123 4", "e", "p", "o", "i", "s"} << QStringList{""};
         QTest::newRow("empty line") << "" << QStringList{"", "", "", "", "", "", ""} << none;
         QTest::newRow("only separators") << ";;;;;;" << QStringList{"", "", "", "", "", "", ""} << none;
         QTest::newRow("name only") << "Jan" << QStringList{"Jan", "", "", "", "", "", ""} << none;
-        QTest::newRow("empty column between") << "Jan;;mail"
-                                              << QStringList{"Jan", "", "mail", "", "", "", ""} << none;
+        QTest::newRow("empty column between")
+            << "Jan;;mail" << QStringList{"Jan", "", "mail", "", "", "", ""} << none;
         QTest::newRow("no trimming") << " Jan ; 603 123 456 ; x "
                                      << QStringList{" Jan ", "603 123 456", " x ", "", "", "", ""} << none;
         QTest::newRow("no quoting") << "\"Novák;Jan\";1"
                                     << QStringList{"\"Novák", "Jan \"", "1", "", "", "", ""} << none;
-        QTest::newRow("statement characters") << "O'Brien ';--';%_\\;a''b"
-                                              << QStringList{"O'Brien '", "--'", "%_\\", "a''b", "", "", ""}
-                                              << none;
+        QTest::newRow("statement characters")
+            << "O'Brien ';--';%_\\;a''b" << QStringList{"O'Brien '", "--'", "%_\\", "a''b", "", "", ""}
+            << none;
         QTest::newRow("lone CR stays") << "a\rb;1" << QStringList{"a\rb", "1", "", "", "", "", ""} << none;
-        QTest::newRow("short phone unchanged") << "x; 12" << QStringList{"x", " 12", "", "", "", "", ""} << none;
+        QTest::newRow("short phone unchanged")
+            << "x; 12" << QStringList{"x", " 12", "", "", "", "", ""} << none;
         QTest::newRow("long phone cut to 20")
-            << "x;1234567890123456789012345"
-            << QStringList{"x", "123 456 789 01234567", "", "", "", "", ""} << none;
+            << "x;1234567890123456789012345" << QStringList{"x", "123 456 789 01234567", "", "", "", "", ""}
+            << none;
     }
     void cutsColumns()
     {
@@ -127,7 +127,8 @@ private Q_SLOTS:
     void randomInputNeitherCrashesNorHangs()
     {
         QRandomGenerator rng(8122026);
-        const char alphabet[] = {';', ';', '\n', '\r', '\0', ' ', '\'', '1', '2', 'a', char(0x8A), char(0xC5),
+        const char alphabet[] = {';',        ';',        '\n',       '\r',       '\0',       ' ',
+                                 '\'',       '1',        '2',        'a',        char(0x8A), char(0xC5),
                                  char(0xA1), char(0xEF), char(0xBB), char(0xBF), char(0xFF), '%'};
         for (int round = 0; round < 3000; ++round) {
             QByteArray bytes(rng.bounded(400), Qt::Uninitialized);

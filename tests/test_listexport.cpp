@@ -49,13 +49,14 @@ class TestListExport : public QObject
 
     static QStringList contacts()
     {
-        return {QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina, icq, "
-                               "skype, datum) values ('603 123 456', 'Řehoř Čermák', 'r@c.cz', 'volat po 17:00', "
-                               "'Úřad', 'Práce', '12345', 'rehor.c', '1.1.2000')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, organizace) values "
-                               "('777 888 999', 'O''Brien ''--', '%_\\', 'a''''b', '\"uvozovky\"')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('111 222 333', 'Žofie')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno, email) values ('', 'Bez čísla', 'x@y')")};
+        return {
+            QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina, icq, "
+                           "skype, datum) values ('603 123 456', 'Řehoř Čermák', 'r@c.cz', 'volat po 17:00', "
+                           "'Úřad', 'Práce', '12345', 'rehor.c', '1.1.2000')"),
+            QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, organizace) values "
+                           "('777 888 999', 'O''Brien ''--', '%_\\', 'a''''b', '\"uvozovky\"')"),
+            QStringLiteral("insert into zvonisty (telefon, jmeno) values ('111 222 333', 'Žofie')"),
+            QStringLiteral("insert into zvonisty (telefon, jmeno, email) values ('', 'Bez čísla', 'x@y')")};
     }
 
 private Q_SLOTS:
@@ -76,7 +77,8 @@ private Q_SLOTS:
         const QByteArray bytes = ReadBytes(exportFile());
         // The grid's order (by name), seven columns, code page 1250, CR LF.
         QVERIFY(bytes.startsWith("Bez \xE8\xEDsla;;x@y;;;;\r\n"));
-        QVERIFY(bytes.endsWith("\x8E" "ofie;111 222 333;;;;;\r\n"));
+        QVERIFY(bytes.endsWith("\x8E"
+                               "ofie;111 222 333;;;;;\r\n"));
         QCOMPARE(bytes.count("\r\n"), 4);
         QCOMPARE(bytes.count('\n'), 4);
 
@@ -112,11 +114,12 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFile::remove(exportFile());
         Sandbox box;
-        box.createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', 'A;B')"),
-                                QStringLiteral("insert into zvonisty (telefon, jmeno, poznamka) values ('2', 'C', "
-                                               "'řádek' || char(13) || char(10) || 'další')"),
-                                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('3', 'Søren ☺')"),
-                                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('4', 'Dobrý')")});
+        box.createDirectory(
+            4, {QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', 'A;B')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno, poznamka) values ('2', 'C', "
+                               "'řádek' || char(13) || char(10) || 'další')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('3', 'Søren ☺')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('4', 'Dobrý')")});
         auto w = testsupport::StartMain();
         save(w.get(), {answer});
         const auto& shown = MessageDialogSeam::shown();
@@ -144,7 +147,8 @@ private Q_SLOTS:
         FileDialog::setNextFileName(m_files.filePath(QStringLiteral("neni/slozka/seznam.csv")));
         w->Ulozitseznamdosouboru1->trigger();
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
-        QVERIFY(MessageDialogSeam::shown().first().text.startsWith(QStringLiteral("Seznam se nepodařilo uložit.")));
+        QVERIFY(MessageDialogSeam::shown().first().text.startsWith(
+            QStringLiteral("Seznam se nepodařilo uložit.")));
         QCOMPARE(MessageDialogSeam::shown().first().icon, 2);
     }
 

@@ -48,13 +48,14 @@ void MakeDirectoryFile(const QString& path, int version, const QStringList& stat
 
 QString Insert(const QString& telefon, const QString& jmeno, bool withIcqSkype)
 {
-    return withIcqSkype ? QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, "
-                                         "skupina, icq, skype) values ('%1', '%2', 'm@x.cz', 'pozn', '1.1.2000', "
-                                         "'Org', 'Práce', '123', 'sk.%1')")
-                              .arg(telefon, jmeno)
-                        : QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, "
-                                         "skupina) values ('%1', '%2', 'm@x.cz', 'pozn', '1.1.2000', 'Org', 'Práce')")
-                              .arg(telefon, jmeno);
+    return withIcqSkype
+               ? QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, "
+                                "skupina, icq, skype) values ('%1', '%2', 'm@x.cz', 'pozn', '1.1.2000', "
+                                "'Org', 'Práce', '123', 'sk.%1')")
+                     .arg(telefon, jmeno)
+               : QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, "
+                                "skupina) values ('%1', '%2', 'm@x.cz', 'pozn', '1.1.2000', 'Org', 'Práce')")
+                     .arg(telefon, jmeno);
 }
 
 } // namespace
@@ -67,17 +68,21 @@ class TestMerge : public QObject
     std::unique_ptr<TMain> m_w;
     QTemporaryDir m_other;
 
-    QString otherFile(const QString& name = QStringLiteral("jina.mdb")) const { return m_other.filePath(name); }
+    QString otherFile(const QString& name = QStringLiteral("jina.mdb")) const
+    {
+        return m_other.filePath(name);
+    }
 
     // Every contact: telefon|jmeno|email|poznamka|datum|organizace|skupina|icq|skype.
     QStringList rows()
     {
-        return Column(m_w->ADOConnection1,
-                      QStringLiteral("select telefon || '|' || ifnull(jmeno, '') || '|' || ifnull(email, '') || '|' "
-                                     "|| ifnull(poznamka, '') || '|' || ifnull(datum, '') || '|' || "
-                                     "ifnull(organizace, '') || '|' || ifnull(skupina, '') || '|' || ifnull(icq, "
-                                     "'<null>') || '|' || ifnull(skype, '<null>') as r from zvonisty order by id"),
-                      QStringLiteral("r"));
+        return Column(
+            m_w->ADOConnection1,
+            QStringLiteral("select telefon || '|' || ifnull(jmeno, '') || '|' || ifnull(email, '') || '|' "
+                           "|| ifnull(poznamka, '') || '|' || ifnull(datum, '') || '|' || "
+                           "ifnull(organizace, '') || '|' || ifnull(skupina, '') || '|' || ifnull(icq, "
+                           "'<null>') || '|' || ifnull(skype, '<null>') as r from zvonisty order by id"),
+            QStringLiteral("r"));
     }
 
     void merge(const QString& path)
@@ -123,7 +128,8 @@ private Q_SLOTS:
         QTest::newRow("1") << 1 << QStringList() << "<null>|<null>";
         QTest::newRow("1 with icq and skype columns")
             << 1
-            << QStringList{"alter table zvonisty add icq varchar(15)", "alter table zvonisty add skype varchar(50)"}
+            << QStringList{"alter table zvonisty add icq varchar(15)",
+                           "alter table zvonisty add skype varchar(50)"}
             << "<null>|<null>";
         QTest::newRow("2") << 2 << QStringList() << "123|sk.444 555 666";
         QTest::newRow("3") << 3 << QStringList() << "123|sk.444 555 666";
@@ -150,7 +156,8 @@ private Q_SLOTS:
                                       "444 555 666|Bára|m@x.cz|pozn|" + today + "|Org|Práce|" + icqSkype}));
         QCOMPARE(reopened.count(), 1);
         QCOMPARE(m_w->pocet->text(), QStringLiteral("2"));
-        QCOMPARE(m_w->StatusBar1->currentMessage(), QStringLiteral("Přidáno záznamů: 1, čísel již v seznamu: 1."));
+        QCOMPARE(m_w->StatusBar1->currentMessage(),
+                 QStringLiteral("Přidáno záznamů: 1, čísel již v seznamu: 1."));
 
         // The other file was let go when the merge ended.
         db::Connection again;
@@ -172,15 +179,17 @@ private Q_SLOTS:
 
     void numberTwiceAndWrittenDifferently()
     {
-        MakeDirectoryFile(otherFile(), 4,
-                          {Insert("444 555 666", "První", true), Insert("444 555 666", "Druhý", true),
-                           Insert("111222333", "Bez mezer", true),
-                           QStringLiteral("insert into zvonisty (telefon, jmeno) values ('O''Brien '';--', '%_\\')")});
+        MakeDirectoryFile(
+            otherFile(), 4,
+            {Insert("444 555 666", "První", true), Insert("444 555 666", "Druhý", true),
+             Insert("111222333", "Bez mezer", true),
+             QStringLiteral("insert into zvonisty (telefon, jmeno) values ('O''Brien '';--', '%_\\')")});
         start();
         merge(otherFile());
         QCOMPARE(messages(), QStringList{"Počet přidaných položek: 3"});
-        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select telefon || '/' || jmeno as r from zvonisty "
-                                                             "order by id"),
+        QCOMPARE(Column(m_w->ADOConnection1,
+                        QStringLiteral("select telefon || '/' || jmeno as r from zvonisty "
+                                       "order by id"),
                         QStringLiteral("r")),
                  (QStringList{"111 222 333/Alois", "444 555 666/První", "111222333/Bez mezer",
                               "O'Brien ';--/%_\\"}));
@@ -224,7 +233,8 @@ private Q_SLOTS:
     {
         start();
         merge(otherFile(QStringLiteral("neni.mdb")));
-        QCOMPARE(messages(), QStringList{"Nebyl Nalezen srovnávaný soubor " + otherFile(QStringLiteral("neni.mdb"))});
+        QCOMPARE(messages(),
+                 QStringList{"Nebyl Nalezen srovnávaný soubor " + otherFile(QStringLiteral("neni.mdb"))});
     }
 
     void cancelledDialog()
@@ -264,9 +274,10 @@ private Q_SLOTS:
         merge(otherFile());
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         const QString text = MessageDialogSeam::shown().first().text;
-        QVERIFY2(text.startsWith(QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r")) &&
-                     text.size() > 60,
-                 qPrintable(text));
+        QVERIFY2(
+            text.startsWith(QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r")) &&
+                text.size() > 60,
+            qPrintable(text));
         QCOMPARE(rows().size(), 1);
         QCOMPARE(testsupport::FileHash(otherFile()), before);
         QCOMPARE(QFileInfo(otherFile()).size(), size);
@@ -279,13 +290,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("openFile");
         QTest::addColumn<QString>("exeDir");
         QTest::addColumn<bool>("inUse");
-        QTest::newRow("the open file") << "/w/Zvonisty.mdb" << "/w/Zvonisty.mdb" << "/x/" << true;
-        QTest::newRow("directory's name in the executable's folder") << "/x/zvonisty.MDB" << "/w/Zvonisty.mdb"
-                                                                      << "/x/" << true;
-        QTest::newRow("another name there") << "/x/Kopie.mdb" << "/w/Zvonisty.mdb" << "/x/" << false;
-        QTest::newRow("the name elsewhere") << "/y/Zvonisty.mdb" << "/w/Zvonisty.mdb" << "/x/" << false;
-        QTest::newRow("subfolder of the executable's") << "/x/a/Zvonisty.mdb" << "/w/Zvonisty.mdb" << "/x/"
-                                                        << false;
+        QTest::newRow("the open file") << "/w/Zvonisty.mdb"
+                                       << "/w/Zvonisty.mdb"
+                                       << "/x/" << true;
+        QTest::newRow("directory's name in the executable's folder") << "/x/zvonisty.MDB"
+                                                                     << "/w/Zvonisty.mdb"
+                                                                     << "/x/" << true;
+        QTest::newRow("another name there") << "/x/Kopie.mdb"
+                                            << "/w/Zvonisty.mdb"
+                                            << "/x/" << false;
+        QTest::newRow("the name elsewhere") << "/y/Zvonisty.mdb"
+                                            << "/w/Zvonisty.mdb"
+                                            << "/x/" << false;
+        QTest::newRow("subfolder of the executable's") << "/x/a/Zvonisty.mdb"
+                                                       << "/w/Zvonisty.mdb"
+                                                       << "/x/" << false;
     }
     void inUseDecision()
     {

@@ -33,19 +33,19 @@ private Q_SLOTS:
         QTest::newRow("UTF-8") << kSentence.toUtf8() << TextEncoding::Utf8 << kSentence;
         QTest::newRow("code page 1250") << kSentenceCp1250 << TextEncoding::Cp1250 << kSentence;
         QTest::newRow("UTF-8 with its mark") << kMark + kSentence.toUtf8() << TextEncoding::Utf8 << kSentence;
-        QTest::newRow("mark before ASCII") << kMark + QByteArray("Jan;1") << TextEncoding::Utf8
-                                           << QStringLiteral("Jan;1");
+        QTest::newRow("mark before ASCII")
+            << kMark + QByteArray("Jan;1") << TextEncoding::Utf8 << QStringLiteral("Jan;1");
         QTest::newRow("mark alone") << kMark << TextEncoding::Utf8 << QString();
         // Š alone is a continuation byte: not UTF-8.
-        QTest::newRow("1250, not UTF-8") << QByteArray("\x8A\xE1rka;1") << TextEncoding::Cp1250
-                                         << QStringLiteral("Šárka;1");
-        QTest::newRow("UTF-8 cut in a character")
-            << QStringLiteral("Jiří").toUtf8().chopped(1) << TextEncoding::Cp1250 << QStringLiteral("JiĹ\u2122Ă");
+        QTest::newRow("1250, not UTF-8")
+            << QByteArray("\x8A\xE1rka;1") << TextEncoding::Cp1250 << QStringLiteral("Šárka;1");
+        QTest::newRow("UTF-8 cut in a character") << QStringLiteral("Jiří").toUtf8().chopped(1)
+                                                  << TextEncoding::Cp1250 << QStringLiteral("JiĹ\u2122Ă");
         QTest::newRow("UTF-8 encoded surrogate is not UTF-8")
             << QByteArray("a\xED\xA0\x80") << TextEncoding::Cp1250 << QStringLiteral("a\u00ED\u00A0\u20AC");
         // The rule's limit: a 1250 text whose high bytes happen to pair up as UTF-8 reads as UTF-8.
-        QTest::newRow("1250 that is valid UTF-8") << QByteArray("\xC8\x8A") << TextEncoding::Utf8
-                                                  << QStringLiteral("\u020A");
+        QTest::newRow("1250 that is valid UTF-8")
+            << QByteArray("\xC8\x8A") << TextEncoding::Utf8 << QStringLiteral("\u020A");
     }
     void recognisesTheEncoding()
     {
@@ -80,10 +80,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("firstMissing");
         QTest::newRow("Czech") << kSentence << true << kSentenceCp1250 << QString();
-        QTest::newRow("euro and quotes") << QStringLiteral("€„“") << true << QByteArray("\x80\x84\x93") << QString();
+        QTest::newRow("euro and quotes")
+            << QStringLiteral("€„“") << true << QByteArray("\x80\x84\x93") << QString();
         QTest::newRow("empty") << QString() << true << QByteArray() << QString();
         QTest::newRow("Danish ø") << QStringLiteral("Søren") << false << QByteArray() << QStringLiteral("ø");
-        QTest::newRow("smiley") << QStringLiteral("Jan ☺ Novák") << false << QByteArray() << QStringLiteral("☺");
+        QTest::newRow("smiley") << QStringLiteral("Jan ☺ Novák") << false << QByteArray()
+                                << QStringLiteral("☺");
         QTest::newRow("emoji, two UTF-16 units")
             << QStringLiteral("a\U0001F600b") << false << QByteArray() << QString(QChar(0xD83D));
     }

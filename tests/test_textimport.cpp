@@ -50,12 +50,13 @@ class TestTextImport : public QObject
     // Every contact but the one present from the start: telefon|jmeno|email|poznamka|organizace|icq|skype.
     QStringList added(const QString& extra = QString())
     {
-        return Column(m_w->ADOConnection1,
-                      QStringLiteral("select telefon || '|' || jmeno || '|' || email || '|' || poznamka || '|' || "
-                                     "organizace || '|' || icq || '|' || skype %1 as r from zvonisty where id > 1 "
-                                     "order by id")
-                          .arg(extra),
-                      QStringLiteral("r"));
+        return Column(
+            m_w->ADOConnection1,
+            QStringLiteral("select telefon || '|' || jmeno || '|' || email || '|' || poznamka || '|' || "
+                           "organizace || '|' || icq || '|' || skype %1 as r from zvonisty where id > 1 "
+                           "order by id")
+                .arg(extra),
+            QStringLiteral("r"));
     }
 
     void runImport(int answer = 0)
@@ -69,9 +70,10 @@ private Q_SLOTS:
     void init()
     {
         m_box = std::make_unique<Sandbox>();
-        m_box->createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno, organizace) values ('%1', "
-                                                  "'Alois Nováček', 'Úřad')")
-                                       .arg(kPresent)});
+        m_box->createDirectory(
+            4, {QStringLiteral("insert into zvonisty (telefon, jmeno, organizace) values ('%1', "
+                               "'Alois Nováček', 'Úřad')")
+                    .arg(kPresent)});
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
     }
@@ -90,7 +92,8 @@ private Q_SLOTS:
         QCOMPARE(FileDialog::shown().first().filter,
                  QStringLiteral("*.csv (oddělený středníkem)|*.csv|Textový soubor [*.txt]|*.txt|Vše|*.*"));
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
-        QCOMPARE(MessageDialogSeam::shown().first().text, QStringLiteral("Opravdu načíst soubor ") + file() + " ?");
+        QCOMPARE(MessageDialogSeam::shown().first().text,
+                 QStringLiteral("Opravdu načíst soubor ") + file() + " ?");
         QCOMPARE(MessageDialogSeam::shown().first().icon, 1);
         QCOMPARE(MessageDialogSeam::shown().first().buttonSet, 1);
         QCOMPARE(added(), QStringList{"603 123 456|Jan|||||"});
@@ -100,11 +103,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("rows");
-        QTest::newRow("two columns") << QByteArray("Jan Novák;603123456\r\n") << QStringList{"603 123 456|Jan Novák|||||"};
+        QTest::newRow("two columns") << QByteArray("Jan Novák;603123456\r\n")
+                                     << QStringList{"603 123 456|Jan Novák|||||"};
         QTest::newRow("nine columns, one number present")
             << QByteArray("Eva;777888999;e@x.cz;pozn;Org;123;eva.s;111222333;444555666\r\n")
-            << QStringList{"777 888 999|Eva|e@x.cz|pozn|Org|123|eva.s", "444 555 666|Eva|e@x.cz|pozn|Org|123|eva.s"};
-        QTest::newRow("; after the seventh") << QByteArray("A;1234;e;p;o;i;s;\r\n") << QStringList{"123 4|A|e|p|o|i|s"};
+            << QStringList{"777 888 999|Eva|e@x.cz|pozn|Org|123|eva.s",
+                           "444 555 666|Eva|e@x.cz|pozn|Org|123|eva.s"};
+        QTest::newRow("; after the seventh")
+            << QByteArray("A;1234;e;p;o;i;s;\r\n") << QStringList{"123 4|A|e|p|o|i|s"};
         QTest::newRow(";; after the seventh")
             << QByteArray("A;1234;e;p;o;i;s;;\r\n") << QStringList{"123 4|A|e|p|o|i|s", "|A|e|p|o|i|s"};
         QTest::newRow("empty line") << QByteArray("\r\n") << QStringList{"||||||"};
@@ -116,6 +122,8 @@ private Q_SLOTS:
         QTest::newRow("statement characters stored exactly")
             << QByteArray("O'Brien '--;5555;%_\\;a''b;x\" or 1=1 --\r\n")
             << QStringList{"555 5|O'Brien '--|%_\\|a''b|x\" or 1=1 --||"};
+        QTest::newRow("a quote ends a column, a comment starts the next")
+            << QByteArray("Jan';--;x'y\r\n") << QStringList{"--|Jan'|x'y||||"};
     }
     void edgeCases()
     {
@@ -125,12 +133,14 @@ private Q_SLOTS:
         runImport();
         QCOMPARE(added(), rows);
         const QString today = DateText(QDate::currentDate());
-        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select distinct datum from zvonisty where id > 1"),
+        QCOMPARE(Column(m_w->ADOConnection1,
+                        QStringLiteral("select distinct datum from zvonisty where id > 1"),
                         QStringLiteral("datum")),
                  QStringList{today});
         QVERIFY(!today.startsWith(QLatin1Char('0')) && !today.contains(QStringLiteral(".0")));
-        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty where id > 1 and "
-                                                             "skupina is not null"),
+        QCOMPARE(Column(m_w->ADOConnection1,
+                        QStringLiteral("select count(*) as n from zvonisty where id > 1 and "
+                                       "skupina is not null"),
                         QStringLiteral("n")),
                  QStringList{"0"});
         // Only the question: no failure was shown.
@@ -156,8 +166,9 @@ private Q_SLOTS:
         const QStringList log = m_box->errorLogLines();
         QCOMPARE(log.size(), 1);
         QVERIFY2(log.first().endsWith(
-                     QStringLiteral(": insert into zvonisty (telefon, jmeno, email, poznamka, organizace, icq, skype, "
-                                    "datum) values ('603 123 456', '%1', '', '', '', '', '', '%2')")
+                     QStringLiteral(
+                         ": insert into zvonisty (telefon, jmeno, email, poznamka, organizace, icq, skype, "
+                         "datum) values ('603 123 456', '%1', '', '', '', '', '', '%2')")
                          .arg(QString::fromLatin1(longName), DateText(QDate::currentDate()))),
                  qPrintable(log.first()));
         QVERIFY(m_w->StatusBar1->currentMessage().contains(QStringLiteral("Přidáno záznamů: 1,")));
@@ -246,9 +257,10 @@ private Q_SLOTS:
         // Running it again completes the set without a number twice.
         runImport();
         QCOMPARE(added().size(), 1000);
-        QVERIFY2(m_w->StatusBar1->currentMessage().contains(QStringLiteral("Přidáno záznamů: 999, čísel již v "
-                                                                           "seznamu: 1.")),
-                 qPrintable(m_w->StatusBar1->currentMessage()));
+        QVERIFY2(
+            m_w->StatusBar1->currentMessage().contains(QStringLiteral("Přidáno záznamů: 999, čísel již v "
+                                                                      "seznamu: 1.")),
+            qPrintable(m_w->StatusBar1->currentMessage()));
     }
 
     void rowsAreCommittedInGroups()

@@ -14,8 +14,7 @@
 namespace {
 
 // Nothing may throw through the slot: a failure ends the command and is shown.
-template <typename Command>
-void Guarded(Command command)
+template <typename Command> void Guarded(Command command)
 {
     try {
         command();

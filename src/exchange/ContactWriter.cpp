@@ -35,7 +35,8 @@ QString InsertText(const QString& columns, const QStringList& literals)
            literals.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-const QString kImportColumns = QStringLiteral("telefon, jmeno, email, poznamka, organizace, icq, skype, datum");
+const QString kImportColumns =
+    QStringLiteral("telefon, jmeno, email, poznamka, organizace, icq, skype, datum");
 const QString kMergeColumns = QStringLiteral("telefon, jmeno, email, poznamka, datum, organizace, skupina");
 const QString kMergeExtraColumns = QStringLiteral(", icq, skype");
 
@@ -56,8 +57,9 @@ QStringList MergeValues(const ContactValues& v, bool withIcqSkype)
 QString PreparedInsertText(ContactWriter::Kind kind)
 {
     const bool extra = kind == ContactWriter::Kind::MergeWithIcqSkype;
-    const QString columns =
-        kind == ContactWriter::Kind::Import ? kImportColumns : kMergeColumns + (extra ? kMergeExtraColumns : QString());
+    const QString columns = kind == ContactWriter::Kind::Import
+                                ? kImportColumns
+                                : kMergeColumns + (extra ? kMergeExtraColumns : QString());
     const qsizetype count = kind == ContactWriter::Kind::Import ? 8 : extra ? 9 : 7;
     QStringList marks;
     for (qsizetype i = 0; i < count; ++i)
@@ -182,8 +184,8 @@ bool ContactWriter::insert(const ContactValues& v)
         ++m_addedInGroup;
         return true;
     }
-    const QStringList values = m_kind == Kind::Import ? ImportValues(v)
-                                                      : MergeValues(v, m_kind == Kind::MergeWithIcqSkype);
+    const QStringList values =
+        m_kind == Kind::Import ? ImportValues(v) : MergeValues(v, m_kind == Kind::MergeWithIcqSkype);
     for (int i = 0; i < values.size(); ++i)
         Bind(m_insert, i + 1, values.at(i));
     const int rc = sqlite3_step(m_insert);

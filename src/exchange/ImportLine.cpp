@@ -25,8 +25,8 @@ QStringView CutColumn(QStringView& rest)
 ImportLine ParseImportLine(QStringView line)
 {
     ImportLine row;
-    QString* const columns[] = {&row.jmeno, &row.telefon, &row.email, &row.poznamka,
-                                &row.organizace, &row.icq, &row.skype};
+    QString* const columns[] = {&row.jmeno,      &row.telefon, &row.email, &row.poznamka,
+                                &row.organizace, &row.icq,     &row.skype};
     QStringView rest = line;
     for (QString* column : columns) {
         if (rest.isEmpty())

@@ -27,8 +27,9 @@ QString Describe(const QString& jmeno, const QString& telefon)
 
 QString RefusalQuestion(const QStringList& refused)
 {
-    QString text = QStringLiteral("Tyto kontakty obsahují středník, konec řádku nebo znak, který nelze zapsat "
-                                  "v kódování windows-1250, a do souboru se neuloží:");
+    QString text =
+        QStringLiteral("Tyto kontakty obsahují středník, konec řádku nebo znak, který nelze zapsat "
+                       "v kódování windows-1250, a do souboru se neuloží:");
     for (qsizetype i = 0; i < refused.size() && i < kListedContacts; ++i)
         text += QLatin1Char('\r') + refused.at(i);
     if (refused.size() > kListedContacts)
@@ -69,13 +70,14 @@ ExportedList BuildExport(const db::Query& rows)
 
 void ExportGridList(MainWindowPort* main)
 {
-    const QString path = FileDialog::getSaveFileName(main->window(), QStringLiteral("Uložit seznam do souboru"),
-                                                     QString(), QString::fromUtf8(kTextFileFilter),
-                                                     QStringLiteral("csv"));
+    const QString path =
+        FileDialog::getSaveFileName(main->window(), QStringLiteral("Uložit seznam do souboru"), QString(),
+                                    QString::fromUtf8(kTextFileFilter), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     const ExportedList list = BuildExport(*main->gridQuery());
-    if (!list.refused.isEmpty() && ShowMessageDialogOver(main->window(), RefusalQuestion(list.refused), 1, 1) != 0)
+    if (!list.refused.isEmpty() &&
+        ShowMessageDialogOver(main->window(), RefusalQuestion(list.refused), 1, 1) != 0)
         return;
     QString why;
     if (!SafeWriteFile(path, list.bytes, &why)) {

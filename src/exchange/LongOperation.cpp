@@ -71,7 +71,8 @@ bool LongOperation::stopRequested() const
 
 bool LongOperation::reopenGridIfDue(ContactWriter& writer)
 {
-    if (!writer.changedSinceMark() || m_sinceReopen.elapsed() < qMax(kReopenMs, kReopenCostShare * m_reopenCostMs))
+    if (!writer.changedSinceMark() ||
+        m_sinceReopen.elapsed() < qMax(kReopenMs, kReopenCostShare * m_reopenCostMs))
         return true;
     return reopenGrid(writer);
 }

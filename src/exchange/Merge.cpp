@@ -105,7 +105,8 @@ bool IsDirectoryInUse(const QString& chosen, const QString& openFile, const QStr
         return true;
     const QString folder = CanonicalOrAbsolute(QFileInfo(info.absolutePath())) + QLatin1Char('/');
     const QString exeFolder = CanonicalOrAbsolute(QFileInfo(executableDir)) + QLatin1Char('/');
-    return info.fileName().toUpper() == QLatin1String("ZVONISTY.MDB") && folder.toUpper() == exeFolder.toUpper();
+    return info.fileName().toUpper() == QLatin1String("ZVONISTY.MDB") &&
+           folder.toUpper() == exeFolder.toUpper();
 }
 
 QString OtherDirectoryConnectionString(const QString& path)
@@ -141,7 +142,8 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
         try {
             other.open();
         } catch (const db::EngineError& error) {
-            Message(main, QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r") + error.message());
+            Message(main, QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r") +
+                              error.message());
             return;
         }
         db::Query source(&other);

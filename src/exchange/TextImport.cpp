@@ -20,8 +20,8 @@ const char* const kTextFileFilter = "*.csv (oddělený středníkem)|*.csv|Texto
 
 void ShowReadOnlyRefusal(MainWindowPort* main)
 {
-    ShowMessageDialogOver(main->window(), QStringLiteral("Seznam je otevřen jen pro čtení, nelze do něj zapisovat."),
-                          0, 0);
+    ShowMessageDialogOver(main->window(),
+                          QStringLiteral("Seznam je otevřen jen pro čtení, nelze do něj zapisovat."), 0, 0);
 }
 
 namespace {
@@ -52,7 +52,8 @@ void AddPhone(ContactWriter& writer, const ContactValues& values, bool firstPhon
 
 QString StatusText(int added, const Counts& counts)
 {
-    return (counts.stopped ? QStringLiteral("Načítání přerušeno. ") : QStringLiteral("Načítání dokončeno. ")) +
+    return (counts.stopped ? QStringLiteral("Načítání přerušeno. ")
+                           : QStringLiteral("Načítání dokončeno. ")) +
            QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2.").arg(added).arg(counts.present);
 }
 
@@ -68,8 +69,9 @@ void ImportTextFile(MainWindowPort* main)
                                                      QString::fromUtf8(kTextFileFilter));
     if (path.isEmpty() || !QFileInfo::exists(path))
         return;
-    if (ShowMessageDialogOver(main->window(), QStringLiteral("Opravdu načíst soubor ") + path + QStringLiteral(" ?"),
-                              1, 1) != 0)
+    if (ShowMessageDialogOver(main->window(),
+                              QStringLiteral("Opravdu načíst soubor ") + path + QStringLiteral(" ?"), 1,
+                              1) != 0)
         return;
 
     QFile file(path);

@@ -365,6 +365,7 @@ void TMain::applyResizeRules()
     pocet->move(DolniLista->width() - pocet->width() - 10, pocet->y());
     Panel1->setGeometry(DBGrid1->x() + 50, DBGrid1->y() + DBGrid1->height() / 2 - Panel1->height() / 2,
                         DBGrid1->width() - 100, Panel1->height());
-    ProgressBar1->setGeometry(Panel1->rect());
+    if (!Panel1->layout()) // the progress display lays out its panel itself
+        ProgressBar1->setGeometry(Panel1->rect());
     PanelPracuji->move(width() / 2 - PanelPracuji->width() / 2, height() / 2 - PanelPracuji->height() / 2);
 }

@@ -88,6 +88,7 @@ public:
 
     // Main menu "Soubor"
     QAction* Natitelseznamzesouboru2 = nullptr;
+    QAction* Ulozitseznamdosouboru1 = nullptr;
     QAction* Zobrazstrukturunatanchdat2 = nullptr;
     QAction* CopyMd1 = nullptr;
     QAction* Konec1 = nullptr;
@@ -160,6 +161,7 @@ public:
     void focusSearch() override;
     void showStatus(const QString& text) override;
     void setCommandsEnabled(bool enabled) override;
+    ProgressDisplay* progress() override;
 
     void SaveLayout();
     void LoadLayout();
@@ -181,6 +183,7 @@ public Q_SLOTS:
     void DBGrid1TitleClick(const QString& fieldName);
     // Menus
     void Natitelseznamzesouboru2Click();
+    void Ulozitseznamdosouboru1Click();
     void Zobrazstrukturunatanchdat2Click();
     void CopyMd1Click();
     void Konec1Click();
@@ -233,6 +236,7 @@ private:
     void writeOptions();
 
     class WheelToKeys* m_wheelToKeys = nullptr;
+    class ProgressPanel* m_progress = nullptr;
 
     bool m_started = false;
     bool m_readOnly = false;

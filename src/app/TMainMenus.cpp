@@ -45,6 +45,8 @@ void TMain::buildMenus()
     soubor->setObjectName(QStringLiteral("Soubor1"));
     Natitelseznamzesouboru2 =
         AddItem(soubor, "Natitelseznamzesouboru2", QStringLiteral("Načti tel. seznam ze souboru..."), this);
+    Ulozitseznamdosouboru1 =
+        AddItem(soubor, "Ulozitseznamdosouboru1", QStringLiteral("Uložit seznam do souboru..."), this);
     Zobrazstrukturunatanchdat2 =
         AddItem(soubor, "Zobrazstrukturunatanchdat2", QStringLiteral("Zobraz strukturu načítaných dat"), this);
     CopyMd1 = AddCheck(soubor, "CopyMd1", QStringLiteral("Copy Mód"), false, this);
@@ -121,6 +123,7 @@ void TMain::buildMenus()
 
     // Commands reached from several menus are one handler that the other items trigger.
     connect(Natitelseznamzesouboru2, &QAction::triggered, this, &TMain::Natitelseznamzesouboru2Click);
+    connect(Ulozitseznamdosouboru1, &QAction::triggered, this, &TMain::Ulozitseznamdosouboru1Click);
     connect(Zobrazstrukturunatanchdat2, &QAction::triggered, this, &TMain::Zobrazstrukturunatanchdat2Click);
     connect(CopyMd1, &QAction::triggered, this, &TMain::CopyMd1Click);
     connect(Konec1, &QAction::triggered, this, &TMain::Konec1Click);

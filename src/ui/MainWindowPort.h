@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class ProgressDisplay;
 class QWidget;
 
 namespace db {
@@ -50,4 +51,6 @@ public:
     virtual void showStatus(const QString& text) = 0;
     // Off while a long operation runs: every command of the window is disabled.
     virtual void setCommandsEnabled(bool enabled) = 0;
+    // The progress display of long operations (import, merge); null when the window has none.
+    virtual ProgressDisplay* progress() { return nullptr; }
 };

@@ -1,0 +1,229 @@
+#include "exchange/ContactWriter.h"
+
+#include "db/Connection.h"
+#include "db/Engine.h"
+#include "db/FailureReporter.h"
+#include "db/Query.h"
+#include "db/QueryOps.h"
+
+#include <QStringList>
+
+#include <sqlite3.h>
+
+namespace exchange {
+namespace {
+
+constexpr qint64 kGroupMs = 200;
+
+QString Literal(const QString& value)
+{
+    return QLatin1Char('\'') + EscapeQuotes(value) + QLatin1Char('\'');
+}
+
+QStringList Literals(const QStringList& values)
+{
+    QStringList list;
+    list.reserve(values.size());
+    for (const QString& v : values)
+        list << Literal(v);
+    return list;
+}
+
+QString InsertText(const QString& columns, const QStringList& literals)
+{
+    return QStringLiteral("insert into zvonisty (") + columns + QStringLiteral(") values (") +
+           literals.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+const QString kImportColumns =
+    QStringLiteral("telefon, jmeno, email, poznamka, organizace, icq, skype, datum");
+const QString kMergeColumns = QStringLiteral("telefon, jmeno, email, poznamka, datum, organizace, skupina");
+const QString kMergeExtraColumns = QStringLiteral(", icq, skype");
+
+QStringList ImportValues(const ContactValues& v)
+{
+    return {v.telefon, v.jmeno, v.email, v.poznamka, v.organizace, v.icq, v.skype, v.datum};
+}
+
+QStringList MergeValues(const ContactValues& v, bool withIcqSkype)
+{
+    QStringList values{v.telefon, v.jmeno, v.email, v.poznamka, v.datum, v.organizace, v.skupina};
+    if (withIcqSkype)
+        values << v.icq << v.skype;
+    return values;
+}
+
+// The statement with every value a bound parameter, for preparing once.
+QString PreparedInsertText(ContactWriter::Kind kind)
+{
+    const bool extra = kind == ContactWriter::Kind::MergeWithIcqSkype;
+    const QString columns = kind == ContactWriter::Kind::Import
+                                ? kImportColumns
+                                : kMergeColumns + (extra ? kMergeExtraColumns : QString());
+    const qsizetype count = kind == ContactWriter::Kind::Import ? 8 : extra ? 9 : 7;
+    QStringList marks;
+    for (qsizetype i = 0; i < count; ++i)
+        marks << QStringLiteral("?");
+    return InsertText(columns, marks);
+}
+
+sqlite3_stmt* Prepare(sqlite3* handle, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(handle, utf8.constData(), int(utf8.size()), &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    return statement;
+}
+
+void Bind(sqlite3_stmt* statement, int index, const QString& value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    // An empty value is an empty text, never null, as the quoted literal would be.
+    sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+QString ImportInsertStatement(const ContactValues& v)
+{
+    return InsertText(kImportColumns, Literals(ImportValues(v)));
+}
+
+QString MergeInsertStatement(const ContactValues& v, bool withIcqSkype)
+{
+    return InsertText(kMergeColumns + (withIcqSkype ? kMergeExtraColumns : QString()),
+                      Literals(MergeValues(v, withIcqSkype)));
+}
+
+ContactWriter::ContactWriter(db::Connection* connection, db::Query* fallback, Kind kind)
+    : m_connection(connection), m_fallback(fallback), m_kind(kind)
+{
+    if (!connection->connected())
+        return;
+    m_check = Prepare(connection->handle(), QStringLiteral("select * from zvonisty where telefon=?"));
+    m_insert = Prepare(connection->handle(), PreparedInsertText(kind));
+    if (!m_check || !m_insert) {
+        sqlite3_finalize(m_check);
+        sqlite3_finalize(m_insert);
+        m_check = m_insert = nullptr;
+    }
+}
+
+ContactWriter::~ContactWriter()
+{
+    commit();
+    sqlite3_finalize(m_check);
+    sqlite3_finalize(m_insert);
+}
+
+QString ContactWriter::insertText(const ContactValues& v) const
+{
+    return m_kind == Kind::Import ? ImportInsertStatement(v)
+                                  : MergeInsertStatement(v, m_kind == Kind::MergeWithIcqSkype);
+}
+
+bool ContactWriter::begin()
+{
+    if (m_inGroup || !m_connection->connected())
+        return true;
+    sqlite3* handle = m_connection->handle();
+    // Inside a transaction someone else opened, the rows go with it.
+    if (!sqlite3_get_autocommit(handle))
+        return true;
+    if (sqlite3_exec(handle, "begin", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false; // each row then stands on its own
+    m_inGroup = true;
+    m_addedInGroup = 0;
+    m_groupTimer.start();
+    return true;
+}
+
+void ContactWriter::reportFailure(const QString& statement, const QString& text)
+{
+    if (m_inGroup && sqlite3_get_autocommit(m_connection->handle())) {
+        // The engine gave up the whole group (a full disk, an I/O error): its rows are gone.
+        m_inGroup = false;
+        m_added -= m_addedInGroup;
+        m_addedInGroup = 0;
+        m_mark = qMin(m_mark, m_added);
+    }
+    commit();
+    db::ReportStatementFailure(statement, text);
+}
+
+ContactWriter::Check ContactWriter::check(const QString& telefon)
+{
+    if (!m_check) {
+        if (!OpenQuery(DuplicateCheckStatement(telefon), m_fallback))
+            return Check::Failed;
+        return m_fallback->eof() ? Check::Absent : Check::Present;
+    }
+    begin();
+    Bind(m_check, 1, telefon);
+    const int rc = sqlite3_step(m_check);
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
+        sqlite3_reset(m_check);
+        return rc == SQLITE_ROW ? Check::Present : Check::Absent;
+    }
+    const QString text = StatementFailureText(db::EngineErrorText(m_connection->handle()));
+    sqlite3_reset(m_check);
+    reportFailure(DuplicateCheckStatement(telefon), text);
+    return Check::Failed;
+}
+
+bool ContactWriter::insert(const ContactValues& v)
+{
+    begin();
+    if (!m_insert) {
+        if (!ExecQuery(insertText(v), m_fallback))
+            return false;
+        ++m_added;
+        ++m_addedInGroup;
+        return true;
+    }
+    const QStringList values =
+        m_kind == Kind::Import ? ImportValues(v) : MergeValues(v, m_kind == Kind::MergeWithIcqSkype);
+    for (int i = 0; i < values.size(); ++i)
+        Bind(m_insert, i + 1, values.at(i));
+    const int rc = sqlite3_step(m_insert);
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(m_insert);
+        ++m_added;
+        ++m_addedInGroup;
+        return true;
+    }
+    const QString text = StatementFailureText(db::EngineErrorText(m_connection->handle()));
+    sqlite3_reset(m_insert);
+    reportFailure(insertText(v), text);
+    return false;
+}
+
+bool ContactWriter::commitIfDue()
+{
+    return !m_inGroup || m_groupTimer.elapsed() < kGroupMs || commit();
+}
+
+bool ContactWriter::commit()
+{
+    if (!m_inGroup)
+        return true;
+    m_inGroup = false;
+    sqlite3* handle = m_connection->handle();
+    if (sqlite3_exec(handle, "commit", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        m_addedInGroup = 0;
+        return true;
+    }
+    const QString text = StatementFailureText(db::EngineErrorText(handle));
+    if (!sqlite3_get_autocommit(handle))
+        sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
+    m_added -= m_addedInGroup;
+    m_addedInGroup = 0;
+    m_mark = qMin(m_mark, m_added);
+    db::ReportStatementFailure(QStringLiteral("commit"), text);
+    return false;
+}
+
+} // namespace exchange

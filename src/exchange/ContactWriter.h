@@ -1,0 +1,74 @@
+#pragma once
+
+#include "db/RecordStatements.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+struct sqlite3_stmt;
+
+namespace db {
+class Connection;
+class Query;
+} // namespace db
+
+// Whole-list exchange adds many contacts in one go: the duplicate check by number and the
+// INSERT of each are prepared once and run with the row's values bound, and the rows are
+// committed in groups, so the cost per row is that of the engine alone.
+namespace exchange {
+
+// The INSERT of the text import: values in the order telefon, jmeno, email, poznamka,
+// organizace, icq, skype, datum.
+QString ImportInsertStatement(const ContactValues& v);
+// The INSERT of the merge; icq and skype only when the other file has them.
+QString MergeInsertStatement(const ContactValues& v, bool withIcqSkype);
+
+class ContactWriter
+{
+public:
+    enum class Kind { Import, Merge, MergeWithIcqSkype };
+    enum class Check { Absent, Present, Failed };
+
+    // `fallback` runs the statements as texts when they cannot be prepared.
+    ContactWriter(db::Connection* connection, db::Query* fallback, Kind kind);
+    // Commits what is still open.
+    ~ContactWriter();
+    ContactWriter(const ContactWriter&) = delete;
+    ContactWriter& operator=(const ContactWriter&) = delete;
+
+    // Whether the directory holds the number. A failed check is shown and logged.
+    Check check(const QString& telefon);
+    // Inserts one contact; a failure is shown and logged, and the work goes on.
+    bool insert(const ContactValues& v);
+
+    // Ends the open group when it has been open for 0.2 s of work.
+    bool commitIfDue();
+    // Ends the open group. A failed commit is shown; the group's rows are lost and no
+    // longer counted.
+    bool commit();
+
+    // Rows inserted by this writer (those of a failed commit not counted).
+    int added() const { return m_added; }
+    // Inserted rows the grid has not been shown yet.
+    bool changedSinceMark() const { return m_added != m_mark; }
+    void mark() { m_mark = m_added; }
+
+private:
+    QString insertText(const ContactValues& v) const;
+    bool begin();
+    // Commits, then shows and logs the failed statement, so no group stays open behind a dialog.
+    void reportFailure(const QString& statement, const QString& text);
+
+    db::Connection* m_connection;
+    db::Query* m_fallback;
+    Kind m_kind;
+    sqlite3_stmt* m_check = nullptr;
+    sqlite3_stmt* m_insert = nullptr;
+    bool m_inGroup = false;
+    QElapsedTimer m_groupTimer;
+    int m_added = 0;
+    int m_addedInGroup = 0;
+    int m_mark = 0;
+};
+
+} // namespace exchange

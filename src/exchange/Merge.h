@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class MainWindowPort;
+
+namespace exchange {
+
+// "Přidat záznamy z jiné DB (jen nová čísla)": copies every contact of another directory file
+// whose number the open directory does not hold yet. `executableDir` ends with a separator.
+void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir);
+
+// Whether the chosen file is the directory in use: the open file itself (whatever folder the
+// program runs from), or a file of the directory's name in the executable's folder.
+bool IsDirectoryInUse(const QString& chosen, const QString& openFile, const QString& executableDir);
+
+// The connection string of the other file: held exclusively while connected.
+QString OtherDirectoryConnectionString(const QString& path);
+
+} // namespace exchange

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+
+class QFrame;
+class QProgressBar;
+class QPushButton;
+
+// The progress of a long operation over the main window's grid: how far it has got,
+// and a "Přerušit" button with which the user asks it to stop.
+class ProgressDisplay
+{
+public:
+    virtual ~ProgressDisplay() = default;
+
+    // Shows the display at position 0 of `maximum` and forgets an earlier stop request.
+    virtual void start(int maximum) = 0;
+    virtual void setPosition(int position) = 0;
+    // The user pressed "Přerušit" since start().
+    virtual bool stopRequested() const = 0;
+    virtual void finish() = 0;
+};
+
+// The display made of a panel holding a progress bar, to which it adds the stop button.
+class ProgressPanel : public QObject, public ProgressDisplay
+{
+    Q_OBJECT
+public:
+    ProgressPanel(QFrame* panel, QProgressBar* bar);
+
+    void start(int maximum) override;
+    void setPosition(int position) override;
+    bool stopRequested() const override { return m_stop; }
+    void finish() override;
+
+    QPushButton* stopButton() const { return m_button; }
+
+private:
+    QFrame* m_panel;
+    QProgressBar* m_bar;
+    QPushButton* m_button;
+    bool m_stop = false;
+};

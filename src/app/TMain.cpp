@@ -30,6 +30,7 @@
 #include <QGuiApplication>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace {
@@ -298,6 +299,11 @@ void TMain::closeEvent(QCloseEvent* event)
     }
     SaveLayout();
     event->accept();
+    if (TrayIcon1)
+        TrayIcon1->hide();
+    // A window hidden in the tray closes without the application seeing its last window go.
+    if (!isVisible())
+        QCoreApplication::quit();
 }
 
 void TMain::resizeEvent(QResizeEvent* event)

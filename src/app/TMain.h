@@ -217,10 +217,13 @@ private:
     void setupSearchBar();
     void HledaniKeyUp(int key);
     void applyLegacySettings();
-    void writeOptions();
+    // True when every option reached the settings file.
+    bool writeOptions();
 
     class WheelToKeys* m_wheelToKeys = nullptr;
 
     bool m_started = false;
+    // The window was maximised when it went to the tray; "Zobraz" brings it back so.
+    bool m_maximisedBeforeMinimise = false;
     bool m_readOnly = false;
 };

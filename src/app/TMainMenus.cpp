@@ -1,7 +1,9 @@
 // The main window's menus, tray icon and small window behaviours.
 #include "app/TMain.h"
 
+#include "app/AppContext.h"
 #include "app/Pictures.h"
+#include "ui/Guard.h"
 #include "db/DBGrid.h"
 
 #include <QAction>
@@ -162,7 +164,7 @@ void TMain::buildTray()
 
     // Where the desktop has no notification area the program runs without the icon;
     // minimising then keeps the task-bar entry, so the window can always be brought back.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!app::TrayAvailable())
         return;
     TrayIcon1 = new QSystemTrayIcon(windowIcon(), this);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
@@ -243,7 +245,13 @@ void TMain::ZnovuRozmistPanelTimer()
 
 void TMain::Zobraz1Click()
 {
-    showNormal();
+    // Back in the state it had before it went to the tray: a maximised window stays maximised.
+    if (isMinimized() || isHidden()) {
+        if (m_maximisedBeforeMinimise)
+            showMaximized();
+        else
+            showNormal();
+    }
     raise();
     activateWindow();
 }
@@ -259,8 +267,13 @@ void TMain::Skryt1Click()
 void TMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    m_maximisedBeforeMinimise =
+        change->oldState().testFlag(Qt::WindowMaximized) || windowState().testFlag(Qt::WindowMaximized);
     // A minimised program is reachable through its tray icon only, when there is one.
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon1 && TrayIcon1->isVisible())
+    if (TrayIcon1 && TrayIcon1->isVisible())
         QTimer::singleShot(0, this, [this] {
             if (isMinimized())
                 hide();

@@ -11,6 +11,10 @@ bool WheelToKeys::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     const auto* wheel = static_cast<QWheelEvent*>(event);
     const QPoint delta = wheel->angleDelta();
+    // A touchpad opens and closes its scroll gesture with events that carry no turn at all;
+    // they are no step of the wheel, and the grid must not scroll by itself either.
+    if (delta.isNull())
+        return true;
     const int rotation = delta.y() != 0 ? delta.y() : delta.x();
     QWidget* target = QApplication::focusWidget();
     if (!target)

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/IniFile.h"
+#include "ui/Guard.h"
 #include "ui/MessageDialog.h"
 #include "app/Pictures.h"
 #include "app/WheelToKeys.h"
@@ -72,6 +73,7 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
 
     buildControls();
     buildMenus();
+    DBGrid1->viewport()->installEventFilter(this);
     setupEditCommands();
     setupSearchBar();
     m_wheelToKeys = new WheelToKeys(this);
@@ -83,6 +85,8 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
 
 TMain::~TMain()
 {
+    if (DBGrid1)
+        DBGrid1->viewport()->removeEventFilter(this);
     if (app::MainWindow() == this)
         app::SetMainWindow(nullptr);
 }
@@ -324,14 +328,28 @@ void TMain::applyResizeRules()
     const int clientHeight = central->height() + (StatusBar1 ? StatusBar1->height() : 0);
     const int gridHeight = clientHeight - DolniLista->height() - 30;
     DBGrid1->setGeometry(8, 8, qMax(0, qMin(outerWidth - 24, central->width() - 16)), qMax(0, gridHeight));
-    if (Pamatovatsikusloupchlavnhoseznamu1 && !Pamatovatsikusloupchlavnhoseznamu1->isChecked()) {
-        const int share = DBGrid1->viewport()->width() / 5 - 4;
-        for (int p = 0; p < DBGrid1->gridColumnCount(); ++p)
-            DBGrid1->setColumnWidthAt(p, share);
-    }
+    shareColumnWidths();
     pocet->move(DolniLista->width() - pocet->width() - 10, pocet->y());
     Panel1->setGeometry(DBGrid1->x() + 50, DBGrid1->y() + DBGrid1->height() / 2 - Panel1->height() / 2,
                         DBGrid1->width() - 100, Panel1->height());
     ProgressBar1->setGeometry(Panel1->rect());
     PanelPracuji->move(width() / 2 - PanelPracuji->width() / 2, height() / 2 - PanelPracuji->height() / 2);
+}
+
+void TMain::shareColumnWidths()
+{
+    if (!Pamatovatsikusloupchlavnhoseznamu1 || Pamatovatsikusloupchlavnhoseznamu1->isChecked())
+        return;
+    const int share = DBGrid1->viewport()->width() / 5 - 4;
+    for (int p = 0; p < DBGrid1->gridColumnCount(); ++p)
+        DBGrid1->setColumnWidthAt(p, share);
+}
+
+bool TMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // The grid's client area settles only when the grid is laid out (its scroll bar, its row
+    // titles), after the window's own resize: the shares follow the client area itself.
+    if (event->type() == QEvent::Resize && DBGrid1 && watched == DBGrid1->viewport())
+        Guarded([this] { shareColumnWidths(); });
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -205,6 +205,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -214,6 +215,8 @@ private:
     void setupEditCommands();
     void FormCreate();
     void applyResizeRules();
+    // Without the width option the five columns share the grid's client width equally.
+    void shareColumnWidths();
     void setupSearchBar();
     void HledaniKeyUp(int key);
     void applyLegacySettings();

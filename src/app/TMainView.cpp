@@ -193,8 +193,19 @@ void TMain::LoadLayout()
     const int left = position("Left", x());
     const int w = position("Width", width());
     const int h = position("Height", height());
-    move(left, top);
-    resize(w, h);
+    // A place remembered on a screen that is gone, or written by hand, must not hide the window.
+    QList<QRect> screens;
+    for (const QScreen* s : QGuiApplication::screens())
+        screens << s->availableGeometry();
+    if (screens.isEmpty())
+        screens << screen;
+    // The size is the client area's; the frame around it must fit too.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    for (QRect& s : screens)
+        s.setSize(s.size() - frame);
+    const QRect kept = KeepOnScreens(left, top, w, h, screens, minimumSize());
+    move(kept.topLeft());
+    resize(kept.size());
 }
 
 void TMain::SaveLayout()

@@ -257,10 +257,13 @@ void TMain::FillGroupList()
     VyberSkupinu->clear();
     VyberSkupinu->addItem(QStringLiteral("Vše"));
     OpenQuery(QStringLiteral("select skupina from zvonisty group by skupina order by skupina"), ADOQuery4);
-    while (ADOQuery4->isOpen() && !ADOQuery4->eof()) {
-        VyberSkupinu->addItem(ADOQuery4->fieldText(QStringLiteral("skupina")));
-        ADOQuery4->next();
-    }
+    // A failure here is told and the start goes on: the list then holds what was read.
+    Guarded([this] {
+        while (ADOQuery4->isOpen() && !ADOQuery4->eof()) {
+            VyberSkupinu->addItem(ADOQuery4->fieldText(QStringLiteral("skupina")));
+            ADOQuery4->next();
+        }
+    });
     VyberSkupinu->setCurrentIndex(0);
 }
 
@@ -301,7 +304,7 @@ void TMain::closeEvent(QCloseEvent* event)
             return;
         }
     }
-    SaveLayout();
+    Guarded([this] { SaveLayout(); });
     event->accept();
     if (TrayIcon1)
         TrayIcon1->hide();

@@ -219,6 +219,8 @@ private:
     void shareColumnWidths();
     void setupSearchBar();
     void HledaniKeyUp(int key);
+    void search();
+    void sortByTitle(const QString& fieldName);
     void applyLegacySettings();
     // True when every option reached the settings file.
     bool writeOptions();

@@ -2,6 +2,7 @@
 #include "app/TMain.h"
 
 #include "app/IniFile.h"
+#include "ui/Guard.h"
 #include "ui/MessageDialog.h"
 #include "db/DBGrid.h"
 #include "db/Engine.h"
@@ -99,6 +100,11 @@ void TMain::VyberSkupinuChange()
 
 void TMain::NajdiClick()
 {
+    Guarded([this] { search(); });
+}
+
+void TMain::search()
+{
     ADOQuery1->close();
     ADOQuery1->clearSql();
     const int index = searchIndex();
@@ -118,6 +124,11 @@ void TMain::NajdiClick()
 }
 
 void TMain::DBGrid1TitleClick(const QString& fieldName)
+{
+    Guarded([this, &fieldName] { sortByTitle(fieldName); });
+}
+
+void TMain::sortByTitle(const QString& fieldName)
 {
     const SortClickResult click =
         ApplyTitleClick(Sort, fieldName, searchIndex(), Hledani->text(), VyberSkupinu->currentText());

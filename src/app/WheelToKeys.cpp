@@ -1,11 +1,18 @@
 #include "app/WheelToKeys.h"
 
+#include "ui/Guard.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QWheelEvent>
 #include <QWidget>
 
 bool WheelToKeys::eventFilter(QObject* watched, QEvent* event)
+{
+    return GuardedResult(false, [&] { return translate(watched, event); });
+}
+
+bool WheelToKeys::translate(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::Wheel || !watched->isWidgetType())
         return QObject::eventFilter(watched, event);

@@ -113,13 +113,26 @@ private:
 
 } // namespace
 
+bool RefusedAsReadOnly(MainWindowPort* main, QWidget* over)
+{
+    if (!main->readOnly())
+        return false;
+    ShowMessageDialogOver(over, QStringLiteral("Seznam je otevřen jen pro čtení; změny nelze uložit."), 0, 0);
+    return true;
+}
+
 void NewContact(MainWindowPort* main)
 {
+    // Refused before anything is typed, not after a whole contact.
+    if (RefusedAsReadOnly(main, main->window()))
+        return;
     Run(new TDetailNovy(main, TDetailNovy::Mode::Insert));
 }
 
 void AddNumberToSelected(MainWindowPort* main)
 {
+    if (RefusedAsReadOnly(main, main->window()))
+        return;
     OpenForSelected(main, TDetailNovy::Mode::Insert);
 }
 
@@ -130,7 +143,7 @@ void EditSelected(MainWindowPort* main)
 
 void DeleteSelected(MainWindowPort* main)
 {
-    if (NothingSelected(main))
+    if (RefusedAsReadOnly(main, main->window()) || NothingSelected(main))
         return;
     main->setCommandId(main->gridQuery()->fieldText(u"id"));
     const QString question = QStringLiteral("Opravdu odstranit položku s telefonem ") +
@@ -145,7 +158,7 @@ void DeleteSelected(MainWindowPort* main)
 
 void AddNoteToSelected(MainWindowPort* main)
 {
-    if (NothingSelected(main))
+    if (RefusedAsReadOnly(main, main->window()) || NothingSelected(main))
         return;
     auto* window = new TpoznamkaM(main);
     window->id->setText(main->gridQuery()->fieldText(u"id"));

@@ -258,10 +258,12 @@ void TMain::Zobraz1Click()
 
 void TMain::Skryt1Click()
 {
-    if (TrayIcon1)
+    if (TrayIcon1) {
+        m_maximisedBeforeMinimise = isMaximized();
         hide();
-    else
+    } else {
         showMinimized();
+    }
 }
 
 void TMain::changeEvent(QEvent* event)

@@ -25,7 +25,8 @@ private Q_SLOTS:
     void init()
     {
         m_box = std::make_unique<Sandbox>();
-        m_box->createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno) values ('111', 'Alois')")});
+        m_box->createDirectory(
+            4, {QStringLiteral("insert into zvonisty (telefon, jmeno) values ('111', 'Alois')")});
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
     }
@@ -70,7 +71,8 @@ private Q_SLOTS:
         QVERIFY(OpenQuery(QStringLiteral("select * from zvonisty"), m_w->ADOQuery1));
         MessageDialogSeam::setNextAnswer(1);
         m_w->Odstranitvybranoupoloku1->trigger();
-        QCOMPARE(MessageDialogSeam::shown().last().text, QStringLiteral("Opravdu odstranit položku s telefonem 111 ?"));
+        QCOMPARE(MessageDialogSeam::shown().last().text,
+                 QStringLiteral("Opravdu odstranit položku s telefonem 111 ?"));
     }
 };
 

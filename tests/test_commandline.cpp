@@ -46,7 +46,8 @@ private Q_SLOTS:
         QVERIFY(help.out.contains(QStringLiteral("--create-database")));
         // The usage line names the program as it was started.
         const QString program = QFileInfo(QStringLiteral(ZV_PROGRAM)).fileName();
-        QVERIFY2(help.out.startsWith(QStringLiteral("Použití: ") + program + QStringLiteral(" [volby]")), qPrintable(help.out));
+        QVERIFY2(help.out.startsWith(QStringLiteral("Použití: ") + program + QStringLiteral(" [volby]")),
+                 qPrintable(help.out));
         QVERIFY(!help.out.contains(QStringLiteral("executable_name")));
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Zvonisty.mdb"))));
     }

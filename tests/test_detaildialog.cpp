@@ -1,11 +1,11 @@
 // The detail dialog: new contacts, a further number, the full edit, and what it stores.
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"
 #include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "testsupport/TestSupport.h"
+#include "ui/MessageDialog.h"
 #include "ui/TextLimit.h"
 
 #include <QAction>

@@ -71,17 +71,22 @@ class TestDetailRefusals : public QObject
     }
     void refuseWrites(const QString& event, const QString& table = QStringLiteral("zvonisty"))
     {
-        testsupport::Exec(m_w->ADOConnection1,
-                          QStringLiteral("create trigger odmitni before %1 on %2 begin select raise(abort, 'odmítnuto'); end")
-                              .arg(event, table));
+        testsupport::Exec(
+            m_w->ADOConnection1,
+            QStringLiteral(
+                "create trigger odmitni before %1 on %2 begin select raise(abort, 'odmítnuto'); end")
+                .arg(event, table));
     }
 
 private Q_SLOTS:
     void init()
     {
         m_box = std::make_unique<Sandbox>();
-        m_box->createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('111', 'Alois', 'Rodina')"),
-                                   QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222', '%1')").arg(Emoji(100))});
+        m_box->createDirectory(
+            4,
+            {QStringLiteral(
+                 "insert into zvonisty (telefon, jmeno, skupina) values ('111', 'Alois', 'Rodina')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222', '%1')").arg(Emoji(100))});
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
         m_w->DBGrid1->selectRow(0);
@@ -156,7 +161,8 @@ private Q_SLOTS:
         });
         m_w->P59davn8poy1->trigger();
         QVERIFY(checked);
-        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from poznamky"), QStringLiteral("n")),
+        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from poznamky"),
+                        QStringLiteral("n")),
                  QStringList{QStringLiteral("0")});
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QVERIFY(m_box->errorLog().contains(QStringLiteral("insert into poznamky")));
@@ -232,8 +238,9 @@ private Q_SLOTS:
         bool opened = false;
         WhenModalShown([&](QWidget*) { opened = true; });
         MessageDialogSeam::setNextAnswer(0);
-        const std::function<void(MainWindowPort*)> commands[] = {records::NewContact, records::AddNumberToSelected,
-                                                                 records::DeleteSelected, records::AddNoteToSelected};
+        const std::function<void(MainWindowPort*)> commands[] = {
+            records::NewContact, records::AddNumberToSelected, records::DeleteSelected,
+            records::AddNoteToSelected};
         commands[command](&port);
         QTest::qWait(50);
         QVERIFY(!opened);

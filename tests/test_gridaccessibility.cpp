@@ -83,7 +83,8 @@ private Q_SLOTS:
             w->ADOQuery1->close();
         }
         QCOMPARE(w->ADOQuery1->recordCount(), rows);
-        QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(w->DBGrid1)->tableInterface();
+        QAccessibleTableInterface* table =
+            QAccessible::queryAccessibleInterface(w->DBGrid1)->tableInterface();
         QCOMPARE(table->rowCount(), rows);
         QCOMPARE(WalkCells(w->DBGrid1), rows * 5);
         // A cell past the last row is refused, not made up.

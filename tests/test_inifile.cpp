@@ -80,8 +80,9 @@ private slots:
         QTest::newRow("section added at end") << QByteArray("[NASTAVENI]\r\nA=1\r\n") << "POZICE" << "Top" << "12"
                                               << QByteArray("[NASTAVENI]\r\nA=1\r\n[POZICE]\r\nTop=12\r\n");
         QTest::newRow("unterminated last line, new section")
-            << QByteArray("[NASTAVENI]\r\nPametSirkaSl=0") << "POZICE" << "Top" << "2"
-            << QByteArray("[NASTAVENI]\r\nPametSirkaSl=0\r\n[POZICE]\r\nTop=2\r\n");
+            << QByteArray("[NASTAVENI]\r\nPametSirkaSl=0") << "POZICE"
+            << "Top"
+            << "2" << QByteArray("[NASTAVENI]\r\nPametSirkaSl=0\r\n[POZICE]\r\nTop=2\r\n");
         QTest::newRow("unterminated last line") << QByteArray("[POZICE]\r\nLeft=1") << "POZICE" << "Top" << "2"
                                                 << QByteArray("[POZICE]\r\nLeft=1\r\nTop=2\r\n");
         QTest::newRow("LF file stays LF") << QByteArray("[POZICE]\nLeft=1\n") << "POZICE" << "Top" << "2"
@@ -182,7 +183,8 @@ private slots:
         QString path = dir.filePath(QStringLiteral("z.ini"));
         // Long enough for a write to run into the limit of the full disk below, which the
         // shorter log line does not reach.
-        const QByteArray original = QByteArray("[S]\r\nk=old\r\n") + QByteArray("; ").append(QByteArray(3000, 'x')) + "\r\n";
+        const QByteArray original =
+            QByteArray("[S]\r\nk=old\r\n") + QByteArray("; ").append(QByteArray(3000, 'x')) + "\r\n";
         QByteArray expected = original;
         if (kind == QLatin1String("notAFolder")) {
             WriteBytes(dir.filePath(QStringLiteral("file")), "x");
@@ -202,24 +204,30 @@ private slots:
         bool written = true;
         if (kind == QLatin1String("full")) {
             // A disk that is full for this process, root or not.
-            struct rlimit old {};
+            struct rlimit old
+            {
+            };
             QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
             const auto previousSignal = signal(SIGXFSZ, SIG_IGN);
             struct rlimit small = old;
             small.rlim_cur = 2000;
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-            QCOMPARE(IniAccess(path, mode, QStringLiteral("S"), QStringLiteral("k"), value, &written), QString());
+            QCOMPARE(IniAccess(path, mode, QStringLiteral("S"), QStringLiteral("k"), value, &written),
+                     QString());
             setrlimit(RLIMIT_FSIZE, &old);
             signal(SIGXFSZ, previousSignal);
         } else {
-            QCOMPARE(IniAccess(path, mode, QStringLiteral("S"), QStringLiteral("k"), value, &written), QString());
+            QCOMPARE(IniAccess(path, mode, QStringLiteral("S"), QStringLiteral("k"), value, &written),
+                     QString());
         }
         QVERIFY(!written);
         QVERIFY2(LogText().contains(QStringLiteral("z.ini")), qPrintable(LogText()));
         if (kind == QLatin1String("plain") || kind == QLatin1String("full") || kind == QLatin1String("huge"))
             QCOMPARE(ReadBytes(path), expected);
         // No temporary file is left beside it.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+        QCOMPARE(
+            QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot).size(),
+            1);
     }
 
     void replaceAll_data()

@@ -21,7 +21,9 @@ QByteArray ReadBytes(const QString& path)
 // Writes with the file size limited to `limit` bytes, as on a disk that fills up.
 bool WriteOnFullDisk(const QString& path, const QByteArray& data, rlim_t limit, QString* why)
 {
-    struct rlimit old {};
+    struct rlimit old
+    {
+    };
     getrlimit(RLIMIT_FSIZE, &old);
     const auto previous = signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;
@@ -93,8 +95,8 @@ private Q_SLOTS:
         QVERIFY(!ok);
         QVERIFY(!why.isEmpty());
         // No temporary file is left behind.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs |
-                                            QDir::NoDotAndDotDot)
+        QCOMPARE(QDir(dir.path())
+                     .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot)
                      .size(),
                  1);
     }

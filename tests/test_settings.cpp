@@ -138,7 +138,8 @@ private Q_SLOTS:
         QVERIFY(!w.TimerSaveAnim->isActive());
         QVERIFY(w.Image1->isHidden());
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
-        QVERIFY(MessageDialogSeam::shown().first().text.startsWith(QStringLiteral("Nastavení se nepodařilo uložit")));
+        QVERIFY(MessageDialogSeam::shown().first().text.startsWith(
+            QStringLiteral("Nastavení se nepodařilo uložit")));
     }
 
     void settingsFileThatIsNoRegularFileIsNotRead_data()

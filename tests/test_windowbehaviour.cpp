@@ -9,12 +9,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QLineEdit>
-#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 using testsupport::Sandbox;
@@ -103,8 +103,8 @@ private Q_SLOTS:
         QWidget* viewport = m_w->DBGrid1->viewport();
         const QPointF at(20, 20);
         for (Qt::ScrollPhase phase : {Qt::ScrollBegin, Qt::ScrollEnd, Qt::NoScrollPhase}) {
-            QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(0, 3), QPoint(), Qt::NoButton, Qt::NoModifier,
-                              phase, false);
+            QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(0, 3), QPoint(), Qt::NoButton,
+                              Qt::NoModifier, phase, false);
             QCoreApplication::sendEvent(viewport, &event);
         }
         QCOMPARE(m_w->ADOQuery1->recNo(), 4);
@@ -232,7 +232,8 @@ private Q_SLOTS:
         QCOMPARE(QApplication::exec(), 0);
         QVERIFY(!m_w->TrayIcon1->isVisible());
         // The layout was stored on the way out.
-        QVERIFY(!IniAccess(m_box->path(QStringLiteral("zvonisty.ini")), 0, QStringLiteral("POZICE"), QStringLiteral("Width"))
+        QVERIFY(!IniAccess(m_box->path(QStringLiteral("zvonisty.ini")), 0, QStringLiteral("POZICE"),
+                           QStringLiteral("Width"))
                      .isEmpty());
     }
 };

@@ -29,7 +29,8 @@ QString HelpText(const QString& program, const QList<QCommandLineOption>& option
     QString text = QStringLiteral("Použití: ") + program + QStringLiteral(" [volby]\n");
     text += QStringLiteral("Zvonisty – telefonní seznam.\n\nVolby:\n");
     for (int i = 0; i < options.size(); ++i)
-        text += QStringLiteral("  ") + names[i].leftJustified(widest + 2) + options[i].description() + QLatin1Char('\n');
+        text += QStringLiteral("  ") + names[i].leftJustified(widest + 2) + options[i].description() +
+                QLatin1Char('\n');
     return text;
 }
 

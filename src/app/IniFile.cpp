@@ -181,7 +181,8 @@ QString ReadKey(const QString& path, const QString& section, const QString& key)
     return lines[loc.keyLine].mid(loc.keyEquals + 1).trimmed();
 }
 
-bool WriteKey(const QString& path, const QString& section, const QString& key, const QString& value, QString* why)
+bool WriteKey(const QString& path, const QString& section, const QString& key, const QString& value,
+              QString* why)
 {
     const QString writeFailed = QStringLiteral("Nelze zapsat do souboru nastavení");
     auto fail = [&](const QString& reason) {
@@ -191,8 +192,8 @@ bool WriteKey(const QString& path, const QString& section, const QString& key, c
     };
     // A line break or a bracket would make the stored text read back as other keys or sections.
     static const QRegularExpression breaks(QStringLiteral("[\\r\\n]"));
-    if (key.trimmed().isEmpty() || key.contains(breaks) || section.contains(breaks) || section.contains(QLatin1Char(']'))
-        || value.contains(breaks))
+    if (key.trimmed().isEmpty() || key.contains(breaks) || section.contains(breaks) ||
+        section.contains(QLatin1Char(']')) || value.contains(breaks))
         return fail(QStringLiteral("neplatný název nebo hodnota klíče %1").arg(key));
 
     QByteArray data;
@@ -244,8 +245,8 @@ bool WriteKey(const QString& path, const QString& section, const QString& key, c
 
 } // namespace
 
-QString IniAccess(const QString& path, int mode, const QString& section, const QString& key, const QString& value,
-                  bool* written)
+QString IniAccess(const QString& path, int mode, const QString& section, const QString& key,
+                  const QString& value, bool* written)
 {
     if (written)
         *written = false;
@@ -260,12 +261,15 @@ QString IniAccess(const QString& path, int mode, const QString& section, const Q
             if (written)
                 *written = ok;
         } else {
-            WriteErrorLog(FailureText(QStringLiteral("Neplatný přístup k souboru nastavení"), path, QString::number(mode)));
+            WriteErrorLog(FailureText(QStringLiteral("Neplatný přístup k souboru nastavení"), path,
+                                      QString::number(mode)));
         }
     } catch (const std::exception& error) {
-        WriteErrorLog(FailureText(QStringLiteral("Chyba souboru nastavení"), path, QString::fromLocal8Bit(error.what())));
+        WriteErrorLog(FailureText(QStringLiteral("Chyba souboru nastavení"), path,
+                                  QString::fromLocal8Bit(error.what())));
     } catch (...) {
-        WriteErrorLog(FailureText(QStringLiteral("Chyba souboru nastavení"), path, QStringLiteral("neznámá chyba")));
+        WriteErrorLog(
+            FailureText(QStringLiteral("Chyba souboru nastavení"), path, QStringLiteral("neznámá chyba")));
     }
     return QString();
 }

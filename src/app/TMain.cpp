@@ -2,8 +2,6 @@
 
 #include "app/AppContext.h"
 #include "app/IniFile.h"
-#include "ui/Guard.h"
-#include "ui/MessageDialog.h"
 #include "app/Pictures.h"
 #include "app/WheelToKeys.h"
 #include "db/Connection.h"
@@ -12,6 +10,8 @@
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/Upgrade.h"
+#include "ui/Guard.h"
+#include "ui/MessageDialog.h"
 
 #include "Version.h"
 
@@ -21,15 +21,15 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QGuiApplication>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTimer>

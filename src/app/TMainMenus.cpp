@@ -3,8 +3,8 @@
 
 #include "app/AppContext.h"
 #include "app/Pictures.h"
-#include "ui/Guard.h"
 #include "db/DBGrid.h"
+#include "ui/Guard.h"
 
 #include <QAction>
 #include <QApplication>

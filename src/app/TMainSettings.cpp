@@ -66,7 +66,8 @@ void TMain::ReadSettings()
 
     // First start: the settings file takes over from the older one.
     // Something else in its place (a folder, a pipe) is left alone.
-    if (QFileInfo::exists(SettingsPath) || QFileInfo(SettingsPath).isSymLink() || !SafeWriteFile(SettingsPath, QByteArray()))
+    if (QFileInfo::exists(SettingsPath) || QFileInfo(SettingsPath).isSymLink() ||
+        !SafeWriteFile(SettingsPath, QByteArray()))
         return;
     if (QFileInfo::exists(LegacyPath()))
         QFile::remove(LegacyPath());

@@ -2,12 +2,12 @@
 #include "app/TMain.h"
 
 #include "app/IniFile.h"
-#include "ui/Guard.h"
-#include "ui/MessageDialog.h"
 #include "db/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
+#include "ui/Guard.h"
+#include "ui/MessageDialog.h"
 #include "view/LayoutLogic.h"
 #include "view/SearchStatement.h"
 

@@ -92,7 +92,8 @@ int QueryModel::columnCount(const QModelIndex& parent) const
 
 QVariant QueryModel::data(const QModelIndex& index, int role) const
 {
-    if (!m_query || !index.isValid() || index.row() >= m_rows || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!m_query || !index.isValid() || index.row() >= m_rows ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
     return m_query->text(index.row(), m_fieldOfColumn.value(index.column(), -1));
 }
@@ -209,8 +210,10 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     query->setRecNo(current.row() + 1);
     m_syncing = false;
     if (previous.row() != current.row()) {
-        const int other = previous.isValid() && previous.row() < m_model->rowCount() ? previous.row() : current.row();
-        Q_EMIT m_model->headerDataChanged(Qt::Vertical, qMin(other, current.row()), qMax(other, current.row()));
+        const int other =
+            previous.isValid() && previous.row() < m_model->rowCount() ? previous.row() : current.row();
+        Q_EMIT m_model->headerDataChanged(Qt::Vertical, qMin(other, current.row()),
+                                          qMax(other, current.row()));
     }
 }
 

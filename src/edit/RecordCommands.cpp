@@ -1,26 +1,26 @@
 #include "edit/RecordCommands.h"
 
-#include "ui/MessageDialog.h"
-#include "ui/MainWindowPort.h"
 #include "db/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
+#include "db/QueryOps.h"
 #include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"
-#include "db/QueryOps.h"
 #include "ui/Guard.h"
+#include "ui/MainWindowPort.h"
+#include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QGuiApplication>
-#include <QStyleHints>
-#include <QTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyleHints>
+#include <QTimer>
 
 namespace records {
 namespace {
@@ -68,14 +68,16 @@ public:
         // within about one repeat interval.
         m_deleteReleased.setSingleShot(true);
         m_deleteReleased.setInterval(DeleteReleaseDelay());
-        connect(&m_deleteReleased, &QTimer::timeout, this, [this] { Guarded([this] { m_delete->trigger(); }); });
+        connect(&m_deleteReleased, &QTimer::timeout, this,
+                [this] { Guarded([this] { m_delete->trigger(); }); });
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         return GuardedResult(false, [&] {
             const QEvent::Type type = event->type();
-            if ((type == QEvent::MouseMove || type == QEvent::MouseButtonDblClick) && watched == m_grid->viewport()) {
+            if ((type == QEvent::MouseMove || type == QEvent::MouseButtonDblClick) &&
+                watched == m_grid->viewport()) {
                 // Measured from the top of the grid, title row included.
                 const int titleHeight =
                     m_grid->horizontalHeader()->isVisible() ? m_grid->horizontalHeader()->height() : 0;

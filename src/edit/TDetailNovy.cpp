@@ -1,15 +1,15 @@
 #include "edit/TDetailNovy.h"
 
-#include "edit/RecordCommands.h"
-#include "ui/Guard.h"
-#include "ui/MessageDialog.h"
-#include "ui/TextLimit.h"
-#include "ui/MainWindowPort.h"
 #include "db/DBGrid.h"
 #include "db/PhoneText.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
+#include "edit/RecordCommands.h"
+#include "ui/Guard.h"
+#include "ui/MainWindowPort.h"
+#include "ui/MessageDialog.h"
+#include "ui/TextLimit.h"
 
 #include <QApplication>
 #include <QComboBox>

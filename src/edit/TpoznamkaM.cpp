@@ -1,10 +1,10 @@
 #include "edit/TpoznamkaM.h"
 
-#include "ui/MainWindowPort.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
 #include "ui/Guard.h"
+#include "ui/MainWindowPort.h"
 
 #include <QFrame>
 #include <QKeyEvent>

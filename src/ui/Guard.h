@@ -8,8 +8,7 @@
 // there and is shown as the application's top-level error report.
 void ReportEscapedFailure(std::exception_ptr failure) noexcept;
 
-template <typename Body>
-void Guarded(Body&& body) noexcept
+template <typename Body> void Guarded(Body&& body) noexcept
 {
     try {
         std::forward<Body>(body)();
@@ -19,8 +18,7 @@ void Guarded(Body&& body) noexcept
 }
 
 // The same for a handler that answers (an event filter): `fallback` when the body failed.
-template <typename Result, typename Body>
-Result GuardedResult(Result fallback, Body&& body) noexcept
+template <typename Result, typename Body> Result GuardedResult(Result fallback, Body&& body) noexcept
 {
     try {
         return std::forward<Body>(body)();

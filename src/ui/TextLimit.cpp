@@ -5,7 +5,8 @@
 CodePointLimit::CodePointLimit(QLineEdit* edit, int limit) : QValidator(edit), m_limit(limit)
 {
     m_current = CodePoints(edit->text());
-    connect(edit, &QLineEdit::textChanged, this, [this](const QString& text) { m_current = CodePoints(text); });
+    connect(edit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_current = CodePoints(text); });
 }
 
 int CodePointLimit::CodePoints(const QString& text)

@@ -2,11 +2,16 @@
 #include "app/CommandLine.h"
 #include "app/TMain.h"
 #include "app/UserPlaces.h"
+#include "ui/Guard.h"
 #include "ui/MessageDialog.h"
 
 #include <QTimer>
 
-int main(int argc, char** argv)
+#include <exception>
+
+namespace {
+
+int Run(int argc, char** argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -33,4 +38,17 @@ int main(int argc, char** argv)
     if (qEnvironmentVariable("ZVONISTY_EXIT_AFTER_START") == QLatin1String("1"))
         QTimer::singleShot(0, &window, &TMain::Konec1Click);
     return application.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The last resort: a failure that escaped every handler ends the program with a word, not an abort.
+    try {
+        return Run(argc, argv);
+    } catch (...) {
+        ReportEscapedFailure(std::current_exception());
+    }
+    return 1;
 }

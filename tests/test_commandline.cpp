@@ -44,6 +44,11 @@ private Q_SLOTS:
         const Run help = Program({QStringLiteral("--help")}, dir.path());
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains(QStringLiteral("--create-database")));
+        // The usage line names the program as it was started.
+        const QString program = QFileInfo(QStringLiteral(ZV_PROGRAM)).fileName();
+        QVERIFY2(help.out.startsWith(QStringLiteral("Použití: ") + program + QStringLiteral(" [volby]")),
+                 qPrintable(help.out));
+        QVERIFY(!help.out.contains(QStringLiteral("executable_name")));
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Zvonisty.mdb"))));
     }
 
@@ -75,7 +80,9 @@ private Q_SLOTS:
     void unknownOptionFails()
     {
         QTemporaryDir dir;
-        QVERIFY(Program({QStringLiteral("--nesmysl")}, dir.path()).exitCode != 0);
+        const Run run = Program({QStringLiteral("--nesmysl")}, dir.path());
+        QVERIFY(run.exitCode != 0);
+        QCOMPARE(run.err.trimmed(), QStringLiteral("Neznámá volba: nesmysl"));
     }
 };
 

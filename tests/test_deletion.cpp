@@ -106,16 +106,40 @@ private Q_SLOTS:
         m_w->DBGrid1->setFocus();
         m_w->DBGrid1->selectRow(0);
         QTest::keyPress(m_w->DBGrid1, Qt::Key_Delete);
+        QTest::qWait(200);
         QVERIFY(MessageDialogSeam::shown().isEmpty());
         // Held down: the repeated releases do not ask.
         QKeyEvent repeated(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier, QString(), true);
         QCoreApplication::sendEvent(m_w->DBGrid1, &repeated);
+        QKeyEvent repeatedPress(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(), true);
+        QCoreApplication::sendEvent(m_w->DBGrid1, &repeatedPress);
+        QTest::qWait(200);
         QVERIFY(MessageDialogSeam::shown().isEmpty());
         MessageDialogSeam::setNextAnswer(0);
         QTest::keyRelease(m_w->DBGrid1, Qt::Key_Delete);
-        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QTRY_COMPARE(MessageDialogSeam::shown().size(), 1);
         QCOMPARE(names().size(), 3);
         QVERIFY(!names().contains(QStringLiteral("Alois")));
+    }
+
+    void heldDeleteWithReleasesMarkedRealAsksOnce()
+    {
+        m_w->DBGrid1->setFocus();
+        m_w->DBGrid1->selectRow(0);
+        MessageDialogSeam::setNextAnswer(1);
+        QTest::keyPress(m_w->DBGrid1, Qt::Key_Delete);
+        // X11 may mark the release of a held key as real when the repeated press is not queued
+        // yet; the press follows within the repeat interval.
+        for (int i = 0; i < 5; ++i) {
+            QTest::keyRelease(m_w->DBGrid1, Qt::Key_Delete);
+            QTest::keyPress(m_w->DBGrid1, Qt::Key_Delete);
+            QVERIFY(MessageDialogSeam::shown().isEmpty());
+        }
+        QTest::keyRelease(m_w->DBGrid1, Qt::Key_Delete);
+        QTRY_COMPARE(MessageDialogSeam::shown().size(), 1);
+        QTest::qWait(300);
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QCOMPARE(names().size(), 4);
     }
 };
 

@@ -1,11 +1,12 @@
 // The detail dialog: new contacts, a further number, the full edit, and what it stores.
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"
 #include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "testsupport/TestSupport.h"
+#include "ui/MessageDialog.h"
+#include "ui/TextLimit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -87,8 +88,8 @@ private Q_SLOTS:
             QCOMPARE(d->windowTitle(), QStringLiteral("Rozšířené vkládání"));
             QCOMPARE(d->Uloz->text(), QStringLiteral("Ulož"));
             QVERIFY(!d->DBGrid1->isEnabled());
-            QCOMPARE(d->Telefon->maxLength(), 20);
-            QCOMPARE(d->Jmeno->maxLength(), 150);
+            QCOMPARE(qobject_cast<const CodePointLimit*>(d->Telefon->validator())->limit(), 20);
+            QCOMPARE(qobject_cast<const CodePointLimit*>(d->Jmeno->validator())->limit(), 150);
             QTest::keyClicks(d->Telefon, QStringLiteral("77 788 899 9"));
             QTest::keyClicks(d->Jmeno, QStringLiteral("O'Brien"));
             d->Uloz->click();

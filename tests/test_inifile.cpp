@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray ReadBytes(const QString& path)
@@ -75,6 +79,10 @@ private slots:
             << QByteArray("[NASTAVENI]\r\nA=1\r\nSearchBy=3\r\n\r\n[POZICE]\r\nTop=5\r\n");
         QTest::newRow("section added at end") << QByteArray("[NASTAVENI]\r\nA=1\r\n") << "POZICE" << "Top" << "12"
                                               << QByteArray("[NASTAVENI]\r\nA=1\r\n[POZICE]\r\nTop=12\r\n");
+        QTest::newRow("unterminated last line, new section")
+            << QByteArray("[NASTAVENI]\r\nPametSirkaSl=0") << "POZICE"
+            << "Top"
+            << "2" << QByteArray("[NASTAVENI]\r\nPametSirkaSl=0\r\n[POZICE]\r\nTop=2\r\n");
         QTest::newRow("unterminated last line") << QByteArray("[POZICE]\r\nLeft=1") << "POZICE" << "Top" << "2"
                                                 << QByteArray("[POZICE]\r\nLeft=1\r\nTop=2\r\n");
         QTest::newRow("LF file stays LF") << QByteArray("[POZICE]\nLeft=1\n") << "POZICE" << "Top" << "2"
@@ -94,7 +102,9 @@ private slots:
         if (!before.isNull())
             WriteBytes(m_ini, before);
 
-        QCOMPARE(IniAccess(m_ini, settings::IniWrite, section, key, value), QString());
+        bool written = false;
+        QCOMPARE(IniAccess(m_ini, settings::IniWrite, section, key, value, &written), QString());
+        QVERIFY(written);
         QCOMPARE(ReadBytes(m_ini), after);
         QCOMPARE(IniAccess(m_ini, settings::IniRead, section.toLower(), key.toUpper()), value);
         QVERIFY(!QFile::exists(ErrorLogPath()));
@@ -154,7 +164,11 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("value");
         QTest::newRow("folder is a file") << "notAFolder" << settings::IniWrite << "1";
-        QTest::newRow("read-only folder") << "readOnly" << settings::IniWrite << "1";
+        QTest::newRow("disk full") << "full" << settings::IniWrite << "1";
+        QTest::newRow("pipe, read") << "fifo" << settings::IniRead << "";
+        QTest::newRow("pipe, write") << "fifo" << settings::IniWrite << "1";
+        QTest::newRow("over 1 MB, read") << "huge" << settings::IniRead << "";
+        QTest::newRow("over 1 MB, write") << "huge" << settings::IniWrite << "1";
         QTest::newRow("path is a folder, read") << "folder" << settings::IniRead << "";
         QTest::newRow("text outside cp1250") << "plain" << settings::IniWrite << QStringLiteral("日本");
         QTest::newRow("line break in value") << "plain" << settings::IniWrite << "1\r\n[X]";
@@ -167,29 +181,53 @@ private slots:
         QFETCH(QString, value);
         QTemporaryDir dir;
         QString path = dir.filePath(QStringLiteral("z.ini"));
-        const QByteArray original("[S]\r\nk=old\r\n");
+        // Long enough for a write to run into the limit of the full disk below, which the
+        // shorter log line does not reach.
+        const QByteArray original =
+            QByteArray("[S]\r\nk=old\r\n") + QByteArray("; ").append(QByteArray(3000, 'x')) + "\r\n";
+        QByteArray expected = original;
         if (kind == QLatin1String("notAFolder")) {
             WriteBytes(dir.filePath(QStringLiteral("file")), "x");
             path = dir.filePath(QStringLiteral("file/z.ini"));
         } else if (kind == QLatin1String("folder")) {
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("z.ini")));
+        } else if (kind == QLatin1String("fifo")) {
+            // Opening a pipe with no writer would block the program for good.
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("huge")) {
+            expected = QByteArray("[S]\r\nk=old\r\n") + QByteArray(1024 * 1024, ';');
+            WriteBytes(path, expected);
         } else {
             WriteBytes(path, original);
         }
-        if (kind == QLatin1String("readOnly")) {
-            QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-            QFile probe(dir.filePath(QStringLiteral("probe")));
-            if (probe.open(QIODevice::WriteOnly)) {
-                QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-                QSKIP("this user can write into read-only folders");
-            }
-        }
 
-        QCOMPARE(IniAccess(path, mode, QStringLiteral("S"), QStringLiteral("k"), value), QString());
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        bool written = true;
+        if (kind == QLatin1String("full")) {
+            // A disk that is full for this process, root or not.
+            struct rlimit old
+            {
+            };
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+            const auto previousSignal = signal(SIGXFSZ, SIG_IGN);
+            struct rlimit small = old;
+            small.rlim_cur = 2000;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            QCOMPARE(IniAccess(path, mode, QStringLiteral("S"), QStringLiteral("k"), value, &written),
+                     QString());
+            setrlimit(RLIMIT_FSIZE, &old);
+            signal(SIGXFSZ, previousSignal);
+        } else {
+            QCOMPARE(IniAccess(path, mode, QStringLiteral("S"), QStringLiteral("k"), value, &written),
+                     QString());
+        }
+        QVERIFY(!written);
         QVERIFY2(LogText().contains(QStringLiteral("z.ini")), qPrintable(LogText()));
-        if (kind == QLatin1String("plain") || kind == QLatin1String("readOnly"))
-            QCOMPARE(ReadBytes(path), original);
+        if (kind == QLatin1String("plain") || kind == QLatin1String("full") || kind == QLatin1String("huge"))
+            QCOMPARE(ReadBytes(path), expected);
+        // No temporary file is left beside it.
+        QCOMPARE(
+            QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot).size(),
+            1);
     }
 
     void replaceAll_data()

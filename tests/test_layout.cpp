@@ -144,6 +144,77 @@ private Q_SLOTS:
             QVERIFY(w.DBGrid1->columnWidthAt(p) > 0);
     }
 
+    void withoutTheWidthOptionTheFirstLayoutSharesTheGrid()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        testsupport::WriteCp1250(
+            ini(), QStringLiteral("[NASTAVENI]\r\nPametSirkaSl=0\r\n[POZICE]\r\nScreenW=%1\r\n"
+                                  "ScreenH=%2\r\nTop=10\r\nLeft=10\r\nWidth=613\r\nHeight=500\r\n")
+                       .arg(screen.width())
+                       .arg(screen.height()));
+        // Enough rows for the grid's scroll bar, which takes its width only once the grid is laid out.
+        QStringList rows;
+        for (int i = 0; i < 60; ++i)
+            rows << QStringLiteral("insert into zvonisty (telefon, jmeno) values ('9%1', 'R%1')").arg(i);
+        m_box->run(rows);
+        auto w = testsupport::StartMain();
+        QVERIFY(!w->Pamatovatsikusloupchlavnhoseznamu1->isChecked());
+        QCoreApplication::processEvents();
+        // The share of the grid as it is shown, not as it was before its first layout.
+        const int share = w->DBGrid1->viewport()->width() / 5 - 4;
+        for (int p = 0; p < 5; ++p)
+            QCOMPARE(w->DBGrid1->columnWidthAt(p), share);
+    }
+
+    void rememberedPlaceOffEveryScreen_data()
+    {
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("top");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("height");
+        QTest::newRow("monitor unplugged") << "2500"
+                                           << "100"
+                                           << "640"
+                                           << "480";
+        QTest::newRow("far away") << "99999"
+                                  << "99999"
+                                  << "99999"
+                                  << "99999";
+        QTest::newRow("largest int") << "2147483647"
+                                     << "2147483647"
+                                     << "2147483647"
+                                     << "2147483647";
+        QTest::newRow("far above and left") << "-2147483647"
+                                            << "-99999"
+                                            << "600"
+                                            << "500";
+        QTest::newRow("half off the edge") << "500"
+                                           << "-200"
+                                           << "640"
+                                           << "480";
+    }
+    void rememberedPlaceOffEveryScreen()
+    {
+        QFETCH(QString, left);
+        QFETCH(QString, top);
+        QFETCH(QString, width);
+        QFETCH(QString, height);
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        testsupport::WriteCp1250(
+            ini(), QStringLiteral("[POZICE]\r\nScreenW=%1\r\nScreenH=%2\r\nTop=%3\r\nLeft=%4\r\n"
+                                  "Width=%5\r\nHeight=%6\r\n")
+                       .arg(screen.width())
+                       .arg(screen.height())
+                       .arg(top, left, width, height));
+        TMain w;
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(
+            available.contains(QRect(w.pos(), w.size())),
+            qPrintable(QStringLiteral("%1,%2 %3x%4").arg(w.x()).arg(w.y()).arg(w.width()).arg(w.height())));
+        QVERIFY(w.width() >= w.minimumWidth());
+        QVERIFY(w.height() >= w.minimumHeight());
+    }
+
     void withoutTheWidthOptionColumnsShareTheGrid()
     {
         TMain w;

@@ -115,6 +115,31 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(statement, expected);
     }
+
+    void keepOnScreens_data()
+    {
+        QTest::addColumn<QList<qint64>>("wanted"); // left, top, width, height
+        QTest::addColumn<QRect>("kept");
+        // Two screens side by side, the right one smaller and lower.
+        QTest::newRow("inside stays") << QList<qint64>{100, 50, 640, 480} << QRect(100, 50, 640, 480);
+        QTest::newRow("on the second screen")
+            << QList<qint64>{1400, 300, 600, 500} << QRect(1400, 300, 600, 500);
+        QTest::newRow("mostly on the second")
+            << QList<qint64>{1800, 300, 600, 500} << QRect(1680, 300, 600, 500);
+        QTest::newRow("unplugged third screen")
+            << QList<qint64>{3000, 100, 640, 480} << QRect(640, 100, 640, 480);
+        QTest::newRow("too large") << QList<qint64>{-50, -50, 5000, 5000} << QRect(0, 0, 1280, 1024);
+        QTest::newRow("largest int") << QList<qint64>{2147483647, 2147483647, 2147483647, 2147483647}
+                                     << QRect(0, 0, 1280, 1024);
+        QTest::newRow("below the minimum") << QList<qint64>{10, 10, 5, 5} << QRect(10, 10, 540, 451);
+    }
+    void keepOnScreens()
+    {
+        QFETCH(QList<qint64>, wanted);
+        QFETCH(QRect, kept);
+        const QList<QRect> screens{QRect(0, 0, 1280, 1024), QRect(1280, 200, 1000, 700)};
+        QCOMPARE(KeepOnScreens(wanted[0], wanted[1], wanted[2], wanted[3], screens, QSize(540, 451)), kept);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLayoutLogic)

@@ -3,6 +3,7 @@
 #include "app/TMain.h"
 #include "db/Query.h"
 #include "testsupport/TestSupport.h"
+#include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -11,6 +12,8 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 using testsupport::ReadCp1250;
 using testsupport::Sandbox;
@@ -122,6 +125,45 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(w.Image1->isHidden(), 2000);
         QVERIFY(!w.TimerSaveAnim->isActive());
         QCOMPARE(w.SaveAnimCounter, 0);
+    }
+
+    void failedSaveIsToldAndNotConfirmed()
+    {
+        TMain w;
+        // The folder of the settings file is a plain file: no write can succeed, even as root.
+        WriteCp1250(m_box->path(QStringLiteral("soubor")), QStringLiteral("x"));
+        w.SettingsPath = m_box->path(QStringLiteral("soubor/zvonisty.ini"));
+        MessageDialogSeam::clearShown();
+        w.Uloitnastaven1->trigger();
+        QVERIFY(!w.TimerSaveAnim->isActive());
+        QVERIFY(w.Image1->isHidden());
+        QCOMPARE(MessageDialogSeam::shown().size(), 1);
+        QVERIFY(MessageDialogSeam::shown().first().text.startsWith(
+            QStringLiteral("Nastavení se nepodařilo uložit")));
+    }
+
+    void settingsFileThatIsNoRegularFileIsNotRead_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe") << "pipe";
+        QTest::newRow("over 1 MB") << "huge";
+    }
+    void settingsFileThatIsNoRegularFileIsNotRead()
+    {
+        QFETCH(QString, kind);
+        if (kind == QLatin1String("pipe")) {
+            QCOMPARE(mkfifo(QFile::encodeName(iniPath()).constData(), 0600), 0);
+        } else {
+            QFile f(iniPath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[NASTAVENI]\r\nAutoSearch=0\r\n");
+            f.write(QByteArray(1024 * 1024, ';'));
+        }
+        // The start does not wait on the pipe, and the options keep their defaults.
+        TMain w;
+        QVERIFY(w.started());
+        QVERIFY(w.autoSearch->isChecked());
+        QVERIFY(m_box->errorLog().contains(QStringLiteral("zvonisty.ini")));
     }
 
     void settingsFileThatCannotBeCreated()

@@ -1,4 +1,6 @@
 // Menus, the wheel, copy mode, always on top and the program without a tray.
+#include "app/AppContext.h"
+#include "app/IniFile.h"
 #include "app/TMain.h"
 #include "db/DBGrid.h"
 #include "db/Query.h"
@@ -6,11 +8,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 using testsupport::Sandbox;
@@ -68,13 +72,44 @@ private Q_SLOTS:
         m_w->CopyMd1->trigger();
         QVERIFY(m_w->CopyMd1->isChecked());
         QCOMPARE(m_w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectItems);
-        // A cell opens for copying but its text never changes.
-        const QModelIndex cell = m_w->DBGrid1->model()->index(0, 1);
-        QVERIFY(m_w->DBGrid1->model()->flags(cell).testFlag(Qt::ItemIsEditable));
-        QVERIFY(!m_w->DBGrid1->model()->setData(cell, QStringLiteral("x")));
+        // A cell opens in an editor whose text can be selected and copied but not changed.
+        const QModelIndex cell = m_w->DBGrid1->model()->index(2, 1);
+        const QString before = cell.data().toString();
+        m_w->DBGrid1->setCurrentIndex(cell);
+        m_w->DBGrid1->edit(cell);
+        auto* editor = m_w->DBGrid1->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->text(), before);
+        QVERIFY(editor->isReadOnly());
+        editor->selectAll();
+        QCOMPARE(editor->selectedText(), before);
+        QTest::keyClicks(editor, QStringLiteral("xyz"));
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QCOMPARE(editor->text(), before);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(m_w->DBGrid1->model()->index(2, 1).data().toString(), before);
+        QCOMPARE(m_w->ADOQuery1->text(2, m_w->ADOQuery1->fieldIndex(u"jmeno")), before);
         m_w->CopyMd1->trigger();
         QVERIFY(!m_w->CopyMd1->isChecked());
         QCOMPARE(m_w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
+    }
+
+    void touchpadGestureEdgesAreNoWheelSteps()
+    {
+        QApplication::setActiveWindow(m_w.get());
+        m_w->DBGrid1->setFocus();
+        m_w->DBGrid1->selectRow(3);
+        QWidget* viewport = m_w->DBGrid1->viewport();
+        const QPointF at(20, 20);
+        for (Qt::ScrollPhase phase : {Qt::ScrollBegin, Qt::ScrollEnd, Qt::NoScrollPhase}) {
+            QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(0, 3), QPoint(), Qt::NoButton,
+                              Qt::NoModifier, phase, false);
+            QCoreApplication::sendEvent(viewport, &event);
+        }
+        QCOMPARE(m_w->ADOQuery1->recNo(), 4);
+        wheel(-120);
+        QCOMPARE(m_w->ADOQuery1->recNo(), 5);
     }
 
     void alwaysOnTopFollowsItsItem()
@@ -142,7 +177,11 @@ private Q_SLOTS:
 
     void withoutATrayTheProgramRunsAndMinimises()
     {
-        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        // Whatever the desktop offers, this run has no notification area.
+        m_w.reset();
+        app::SetTrayAvailable(false);
+        m_w = testsupport::StartMain();
+        app::SetTrayAvailable(std::nullopt);
         QVERIFY(m_w->started());
         QVERIFY(!m_w->TrayIcon1);
         QCloseEvent event;
@@ -156,6 +195,46 @@ private Q_SLOTS:
         m_w->Zobraz1->trigger();
         QVERIFY(!m_w->isMinimized());
         QVERIFY(m_w->isVisible());
+    }
+
+    void zobrazBringsAMaximisedWindowBackMaximised()
+    {
+        m_w.reset();
+        app::SetTrayAvailable(true);
+        m_w = testsupport::StartMain();
+        app::SetTrayAvailable(std::nullopt);
+        QVERIFY(m_w->TrayIcon1);
+        m_w->showMaximized();
+        QTRY_VERIFY(m_w->isMaximized());
+        m_w->showMinimized();
+        // Minimised into the tray.
+        QTRY_VERIFY(m_w->isHidden());
+        m_w->Zobraz1->trigger();
+        QTRY_VERIFY(m_w->isVisible());
+        QVERIFY(m_w->isMaximized());
+        QVERIFY(!m_w->isMinimized());
+    }
+
+    void trayKonecEndsTheProgramWhileHidden()
+    {
+        m_w.reset();
+        app::SetTrayAvailable(true);
+        m_w = testsupport::StartMain();
+        app::SetTrayAvailable(std::nullopt);
+        QVERIFY(m_w->TrayIcon1);
+        m_w->Dotazpiuzaven1->setChecked(false);
+        // Hidden in the tray, as after Alt+F4 with the minimise option.
+        m_w->Skryt1->trigger();
+        QVERIFY(m_w->isHidden());
+        QTimer::singleShot(0, m_w->Konec2, &QAction::trigger);
+        // Had the program gone on running, this would end the loop instead.
+        QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!m_w->TrayIcon1->isVisible());
+        // The layout was stored on the way out.
+        QVERIFY(!IniAccess(m_box->path(QStringLiteral("zvonisty.ini")), 0, QStringLiteral("POZICE"),
+                           QStringLiteral("Width"))
+                     .isEmpty());
     }
 };
 

@@ -7,12 +7,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSystemTrayIcon>
 #include <QWidget>
 
 namespace app {
 namespace {
 QString g_executableDir;
 QString g_executableFileName;
+std::optional<bool> g_trayAvailable;
 } // namespace
 
 QWidget* MainWindow()
@@ -48,6 +50,16 @@ QString ExecutableFileName()
 void SetExecutableFileName(const QString& name)
 {
     g_executableFileName = name;
+}
+
+bool TrayAvailable()
+{
+    return g_trayAvailable ? *g_trayAvailable : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void SetTrayAvailable(std::optional<bool> available)
+{
+    g_trayAvailable = available;
 }
 
 } // namespace app

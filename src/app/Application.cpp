@@ -1,7 +1,7 @@
 #include "app/Application.h"
 
+#include "ui/Guard.h"
 #include "ui/MessageDialog.h"
-#include "db/Failure.h"
 
 #include "Version.h"
 
@@ -18,12 +18,8 @@ bool Application::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const Failure& failure) {
-        ShowErrorReport(failure.message());
-    } catch (const std::exception& error) {
-        ShowErrorReport(QString::fromUtf8(error.what()));
     } catch (...) {
-        ShowErrorReport(QStringLiteral("Neznámá chyba."));
+        ReportEscapedFailure(std::current_exception());
     }
     return false;
 }

@@ -1,11 +1,11 @@
 #include "app/IniFile.h"
 
 #include "db/ErrorLog.h"
+#include "ui/SafeWrite.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -14,6 +14,8 @@
 namespace {
 
 constexpr char Codec[] = "windows-1250";
+// A settings file holds a few dozen lines; anything far larger is not ours to read.
+constexpr qint64 MaxSettingsBytes = 1024 * 1024;
 
 // One line of the file as raw bytes, so that lines we do not change are written
 // back byte for byte, whatever they contain.
@@ -40,12 +42,6 @@ QList<RawLine> SplitLines(const QByteArray& data)
         start = nl + 1;
     }
     return lines;
-}
-
-QString Decode(const QByteArray& bytes)
-{
-    QStringDecoder decoder(Codec);
-    return decoder.decode(bytes);
 }
 
 // Returns false when the text has characters that code page 1250 cannot hold.
@@ -88,11 +84,11 @@ struct Location
 };
 
 // Only the first block of a section counts, for reading and writing alike.
-Location Find(const QList<RawLine>& lines, const QString& section, const QString& key)
+Location Find(const QList<QString>& lines, const QString& section, const QString& key)
 {
     Location loc;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString line = Decode(lines[i].text);
+        const QString& line = lines[i];
         if (const auto name = SectionName(line)) {
             if (loc.sectionLine >= 0)
                 break;
@@ -121,49 +117,90 @@ QByteArray Join(const QList<RawLine>& lines)
     return out;
 }
 
+// Every line decoded by one decoder; code page 1250 gives one character per byte.
+QList<QString> DecodeLines(const QList<RawLine>& lines)
+{
+    QStringDecoder decoder(Codec);
+    QList<QString> decoded;
+    decoded.reserve(lines.size());
+    for (const RawLine& l : lines)
+        decoded.append(decoder.decode(l.text));
+    return decoded;
+}
+
 QString FailureText(const QString& what, const QString& path, const QString& reason)
 {
     return QStringLiteral("%1 %2: %3").arg(what, QFileInfo(path).absoluteFilePath(), reason);
 }
 
+// Reads the whole file. A missing file is no failure (empty, true); a special file (a FIFO
+// would block the start for good), a folder or an oversized file is not read.
+bool ReadSettingsBytes(const QString& path, QByteArray* data, QString* why)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    if (!info.isFile()) {
+        *why = QStringLiteral("není obyčejný soubor");
+        return false;
+    }
+    if (info.size() > MaxSettingsBytes) {
+        *why = QStringLiteral("soubor je větší než 1 MB");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *why = file.errorString();
+        return false;
+    }
+    // The size may have grown since it was looked at.
+    *data = file.read(MaxSettingsBytes + 1);
+    if (data->size() > MaxSettingsBytes) {
+        *why = QStringLiteral("soubor je větší než 1 MB");
+        return false;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        *why = file.errorString();
+        return false;
+    }
+    return true;
+}
+
 QString ReadKey(const QString& path, const QString& section, const QString& key)
 {
-    QFile file(path);
-    if (!file.exists())
-        return QString();
-    if (!file.open(QIODevice::ReadOnly)) {
-        WriteErrorLog(FailureText(QStringLiteral("Nelze číst soubor nastavení"), path, file.errorString()));
+    QByteArray data;
+    QString why;
+    if (!ReadSettingsBytes(path, &data, &why)) {
+        WriteErrorLog(FailureText(QStringLiteral("Nelze číst soubor nastavení"), path, why));
         return QString();
     }
-    const QList<RawLine> lines = SplitLines(file.readAll());
-    file.close();
+    const QList<QString> lines = DecodeLines(SplitLines(data));
     const Location loc = Find(lines, section, key);
     if (loc.keyLine < 0)
         return QString();
-    return Decode(lines[loc.keyLine].text).mid(loc.keyEquals + 1).trimmed();
+    return lines[loc.keyLine].mid(loc.keyEquals + 1).trimmed();
 }
 
-void WriteKey(const QString& path, const QString& section, const QString& key, const QString& value)
+bool WriteKey(const QString& path, const QString& section, const QString& key, const QString& value,
+              QString* why)
 {
     const QString writeFailed = QStringLiteral("Nelze zapsat do souboru nastavení");
+    auto fail = [&](const QString& reason) {
+        *why = FailureText(writeFailed, path, reason);
+        WriteErrorLog(*why);
+        return false;
+    };
     // A line break or a bracket would make the stored text read back as other keys or sections.
     static const QRegularExpression breaks(QStringLiteral("[\\r\\n]"));
-    if (key.trimmed().isEmpty() || key.contains(breaks) || section.contains(breaks) || section.contains(QLatin1Char(']'))
-        || value.contains(breaks)) {
-        WriteErrorLog(FailureText(writeFailed, path, QStringLiteral("neplatný název nebo hodnota klíče %1").arg(key)));
-        return;
-    }
+    if (key.trimmed().isEmpty() || key.contains(breaks) || section.contains(breaks) ||
+        section.contains(QLatin1Char(']')) || value.contains(breaks))
+        return fail(QStringLiteral("neplatný název nebo hodnota klíče %1").arg(key));
 
-    QList<RawLine> lines;
-    QFile existing(path);
-    if (existing.exists()) {
-        if (!existing.open(QIODevice::ReadOnly)) {
-            WriteErrorLog(FailureText(writeFailed, path, existing.errorString()));
-            return;
-        }
-        lines = SplitLines(existing.readAll());
-        existing.close();
-    }
+    QByteArray data;
+    QString reason;
+    if (!ReadSettingsBytes(path, &data, &reason))
+        return fail(reason);
+    QList<RawLine> lines = SplitLines(data);
 
     // New lines take the line ending the file already uses; a new file gets CR LF.
     QByteArray eol = "\r\n";
@@ -173,7 +210,7 @@ void WriteKey(const QString& path, const QString& section, const QString& key, c
             break;
         }
 
-    const Location loc = Find(lines, section, key);
+    const Location loc = Find(DecodeLines(lines), section, key);
     QByteArray encoded;
     bool ok = true;
     if (loc.keyLine >= 0) {
@@ -185,6 +222,9 @@ void WriteKey(const QString& path, const QString& section, const QString& key, c
         ok = Encode(key.trimmed() + QLatin1Char('=') + value, &keyLine);
         qsizetype at = loc.insertAfter + 1;
         if (loc.sectionLine < 0) {
+            // A last line without its end would otherwise run into the new header.
+            if (!lines.isEmpty() && lines.last().ending.isEmpty())
+                lines.last().ending = eol;
             QByteArray header;
             ok = ok && Encode(QLatin1Char('[') + section + QLatin1Char(']'), &header);
             lines.append({header, eol});
@@ -194,32 +234,43 @@ void WriteKey(const QString& path, const QString& section, const QString& key, c
             lines[at - 1].ending = eol;
         lines.insert(at, {keyLine, eol});
     }
-    if (!ok) {
-        WriteErrorLog(FailureText(writeFailed, path, QStringLiteral("text klíče %1 nelze uložit v kódování 1250").arg(key)));
-        return;
-    }
+    if (!ok)
+        return fail(QStringLiteral("text klíče %1 nelze uložit v kódování 1250").arg(key));
 
     // Written beside the file and renamed over it, so a failure never leaves half a file.
-    QSaveFile file(path);
-    const QByteArray data = Join(lines);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        WriteErrorLog(FailureText(writeFailed, path, reason));
-    }
+    if (!SafeWriteFile(path, Join(lines), &reason))
+        return fail(reason);
+    return true;
 }
 
 } // namespace
 
-QString IniAccess(const QString& path, int mode, const QString& section, const QString& key, const QString& value)
+QString IniAccess(const QString& path, int mode, const QString& section, const QString& key,
+                  const QString& value, bool* written)
 {
-    const QString encodedKey = EncodeIniKey(key);
-    if (mode == settings::IniRead)
-        return ReadKey(path, section, encodedKey);
-    if (mode == settings::IniWrite)
-        WriteKey(path, section, encodedKey, value);
-    else
-        WriteErrorLog(FailureText(QStringLiteral("Neplatný přístup k souboru nastavení"), path, QString::number(mode)));
+    if (written)
+        *written = false;
+    // Nothing of the settings file may end the user's action: at worst an empty text.
+    try {
+        const QString encodedKey = EncodeIniKey(key);
+        if (mode == settings::IniRead)
+            return ReadKey(path, section, encodedKey);
+        if (mode == settings::IniWrite) {
+            QString why;
+            const bool ok = WriteKey(path, section, encodedKey, value, &why);
+            if (written)
+                *written = ok;
+        } else {
+            WriteErrorLog(FailureText(QStringLiteral("Neplatný přístup k souboru nastavení"), path,
+                                      QString::number(mode)));
+        }
+    } catch (const std::exception& error) {
+        WriteErrorLog(FailureText(QStringLiteral("Chyba souboru nastavení"), path,
+                                  QString::fromLocal8Bit(error.what())));
+    } catch (...) {
+        WriteErrorLog(
+            FailureText(QStringLiteral("Chyba souboru nastavení"), path, QStringLiteral("neznámá chyba")));
+    }
     return QString();
 }
 
@@ -325,11 +376,9 @@ LegacySettings ParseLegacySettings(const QStringList& lines)
 
 LegacySettings ReadLegacySettingsFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray data;
+    QString why;
+    if (!QFileInfo::exists(path) || !ReadSettingsBytes(path, &data, &why))
         return {};
-    QStringList lines;
-    for (const RawLine& l : SplitLines(file.readAll()))
-        lines.append(Decode(l.text));
-    return ParseLegacySettings(lines);
+    return ParseLegacySettings(DecodeLines(SplitLines(data)));
 }

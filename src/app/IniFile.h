@@ -52,10 +52,13 @@ inline constexpr int IniWrite = 1;
 } // namespace settings
 
 // mode 0 reads the key and returns its value (empty when the file or key is
-// missing); mode 1 writes the value and returns an empty text. A failure gives
-// an empty text and its message goes to the error log (FileError from the log
-// itself is passed on). Writes replace the file atomically.
-QString IniAccess(const QString& path, int mode, const QString& section, const QString& key, const QString& value = QString());
+// missing); mode 1 writes the value and returns an empty text, with `written`
+// telling whether the file really holds it now. A failure gives an empty text
+// and its message goes to the error log; nothing is thrown. Writes replace the
+// file as a whole or leave it as it was. A file that is not a regular file or
+// is larger than 1 MB is neither read nor written.
+QString IniAccess(const QString& path, int mode, const QString& section, const QString& key,
+                  const QString& value = QString(), bool* written = nullptr);
 
 // Every "=" of a key name becomes "#R#".
 QString EncodeIniKey(const QString& key);

@@ -3,7 +3,6 @@
 #include "app/AppContext.h"
 #include "app/UserPlaces.h"
 #include "app/IniFile.h"
-#include "ui/MessageDialog.h"
 #include "app/Pictures.h"
 #include "app/WheelToKeys.h"
 #include "db/Connection.h"
@@ -13,6 +12,8 @@
 #include "db/QueryOps.h"
 #include "db/Upgrade.h"
 #include "app/UpgradeDialog.h"
+#include "ui/Guard.h"
+#include "ui/MessageDialog.h"
 
 #include "Version.h"
 
@@ -23,16 +24,17 @@
 #include <QFileInfo>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QGuiApplication>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace {
@@ -74,6 +76,7 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
 
     buildControls();
     buildMenus();
+    DBGrid1->viewport()->installEventFilter(this);
     setupEditCommands();
     setupSearchBar();
     m_wheelToKeys = new WheelToKeys(this);
@@ -85,6 +88,8 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
 
 TMain::~TMain()
 {
+    if (DBGrid1)
+        DBGrid1->viewport()->removeEventFilter(this);
     if (app::MainWindow() == this)
         app::SetMainWindow(nullptr);
 }
@@ -291,10 +296,13 @@ void TMain::FillGroupList()
     VyberSkupinu->clear();
     VyberSkupinu->addItem(QStringLiteral("Vše"));
     OpenQuery(QStringLiteral("select skupina from zvonisty group by skupina order by skupina"), ADOQuery4);
-    while (ADOQuery4->isOpen() && !ADOQuery4->eof()) {
-        VyberSkupinu->addItem(ADOQuery4->fieldText(QStringLiteral("skupina")));
-        ADOQuery4->next();
-    }
+    // A failure here is told and the start goes on: the list then holds what was read.
+    Guarded([this] {
+        while (ADOQuery4->isOpen() && !ADOQuery4->eof()) {
+            VyberSkupinu->addItem(ADOQuery4->fieldText(QStringLiteral("skupina")));
+            ADOQuery4->next();
+        }
+    });
     VyberSkupinu->setCurrentIndex(0);
 }
 
@@ -335,8 +343,13 @@ void TMain::closeEvent(QCloseEvent* event)
             return;
         }
     }
-    SaveLayout();
+    Guarded([this] { SaveLayout(); });
     event->accept();
+    if (TrayIcon1)
+        TrayIcon1->hide();
+    // A window hidden in the tray closes without the application seeing its last window go.
+    if (!isVisible())
+        QCoreApplication::quit();
 }
 
 void TMain::resizeEvent(QResizeEvent* event)
@@ -357,15 +370,29 @@ void TMain::applyResizeRules()
     const int clientHeight = central->height() + (StatusBar1 ? StatusBar1->height() : 0);
     const int gridHeight = clientHeight - DolniLista->height() - 30;
     DBGrid1->setGeometry(8, 8, qMax(0, qMin(outerWidth - 24, central->width() - 16)), qMax(0, gridHeight));
-    if (Pamatovatsikusloupchlavnhoseznamu1 && !Pamatovatsikusloupchlavnhoseznamu1->isChecked()) {
-        const int share = DBGrid1->viewport()->width() / 5 - 4;
-        for (int p = 0; p < DBGrid1->gridColumnCount(); ++p)
-            DBGrid1->setColumnWidthAt(p, share);
-    }
+    shareColumnWidths();
     pocet->move(DolniLista->width() - pocet->width() - 10, pocet->y());
     Panel1->setGeometry(DBGrid1->x() + 50, DBGrid1->y() + DBGrid1->height() / 2 - Panel1->height() / 2,
                         DBGrid1->width() - 100, Panel1->height());
     if (!Panel1->layout()) // the progress display lays out its panel itself
         ProgressBar1->setGeometry(Panel1->rect());
     PanelPracuji->move(width() / 2 - PanelPracuji->width() / 2, height() / 2 - PanelPracuji->height() / 2);
+}
+
+void TMain::shareColumnWidths()
+{
+    if (!Pamatovatsikusloupchlavnhoseznamu1 || Pamatovatsikusloupchlavnhoseznamu1->isChecked())
+        return;
+    const int share = DBGrid1->viewport()->width() / 5 - 4;
+    for (int p = 0; p < DBGrid1->gridColumnCount(); ++p)
+        DBGrid1->setColumnWidthAt(p, share);
+}
+
+bool TMain::eventFilter(QObject* watched, QEvent* event)
+{
+    // The grid's client area settles only when the grid is laid out (its scroll bar, its row
+    // titles), after the window's own resize: the shares follow the client area itself.
+    if (event->type() == QEvent::Resize && DBGrid1 && watched == DBGrid1->viewport())
+        Guarded([this] { shareColumnWidths(); });
+    return QMainWindow::eventFilter(watched, event);
 }

@@ -217,6 +217,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -230,14 +231,21 @@ private:
     // The caption and one message tell that changes cannot be saved.
     void tellReadOnly();
     void applyResizeRules();
+    // Without the width option the five columns share the grid's client width equally.
+    void shareColumnWidths();
     void setupSearchBar();
     void HledaniKeyUp(int key);
+    void search();
+    void sortByTitle(const QString& fieldName);
     void applyLegacySettings();
-    void writeOptions();
+    // True when every option reached the settings file.
+    bool writeOptions();
 
     class WheelToKeys* m_wheelToKeys = nullptr;
     class ProgressPanel* m_progress = nullptr;
 
     bool m_started = false;
+    // The window was maximised when it went to the tray; "Zobraz" brings it back so.
+    bool m_maximisedBeforeMinimise = false;
     bool m_readOnly = false;
 };

@@ -2,6 +2,7 @@
 #include "app/TMain.h"
 
 #include "edit/RecordCommands.h"
+#include "ui/Guard.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -19,12 +20,12 @@ void TMain::setupEditCommands()
 
 void TMain::Nov1Click()
 {
-    records::NewContact(this);
+    Guarded([this] { records::NewContact(this); });
 }
 
 void TMain::Odstranitvybranoupoloku1Click()
 {
-    records::DeleteSelected(this);
+    Guarded([this] { records::DeleteSelected(this); });
 }
 
 void TMain::Kompletnpravavybranpoloky1Click()
@@ -34,17 +35,17 @@ void TMain::Kompletnpravavybranpoloky1Click()
 
 void TMain::P59davn8poy1Click()
 {
-    records::AddNoteToSelected(this);
+    Guarded([this] { records::AddNoteToSelected(this); });
 }
 
 void TMain::Otevtvybranzznampropidnnovhosla1Click()
 {
-    records::AddNumberToSelected(this);
+    Guarded([this] { records::AddNumberToSelected(this); });
 }
 
 void TMain::KomplUpravaClick()
 {
-    records::EditSelected(this);
+    Guarded([this] { records::EditSelected(this); });
 }
 
 void TMain::DBGrid1DblClick()

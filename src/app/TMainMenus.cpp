@@ -1,8 +1,10 @@
 // The main window's menus, tray icon and small window behaviours.
 #include "app/TMain.h"
 
+#include "app/AppContext.h"
 #include "app/Pictures.h"
 #include "db/DBGrid.h"
+#include "ui/Guard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -176,7 +178,7 @@ void TMain::buildTray()
 
     // Where the desktop has no notification area the program runs without the icon;
     // minimising then keeps the task-bar entry, so the window can always be brought back.
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    if (!app::TrayAvailable())
         return;
     TrayIcon1 = new QSystemTrayIcon(windowIcon(), this);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
@@ -257,24 +259,37 @@ void TMain::ZnovuRozmistPanelTimer()
 
 void TMain::Zobraz1Click()
 {
-    showNormal();
+    // Back in the state it had before it went to the tray: a maximised window stays maximised.
+    if (isMinimized() || isHidden()) {
+        if (m_maximisedBeforeMinimise)
+            showMaximized();
+        else
+            showNormal();
+    }
     raise();
     activateWindow();
 }
 
 void TMain::Skryt1Click()
 {
-    if (TrayIcon1)
+    if (TrayIcon1) {
+        m_maximisedBeforeMinimise = isMaximized();
         hide();
-    else
+    } else {
         showMinimized();
+    }
 }
 
 void TMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    m_maximisedBeforeMinimise =
+        change->oldState().testFlag(Qt::WindowMaximized) || windowState().testFlag(Qt::WindowMaximized);
     // A minimised program is reachable through its tray icon only, when there is one.
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon1 && TrayIcon1->isVisible())
+    if (TrayIcon1 && TrayIcon1->isVisible())
         QTimer::singleShot(0, this, [this] {
             if (isMinimized())
                 hide();

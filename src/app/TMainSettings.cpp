@@ -3,6 +3,9 @@
 
 #include "app/AppContext.h"
 #include "app/IniFile.h"
+#include "ui/Guard.h"
+#include "ui/MessageDialog.h"
+#include "ui/SafeWrite.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -62,16 +65,16 @@ void TMain::ReadSettings()
     }
 
     // First start: the settings file takes over from the older one.
-    QFile file(SettingsPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    // Something else in its place (a folder, a pipe) is left alone.
+    if (QFileInfo::exists(SettingsPath) || QFileInfo(SettingsPath).isSymLink() ||
+        !SafeWriteFile(SettingsPath, QByteArray()))
         return;
-    file.close();
     if (QFileInfo::exists(LegacyPath()))
         QFile::remove(LegacyPath());
     writeOptions();
 }
 
-void TMain::writeOptions()
+bool TMain::writeOptions()
 {
     const QString section = QLatin1String(settings::SectionOptions);
     const std::pair<const char*, QString> values[] = {
@@ -82,12 +85,26 @@ void TMain::writeOptions()
         {settings::KeyMinPriAltF4, BoolToFlag(MinimalizovataplikacipistiskuAltF41->isChecked())},
         {settings::KeyPametSirkaSl, BoolToFlag(Pamatovatsikusloupchlavnhoseznamu1->isChecked())},
     };
-    for (const auto& [key, value] : values)
-        IniAccess(SettingsPath, settings::IniWrite, section, QLatin1String(key), value);
+    bool all = true;
+    for (const auto& [key, value] : values) {
+        bool written = false;
+        IniAccess(SettingsPath, settings::IniWrite, section, QLatin1String(key), value, &written);
+        all = all && written;
+    }
+    return all;
 }
 
 void TMain::Uloitnastaven1Click()
 {
-    writeOptions();
-    TimerSaveAnim->start();
+    Guarded([this] {
+        // The picture confirms a save only when the file really holds the options.
+        if (writeOptions()) {
+            TimerSaveAnim->start();
+            return;
+        }
+        ShowMessageDialogOver(this,
+                              QStringLiteral("Nastavení se nepodařilo uložit do souboru ") +
+                                  QDir::toNativeSeparators(SettingsPath) + QStringLiteral("."),
+                              0, 0);
+    });
 }

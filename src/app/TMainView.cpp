@@ -2,11 +2,12 @@
 #include "app/TMain.h"
 
 #include "app/IniFile.h"
-#include "ui/MessageDialog.h"
 #include "db/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
+#include "ui/Guard.h"
+#include "ui/MessageDialog.h"
 #include "view/LayoutLogic.h"
 #include "view/SearchStatement.h"
 
@@ -99,6 +100,11 @@ void TMain::VyberSkupinuChange()
 
 void TMain::NajdiClick()
 {
+    Guarded([this] { search(); });
+}
+
+void TMain::search()
+{
     ADOQuery1->close();
     ADOQuery1->clearSql();
     const int index = searchIndex();
@@ -118,6 +124,11 @@ void TMain::NajdiClick()
 }
 
 void TMain::DBGrid1TitleClick(const QString& fieldName)
+{
+    Guarded([this, &fieldName] { sortByTitle(fieldName); });
+}
+
+void TMain::sortByTitle(const QString& fieldName)
 {
     const SortClickResult click =
         ApplyTitleClick(Sort, fieldName, searchIndex(), Hledani->text(), VyberSkupinu->currentText());
@@ -193,8 +204,19 @@ void TMain::LoadLayout()
     const int left = position("Left", x());
     const int w = position("Width", width());
     const int h = position("Height", height());
-    move(left, top);
-    resize(w, h);
+    // A place remembered on a screen that is gone, or written by hand, must not hide the window.
+    QList<QRect> screens;
+    for (const QScreen* s : QGuiApplication::screens())
+        screens << s->availableGeometry();
+    if (screens.isEmpty())
+        screens << screen;
+    // The size is the client area's; the frame around it must fit too.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    for (QRect& s : screens)
+        s.setSize(s.size() - frame);
+    const QRect kept = KeepOnScreens(left, top, w, h, screens, minimumSize());
+    move(kept.topLeft());
+    resize(kept.size());
 }
 
 void TMain::SaveLayout()

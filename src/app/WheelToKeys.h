@@ -11,4 +11,7 @@ class WheelToKeys : public QObject
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool translate(QObject* watched, QEvent* event);
 };

@@ -2,6 +2,7 @@
 
 #include "db/Query.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
@@ -71,6 +72,9 @@ void QueryModel::reload()
 
 void QueryModel::mapFields()
 {
+    // The row count the views and their accessible tables see changes only here, inside a reset,
+    // whatever the query does in between.
+    m_rows = m_query ? m_query->recordCount() : 0;
     m_fieldOfColumn.clear();
     for (const Column& c : m_columns)
         m_fieldOfColumn << (m_query ? m_query->fieldIndex(c.fieldName) : -1);
@@ -78,7 +82,7 @@ void QueryModel::mapFields()
 
 int QueryModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !m_query ? 0 : m_query->recordCount();
+    return parent.isValid() ? 0 : m_rows;
 }
 
 int QueryModel::columnCount(const QModelIndex& parent) const
@@ -88,7 +92,8 @@ int QueryModel::columnCount(const QModelIndex& parent) const
 
 QVariant QueryModel::data(const QModelIndex& index, int role) const
 {
-    if (!m_query || !index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!m_query || !index.isValid() || index.row() >= m_rows ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
     return m_query->text(index.row(), m_fieldOfColumn.value(index.column(), -1));
 }
@@ -136,7 +141,22 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), m_model(new QueryModel(thi
         if (logical >= 0 && logical < columns.size())
             Q_EMIT titleClick(columns[logical].fieldName);
     });
+    connect(m_model, &QAbstractItemModel::modelReset, this, &DBGrid::forgetAccessibleCells);
     connect(m_model, &QAbstractItemModel::modelReset, this, &DBGrid::followQueryRow);
+}
+
+void DBGrid::forgetAccessibleCells()
+{
+    // Qt tells the grid's accessible table of a reset only while an assistive technology is
+    // active; the cells it handed out before would then outlive the rows they stood for, and
+    // the table would go on offering cells past the last row.
+    if (QAccessible::isActive())
+        return;
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
+    if (!table || !table->tableInterface())
+        return;
+    QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::ModelReset);
+    table->tableInterface()->modelChange(&event);
 }
 
 void DBGrid::setColumns(const QList<QueryModel::Column>& columns)
@@ -174,7 +194,9 @@ void DBGrid::followQueryRow()
         selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(index);
     }
-    Q_EMIT m_model->headerDataChanged(Qt::Vertical, 0, qMax(0, m_model->rowCount() - 1));
+    // Only sections that exist: a view may act on every section the signal names.
+    if (m_model->rowCount() > 0)
+        Q_EMIT m_model->headerDataChanged(Qt::Vertical, 0, m_model->rowCount() - 1);
     m_syncing = false;
 }
 
@@ -188,8 +210,10 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
     query->setRecNo(current.row() + 1);
     m_syncing = false;
     if (previous.row() != current.row()) {
-        Q_EMIT m_model->headerDataChanged(Qt::Vertical, qMin(previous.row(), current.row()),
-                                          qMax(previous.row(), current.row()));
+        const int other =
+            previous.isValid() && previous.row() < m_model->rowCount() ? previous.row() : current.row();
+        Q_EMIT m_model->headerDataChanged(Qt::Vertical, qMin(other, current.row()),
+                                          qMax(other, current.row()));
     }
 }
 

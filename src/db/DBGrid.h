@@ -44,6 +44,7 @@ private:
     QPointer<Query> m_query;
     QList<Column> m_columns;
     QList<int> m_fieldOfColumn;
+    int m_rows = 0;
     bool m_editable = false;
 };
 
@@ -83,6 +84,7 @@ protected:
 
 private:
     void followQueryRow();
+    void forgetAccessibleCells();
 
     QueryModel* m_model;
     bool m_syncing = false;

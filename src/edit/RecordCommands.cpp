@@ -1,22 +1,26 @@
 #include "edit/RecordCommands.h"
 
-#include "ui/MessageDialog.h"
-#include "ui/MainWindowPort.h"
 #include "db/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
+#include "db/QueryOps.h"
 #include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"
-#include "db/QueryOps.h"
+#include "ui/Guard.h"
+#include "ui/MainWindowPort.h"
+#include "ui/MessageDialog.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyleHints>
+#include <QTimer>
 
 namespace records {
 namespace {
@@ -59,44 +63,78 @@ public:
         m_grid->viewport()->setMouseTracking(true);
         m_grid->viewport()->installEventFilter(this);
         m_grid->installEventFilter(this);
+        // On X11 a release of a held key may come marked as real when the repeated press that
+        // follows is not queued yet; so a release counts only when no press of the key follows
+        // within about one repeat interval.
+        m_deleteReleased.setSingleShot(true);
+        m_deleteReleased.setInterval(DeleteReleaseDelay());
+        connect(&m_deleteReleased, &QTimer::timeout, this,
+                [this] { Guarded([this] { m_delete->trigger(); }); });
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        const QEvent::Type type = event->type();
-        if ((type == QEvent::MouseMove || type == QEvent::MouseButtonDblClick) && watched == m_grid->viewport()) {
-            // Measured from the top of the grid, title row included.
-            const int titleHeight = m_grid->horizontalHeader()->isVisible() ? m_grid->horizontalHeader()->height() : 0;
-            m_mouseY = int(static_cast<QMouseEvent*>(event)->position().y()) + titleHeight;
-            if (type == QEvent::MouseButtonDblClick) {
-                m_doubleClick(m_mouseY);
-                return true;
+        return GuardedResult(false, [&] {
+            const QEvent::Type type = event->type();
+            if ((type == QEvent::MouseMove || type == QEvent::MouseButtonDblClick) &&
+                watched == m_grid->viewport()) {
+                // Measured from the top of the grid, title row included.
+                const int titleHeight =
+                    m_grid->horizontalHeader()->isVisible() ? m_grid->horizontalHeader()->height() : 0;
+                m_mouseY = int(static_cast<QMouseEvent*>(event)->position().y()) + titleHeight;
+                if (type == QEvent::MouseButtonDblClick) {
+                    m_doubleClick(m_mouseY);
+                    return true;
+                }
+            } else if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched == m_grid &&
+                       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+                // Holding Delete down asks once, when the key is really released.
+                if (type == QEvent::KeyPress)
+                    m_deleteReleased.stop();
+                else
+                    m_deleteReleased.start();
             }
-        } else if (type == QEvent::KeyRelease && watched == m_grid) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            // Holding Delete down asks once: only the real release counts.
-            if (key->key() == Qt::Key_Delete && !key->isAutoRepeat())
-                m_delete->trigger();
-        }
-        return QObject::eventFilter(watched, event);
+            return QObject::eventFilter(watched, event);
+        });
     }
 
 private:
+    static int DeleteReleaseDelay()
+    {
+        const int rate = QGuiApplication::styleHints()->keyboardAutoRepeatRate();
+        // One repeat interval and a margin for a busy event queue.
+        return (rate > 0 ? 1000 / rate : 40) + 40;
+    }
+
     db::DBGrid* m_grid;
     std::function<void(int)> m_doubleClick;
     QAction* m_delete;
+    QTimer m_deleteReleased;
     int m_mouseY = 0;
 };
 
 } // namespace
 
+bool RefusedAsReadOnly(MainWindowPort* main, QWidget* over)
+{
+    if (!main->readOnly())
+        return false;
+    ShowMessageDialogOver(over, QStringLiteral("Seznam je otevřen jen pro čtení; změny nelze uložit."), 0, 0);
+    return true;
+}
+
 void NewContact(MainWindowPort* main)
 {
+    // Refused before anything is typed, not after a whole contact.
+    if (RefusedAsReadOnly(main, main->window()))
+        return;
     Run(new TDetailNovy(main, TDetailNovy::Mode::Insert));
 }
 
 void AddNumberToSelected(MainWindowPort* main)
 {
+    if (RefusedAsReadOnly(main, main->window()))
+        return;
     OpenForSelected(main, TDetailNovy::Mode::Insert);
 }
 
@@ -107,7 +145,7 @@ void EditSelected(MainWindowPort* main)
 
 void DeleteSelected(MainWindowPort* main)
 {
-    if (NothingSelected(main))
+    if (RefusedAsReadOnly(main, main->window()) || NothingSelected(main))
         return;
     main->setCommandId(main->gridQuery()->fieldText(u"id"));
     const QString question = QStringLiteral("Opravdu odstranit položku s telefonem ") +
@@ -122,7 +160,7 @@ void DeleteSelected(MainWindowPort* main)
 
 void AddNoteToSelected(MainWindowPort* main)
 {
-    if (NothingSelected(main))
+    if (RefusedAsReadOnly(main, main->window()) || NothingSelected(main))
         return;
     auto* window = new TpoznamkaM(main);
     window->id->setText(main->gridQuery()->fieldText(u"id"));

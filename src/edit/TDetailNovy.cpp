@@ -1,12 +1,15 @@
 #include "edit/TDetailNovy.h"
 
-#include "ui/MessageDialog.h"
-#include "ui/MainWindowPort.h"
 #include "db/DBGrid.h"
 #include "db/PhoneText.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
+#include "edit/RecordCommands.h"
+#include "ui/Guard.h"
+#include "ui/MainWindowPort.h"
+#include "ui/MessageDialog.h"
+#include "ui/TextLimit.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -53,6 +56,12 @@ TDetailNovy::TDetailNovy(MainWindowPort* main, Mode mode) : QDialog(main->window
     Uloz->setText(edit ? QStringLiteral("Ulož změny") : QStringLiteral("Ulož"));
     Uloz->setToolTip(edit ? QStringLiteral("Ulož změny") : QStringLiteral("Ulož záznamy na kartě"));
     Zavrit->setToolTip(edit ? QStringLiteral("Konec") : QStringLiteral("Přerušit ukládání"));
+    if (main->readOnly()) {
+        // Shown for reading only: nothing typed here could be stored.
+        for (QLineEdit* edit : {Telefon, Jmeno, Organizace, Email, Poznamka, ICQ, Skype})
+            edit->setReadOnly(true);
+        Skupina->lineEdit()->setReadOnly(true);
+    }
     // Centred on the main window.
     const QRect over = main->window()->frameGeometry();
     move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
@@ -88,7 +97,7 @@ void TDetailNovy::buildControls()
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(f.name));
         edit->setGeometry(6, top, 166, 21);
-        edit->setMaxLength(f.maxLength);
+        LimitCodePoints(edit, f.maxLength);
         *f.edit = edit;
         top += 40;
     }
@@ -97,7 +106,7 @@ void TDetailNovy::buildControls()
     Skupina->setObjectName(QStringLiteral("Skupina"));
     Skupina->setEditable(true);
     Skupina->setInsertPolicy(QComboBox::NoInsert);
-    Skupina->lineEdit()->setMaxLength(20);
+    LimitCodePoints(Skupina->lineEdit(), 20);
     // A group is stored as typed: no completion turning "rodina" into a listed "Rodina".
     Skupina->setCompleter(nullptr);
     Skupina->setGeometry(6, 305, 166, 21);
@@ -210,7 +219,7 @@ void TDetailNovy::showEvent(QShowEvent* event)
     if (m_shown)
         return;
     m_shown = true;
-    FormShow();
+    Guarded([this] { FormShow(); });
     Telefon->setFocus();
 }
 
@@ -249,7 +258,12 @@ bool TDetailNovy::eventFilter(QObject* watched, QEvent* event)
 
 void TDetailNovy::TelefonExit()
 {
-    if (m_mode != Mode::Insert)
+    Guarded([this] { checkNumberOnExit(); });
+}
+
+void TDetailNovy::checkNumberOnExit()
+{
+    if (m_mode != Mode::Insert || m_main->readOnly())
         return;
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
@@ -273,7 +287,12 @@ bool TDetailNovy::numberIsTaken(const QString& number, const QString& message)
 
 void TDetailNovy::UlozClick()
 {
-    if (m_closing)
+    Guarded([this] { save(); });
+}
+
+void TDetailNovy::save()
+{
+    if (m_closing || records::RefusedAsReadOnly(m_main, this))
         return;
     if (Telefon->text().isEmpty() || Jmeno->text().isEmpty()) {
         ShowMessageDialogOver(this, QStringLiteral("Nejsou vyplňeny povinné položky!"), 0, 0);
@@ -338,13 +357,20 @@ void TDetailNovy::ADOQuery1AfterOpen()
 
 void TDetailNovy::ADOQuery1AfterScroll()
 {
-    if (ADOQuery1->isOpen() && ADOQuery1->recordCount() > 0)
-        Memo1->setPlainText(MemoText(ADOQuery1->fieldText(u"pozn")));
+    Guarded([this] {
+        if (ADOQuery1->isOpen() && ADOQuery1->recordCount() > 0)
+            Memo1->setPlainText(MemoText(ADOQuery1->fieldText(u"pozn")));
+    });
 }
 
 void TDetailNovy::OdstranitClick()
 {
-    if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0)
+    Guarded([this] { deleteNote(); });
+}
+
+void TDetailNovy::deleteNote()
+{
+    if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0 || records::RefusedAsReadOnly(m_main, this))
         return;
     const QString shown = ADOQuery1->fieldText(u"dat");
     if (ShowMessageDialogOver(this, QStringLiteral("Opravdu odstranit poznámku z data \"") + shown +

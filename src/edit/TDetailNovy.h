@@ -63,6 +63,9 @@ private:
     void buildControls();
     void FormCreate();
     void FormShow();
+    void save();
+    void checkNumberOnExit();
+    void deleteNote();
     void saveInsert();
     void saveEdit();
     bool numberIsTaken(const QString& number, const QString& message);

@@ -1,9 +1,10 @@
 #include "edit/TpoznamkaM.h"
 
-#include "ui/MainWindowPort.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
+#include "ui/Guard.h"
+#include "ui/MainWindowPort.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -68,6 +69,11 @@ bool TpoznamkaM::eventFilter(QObject* watched, QEvent* event)
 }
 
 void TpoznamkaM::UlozitClick()
+{
+    Guarded([this] { save(); });
+}
+
+void TpoznamkaM::save()
 {
     // The memo's lines joined by CR LF, as the notes are stored.
     // The raw text: the plain one would turn non-breaking spaces into blanks.

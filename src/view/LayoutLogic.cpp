@@ -103,3 +103,41 @@ QString BuildWidthUpdate(const QStringList& displayOrder, const QList<int>& widt
     list.chop(2);
     return QStringLiteral("update sloupce set ") + list + QStringLiteral(" where id = 'sirka'");
 }
+
+namespace {
+
+// The overlap of two spans along one axis, in 64 bits so that hostile values cannot overflow.
+qint64 Overlap(qint64 start, qint64 length, qint64 otherStart, qint64 otherLength)
+{
+    return qMax<qint64>(0, qMin(start + length, otherStart + otherLength) - qMax(start, otherStart));
+}
+
+// The span [start, start + length) moved inside [areaStart, areaStart + areaLength); a span
+// longer than the area starts where the area starts.
+qint64 Inside(qint64 start, qint64 length, qint64 areaStart, qint64 areaLength)
+{
+    return qMax(areaStart, qMin(start, areaStart + areaLength - length));
+}
+
+} // namespace
+
+QRect KeepOnScreens(qint64 left, qint64 top, qint64 width, qint64 height, const QList<QRect>& screens,
+                    const QSize& minimum)
+{
+    if (screens.isEmpty())
+        return QRect(QPoint(0, 0), minimum);
+    QRect chosen = screens.first();
+    qint64 best = 0;
+    for (const QRect& s : screens) {
+        const qint64 area = Overlap(left, width, s.x(), s.width()) * Overlap(top, height, s.y(), s.height());
+        if (area > best) {
+            best = area;
+            chosen = s;
+        }
+    }
+    const qint64 w = qMax<qint64>(minimum.width(), qMin<qint64>(width, chosen.width()));
+    const qint64 h = qMax<qint64>(minimum.height(), qMin<qint64>(height, chosen.height()));
+    const qint64 x = Inside(left, w, chosen.x(), chosen.width());
+    const qint64 y = Inside(top, h, chosen.y(), chosen.height());
+    return QRect(int(x), int(y), int(w), int(h));
+}

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -36,3 +37,10 @@ QString BuildSortUpdate(const QString& column, const QString& encodedDirection);
 // "update sloupce set jmeno = 120, telefon = 95, ... where id = 'sirka'";
 // widths run parallel to displayOrder. Empty when no column is one of the five.
 QString BuildWidthUpdate(const QStringList& displayOrder, const QList<int>& widths);
+
+// The remembered place of the main window (its top left corner and size, any values a settings
+// file may hold) kept on the available screens: on the screen it overlaps most, or the first
+// when it overlaps none, shrunk to that screen when larger but never below `minimum`, and
+// moved inside it. `screens` must not be empty.
+QRect KeepOnScreens(qint64 left, qint64 top, qint64 width, qint64 height, const QList<QRect>& screens,
+                    const QSize& minimum);

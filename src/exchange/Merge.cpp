@@ -109,10 +109,12 @@ bool IsDirectoryInUse(const QString& chosen, const QString& openFile, const QStr
            folder.toUpper() == exeFolder.toUpper();
 }
 
+// Read only as well as exclusive: the merge takes rows from the other file and never writes into
+// it (no indexes, no close marker, no rebuild of another program's tables).
 QString OtherDirectoryConnectionString(const QString& path)
 {
     return QStringLiteral("Provider=SQLite.3;Password=\"\";Data Source=") + path +
-           QStringLiteral(";Mode=Share Deny Read|Share Deny Write;Persist Security Info=True");
+           QStringLiteral(";Mode=Read|Share Deny Read|Share Deny Write;Persist Security Info=True");
 }
 
 void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)

@@ -7,7 +7,7 @@
 #include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Dialect.h"
 #include "db/Engine.h"
 #include "exchange/TextCodec.h"

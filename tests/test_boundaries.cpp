@@ -1,7 +1,7 @@
 // The application's edges: its captions, and failures that must not leave a handler into Qt.
 #include "app/Application.h"
 #include "app/TMain.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "testsupport/TestSupport.h"

@@ -1,6 +1,6 @@
 // Contact card files through the main window: writing, reading, and the duplicate number.
 #include "app/TMain.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "exchange/CardFormat.h"
 #include "testsupport/TestSupport.h"

@@ -1,7 +1,7 @@
 // Deleting the selected contact.
 #include "ui/MessageDialog.h"
 #include "app/TMain.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "testsupport/TestSupport.h"
 

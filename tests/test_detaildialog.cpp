@@ -1,6 +1,6 @@
 // The detail dialog: new contacts, a further number, the full edit, and what it stores.
 #include "app/TMain.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"

@@ -1,6 +1,6 @@
 // A screen reader walking the contacts grid while its rows change.
 #include "app/TMain.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "testsupport/TestSupport.h"

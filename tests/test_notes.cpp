@@ -1,7 +1,7 @@
 // Additional notes: written in the note window, listed and deleted in the detail dialog.
 #include "ui/MessageDialog.h"
 #include "app/TMain.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"

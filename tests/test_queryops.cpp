@@ -1,7 +1,7 @@
 // Running statements: failures logged and shown once, and the grid refresh.
 #include "ui/MessageDialog.h"
 #include "db/Connection.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/ErrorLog.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"

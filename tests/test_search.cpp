@@ -1,7 +1,7 @@
 // The search bar of the main window: triggers, statements, hit count and failures.
 #include "ui/MessageDialog.h"
 #include "app/TMain.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "testsupport/TestSupport.h"
 

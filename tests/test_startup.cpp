@@ -3,7 +3,7 @@
 #include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "testsupport/TestSupport.h"
 

@@ -1,7 +1,7 @@
 // The vCard commands of the main window: export of the grid's contacts, import with its tally.
 #include "app/TMain.h"
 #include "db/Connection.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/RecordStatements.h"
 #include "testsupport/TestSupport.h"

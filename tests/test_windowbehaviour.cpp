@@ -2,7 +2,7 @@
 #include "app/AppContext.h"
 #include "app/IniFile.h"
 #include "app/TMain.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "testsupport/TestSupport.h"
 

@@ -6,7 +6,7 @@
 #include "app/Pictures.h"
 #include "app/WheelToKeys.h"
 #include "db/Connection.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"

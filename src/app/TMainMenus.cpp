@@ -3,7 +3,7 @@
 
 #include "app/AppContext.h"
 #include "app/Pictures.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "ui/Guard.h"
 
 #include <QAction>

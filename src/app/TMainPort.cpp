@@ -2,7 +2,7 @@
 #include "app/TMain.h"
 
 #include "db/Connection.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"

@@ -2,7 +2,7 @@
 #include "app/TMain.h"
 
 #include "app/IniFile.h"
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"

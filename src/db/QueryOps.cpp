@@ -1,6 +1,5 @@
 #include "db/QueryOps.h"
 
-#include "db/DBGrid.h"
 #include "db/Engine.h"
 #include "db/FailureReporter.h"
 #include "db/Query.h"
@@ -38,26 +37,4 @@ bool ExecQuery(const QString& statement, db::Query* query)
         db::ReportStatementFailure(statement, StatementFailureText(error.message()));
     }
     return false;
-}
-
-bool RefreshGrid(db::DBGrid* grid)
-{
-    db::Query* query = grid->dataSource();
-    if (!query)
-        return false;
-    int remembered = 0;
-    if (query->isOpen() && query->recordCount() >= 2)
-        remembered = query->recNo();
-    query->close();
-    bool opened = true;
-    try {
-        query->open();
-    } catch (const db::EngineError& error) {
-        opened = false;
-        db::ReportUnhandled(error.message());
-    }
-    if (query->isOpen() && remembered > 0 && query->recordCount() > 1 && remembered <= query->recordCount())
-        query->setRecNo(remembered);
-    grid->reattach();
-    return opened;
 }

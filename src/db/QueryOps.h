@@ -3,7 +3,6 @@
 #include <QString>
 
 namespace db {
-class DBGrid;
 class Query;
 } // namespace db
 
@@ -14,9 +13,6 @@ class Query;
 bool OpenQuery(const QString& statement, db::Query* query, bool open = true);
 // Runs a statement that changes data or structure.
 bool ExecQuery(const QString& statement, db::Query* query);
-// Reopens the grid's statement and selects the same row number again where it still exists.
-// A failure of the reopening is shown as the top-level error report.
-bool RefreshGrid(db::DBGrid* grid);
 
 // The message shown for a failed statement.
 QString StatementFailureText(const QString& engineMessage);

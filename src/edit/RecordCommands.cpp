@@ -1,6 +1,6 @@
 #include "edit/RecordCommands.h"
 
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"

@@ -1,6 +1,6 @@
 #include "edit/TDetailNovy.h"
 
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
 #include "db/PhoneText.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"

@@ -91,3 +91,7 @@ private:
 };
 
 } // namespace db
+
+// Reopens the grid's statement and selects the same row number again where it still exists.
+// A failure of the reopening is shown as the top-level error report.
+bool RefreshGrid(db::DBGrid* grid);

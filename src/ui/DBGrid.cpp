@@ -1,4 +1,7 @@
-#include "db/DBGrid.h"
+#include "ui/DBGrid.h"
+
+#include "db/Engine.h"
+#include "db/FailureReporter.h"
 
 #include "db/Query.h"
 
@@ -279,3 +282,24 @@ QStringList DBGrid::fieldsInDisplayOrder() const
 
 } // namespace db
 
+bool RefreshGrid(db::DBGrid* grid)
+{
+    db::Query* query = grid->dataSource();
+    if (!query)
+        return false;
+    int remembered = 0;
+    if (query->isOpen() && query->recordCount() >= 2)
+        remembered = query->recNo();
+    query->close();
+    bool opened = true;
+    try {
+        query->open();
+    } catch (const db::EngineError& error) {
+        opened = false;
+        db::ReportUnhandled(error.message());
+    }
+    if (query->isOpen() && remembered > 0 && query->recordCount() > 1 && remembered <= query->recordCount())
+        query->setRecNo(remembered);
+    grid->reattach();
+    return opened;
+}

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,6 +146,36 @@ private Q_SLOTS:
                     if (xy <= 0 && db::CompareCzech(y, z) <= 0)
                         QVERIFY(db::CompareCzech(x, z) <= 0);
             }
+    }
+
+    // The byte comparison starts where two texts part; that must never change the verdict of
+    // the character-wise one, whatever the shared beginning ends with ("c" before "h", a
+    // character cut in its middle, case differences).
+    void byteTextsCompareAsCharacterTexts()
+    {
+        const QStringList pieces = {QStringLiteral("c"), QStringLiteral("C"), QStringLiteral("h"),
+                                    QStringLiteral("H"), QStringLiteral("ch"), QStringLiteral("č"),
+                                    QStringLiteral("Č"), QStringLiteral("á"), QStringLiteral("a"),
+                                    QStringLiteral(" "), QStringLiteral("\t"), QStringLiteral("ř"),
+                                    QStringLiteral("ž"), QStringLiteral("Ž"), QString::fromUtf8("\u212A"),
+                                    QStringLiteral("k"), QString::fromUtf8("\U0001F600"), QStringLiteral("1")};
+        QRandomGenerator rng(77);
+        auto randomText = [&](int length) {
+            QString t;
+            for (int i = 0; i < length; ++i)
+                t += pieces.at(rng.bounded(int(pieces.size())));
+            return t;
+        };
+        for (int n = 0; n < 20000; ++n) {
+            const QString common = randomText(rng.bounded(4));
+            const QString a = common + randomText(rng.bounded(4));
+            const QString b = common + randomText(rng.bounded(4));
+            const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
+            const int bytes = db::CompareCzechUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()));
+            const int chars = db::CompareCzech(a, b);
+            if ((bytes < 0) != (chars < 0) || (bytes == 0) != (chars == 0))
+                QFAIL(qPrintable(QStringLiteral("'%1' and '%2': %3 against %4").arg(a, b).arg(bytes).arg(chars)));
+        }
     }
 
     void onlyLetterCaseIsIgnored_data()

@@ -10,6 +10,7 @@
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
+#include "db/SearchIndex.h"
 #include "db/Upgrade.h"
 
 #include "Version.h"
@@ -234,6 +235,9 @@ void TMain::FormCreate()
     const int version = ReadStructureVersion(ADOQuery1);
     if (version < 4)
         UpgradeDatabase(version, ADOQuery2, this);
+
+    // Searches and sorts of the whole directory are answered from memory once it is read.
+    db::SearchIndex::Attach(ADOConnection1);
 
     SettingsPath = SettingsFilePath(app::ExecutableDir(), app::ExecutableFileName());
     resize(540, height());

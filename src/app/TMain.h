@@ -105,6 +105,7 @@ public:
     QAction* Dotazpiuzaven1 = nullptr;
     QAction* MinimalizovataplikacipistiskuAltF41 = nullptr;
     QAction* Pamatovatsikusloupchlavnhoseznamu1 = nullptr;
+    QAction* Hledatbezohledunadiakritiku1 = nullptr;
     QAction* Uloitnastaven1 = nullptr;
     // "Nápověda"
     QAction* Npovda2 = nullptr;
@@ -188,6 +189,7 @@ public Q_SLOTS:
     void Vytvoitvizitku1Click();
     void Nastvizitku1Click();
     void Vdynahoe1Click();
+    void Hledatbezohledunadiakritiku1Click();
     void Uloitnastaven1Click();
     void Npovda2Click();
     void Zmnyprogramu1Click();

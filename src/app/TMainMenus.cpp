@@ -1,5 +1,6 @@
 // The main window's menus, tray icon and small window behaviours.
 #include "app/TMain.h"
+#include "db/SearchIndex.h"
 
 #include "app/Pictures.h"
 #include "db/DBGrid.h"
@@ -82,6 +83,8 @@ void TMain::buildMenus()
                  QStringLiteral("Pamatovat si šířku sloupců hlavního seznamu"), true, this);
     Pamatovatsikusloupchlavnhoseznamu1->setStatusTip(QStringLiteral("Po zavření aplikace se uloží šířka sloupců"));
     Pamatovatsikusloupchlavnhoseznamu1->setToolTip(Pamatovatsikusloupchlavnhoseznamu1->statusTip());
+    Hledatbezohledunadiakritiku1 = AddCheck(nastroje, "Hledatbezohledunadiakritiku1",
+                                            QStringLiteral("Hledat bez ohledu na diakritiku"), false, this);
     nastroje->setToolTipsVisible(true);
     nastroje->addSeparator();
     Uloitnastaven1 = AddItem(nastroje, "Uloitnastaven1", QStringLiteral("Uložit nastavení"), this);
@@ -128,6 +131,7 @@ void TMain::buildMenus()
     connect(Vytvoitvizitku1, &QAction::triggered, this, &TMain::Vytvoitvizitku1Click);
     connect(Nastvizitku1, &QAction::triggered, this, &TMain::Nastvizitku1Click);
     connect(Vdynahoe1, &QAction::triggered, this, &TMain::Vdynahoe1Click);
+    connect(Hledatbezohledunadiakritiku1, &QAction::triggered, this, &TMain::Hledatbezohledunadiakritiku1Click);
     connect(Uloitnastaven1, &QAction::triggered, this, &TMain::Uloitnastaven1Click);
     connect(Npovda2, &QAction::triggered, this, &TMain::Npovda2Click);
     connect(Zmnyprogramu1, &QAction::triggered, this, &TMain::Zmnyprogramu1Click);
@@ -215,6 +219,13 @@ void TMain::Vdynahoe1Click()
     setWindowFlag(Qt::WindowStaysOnTopHint, Vdynahoe1->isChecked());
     if (visible)
         show();
+}
+
+void TMain::Hledatbezohledunadiakritiku1Click()
+{
+    // Takes effect with the next search; the grid keeps what it shows.
+    if (db::SearchIndex* index = db::SearchIndex::Of(ADOConnection1))
+        index->setIgnoreAccents(Hledatbezohledunadiakritiku1->isChecked());
 }
 
 void TMain::TimerSaveAnimTimer()

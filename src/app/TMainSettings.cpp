@@ -57,6 +57,8 @@ void TMain::ReadSettings()
         Dotazpiuzaven1->setChecked(readBool(settings::KeyDotPriUzavr, true));
         MinimalizovataplikacipistiskuAltF41->setChecked(readBool(settings::KeyMinPriAltF4, true));
         Pamatovatsikusloupchlavnhoseznamu1->setChecked(readBool(settings::KeyPametSirkaSl, true));
+        Hledatbezohledunadiakritiku1->setChecked(readBool(settings::KeyBezDiakritiky, false));
+        Hledatbezohledunadiakritiku1Click();
         applyResizeRules();
         return;
     }
@@ -81,6 +83,7 @@ void TMain::writeOptions()
         {settings::KeyDotPriUzavr, BoolToFlag(Dotazpiuzaven1->isChecked())},
         {settings::KeyMinPriAltF4, BoolToFlag(MinimalizovataplikacipistiskuAltF41->isChecked())},
         {settings::KeyPametSirkaSl, BoolToFlag(Pamatovatsikusloupchlavnhoseznamu1->isChecked())},
+        {settings::KeyBezDiakritiky, BoolToFlag(Hledatbezohledunadiakritiku1->isChecked())},
     };
     for (const auto& [key, value] : values)
         IniAccess(SettingsPath, settings::IniWrite, section, QLatin1String(key), value);

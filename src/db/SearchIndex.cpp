@@ -301,25 +301,6 @@ bool SearchIndex::tiesAscending(const QString& statement, const ContactSearch& s
     return plan == TiesAscending;
 }
 
-qint32 SearchIndex::entryAt(int column, size_t offset, size_t* fieldEnd) const
-{
-    const Column& col = m_columns[size_t(column)];
-    const auto after = std::upper_bound(col.sparse.begin(), col.sparse.end(), quint32(offset));
-    size_t entry = size_t(after - col.sparse.begin() - 1) * kSparse;
-    const char* base = col.arena.data();
-    size_t start = col.sparse[entry / kSparse];
-    for (;;) {
-        const char* end = static_cast<const char*>(std::memchr(base + start, kEnd, col.arena.size() - start));
-        const size_t stop = size_t(end - base);
-        if (offset < stop) {
-            *fieldEnd = stop;
-            return qint32(entry);
-        }
-        start = stop + 1;
-        ++entry;
-    }
-}
-
 void SearchIndex::matchColumn(int column, const std::string& pattern, std::vector<quint8>& hits) const
 {
     const Column& col = m_columns[size_t(column)];
@@ -340,14 +321,30 @@ void SearchIndex::matchColumn(int column, const std::string& pattern, std::vecto
                 }
                 return;
             }
-            size_t from = 0;
-            while (from < size) {
-                const void* found = memmem(base + from, size - from, needle.data(), needle.size());
+            // Hits come in text order: the entry of each is found by walking on from the last
+            // one, or by a jump through the sparse starts when it lies further away.
+            size_t entry = 0, start = 0;
+            while (start < size) {
+                const void* found = memmem(base + start, size - start, needle.data(), needle.size());
                 if (!found)
                     break;
-                size_t fieldEnd = 0;
-                hits[size_t(entryAt(column, size_t(static_cast<const char*>(found) - base), &fieldEnd))] = 1;
-                from = fieldEnd + 1;
+                const size_t at = size_t(static_cast<const char*>(found) - base);
+                const size_t block = entry / kSparse + 2;
+                if (block < col.sparse.size() && col.sparse[block] <= at) {
+                    const auto after = std::upper_bound(col.sparse.begin(), col.sparse.end(), quint32(at));
+                    const size_t k = size_t(after - col.sparse.begin() - 1);
+                    entry = k * kSparse;
+                    start = col.sparse[k];
+                }
+                for (;;) {
+                    const char* end = static_cast<const char*>(std::memchr(base + start, kEnd, size - start));
+                    start = size_t(end - base) + 1;
+                    if (at < start) {
+                        hits[entry++] = 1;
+                        break;
+                    }
+                    ++entry;
+                }
             }
             return;
         }

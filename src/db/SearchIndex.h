@@ -63,7 +63,6 @@ private:
     // order's direction (false); an unknown plan leaves the statement to the engine.
     bool tiesAscending(const QString& statement, const ContactSearch& search, bool* known);
     void matchColumn(int column, const std::string& pattern, std::vector<quint8>& hits) const;
-    qint32 entryAt(int column, size_t offset, size_t* fieldEnd) const;
 
     static constexpr int kDone = 100;
 

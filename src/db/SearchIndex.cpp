@@ -43,7 +43,7 @@ SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connec
         sqlite3_update_hook(handle, &SearchIndex::UpdateHook, this);
         // The index holds what searches read; the engine need not keep the whole file in memory.
         sqlite3_exec(handle, "pragma mmap_size = 0", nullptr, nullptr, nullptr);
-        sqlite3_exec(handle, "pragma cache_size = -16384", nullptr, nullptr, nullptr);
+        sqlite3_exec(handle, "pragma cache_size = -4096", nullptr, nullptr, nullptr);
     }
     m_timer.setSingleShot(true);
     m_timer.setInterval(0);
@@ -76,6 +76,8 @@ void SearchIndex::restart()
     m_dirty = false;
     m_phase = 0;
     m_ids = {};
+    m_broken = false;
+    m_expected = 0;
     m_group = {};
     m_groupNames.clear();
     for (Column& c : m_columns)
@@ -90,6 +92,12 @@ void SearchIndex::restart()
             sqlite3_step(s) == SQLITE_ROW)
             m_schemaVersion = sqlite3_column_int(s, 0);
         sqlite3_finalize(s);
+        if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            m_expected = size_t(qMax<qint64>(0, sqlite3_column_int64(s, 0)));
+        sqlite3_finalize(s);
+        m_ids.reserve(m_expected);
+        m_group.reserve(m_expected);
         m_timer.start();
     }
 }
@@ -116,7 +124,7 @@ bool SearchIndex::stale()
             sqlite3_step(s) == SQLITE_ROW)
             rows = sqlite3_column_int64(s, 0);
         sqlite3_finalize(s);
-        if (m_phase > 0 && rows != qint64(m_ids.size()))
+        if (m_phase > 0 && !m_broken && rows != qint64(m_ids.size()))
             return true;
         m_totalChanges = sqlite3_total_changes64(handle);
     }
@@ -159,8 +167,12 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
             if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
                 interrupt();
                 m_phase = kDone;
-                m_dirty = true;
+                m_broken = true;
                 return true;
+            }
+            if (column >= 0) {
+                m_columns[size_t(column)].order.reserve(m_ids.size());
+                m_columns[size_t(column)].runStart.reserve(m_ids.size());
             }
             m_previous.clear();
             m_previousNull = false;
@@ -170,7 +182,19 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
         while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
             if (m_phase == 0) {
                 const size_t entry = m_ids.size();
-                m_ids.push_back(sqlite3_column_int64(m_reading, 0));
+                const qint64 id = sqlite3_column_int64(m_reading, 0);
+                if (id < 0 || id > qint64(UINT32_MAX)) {
+                    interrupt();
+                    m_phase = kDone;
+                    m_broken = true;
+                    return true;
+                }
+                m_ids.push_back(quint32(id));
+                if (entry == 4096 && m_expected > entry) {
+                    // Room for the rest at the size of the first rows, so the texts are not copied on growing.
+                    for (Column& c : m_columns)
+                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 4096.0 * 1.1) + 64);
+                }
                 for (int c = 0; c < kColumns; ++c) {
                     Column& col = m_columns[size_t(c)];
                     if (entry % kSparse == 0)
@@ -195,7 +219,10 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                         m_groupNames.push_back(name);
                     } else {
                         // Too many distinct groups to keep apart: leave everything to the engine.
-                        m_dirty = true;
+                        interrupt();
+                        m_phase = kDone;
+                        m_broken = true;
+                        return true;
                     }
                 }
                 m_group.push_back(group);
@@ -215,7 +242,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                 if (!starts)
                     starts = null != m_previousNull ||
                              (!null && CompareCzechUtf8(m_previous.data(), int(m_previous.size()), value, bytes) != 0);
-                col.runStart.push_back(starts ? 1 : 0);
+                col.runStart.push_back(starts);
                 m_previousNull = null;
                 m_previous.assign(value ? value : "", size_t(bytes));
             }
@@ -377,7 +404,7 @@ bool SearchIndex::resolve(const QString& statement, std::vector<qint64>* ids)
         return false;
     }
     const Column& order = m_columns[size_t(search.orderColumn)];
-    if (m_phase == 0 || !order.ordered)
+    if (m_broken || m_phase == 0 || !order.ordered)
         return false;
     bool known = false;
     const bool tiesUp = tiesAscending(statement, search, &known);
@@ -410,6 +437,7 @@ bool SearchIndex::resolve(const QString& statement, std::vector<qint64>* ids)
     }
 
     ids->clear();
+    ids->reserve(hits.empty() ? count : size_t(std::count(hits.begin(), hits.end(), quint8(1))));
     auto take = [&](quint32 entry) {
         if (hits.empty() || hits[entry])
             ids->push_back(m_ids[entry]);

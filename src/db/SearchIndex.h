@@ -83,10 +83,13 @@ private:
         std::vector<quint32> sparse;
         // Entries in the order of the column's index, and where a run of equal values starts.
         std::vector<quint32> order;
-        std::vector<quint8> runStart;
+        std::vector<bool> runStart;
         bool ordered = false;
     };
-    std::vector<qint64> m_ids;
+    // Contact ids in ascending order; an id beyond 32 bits leaves the directory to the engine.
+    std::vector<quint32> m_ids;
+    size_t m_expected = 0;
+    bool m_broken = false;
     std::vector<quint16> m_group;
     std::vector<std::string> m_groupNames;
     std::array<Column, kColumns> m_columns;

@@ -10,6 +10,7 @@
 #include "db/Dialect.h"
 #include "db/Query.h"
 #include "db/SearchIndex.h"
+#include "db/SearchText.h"
 #include "db/QueryOps.h"
 #include "db/Upgrade.h"
 
@@ -85,7 +86,7 @@ void Fill(sqlite3* handle, int count)
     sqlite3_exec(handle, "commit", nullptr, nullptr, nullptr);
 }
 
-double Median(std::function<void()> run, int times = 5)
+double Median(std::function<void()> run, int times = 3)
 {
     std::vector<double> ms;
     run(); // warm caches once
@@ -128,6 +129,8 @@ struct Figure
     double rawMs;
     int rows;
     double limitMs;
+    // Searched with accents ignored: the anchor runs with the engine's LIKE set so too.
+    bool plain = false;
 };
 
 // Peak resident memory of this process in MB.
@@ -235,17 +238,12 @@ int main(int argc, char** argv)
             // Until the grid can paint: its rows are known and one frame is drawn.
             window.DBGrid1->viewport()->repaint();
         });
-        int rows = 0;
-        const double rawMs = RawMs(handle, statement, &rows);
-        figures << Figure{name, statement, programMs, rawMs, rows, limit};
+        figures << Figure{name, statement, programMs, 0, 0, limit,
+                          window.Hledatbezohledunadiakritiku1->isChecked()};
     };
 
     const QString all = QStringLiteral("select * from zvonisty order by jmeno");
-    {
-        int rows = 0;
-        const double rawMs = RawMs(handle, all, &rows);
-        figures << Figure{QStringLiteral("start until first rows"), all, startMs, rawMs, rows, 300};
-    }
+    figures << Figure{QStringLiteral("start until first rows"), all, startMs, 0, 0, 300};
     measure(QStringLiteral("open all contacts"), all, [&] { OpenQuery(all, window.ADOQuery1); }, 100);
 
     // Searches as the user runs them: the text in the box, then the search button.
@@ -282,6 +280,17 @@ int main(int argc, char** argv)
     measure(QStringLiteral("title click filtered jmeno"),
             QStringLiteral("select * from zvonisty where jmeno like '%a%' and skupina='Práce' order by jmeno"),
             [&] { window.DBGrid1TitleClick(QStringLiteral("jmeno")); }, 150);
+    // The program's memory before the anchors, which run with the engine set up as before
+    // the search index (a large page cache and the file mapped into memory).
+    const double peak = PeakMemoryMb();
+    sqlite3_exec(handle, "pragma cache_size = -131072", nullptr, nullptr, nullptr);
+    sqlite3_exec(handle, "pragma mmap_size = 1073741824", nullptr, nullptr, nullptr);
+    for (Figure& f : figures) {
+        db::RegisterPlainLike(handle, f.plain);
+        f.rawMs = RawMs(handle, f.statement, &f.rows);
+    }
+    db::RegisterPlainLike(handle, false);
+
     out << Qt::endl;
     out << QStringLiteral("%1 %2 %3 %4 %5 %6")
                .arg(QStringLiteral("figure"), -30)
@@ -309,7 +318,6 @@ int main(int argc, char** argv)
         << Qt::endl;
     out << QStringLiteral("%1 %2").arg(QStringLiteral("longest idle step ms"), -30).arg(longestStepMs, 29, 'f', 1)
         << Qt::endl;
-    const double peak = PeakMemoryMb();
     within = within && peak <= 150;
     out << QStringLiteral("%1 %2 %3 %4").arg(QStringLiteral("peak memory MB"), -30).arg(peak, 29, 'f', 1)
                .arg(150, 17).arg(peak <= 150 ? QStringLiteral("ok") : QStringLiteral("OVER"))

@@ -44,15 +44,15 @@ QString RandomText(QRandomGenerator& rng)
 }
 
 // The ids of the statement's rows as the engine gives them.
-std::vector<qint64> EngineIds(db::Connection& connection, const QString& statement)
+std::vector<quint32> EngineIds(db::Connection& connection, const QString& statement)
 {
-    std::vector<qint64> ids;
+    std::vector<quint32> ids;
     sqlite3_stmt* s = nullptr;
     const QByteArray text = db::TranslateStatement(statement).toUtf8();
     if (sqlite3_prepare_v2(connection.handle(), text.constData(), -1, &s, nullptr) != SQLITE_OK)
         qFatal("%s: %s", text.constData(), sqlite3_errmsg(connection.handle()));
     while (sqlite3_step(s) == SQLITE_ROW)
-        ids.push_back(sqlite3_column_int64(s, 0));
+        ids.push_back(quint32(sqlite3_column_int64(s, 0)));
     sqlite3_finalize(s);
     return ids;
 }
@@ -104,9 +104,9 @@ class TestSearchIndex : public QObject
                 rng.bounded(2) == 0
                     ? BuildSearchStatement(column, text, group, descending ? order + QStringLiteral(" desc") : order)
                     : BuildSortStatement(order, descending, column, text, group);
-            std::vector<qint64> fast;
+            std::vector<quint32> fast;
             QVERIFY2(index->resolve(statement, &fast), qPrintable(statement));
-            const std::vector<qint64> engine = EngineIds(*m_connection, statement);
+            const std::vector<quint32> engine = EngineIds(*m_connection, statement);
             QVERIFY2(fast == engine, qPrintable(QStringLiteral("%1: %2 rows, engine %3")
                                                     .arg(statement)
                                                     .arg(fast.size())
@@ -145,13 +145,13 @@ private Q_SLOTS:
         index->buildNow();
         compareRandom(index, 2000, 2);
         const QString statement = BuildSearchStatement(0, QStringLiteral("cermak"), AllGroups(), QStringLiteral("jmeno"));
-        std::vector<qint64> ids;
+        std::vector<quint32> ids;
         QVERIFY(index->resolve(statement, &ids));
         QVERIFY(!ids.empty());
         QCOMPARE(ids, EngineIds(*m_connection, statement));
         index->setIgnoreAccents(false);
         index->buildNow();
-        std::vector<qint64> exact;
+        std::vector<quint32> exact;
         QVERIFY(index->resolve(statement, &exact));
         QVERIFY(exact.size() < ids.size());
         compareRandom(index, 300, 3);
@@ -175,7 +175,7 @@ private Q_SLOTS:
         QFETCH(QString, statement);
         db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
         index->buildNow();
-        std::vector<qint64> ids;
+        std::vector<quint32> ids;
         QVERIFY(!index->resolve(statement, &ids));
     }
 
@@ -188,11 +188,11 @@ private Q_SLOTS:
         db::Query work(m_connection.get());
         work.setSql(QStringLiteral("update zvonisty set jmeno = 'Zzzz' where id = 7"));
         work.execSql();
-        std::vector<qint64> ids;
+        std::vector<quint32> ids;
         QVERIFY(!index->resolve(statement, &ids));
         index->buildNow();
         QVERIFY(index->resolve(statement, &ids));
-        QCOMPARE(ids, std::vector<qint64>{7});
+        QCOMPARE(ids, std::vector<quint32>{7});
         work.setSql(QStringLiteral("delete from zvonisty"));
         work.execSql();
         QVERIFY(!index->resolve(statement, &ids));
@@ -203,7 +203,7 @@ private Q_SLOTS:
     void rowsReadOnDemand()
     {
         const QString statement = QStringLiteral("select * from zvonisty where jmeno like '%a%' order by telefon desc");
-        const std::vector<qint64> engine = EngineIds(*m_connection, statement);
+        const std::vector<quint32> engine = EngineIds(*m_connection, statement);
         for (const bool indexed : {false, true}) {
             if (indexed)
                 db::SearchIndex::Attach(m_connection.get())->buildNow();
@@ -221,6 +221,24 @@ private Q_SLOTS:
             QCOMPARE(query.fieldInt(u"id"), int(engine.back()));
             QCOMPARE(query.isNull(query.recordCount(), 0), true);
         }
+    }
+
+    // Closing the connection ends the statements still being read, so the file is free again.
+    void closingEndsReading()
+    {
+        db::SearchIndex::Attach(m_connection.get());
+        db::Query query(m_connection.get());
+        query.setSql(QStringLiteral("select * from zvonisty order by email"));
+        query.open();
+        QVERIFY(!query.text(0, 0).isEmpty());
+        m_connection->close();
+        QVERIFY(query.text(2000, 0).isEmpty());
+        db::Connection again;
+        again.setConnectionString(db::Connection::DefaultConnectionString());
+        again.open();
+        db::Query work(&again);
+        work.setSql(QStringLiteral("update zvonisty set jmeno = 'x' where id = 1"));
+        work.execSql();
     }
 };
 

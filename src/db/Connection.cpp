@@ -2,6 +2,7 @@
 
 #include "db/Dialect.h"
 #include "db/Engine.h"
+#include "db/Query.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -149,6 +150,8 @@ void Connection::open()
 
 void Connection::close()
 {
+    // Statements still being read would keep the file open.
+    Query::SuspendReading(this);
     if (!QSqlDatabase::contains(m_qtName)) {
         m_handle = nullptr;
         return;

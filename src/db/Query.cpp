@@ -161,7 +161,7 @@ void Query::open()
     for (int c = 0; c < columns; ++c)
         names << QString::fromUtf8(sqlite3_column_name(statement, c));
 
-    std::vector<qint64> ids;
+    std::vector<quint32> ids;
     bool byId = false;
     int rows = -1;
     if (SearchIndex* index = SearchIndex::Of(m_connection)) {
@@ -258,6 +258,8 @@ bool Query::fetchTo(int row) const
     auto* statement = static_cast<sqlite3_stmt*>(m_pending);
     const int columns = int(m_names.size());
     if (!statement) {
+        if (!m_connection || !m_connection->connected())
+            return false;
         // Suspended: run the statement again and pass the rows already read.
         void* raw = nullptr;
         try {

@@ -109,7 +109,7 @@ private:
         std::string arena;
     };
     bool m_byId = false;
-    std::vector<qint64> m_ids;
+    std::vector<quint32> m_ids;
     mutable std::vector<Block> m_blocks;
     mutable void* m_byIdStatement = nullptr;
     const Block* blockOf(int row) const;

@@ -16,7 +16,7 @@ namespace {
 
 constexpr char kEnd = char(0xFF);
 constexpr char kNull = char(0xFE);
-constexpr quint16 kNoGroup = 0xFFFF;
+constexpr quint8 kNoGroup = 0xFF;
 constexpr int kSparse = 32;
 // Phases: 0 the rows, 1..5 the order of each column (jmeno first, the usual sort).
 constexpr int kOrderPhases[] = {0, 2, 3, 4, 1};
@@ -43,7 +43,7 @@ SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connec
         sqlite3_update_hook(handle, &SearchIndex::UpdateHook, this);
         // The index holds what searches read; the engine need not keep the whole file in memory.
         sqlite3_exec(handle, "pragma mmap_size = 0", nullptr, nullptr, nullptr);
-        sqlite3_exec(handle, "pragma cache_size = -4096", nullptr, nullptr, nullptr);
+        sqlite3_exec(handle, "pragma cache_size = -2048", nullptr, nullptr, nullptr);
     }
     m_timer.setSingleShot(true);
     m_timer.setInterval(0);
@@ -92,12 +92,6 @@ void SearchIndex::restart()
             sqlite3_step(s) == SQLITE_ROW)
             m_schemaVersion = sqlite3_column_int(s, 0);
         sqlite3_finalize(s);
-        if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) == SQLITE_OK &&
-            sqlite3_step(s) == SQLITE_ROW)
-            m_expected = size_t(qMax<qint64>(0, sqlite3_column_int64(s, 0)));
-        sqlite3_finalize(s);
-        m_ids.reserve(m_expected);
-        m_group.reserve(m_expected);
         m_timer.start();
     }
 }
@@ -170,7 +164,16 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                 m_broken = true;
                 return true;
             }
-            if (column >= 0) {
+            if (column < 0) {
+                // Counted here, not at attaching: the start of the program does not wait for it.
+                sqlite3_stmt* s = nullptr;
+                if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) == SQLITE_OK &&
+                    sqlite3_step(s) == SQLITE_ROW)
+                    m_expected = size_t(qMax<qint64>(0, sqlite3_column_int64(s, 0)));
+                sqlite3_finalize(s);
+                m_ids.reserve(m_expected);
+                m_group.reserve(m_expected);
+            } else {
                 m_columns[size_t(column)].order.reserve(m_ids.size());
                 m_columns[size_t(column)].runStart.reserve(m_ids.size());
             }
@@ -190,10 +193,10 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     return true;
                 }
                 m_ids.push_back(quint32(id));
-                if (entry == 4096 && m_expected > entry) {
+                if (entry == 16384 && m_expected > entry) {
                     // Room for the rest at the size of the first rows, so the texts are not copied on growing.
                     for (Column& c : m_columns)
-                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 4096.0 * 1.1) + 64);
+                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 16384.0 * 1.04) + 4096);
                 }
                 for (int c = 0; c < kColumns; ++c) {
                     Column& col = m_columns[size_t(c)];
@@ -207,15 +210,15 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     }
                     col.arena += kEnd;
                 }
-                quint16 group = kNoGroup;
+                quint8 group = kNoGroup;
                 if (sqlite3_column_type(m_reading, 6) != SQLITE_NULL) {
                     const std::string name(reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 6)),
                                            size_t(sqlite3_column_bytes(m_reading, 6)));
                     const auto found = std::find(m_groupNames.begin(), m_groupNames.end(), name);
                     if (found != m_groupNames.end()) {
-                        group = quint16(found - m_groupNames.begin());
+                        group = quint8(found - m_groupNames.begin());
                     } else if (m_groupNames.size() < kNoGroup) {
-                        group = quint16(m_groupNames.size());
+                        group = quint8(m_groupNames.size());
                         m_groupNames.push_back(name);
                     } else {
                         // Too many distinct groups to keep apart: leave everything to the engine.
@@ -394,7 +397,7 @@ void SearchIndex::matchColumn(int column, const std::string& pattern, std::vecto
     }
 }
 
-bool SearchIndex::resolve(const QString& statement, std::vector<qint64>* ids)
+bool SearchIndex::resolve(const QString& statement, std::vector<quint32>* ids)
 {
     ContactSearch search;
     if (!ParseContactSearch(statement, &search))

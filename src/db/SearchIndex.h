@@ -38,7 +38,7 @@ public:
     ~SearchIndex() override;
 
     // True with the contact ids in the statement's order when the index answers it.
-    bool resolve(const QString& statement, std::vector<qint64>* ids);
+    bool resolve(const QString& statement, std::vector<quint32>* ids);
     // The row count of a statement without a condition, known without reading rows.
     bool quickCount(const QString& statement, int* count);
 
@@ -90,7 +90,7 @@ private:
     std::vector<quint32> m_ids;
     size_t m_expected = 0;
     bool m_broken = false;
-    std::vector<quint16> m_group;
+    std::vector<quint8> m_group;
     std::vector<std::string> m_groupNames;
     std::array<Column, kColumns> m_columns;
     std::string m_previous;

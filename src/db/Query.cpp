@@ -38,6 +38,7 @@ QList<Query*>& Reading()
 
 constexpr int kBlockRows = 64;
 constexpr size_t kBlocksKept = 16;
+constexpr int kKeptOnWrite = 20000;
 
 void AppendRow(sqlite3_stmt* statement, int columns, std::vector<quint32>& offsets, std::vector<qint32>& lengths,
                std::string& arena)
@@ -60,20 +61,29 @@ void AppendRow(sqlite3_stmt* statement, int columns, std::vector<quint32>& offse
 Query::~Query()
 {
     Reading().removeAll(this);
-    suspend();
+    suspend(false);
 }
 
 void Query::SuspendReading(Connection* connection)
 {
     for (Query* q : Reading())
         if (q->m_connection == connection)
-            q->suspend();
+            q->suspend(true);
     if (SearchIndex* index = SearchIndex::Of(connection))
         index->interrupt();
 }
 
-void Query::suspend()
+void Query::suspend(bool readShortRest)
 {
+    if (readShortRest && m_pending && m_rows - m_fetched <= kKeptOnWrite) {
+        // A short rest is read now, so that a walk through the rows is not disturbed by writes.
+        auto* statement = static_cast<sqlite3_stmt*>(m_pending);
+        const int columns = int(m_names.size());
+        while (m_fetched < m_rows && sqlite3_step(statement) == SQLITE_ROW) {
+            AppendRow(statement, columns, m_offsets, m_lengths, m_arena);
+            ++m_fetched;
+        }
+    }
     if (m_pending) {
         sqlite3_finalize(static_cast<sqlite3_stmt*>(m_pending));
         m_pending = nullptr;
@@ -86,13 +96,13 @@ void Query::suspend()
 
 void Query::finishPending() const
 {
-    const_cast<Query*>(this)->suspend();
+    const_cast<Query*>(this)->suspend(false);
 }
 
 void Query::close()
 {
     Reading().removeAll(this);
-    suspend();
+    suspend(false);
     if (!m_open)
         return;
     Q_EMIT aboutToReset();

@@ -82,7 +82,7 @@ private:
     // Makes rows up to `row` available; false when the row is not there.
     bool fetchTo(int row) const;
     void finishPending() const;
-    void suspend();
+    void suspend(bool readShortRest);
     const char* cell(int row, int field, qint32* length) const;
 
     Connection* m_connection = nullptr;

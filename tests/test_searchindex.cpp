@@ -18,15 +18,17 @@ using testsupport::Sandbox;
 
 namespace {
 
-const char* const kNames[] = {"Novák", "NOVÁK", "novák", "Čermák", "Cermak", "ČERMÁK", "Dvořák", "Dvorak",
-                              "O'Brien", "Chalupa", "Hrubý", "Šimek", "Žák", "Zak", "Růžička", "Ružička",
-                              "50% sleva", "a_b", "Ýbl", "ěščřžýáíé", "ESCRZYAIE", ""};
+const char* const kNames[] = {"Novák",  "NOVÁK",     "novák",     "Čermák",  "Cermak",    "ČERMÁK",
+                              "Dvořák", "Dvorak",    "O'Brien",   "Chalupa", "Hrubý",     "Šimek",
+                              "Žák",    "Zak",       "Růžička",   "Ružička", "50% sleva", "a_b",
+                              "Ýbl",    "ěščřžýáíé", "ESCRZYAIE", ""};
 const char* const kGroups[] = {"Práce", "práce", "PRACE", "Rodina", "Škola", "", "O'Neill"};
 const char16_t kLetters[] = u"aAáÁcčČhHrřŘeéěEĚnNoOvVkK%_' 0123";
 
 QString Maybe(QRandomGenerator& rng, const QString& value)
 {
-    return rng.bounded(8) == 0 ? QStringLiteral("null") : QLatin1Char('\'') + EscapeQuotes(value) + QLatin1Char('\'');
+    return rng.bounded(8) == 0 ? QStringLiteral("null")
+                               : QLatin1Char('\'') + EscapeQuotes(value) + QLatin1Char('\'');
 }
 
 QString Pick(QRandomGenerator& rng, const char* const* list, int size)
@@ -77,11 +79,13 @@ class TestSearchIndex : public QObject
                                       .arg(600 + rng.bounded(5))
                                       .arg(rng.bounded(3) * 111, 3, 10, QLatin1Char('0'))
                                       .arg(rng.bounded(1000), 3, 10, QLatin1Char('0'));
-            statements << QStringLiteral("insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina) "
-                                         "values (%1, %2, %3, %4, %5, %6)")
+            statements << QStringLiteral(
+                              "insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina) "
+                              "values (%1, %2, %3, %4, %5, %6)")
                               .arg(Maybe(rng, phone), Maybe(rng, name),
                                    Maybe(rng, QStringLiteral("o%1@x.cz").arg(rng.bounded(50))),
-                                   Maybe(rng, RandomText(rng)), Maybe(rng, Pick(rng, kNames, int(std::size(kNames)))),
+                                   Maybe(rng, RandomText(rng)),
+                                   Maybe(rng, Pick(rng, kNames, int(std::size(kNames)))),
                                    Maybe(rng, Pick(rng, kGroups, int(std::size(kGroups)))));
         }
         statements << QStringLiteral("commit");
@@ -92,8 +96,14 @@ class TestSearchIndex : public QObject
     void compareRandom(db::SearchIndex* index, int rounds, quint32 seed)
     {
         QRandomGenerator rng(seed);
-        const QString groups[] = {AllGroups(), QStringLiteral("Práce"), QStringLiteral("PRÁCE"), QStringLiteral("Rodina"),
-                                  QStringLiteral("škola"), QString(), QStringLiteral("O'Neill"), QStringLiteral("nic")};
+        const QString groups[] = {AllGroups(),
+                                  QStringLiteral("Práce"),
+                                  QStringLiteral("PRÁCE"),
+                                  QStringLiteral("Rodina"),
+                                  QStringLiteral("škola"),
+                                  QString(),
+                                  QStringLiteral("O'Neill"),
+                                  QStringLiteral("nic")};
         for (int i = 0; i < rounds; ++i) {
             const int column = rng.bounded(6);
             const QString text = RandomText(rng);
@@ -102,7 +112,8 @@ class TestSearchIndex : public QObject
             const bool descending = rng.bounded(2) == 1;
             const QString statement =
                 rng.bounded(2) == 0
-                    ? BuildSearchStatement(column, text, group, descending ? order + QStringLiteral(" desc") : order)
+                    ? BuildSearchStatement(column, text, group,
+                                           descending ? order + QStringLiteral(" desc") : order)
                     : BuildSortStatement(order, descending, column, text, group);
             std::vector<quint32> fast;
             QVERIFY2(index->resolve(statement, &fast), qPrintable(statement));
@@ -144,7 +155,8 @@ private Q_SLOTS:
         index->setIgnoreAccents(true);
         index->buildNow();
         compareRandom(index, 2000, 2);
-        const QString statement = BuildSearchStatement(0, QStringLiteral("cermak"), AllGroups(), QStringLiteral("jmeno"));
+        const QString statement =
+            BuildSearchStatement(0, QStringLiteral("cermak"), AllGroups(), QStringLiteral("jmeno"));
         std::vector<quint32> ids;
         QVERIFY(index->resolve(statement, &ids));
         QVERIFY(!ids.empty());
@@ -163,8 +175,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("statement");
         QTest::newRow("other table") << QStringLiteral("select * from poznamky order by jmeno");
         QTest::newRow("equality") << QStringLiteral("select * from zvonisty where jmeno='x' order by jmeno");
-        QTest::newRow("or binds to and") << QStringLiteral(
-            "select * from zvonisty where jmeno like '%a%' or email like '%a%' and skupina='x' order by jmeno");
+        QTest::newRow("or binds to and") << QStringLiteral("select * from zvonisty where jmeno like '%a%' or "
+                                                           "email like '%a%' and skupina='x' order by jmeno");
         QTest::newRow("other order") << QStringLiteral("select * from zvonisty order by datum");
         QTest::newRow("no order") << QStringLiteral("select * from zvonisty where jmeno like '%a%'");
         QTest::newRow("two orders") << QStringLiteral("select * from zvonisty order by jmeno, telefon");
@@ -184,7 +196,8 @@ private Q_SLOTS:
     {
         db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
         index->buildNow();
-        const QString statement = BuildSearchStatement(0, QStringLiteral("zzz"), AllGroups(), QStringLiteral("jmeno"));
+        const QString statement =
+            BuildSearchStatement(0, QStringLiteral("zzz"), AllGroups(), QStringLiteral("jmeno"));
         db::Query work(m_connection.get());
         work.setSql(QStringLiteral("update zvonisty set jmeno = 'Zzzz' where id = 7"));
         work.execSql();
@@ -202,7 +215,8 @@ private Q_SLOTS:
     // a write ends the pending statement halfway.
     void rowsReadOnDemand()
     {
-        const QString statement = QStringLiteral("select * from zvonisty where jmeno like '%a%' order by telefon desc");
+        const QString statement =
+            QStringLiteral("select * from zvonisty where jmeno like '%a%' order by telefon desc");
         const std::vector<quint32> engine = EngineIds(*m_connection, statement);
         for (const bool indexed : {false, true}) {
             if (indexed)
@@ -228,7 +242,8 @@ private Q_SLOTS:
     {
         db::Query work(m_connection.get());
         for (int i = 0; i < 4; ++i) {
-            work.setSql(QStringLiteral("insert into zvonisty (jmeno, email, skupina) select jmeno, email, skupina from zvonisty"));
+            work.setSql(QStringLiteral(
+                "insert into zvonisty (jmeno, email, skupina) select jmeno, email, skupina from zvonisty"));
             work.execSql();
         }
         const QString statement = QStringLiteral("select * from zvonisty order by email desc");

@@ -13,7 +13,6 @@ namespace db {
 
 Query::Query(Connection* connection, QObject* parent) : QObject(parent), m_connection(connection) {}
 
-
 void Query::setConnection(Connection* connection)
 {
     close();
@@ -40,8 +39,8 @@ constexpr int kBlockRows = 64;
 constexpr size_t kBlocksKept = 16;
 constexpr int kKeptOnWrite = 20000;
 
-void AppendRow(sqlite3_stmt* statement, int columns, std::vector<quint32>& offsets, std::vector<qint32>& lengths,
-               std::string& arena)
+void AppendRow(sqlite3_stmt* statement, int columns, std::vector<quint32>& offsets,
+               std::vector<qint32>& lengths, std::string& arena)
 {
     for (int c = 0; c < columns; ++c) {
         offsets.push_back(quint32(arena.size()));
@@ -213,7 +212,8 @@ void Query::open()
                 body.chop(1);
             sqlite3_stmt* count = nullptr;
             const QByteArray wrapped = "select count(*) from (\n" + body + "\n)";
-            if (sqlite3_prepare_v2(handle, wrapped.constData(), int(wrapped.size()), &count, nullptr) == SQLITE_OK &&
+            if (sqlite3_prepare_v2(handle, wrapped.constData(), int(wrapped.size()), &count, nullptr) ==
+                    SQLITE_OK &&
                 sqlite3_step(count) == SQLITE_ROW)
                 rows = sqlite3_column_int(count, 0);
             sqlite3_finalize(count);
@@ -306,7 +306,8 @@ const Query::Block* Query::blockOf(int row) const
     for (size_t i = 0; i < m_blocks.size(); ++i)
         if (m_blocks[i].from == from) {
             if (i + 1 != m_blocks.size())
-                std::rotate(m_blocks.begin() + qsizetype(i), m_blocks.begin() + qsizetype(i) + 1, m_blocks.end());
+                std::rotate(m_blocks.begin() + qsizetype(i), m_blocks.begin() + qsizetype(i) + 1,
+                            m_blocks.end());
             return &m_blocks.back();
         }
     sqlite3* handle = m_connection && m_connection->connected() ? m_connection->handle() : nullptr;

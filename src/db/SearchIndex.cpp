@@ -156,8 +156,8 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
             const QByteArray text =
                 m_phase == 0 ? QByteArray("select id, jmeno, poznamka, telefon, organizace, email, skupina "
                                           "from zvonisty order by id")
-                             : "select id, " + QByteArray(kSearchColumns[column]) + " from zvonisty order by " +
-                                   QByteArray(kSearchColumns[column]) + ", id";
+                             : "select id, " + QByteArray(kSearchColumns[column]) +
+                                   " from zvonisty order by " + QByteArray(kSearchColumns[column]) + ", id";
             if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
                 interrupt();
                 m_phase = kDone;
@@ -167,7 +167,8 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
             if (column < 0) {
                 // Counted here, not at attaching: the start of the program does not wait for it.
                 sqlite3_stmt* s = nullptr;
-                if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) == SQLITE_OK &&
+                if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) ==
+                        SQLITE_OK &&
                     sqlite3_step(s) == SQLITE_ROW)
                     m_expected = size_t(qMax<qint64>(0, sqlite3_column_int64(s, 0)));
                 sqlite3_finalize(s);
@@ -194,9 +195,11 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                 }
                 m_ids.push_back(quint32(id));
                 if (entry == 16384 && m_expected > entry) {
-                    // Room for the rest at the size of the first rows, so the texts are not copied on growing.
+                    // Room for the rest at the size of the first rows, so the texts are not copied on
+                    // growing.
                     for (Column& c : m_columns)
-                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 16384.0 * 1.04) + 4096);
+                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 16384.0 * 1.04) +
+                                        4096);
                 }
                 for (int c = 0; c < kColumns; ++c) {
                     Column& col = m_columns[size_t(c)];
@@ -244,7 +247,8 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                 bool starts = col.order.size() == 1;
                 if (!starts)
                     starts = null != m_previousNull ||
-                             (!null && CompareCzechUtf8(m_previous.data(), int(m_previous.size()), value, bytes) != 0);
+                             (!null &&
+                              CompareCzechUtf8(m_previous.data(), int(m_previous.size()), value, bytes) != 0);
                 col.runStart.push_back(starts);
                 m_previousNull = null;
                 m_previous.assign(value ? value : "", size_t(bytes));
@@ -290,7 +294,7 @@ bool SearchIndex::tiesAscending(const QString& statement, const ContactSearch& s
 {
     const QString key = QStringLiteral("%1/%2/%3/%4")
                             .arg(search.hasGroup)
-                            .arg(search.likes.isEmpty())
+                            .arg(search.likes.size())
                             .arg(search.orderColumn)
                             .arg(search.descending);
     int plan = m_plans.value(key);
@@ -387,7 +391,8 @@ void SearchIndex::matchColumn(int column, const std::string& pattern, std::vecto
         const size_t stop = size_t(end - base);
         if (base[start] != kNull && !hits[entry]) {
             if (!wildcards) {
-                hits[entry] = stop - start == pattern.size() && std::memcmp(base + start, pattern.data(), pattern.size()) == 0;
+                hits[entry] = stop - start == pattern.size() &&
+                              std::memcmp(base + start, pattern.data(), pattern.size()) == 0;
             } else {
                 SearchFoldCodePoints(base + start, int(stop - start), false, text);
                 hits[entry] = LikeFoldedText(folded, text, 0) ? 1 : 0;
@@ -430,8 +435,8 @@ bool SearchIndex::resolve(const QString& statement, std::vector<quint32>* ids)
         const QByteArray group = search.group.toUtf8();
         std::vector<quint8> groupMatches(m_groupNames.size(), 0);
         for (size_t g = 0; g < m_groupNames.size(); ++g)
-            groupMatches[g] = CompareCzechUtf8(m_groupNames[g].data(), int(m_groupNames[g].size()), group.constData(),
-                                               int(group.size())) == 0;
+            groupMatches[g] = CompareCzechUtf8(m_groupNames[g].data(), int(m_groupNames[g].size()),
+                                               group.constData(), int(group.size())) == 0;
         if (hits.empty())
             hits.assign(count, 1);
         for (size_t e = 0; e < count; ++e)

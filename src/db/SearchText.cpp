@@ -114,10 +114,10 @@ void PlainLike(sqlite3_context* context, int argc, sqlite3_value** argv)
         }
     }
     static thread_local std::vector<char32_t> pattern, text;
-    SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])), sqlite3_value_bytes(argv[0]),
-                         true, pattern);
-    SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])), sqlite3_value_bytes(argv[1]),
-                         true, text);
+    SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                         sqlite3_value_bytes(argv[0]), true, pattern);
+    SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])),
+                         sqlite3_value_bytes(argv[1]), true, text);
     sqlite3_result_int(context, LikeFoldedText(pattern, text, escape) ? 1 : 0);
 }
 

@@ -233,6 +233,8 @@ void Query::open()
             pending = false;
         }
     }
+    if (pending && fetched >= rows)
+        pending = false;
     if (!pending) {
         sqlite3_finalize(statement);
         statement = nullptr;

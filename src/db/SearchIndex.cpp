@@ -37,7 +37,7 @@ SearchIndex* SearchIndex::Attach(Connection* connection)
     return new SearchIndex(connection);
 }
 
-SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connection(connection)
+SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connection(connection), m_alive(connection)
 {
     if (sqlite3* handle = m_connection->handle()) {
         sqlite3_update_hook(handle, &SearchIndex::UpdateHook, this);
@@ -54,8 +54,9 @@ SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connec
 SearchIndex::~SearchIndex()
 {
     interrupt();
-    if (m_connection->handle())
-        sqlite3_update_hook(m_connection->handle(), nullptr, nullptr);
+    // Destroyed with its connection, which is then no longer one.
+    if (m_alive && m_alive->handle())
+        sqlite3_update_hook(m_alive->handle(), nullptr, nullptr);
 }
 
 void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qint64)

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -67,6 +68,7 @@ private:
     static constexpr int kDone = 100;
 
     Connection* m_connection;
+    QPointer<Connection> m_alive;
     QTimer m_timer;
     bool m_ignoreAccents = false;
     bool m_dirty = true;

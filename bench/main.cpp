@@ -264,6 +264,8 @@ int main(int argc, char** argv)
     {
         window.setSearchIndex(0);
         window.Hledani->setText(QStringLiteral("nov"));
+        window.NajdiClick();
+        index->buildNow();
         const QString edit = QStringLiteral("update zvonisty set poznamka = 'x' where id = 1");
         measure(QStringLiteral("search right after an edit"), window.ADOQuery1->sql(), [&] {
             ExecQuery(edit, window.ADOQuery2);

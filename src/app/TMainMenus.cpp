@@ -1,9 +1,9 @@
 // The main window's menus, tray icon and small window behaviours.
 #include "app/TMain.h"
-#include "db/SearchIndex.h"
 
 #include "app/Pictures.h"
 #include "db/DBGrid.h"
+#include "db/SearchIndex.h"
 
 #include <QAction>
 #include <QApplication>

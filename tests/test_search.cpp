@@ -2,10 +2,13 @@
 #include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "ui/DBGrid.h"
+#include "app/IniFile.h"
 #include "db/Query.h"
+#include "db/SearchIndex.h"
 #include "testsupport/TestSupport.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -105,6 +108,38 @@ private Q_SLOTS:
         QCOMPARE(m_w->pocet->text(), QString::number(names.size()));
         QVERIFY(MessageDialogSeam::shown().isEmpty());
         QCOMPARE(m_w->ADOQuery1->sql().endsWith(QStringLiteral(" order by jmeno")), true);
+    }
+
+    // The option in Nástroje makes every search condition ignore accents, from memory and
+    // from the engine alike, and is saved under a key of its own.
+    void searchWithoutAccents()
+    {
+        QAction* option = m_w->Hledatbezohledunadiakritiku1;
+        QCOMPARE(option->text(), QStringLiteral("Hledat bez ohledu na diakritiku"));
+        QVERIFY(option->isCheckable());
+        QVERIFY(!option->isChecked());
+        auto search = [&](int index, const QString& text) {
+            m_w->setSearchIndex(index);
+            m_w->Hledani->setText(text);
+            m_w->Najdi->click();
+            return Names(*m_w);
+        };
+        QCOMPARE(search(0, QStringLiteral("cermak")), QStringList{});
+        option->trigger();
+        for (const bool fromMemory : {false, true}) {
+            if (fromMemory)
+                db::SearchIndex::Of(m_w->ADOConnection1)->buildNow();
+            QCOMPARE(search(0, QStringLiteral("cermak")), QStringList{QStringLiteral("Čermák")});
+            QCOMPARE(search(5, QStringLiteral("NOVOTNY")), QStringList{QStringLiteral("NOVOTNÝ Petr")});
+            QCOMPARE(search(1, QStringLiteral("rano")), QStringList{QStringLiteral("Novák Jan")});
+            QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+        }
+        m_w->Uloitnastaven1->trigger();
+        QCOMPARE(IniAccess(m_w->SettingsPath, 0, QStringLiteral("NASTAVENI"), QStringLiteral("HledatBezDiakritiky")),
+                 QStringLiteral("1"));
+        option->trigger();
+        QCOMPARE(search(0, QStringLiteral("cermak")), QStringList{});
+        QCOMPARE(search(0, QStringLiteral("čerMÁK")), QStringList{QStringLiteral("Čermák")});
     }
 
     void hintFollowsTheSearchColumn()

@@ -21,6 +21,7 @@ inline constexpr char KeySearchBy[] = "SearchBy";
 inline constexpr char KeyDotPriUzavr[] = "DotPriUzavr";
 inline constexpr char KeyMinPriAltF4[] = "MinPriAltF4";
 inline constexpr char KeyPametSirkaSl[] = "PametSirkaSl";
+inline constexpr char KeyBezDiakritiky[] = "HledatBezDiakritiky";
 
 inline constexpr char KeyScreenW[] = "ScreenW";
 inline constexpr char KeyScreenH[] = "ScreenH";
@@ -37,13 +38,14 @@ struct OptionKey
 };
 
 // The options of NASTAVENI in the order in which they are read and written.
-inline constexpr std::array<OptionKey, 6> OptionKeys{{
+inline constexpr std::array<OptionKey, 7> OptionKeys{{
     {KeyAllwaysOnTop, true, 0},
     {KeyAutoSearch, true, 1},
     {KeySearchBy, false, 0},
     {KeyDotPriUzavr, true, 1},
     {KeyMinPriAltF4, true, 1},
     {KeyPametSirkaSl, true, 1},
+    {KeyBezDiakritiky, true, 0},
 }};
 
 inline constexpr int IniRead = 0;

@@ -10,6 +10,7 @@
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
+#include "db/SearchIndex.h"
 #include "db/Upgrade.h"
 #include "app/UpgradeDialog.h"
 #include "ui/Guard.h"
@@ -251,6 +252,9 @@ void TMain::FormCreate()
             return;
         }
     }
+
+    // Searches and sorts of the whole directory are answered from memory once it is read.
+    db::SearchIndex::Attach(ADOConnection1);
 
     SettingsPath = SettingsFilePath(app::SettingsDir(), app::ExecutableFileName());
     resize(540, height());

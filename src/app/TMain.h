@@ -109,6 +109,7 @@ public:
     QAction* Dotazpiuzaven1 = nullptr;
     QAction* MinimalizovataplikacipistiskuAltF41 = nullptr;
     QAction* Pamatovatsikusloupchlavnhoseznamu1 = nullptr;
+    QAction* Hledatbezohledunadiakritiku1 = nullptr;
     QAction* Uloitnastaven1 = nullptr;
     // "Nápověda"
     QAction* Npovda2 = nullptr;
@@ -198,6 +199,7 @@ public Q_SLOTS:
     void ExportovatdovCard1Click();
     void ImportovatzvCard1Click();
     void Vdynahoe1Click();
+    void Hledatbezohledunadiakritiku1Click();
     void Uloitnastaven1Click();
     void Npovda2Click();
     void Zmnyprogramu1Click();

@@ -5,6 +5,7 @@
 #include "app/Pictures.h"
 #include "ui/DBGrid.h"
 #include "ui/Guard.h"
+#include "db/SearchIndex.h"
 
 #include <QAction>
 #include <QApplication>
@@ -91,6 +92,8 @@ void TMain::buildMenus()
                  QStringLiteral("Pamatovat si šířku sloupců hlavního seznamu"), true, this);
     Pamatovatsikusloupchlavnhoseznamu1->setStatusTip(QStringLiteral("Po zavření aplikace se uloží šířka sloupců"));
     Pamatovatsikusloupchlavnhoseznamu1->setToolTip(Pamatovatsikusloupchlavnhoseznamu1->statusTip());
+    Hledatbezohledunadiakritiku1 = AddCheck(nastroje, "Hledatbezohledunadiakritiku1",
+                                            QStringLiteral("Hledat bez ohledu na diakritiku"), false, this);
     nastroje->setToolTipsVisible(true);
     nastroje->addSeparator();
     Uloitnastaven1 = AddItem(nastroje, "Uloitnastaven1", QStringLiteral("Uložit nastavení"), this);
@@ -142,6 +145,7 @@ void TMain::buildMenus()
     connect(ExportovatdovCard1, &QAction::triggered, this, &TMain::ExportovatdovCard1Click);
     connect(ImportovatzvCard1, &QAction::triggered, this, &TMain::ImportovatzvCard1Click);
     connect(Vdynahoe1, &QAction::triggered, this, &TMain::Vdynahoe1Click);
+    connect(Hledatbezohledunadiakritiku1, &QAction::triggered, this, &TMain::Hledatbezohledunadiakritiku1Click);
     connect(Uloitnastaven1, &QAction::triggered, this, &TMain::Uloitnastaven1Click);
     connect(Npovda2, &QAction::triggered, this, &TMain::Npovda2Click);
     connect(Zmnyprogramu1, &QAction::triggered, this, &TMain::Zmnyprogramu1Click);
@@ -231,6 +235,13 @@ void TMain::Vdynahoe1Click()
     setWindowFlag(Qt::WindowStaysOnTopHint, Vdynahoe1->isChecked());
     if (visible)
         show();
+}
+
+void TMain::Hledatbezohledunadiakritiku1Click()
+{
+    // Takes effect with the next search; the grid keeps what it shows.
+    if (db::SearchIndex* index = db::SearchIndex::Of(ADOConnection1))
+        index->setIgnoreAccents(Hledatbezohledunadiakritiku1->isChecked());
 }
 
 void TMain::TimerSaveAnimTimer()

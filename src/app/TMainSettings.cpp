@@ -60,6 +60,8 @@ void TMain::ReadSettings()
         Dotazpiuzaven1->setChecked(readBool(settings::KeyDotPriUzavr, true));
         MinimalizovataplikacipistiskuAltF41->setChecked(readBool(settings::KeyMinPriAltF4, true));
         Pamatovatsikusloupchlavnhoseznamu1->setChecked(readBool(settings::KeyPametSirkaSl, true));
+        Hledatbezohledunadiakritiku1->setChecked(readBool(settings::KeyBezDiakritiky, false));
+        Hledatbezohledunadiakritiku1Click();
         applyResizeRules();
         return;
     }
@@ -84,6 +86,7 @@ bool TMain::writeOptions()
         {settings::KeyDotPriUzavr, BoolToFlag(Dotazpiuzaven1->isChecked())},
         {settings::KeyMinPriAltF4, BoolToFlag(MinimalizovataplikacipistiskuAltF41->isChecked())},
         {settings::KeyPametSirkaSl, BoolToFlag(Pamatovatsikusloupchlavnhoseznamu1->isChecked())},
+        {settings::KeyBezDiakritiky, BoolToFlag(Hledatbezohledunadiakritiku1->isChecked())},
     };
     bool all = true;
     for (const auto& [key, value] : values) {

@@ -5,6 +5,7 @@
 #include "db/ErrorLog.h"
 #include "db/FileState.h"
 #include "db/Schema.h"
+#include "db/Query.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -254,6 +255,8 @@ void Connection::detach(bool markClosed)
 {
     if (!m_handle)
         return;
+    // Statements still being read would keep the file open and block the close marker.
+    Query::SuspendReading(this);
     qint64 closeTime = 0;
     if (markClosed && m_markOnClose) {
         closeTime = CloseTime();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -11,10 +12,12 @@ namespace db {
 
 class Connection;
 
-// One statement text on a connection. Opening runs a SELECT and keeps a static snapshot
-// of its rows: the row count is known at once and any row can be made current.
-// Values are kept as the engine's UTF-8 text in one buffer and turned into QString only
-// when read, so a grid of 100,000 contacts costs no object per row.
+// One statement text on a connection. Opening runs a SELECT and places the query on its
+// first row; the row count is known at once and any row can be made current. Rows are
+// read only when asked for: the statement is stepped as far as the furthest row read
+// (counted by a separate count statement), or, when the search index of the connection
+// can answer the statement, the contacts are read by id in the order it gives.
+// Values are kept as the engine's UTF-8 text and turned into QString only when read.
 class Query : public QObject
 {
     Q_OBJECT
@@ -60,6 +63,10 @@ public:
     QString text(int row, int field) const;
     bool isNull(int row, int field) const;
 
+    // Ends every statement left pending by the queries of a connection before a write:
+    // the rows read so far stay, further ones are read by running the statement again.
+    static void SuspendReading(Connection* connection);
+
 Q_SIGNALS:
     // The rows are about to change (opening, closing) and have changed.
     void aboutToReset();
@@ -71,6 +78,12 @@ Q_SIGNALS:
 private:
     int requireField(QStringView name) const;
     void prepareSingle(void** statement) const;
+    void prepareText(const QByteArray& text, void** statement) const;
+    // Makes rows up to `row` available; false when the row is not there.
+    bool fetchTo(int row) const;
+    void finishPending() const;
+    void suspend(bool readShortRest);
+    const char* cell(int row, int field, qint32* length) const;
 
     Connection* m_connection = nullptr;
     QString m_sql;
@@ -79,10 +92,27 @@ private:
     int m_rows = 0;
     int m_current = 0;
     QStringList m_names;
-    // Row-major cells: offset into m_arena and length (-1 for null).
-    std::vector<quint32> m_offsets;
-    std::vector<qint32> m_lengths;
-    std::string m_arena;
+    // Rows read so far, row-major cells: offset into m_arena and length (-1 for null).
+    mutable std::vector<quint32> m_offsets;
+    mutable std::vector<qint32> m_lengths;
+    mutable std::string m_arena;
+    mutable int m_fetched = 0;
+    // The statement still being stepped (null once done or suspended).
+    mutable void* m_pending = nullptr;
+    QByteArray m_translated;
+    // Rows given by the search index: contact ids in order; a few blocks of read rows are kept.
+    struct Block
+    {
+        int from = 0;
+        std::vector<quint32> offsets;
+        std::vector<qint32> lengths;
+        std::string arena;
+    };
+    bool m_byId = false;
+    std::vector<quint32> m_ids;
+    mutable std::vector<Block> m_blocks;
+    mutable void* m_byIdStatement = nullptr;
+    const Block* blockOf(int row) const;
 };
 
 } // namespace db

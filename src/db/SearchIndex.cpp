@@ -1,0 +1,487 @@
+#include "db/SearchIndex.h"
+
+#include "db/Connection.h"
+#include "db/Dialect.h"
+#include "db/Engine.h"
+#include "db/Query.h"
+#include "db/SearchText.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace db {
+namespace {
+
+constexpr char kEnd = char(0xFF);
+constexpr char kNull = char(0xFE);
+constexpr quint8 kNoGroup = 0xFF;
+constexpr int kSparse = 32;
+// Phases: 0 the rows, 1..5 the order of each column (jmeno first, the usual sort).
+constexpr int kOrderPhases[] = {0, 2, 3, 4, 1};
+
+enum Plan { TiesAscending = 1, TiesFollow = 2, PlanUnknown = 3 };
+
+} // namespace
+
+SearchIndex* SearchIndex::Of(const Connection* connection)
+{
+    return connection ? connection->findChild<SearchIndex*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+SearchIndex* SearchIndex::Attach(Connection* connection)
+{
+    if (SearchIndex* index = Of(connection))
+        return index;
+    return new SearchIndex(connection);
+}
+
+SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connection(connection), m_alive(connection)
+{
+    if (sqlite3* handle = m_connection->handle()) {
+        sqlite3_update_hook(handle, &SearchIndex::UpdateHook, this);
+        // The index holds what searches read; the engine need not keep the whole file in memory.
+        sqlite3_exec(handle, "pragma mmap_size = 0", nullptr, nullptr, nullptr);
+        sqlite3_exec(handle, "pragma cache_size = -2048", nullptr, nullptr, nullptr);
+    }
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(0);
+    connect(&m_timer, &QTimer::timeout, this, &SearchIndex::step);
+    restart();
+}
+
+SearchIndex::~SearchIndex()
+{
+    interrupt();
+    // Destroyed with its connection, which is then no longer one.
+    if (m_alive && m_alive->handle())
+        sqlite3_update_hook(m_alive->handle(), nullptr, nullptr);
+}
+
+void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qint64)
+{
+    if (table && qstricmp(table, "zvonisty") == 0)
+        static_cast<SearchIndex*>(self)->m_dirty = true;
+}
+
+void SearchIndex::interrupt()
+{
+    sqlite3_finalize(m_reading);
+    m_reading = nullptr;
+}
+
+void SearchIndex::restart()
+{
+    interrupt();
+    m_dirty = false;
+    m_phase = 0;
+    m_ids = {};
+    m_broken = false;
+    m_expected = 0;
+    m_group = {};
+    m_groupNames.clear();
+    for (Column& c : m_columns)
+        c = Column();
+    m_plans.clear();
+    sqlite3* handle = m_connection->handle();
+    m_totalChanges = handle ? sqlite3_total_changes64(handle) : -1;
+    m_schemaVersion = -1;
+    if (handle) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(handle, "pragma schema_version", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            m_schemaVersion = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+        m_timer.start();
+    }
+}
+
+bool SearchIndex::stale()
+{
+    sqlite3* handle = m_connection->handle();
+    if (!handle)
+        return true;
+    if (m_dirty)
+        return true;
+    int schema = -2;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(handle, "pragma schema_version", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+        schema = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    if (schema != m_schemaVersion)
+        return true;
+    if (sqlite3_total_changes64(handle) != m_totalChanges) {
+        // Something was written; a deletion of all rows passes the update hook by.
+        qint64 rows = -1;
+        if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            rows = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        if (m_phase > 0 && !m_broken && rows != qint64(m_ids.size()))
+            return true;
+        m_totalChanges = sqlite3_total_changes64(handle);
+    }
+    return false;
+}
+
+void SearchIndex::step()
+{
+    if (stale())
+        restart();
+    if (m_phase != kDone && !stepFor(12 * 1000 * 1000))
+        m_timer.start();
+}
+
+void SearchIndex::buildNow()
+{
+    if (stale())
+        restart();
+    while (m_phase != kDone && !stepFor(1000LL * 1000 * 1000 * 60)) {
+    }
+    m_timer.stop();
+}
+
+// Reads for at most the given time; true when everything is read.
+bool SearchIndex::stepFor(qint64 nanoseconds)
+{
+    sqlite3* handle = m_connection->handle();
+    if (!handle)
+        return true;
+    QElapsedTimer clock;
+    clock.start();
+    while (m_phase != kDone) {
+        const int column = m_phase == 0 ? -1 : kOrderPhases[m_phase - 1];
+        if (!m_reading) {
+            const QByteArray text =
+                m_phase == 0 ? QByteArray("select id, jmeno, poznamka, telefon, organizace, email, skupina "
+                                          "from zvonisty order by id")
+                             : "select id, " + QByteArray(kSearchColumns[column]) +
+                                   " from zvonisty order by " + QByteArray(kSearchColumns[column]) + ", id";
+            if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
+                interrupt();
+                m_phase = kDone;
+                m_broken = true;
+                return true;
+            }
+            if (column < 0) {
+                // Counted here, not at attaching: the start of the program does not wait for it.
+                sqlite3_stmt* s = nullptr;
+                if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) ==
+                        SQLITE_OK &&
+                    sqlite3_step(s) == SQLITE_ROW)
+                    m_expected = size_t(qMax<qint64>(0, sqlite3_column_int64(s, 0)));
+                sqlite3_finalize(s);
+                m_ids.reserve(m_expected);
+                m_group.reserve(m_expected);
+            } else {
+                m_columns[size_t(column)].order.reserve(m_ids.size());
+                m_columns[size_t(column)].runStart.reserve(m_ids.size());
+            }
+            m_previous.clear();
+            m_previousNull = false;
+        }
+        int rc;
+        int n = 0;
+        while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
+            if (m_phase == 0) {
+                const size_t entry = m_ids.size();
+                const qint64 id = sqlite3_column_int64(m_reading, 0);
+                if (id < 0 || id > qint64(UINT32_MAX)) {
+                    interrupt();
+                    m_phase = kDone;
+                    m_broken = true;
+                    return true;
+                }
+                m_ids.push_back(quint32(id));
+                if (entry == 16384 && m_expected > entry) {
+                    // Room for the rest at the size of the first rows, so the texts are not copied on
+                    // growing.
+                    for (Column& c : m_columns)
+                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 16384.0 * 1.04) +
+                                        4096);
+                }
+                for (int c = 0; c < kColumns; ++c) {
+                    Column& col = m_columns[size_t(c)];
+                    if (entry % kSparse == 0)
+                        col.sparse.push_back(quint32(col.arena.size()));
+                    if (sqlite3_column_type(m_reading, c + 1) == SQLITE_NULL) {
+                        col.arena += kNull;
+                    } else {
+                        SearchFoldUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_reading, c + 1)),
+                                       sqlite3_column_bytes(m_reading, c + 1), m_ignoreAccents, col.arena);
+                    }
+                    col.arena += kEnd;
+                }
+                quint8 group = kNoGroup;
+                if (sqlite3_column_type(m_reading, 6) != SQLITE_NULL) {
+                    const std::string name(reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 6)),
+                                           size_t(sqlite3_column_bytes(m_reading, 6)));
+                    const auto found = std::find(m_groupNames.begin(), m_groupNames.end(), name);
+                    if (found != m_groupNames.end()) {
+                        group = quint8(found - m_groupNames.begin());
+                    } else if (m_groupNames.size() < kNoGroup) {
+                        group = quint8(m_groupNames.size());
+                        m_groupNames.push_back(name);
+                    } else {
+                        // Too many distinct groups to keep apart: leave everything to the engine.
+                        interrupt();
+                        m_phase = kDone;
+                        m_broken = true;
+                        return true;
+                    }
+                }
+                m_group.push_back(group);
+            } else {
+                const qint64 id = sqlite3_column_int64(m_reading, 0);
+                const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), id);
+                if (at == m_ids.end() || *at != id) {
+                    m_dirty = true;
+                    break;
+                }
+                Column& col = m_columns[size_t(column)];
+                col.order.push_back(quint32(at - m_ids.begin()));
+                const bool null = sqlite3_column_type(m_reading, 1) == SQLITE_NULL;
+                const char* value = reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 1));
+                const int bytes = sqlite3_column_bytes(m_reading, 1);
+                bool starts = col.order.size() == 1;
+                if (!starts)
+                    starts = null != m_previousNull ||
+                             (!null &&
+                              CompareCzechUtf8(m_previous.data(), int(m_previous.size()), value, bytes) != 0);
+                col.runStart.push_back(starts);
+                m_previousNull = null;
+                m_previous.assign(value ? value : "", size_t(bytes));
+            }
+            if (++n == 512) {
+                n = 0;
+                if (clock.nsecsElapsed() > nanoseconds)
+                    return false;
+            }
+        }
+        interrupt();
+        if (m_dirty || (rc != SQLITE_DONE && rc != SQLITE_ROW)) {
+            restart();
+            return false;
+        }
+        if (m_phase > 0) {
+            Column& col = m_columns[size_t(column)];
+            col.ordered = col.order.size() == m_ids.size();
+        }
+        m_phase = m_phase == kColumns ? kDone : m_phase + 1;
+    }
+    return true;
+}
+
+bool SearchIndex::quickCount(const QString& statement, int* count)
+{
+    ContactSearch search;
+    if (!ParseContactSearch(statement, &search) || search.hasGroup || !search.likes.isEmpty())
+        return false;
+    sqlite3* handle = m_connection->handle();
+    sqlite3_stmt* s = nullptr;
+    bool ok = false;
+    if (handle && sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+        *count = sqlite3_column_int(s, 0);
+        ok = true;
+    }
+    sqlite3_finalize(s);
+    return ok;
+}
+
+bool SearchIndex::tiesAscending(const QString& statement, const ContactSearch& search, bool* known)
+{
+    const QString key = QStringLiteral("%1/%2/%3/%4")
+                            .arg(search.hasGroup)
+                            .arg(search.likes.size())
+                            .arg(search.orderColumn)
+                            .arg(search.descending);
+    int plan = m_plans.value(key);
+    if (plan == 0) {
+        // The engine reads the rows either along the order column's index (equal values then
+        // come in the index's direction) or in id order and sorts them (equal values keep
+        // that order). Which one, its query plan tells.
+        plan = PlanUnknown;
+        sqlite3_stmt* s = nullptr;
+        const QByteArray text = "explain query plan " + TranslateStatement(statement).toUtf8();
+        if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), -1, &s, nullptr) == SQLITE_OK) {
+            const QByteArray orderIndex = "ix_zvonisty_" + QByteArray(kSearchColumns[search.orderColumn]);
+            bool sorts = false, alongOrder = false, inIdOrder = false, other = false;
+            int steps = 0;
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                const QByteArray detail(reinterpret_cast<const char*>(sqlite3_column_text(s, 3)));
+                ++steps;
+                if (detail.startsWith("USE TEMP B-TREE FOR ORDER BY"))
+                    sorts = true;
+                else if (detail == "SCAN zvonisty USING INDEX " + orderIndex ||
+                         detail == "SCAN zvonisty USING COVERING INDEX " + orderIndex)
+                    alongOrder = true;
+                else if (detail == "SCAN zvonisty" ||
+                         detail == "SEARCH zvonisty USING INDEX ix_zvonisty_skupina (skupina=?)")
+                    inIdOrder = true;
+                else
+                    other = true;
+            }
+            if (!other && steps == 2 && sorts && inIdOrder)
+                plan = TiesAscending;
+            else if (!other && steps == 1 && alongOrder)
+                plan = TiesFollow;
+        }
+        sqlite3_finalize(s);
+        m_plans.insert(key, plan);
+    }
+    *known = plan != PlanUnknown;
+    return plan == TiesAscending;
+}
+
+void SearchIndex::matchColumn(int column, const std::string& pattern, std::vector<quint8>& hits) const
+{
+    const Column& col = m_columns[size_t(column)];
+    const char* base = col.arena.data();
+    const size_t size = col.arena.size();
+    const bool wildcards = pattern.find_first_of("%_") != std::string::npos;
+    // '%text%' without other wildcards: a plain substring search over the whole column.
+    if (pattern.size() >= 2 && pattern.front() == '%' && pattern.back() == '%') {
+        const std::string needle = pattern.substr(1, pattern.size() - 2);
+        if (needle.find_first_of("%_") == std::string::npos) {
+            if (needle.empty()) {
+                size_t start = 0;
+                for (size_t entry = 0; start < size; ++entry) {
+                    const char* end = static_cast<const char*>(std::memchr(base + start, kEnd, size - start));
+                    if (base[start] != kNull)
+                        hits[entry] = 1;
+                    start = size_t(end - base) + 1;
+                }
+                return;
+            }
+            // Hits come in text order: the entry of each is found by walking on from the last
+            // one, or by a jump through the sparse starts when it lies further away.
+            size_t entry = 0, start = 0;
+            while (start < size) {
+                const void* found = memmem(base + start, size - start, needle.data(), needle.size());
+                if (!found)
+                    break;
+                const size_t at = size_t(static_cast<const char*>(found) - base);
+                const size_t block = entry / kSparse + 2;
+                if (block < col.sparse.size() && col.sparse[block] <= at) {
+                    const auto after = std::upper_bound(col.sparse.begin(), col.sparse.end(), quint32(at));
+                    const size_t k = size_t(after - col.sparse.begin() - 1);
+                    entry = k * kSparse;
+                    start = col.sparse[k];
+                }
+                for (;;) {
+                    const char* end = static_cast<const char*>(std::memchr(base + start, kEnd, size - start));
+                    start = size_t(end - base) + 1;
+                    if (at < start) {
+                        hits[entry++] = 1;
+                        break;
+                    }
+                    ++entry;
+                }
+            }
+            return;
+        }
+    }
+    std::vector<char32_t> folded, text;
+    SearchFoldCodePoints(pattern.data(), int(pattern.size()), false, folded);
+    size_t start = 0;
+    for (size_t entry = 0; start < size; ++entry) {
+        const char* end = static_cast<const char*>(std::memchr(base + start, kEnd, size - start));
+        const size_t stop = size_t(end - base);
+        if (base[start] != kNull && !hits[entry]) {
+            if (!wildcards) {
+                hits[entry] = stop - start == pattern.size() &&
+                              std::memcmp(base + start, pattern.data(), pattern.size()) == 0;
+            } else {
+                SearchFoldCodePoints(base + start, int(stop - start), false, text);
+                hits[entry] = LikeFoldedText(folded, text, 0) ? 1 : 0;
+            }
+        }
+        start = stop + 1;
+    }
+}
+
+bool SearchIndex::resolve(const QString& statement, std::vector<quint32>* ids)
+{
+    ContactSearch search;
+    if (!ParseContactSearch(statement, &search))
+        return false;
+    if (stale()) {
+        restart();
+        return false;
+    }
+    const Column& order = m_columns[size_t(search.orderColumn)];
+    if (m_broken || m_phase == 0 || !order.ordered)
+        return false;
+    bool known = false;
+    const bool tiesUp = tiesAscending(statement, search, &known);
+    if (!known)
+        return false;
+
+    const size_t count = m_ids.size();
+    std::vector<quint8> hits;
+    if (!search.likes.isEmpty()) {
+        hits.assign(count, 0);
+        for (const ContactSearch::Like& like : search.likes) {
+            const QByteArray utf8 = like.pattern.toUtf8();
+            std::string pattern;
+            SearchFoldUtf8(utf8.constData(), int(utf8.size()), m_ignoreAccents, pattern);
+            matchColumn(like.column, pattern, hits);
+        }
+    }
+    if (search.hasGroup) {
+        // skupina = 'G' compares by the column's collation.
+        const QByteArray group = search.group.toUtf8();
+        std::vector<quint8> groupMatches(m_groupNames.size(), 0);
+        for (size_t g = 0; g < m_groupNames.size(); ++g)
+            groupMatches[g] = CompareCzechUtf8(m_groupNames[g].data(), int(m_groupNames[g].size()),
+                                               group.constData(), int(group.size())) == 0;
+        if (hits.empty())
+            hits.assign(count, 1);
+        for (size_t e = 0; e < count; ++e)
+            if (hits[e] && (m_group[e] == kNoGroup || !groupMatches[m_group[e]]))
+                hits[e] = 0;
+    }
+
+    ids->clear();
+    ids->reserve(hits.empty() ? count : size_t(std::count(hits.begin(), hits.end(), quint8(1))));
+    auto take = [&](quint32 entry) {
+        if (hits.empty() || hits[entry])
+            ids->push_back(m_ids[entry]);
+    };
+    const std::vector<quint32>& sequence = order.order;
+    if (!search.descending) {
+        for (quint32 entry : sequence)
+            take(entry);
+    } else if (!tiesUp) {
+        for (auto it = sequence.rbegin(); it != sequence.rend(); ++it)
+            take(*it);
+    } else {
+        // Runs of equal values from the last one back, each run in its own order.
+        size_t end = sequence.size();
+        while (end > 0) {
+            size_t start = end - 1;
+            while (start > 0 && !order.runStart[start])
+                --start;
+            for (size_t i = start; i < end; ++i)
+                take(sequence[i]);
+            end = start;
+        }
+    }
+    return true;
+}
+
+void SearchIndex::setIgnoreAccents(bool ignore)
+{
+    if (ignore == m_ignoreAccents)
+        return;
+    m_ignoreAccents = ignore;
+    Query::SuspendReading(m_connection);
+    if (sqlite3* handle = m_connection->handle())
+        RegisterPlainLike(handle, ignore);
+    restart();
+}
+
+} // namespace db

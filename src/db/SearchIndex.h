@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace db {
+
+class Connection;
+struct ContactSearch;
+
+// A compact copy of the five searched contact columns and the group, kept beside the
+// connection so that a search or a sort of the whole directory costs a pass over memory
+// instead of a pass over the file. It answers only the statements whose meaning it
+// reproduces exactly (the search and sort statements over `zvonisty`); anything else,
+// and everything while it is being read or after the contacts changed, is left to the
+// engine. It reads the directory in short steps while the window is idle.
+class SearchIndex : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kColumns = 5;
+
+    // The index of the connection, or null when it has none.
+    static SearchIndex* Of(const Connection* connection);
+    // Gives the connection an index; reading starts when the event loop next runs.
+    static SearchIndex* Attach(Connection* connection);
+
+    ~SearchIndex() override;
+
+    // True with the contact ids in the statement's order when the index answers it.
+    bool resolve(const QString& statement, std::vector<quint32>* ids);
+    // The row count of a statement without a condition, known without reading rows.
+    bool quickCount(const QString& statement, int* count);
+
+    // Searches ignore accents as well as letter case: the engine's LIKE is replaced too.
+    void setIgnoreAccents(bool ignore);
+    bool ignoreAccents() const { return m_ignoreAccents; }
+
+    // Reads the whole directory now (tests and measurements).
+    void buildNow();
+    bool complete() const { return m_phase == kDone; }
+    // Ends a statement kept open between two reading steps; a write follows.
+    void interrupt();
+
+private:
+    explicit SearchIndex(Connection* connection);
+    void restart();
+    void step();
+    bool stepFor(qint64 nanoseconds);
+    bool stale();
+    static void UpdateHook(void* self, int operation, const char* database, const char* table, qint64 rowid);
+    // Whether ties of the statement's order come in ascending id order (true) or follow the
+    // order's direction (false); an unknown plan leaves the statement to the engine.
+    bool tiesAscending(const QString& statement, const ContactSearch& search, bool* known);
+    void matchColumn(int column, const std::string& pattern, std::vector<quint8>& hits) const;
+
+    static constexpr int kDone = 100;
+
+    Connection* m_connection;
+    QPointer<Connection> m_alive;
+    QTimer m_timer;
+    bool m_ignoreAccents = false;
+    bool m_dirty = true;
+    int m_phase = 0;
+    sqlite3_stmt* m_reading = nullptr;
+    qint64 m_totalChanges = -1;
+    int m_schemaVersion = -1;
+
+    struct Column
+    {
+        // Folded texts, one after another, each ended by 0xFF; a null is the single byte 0xFE.
+        std::string arena;
+        // Start of every 32nd entry's text.
+        std::vector<quint32> sparse;
+        // Entries in the order of the column's index, and where a run of equal values starts.
+        std::vector<quint32> order;
+        std::vector<bool> runStart;
+        bool ordered = false;
+    };
+    // Contact ids in ascending order; an id beyond 32 bits leaves the directory to the engine.
+    std::vector<quint32> m_ids;
+    size_t m_expected = 0;
+    bool m_broken = false;
+    std::vector<quint8> m_group;
+    std::vector<std::string> m_groupNames;
+    std::array<Column, kColumns> m_columns;
+    std::string m_previous;
+    bool m_previousNull = false;
+    QHash<QString, int> m_plans;
+};
+
+} // namespace db

@@ -1,0 +1,310 @@
+#include "db/SearchText.h"
+
+#include "db/Engine.h"
+
+#include <QChar>
+
+#include <sqlite3.h>
+
+#include <array>
+
+namespace db {
+namespace {
+
+// As the engine's LIKE decodes: an invalid byte stands for itself.
+inline char32_t Decode(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char c = *p++;
+    if (c < 0x80)
+        return c;
+    int extra = 0;
+    char32_t value = 0;
+    if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+        value = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+        value = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+        value = c & 0x07;
+    } else {
+        return c;
+    }
+    if (end - p < extra)
+        return c;
+    for (int i = 0; i < extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return c;
+        value = (value << 6) | (p[i] & 0x3F);
+    }
+    p += extra;
+    return value;
+}
+
+inline void Encode(char32_t c, std::string& out)
+{
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | ((c >> 18) & 0x07));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+inline char32_t Fold(char32_t c)
+{
+    if (c < 128)
+        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    return QChar::toCaseFolded(c);
+}
+
+// Folded code points of the Latin blocks, without and with accents dropped.
+struct FoldTable
+{
+    std::array<char32_t, 0x250> folded{};
+    std::array<char32_t, 0x250> plain{};
+    FoldTable()
+    {
+        for (char32_t c = 0; c < folded.size(); ++c) {
+            folded[c] = Fold(c);
+            plain[c] = folded[c];
+            const QString decomposition = QChar::decomposition(folded[c]);
+            if (folded[c] >= 128 && !decomposition.isEmpty()) {
+                const char16_t base = decomposition.at(0).unicode();
+                if (base < 128 && QChar::isLetter(base))
+                    plain[c] = Fold(base);
+            }
+        }
+    }
+};
+
+const FoldTable& Table()
+{
+    static const FoldTable table;
+    return table;
+}
+
+void PlainLike(sqlite3_context* context, int argc, sqlite3_value** argv)
+{
+    for (int i = 0; i < argc; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
+    char32_t escape = 0;
+    if (argc == 3) {
+        const auto* e = sqlite3_value_text(argv[2]);
+        const int n = sqlite3_value_bytes(argv[2]);
+        const unsigned char* p = e;
+        if (n > 0)
+            escape = SearchFold(Decode(p, e + n), true);
+        if (n == 0 || p != e + n) {
+            sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+            return;
+        }
+    }
+    static thread_local std::vector<char32_t> pattern, text;
+    SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
+                         sqlite3_value_bytes(argv[0]), true, pattern);
+    SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])),
+                         sqlite3_value_bytes(argv[1]), true, text);
+    sqlite3_result_int(context, LikeFoldedText(pattern, text, escape) ? 1 : 0);
+}
+
+} // namespace
+
+char32_t SearchFold(char32_t c, bool plain)
+{
+    if (c < 0x250)
+        return plain ? Table().plain[c] : Table().folded[c];
+    return Fold(c);
+}
+
+void SearchFoldUtf8(const char* text, int length, bool plain, std::string& out)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const auto* end = p + length;
+    while (p < end) {
+        if (*p < 0x80 && !(*p >= 'A' && *p <= 'Z')) {
+            out += char(*p++);
+            continue;
+        }
+        Encode(SearchFold(Decode(p, end), plain), out);
+    }
+}
+
+void SearchFoldCodePoints(const char* text, int length, bool plain, std::vector<char32_t>& out)
+{
+    out.clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const auto* end = p + length;
+    while (p < end)
+        out.push_back(SearchFold(Decode(p, end), plain));
+}
+
+bool LikeFoldedText(const std::vector<char32_t>& pat, const std::vector<char32_t>& txt, char32_t escape)
+{
+    const size_t np = pat.size(), nt = txt.size();
+    size_t p = 0, t = 0;
+    size_t starP = SIZE_MAX, starT = 0;
+    while (t < nt) {
+        if (p < np) {
+            const char32_t pc = pat[p];
+            if (escape && pc == escape && p + 1 < np) {
+                if (pat[p + 1] == txt[t]) {
+                    p += 2;
+                    ++t;
+                    continue;
+                }
+            } else if (pc == U'%') {
+                starP = p++;
+                starT = t;
+                continue;
+            } else if (pc == U'_' || pc == txt[t]) {
+                ++p;
+                ++t;
+                continue;
+            }
+        }
+        if (starP == SIZE_MAX)
+            return false;
+        p = starP + 1;
+        t = ++starT;
+    }
+    while (p < np && pat[p] == U'%')
+        ++p;
+    return p == np;
+}
+
+void RegisterPlainLike(sqlite3* handle, bool plain)
+{
+    if (!plain) {
+        RegisterEngine(handle);
+        return;
+    }
+    Table();
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function(handle, "like", 2, flags, nullptr, &PlainLike, nullptr, nullptr);
+    sqlite3_create_function(handle, "like", 3, flags, nullptr, &PlainLike, nullptr, nullptr);
+}
+
+namespace {
+
+class Reader
+{
+public:
+    explicit Reader(const QString& text) : m_text(text) {}
+    bool take(QLatin1StringView word)
+    {
+        if (!QStringView(m_text).mid(m_pos).startsWith(word))
+            return false;
+        m_pos += word.size();
+        return true;
+    }
+    bool atEnd() const { return m_pos == m_text.size(); }
+    // A single-quoted value; a doubled quote inside stands for one.
+    bool literal(QString* value)
+    {
+        if (!take(QLatin1StringView("'")))
+            return false;
+        value->clear();
+        while (m_pos < m_text.size()) {
+            const QChar c = m_text.at(m_pos++);
+            if (c != QLatin1Char('\'')) {
+                *value += c;
+                continue;
+            }
+            if (m_pos < m_text.size() && m_text.at(m_pos) == QLatin1Char('\'')) {
+                *value += c;
+                ++m_pos;
+                continue;
+            }
+            return true;
+        }
+        return false;
+    }
+    int column()
+    {
+        for (int i = 0; i < int(std::size(kSearchColumns)); ++i)
+            if (take(QLatin1StringView(kSearchColumns[i])))
+                return i;
+        return -1;
+    }
+
+private:
+    const QString& m_text;
+    qsizetype m_pos = 0;
+};
+
+bool ParseLike(Reader& r, ContactSearch::Like* like)
+{
+    like->column = r.column();
+    return like->column >= 0 && r.take(QLatin1StringView(" like ")) && r.literal(&like->pattern);
+}
+
+bool ParseLikes(Reader& r, QList<ContactSearch::Like>* likes)
+{
+    do {
+        ContactSearch::Like like;
+        if (!ParseLike(r, &like))
+            return false;
+        likes->append(like);
+    } while (r.take(QLatin1StringView(" or ")));
+    return true;
+}
+
+} // namespace
+
+bool ParseContactSearch(const QString& statement, ContactSearch* out)
+{
+    *out = ContactSearch();
+    Reader r(statement);
+    if (!r.take(QLatin1StringView("select * from zvonisty ")))
+        return false;
+    if (r.take(QLatin1StringView("where "))) {
+        bool likesTaken = false;
+        for (bool first = true;; first = false) {
+            if (!first && !r.take(QLatin1StringView(" and ")))
+                break;
+            if (r.take(QLatin1StringView("skupina="))) {
+                if (out->hasGroup || !r.literal(&out->group))
+                    return false;
+                out->hasGroup = true;
+            } else if (r.take(QLatin1StringView("("))) {
+                if (likesTaken || !ParseLikes(r, &out->likes) || !r.take(QLatin1StringView(")")))
+                    return false;
+                likesTaken = true;
+            } else {
+                if (likesTaken || !ParseLikes(r, &out->likes))
+                    return false;
+                likesTaken = true;
+                // "a or b and c" would bind the "and" to b alone.
+                if (out->likes.size() > 1 && !first)
+                    return false;
+                if (out->likes.size() > 1)
+                    break;
+            }
+        }
+        if (!r.take(QLatin1StringView(" ")))
+            return false;
+    }
+    if (!r.take(QLatin1StringView("order by ")))
+        return false;
+    out->orderColumn = r.column();
+    if (out->orderColumn < 0)
+        return false;
+    out->descending = r.take(QLatin1StringView(" desc"));
+    return r.atEnd();
+}
+
+} // namespace db

@@ -1,0 +1,287 @@
+// The search index against the engine: random searches and sorts give the same rows in
+// the same order as the statement run by the engine, with and without accents ignored;
+// rows read on demand stay right across writes.
+#include "db/Connection.h"
+#include "db/Dialect.h"
+#include "db/Query.h"
+#include "db/SearchIndex.h"
+#include "db/SearchText.h"
+#include "testsupport/TestSupport.h"
+#include "view/SearchStatement.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using testsupport::Sandbox;
+
+namespace {
+
+const char* const kNames[] = {"Novák",  "NOVÁK",     "novák",     "Čermák",  "Cermak",    "ČERMÁK",
+                              "Dvořák", "Dvorak",    "O'Brien",   "Chalupa", "Hrubý",     "Šimek",
+                              "Žák",    "Zak",       "Růžička",   "Ružička", "50% sleva", "a_b",
+                              "Ýbl",    "ěščřžýáíé", "ESCRZYAIE", ""};
+const char* const kGroups[] = {"Práce", "práce", "PRACE", "Rodina", "Škola", "", "O'Neill"};
+const char16_t kLetters[] = u"aAáÁcčČhHrřŘeéěEĚnNoOvVkK%_' 0123";
+
+QString Maybe(QRandomGenerator& rng, const QString& value)
+{
+    return rng.bounded(8) == 0 ? QStringLiteral("null")
+                               : QLatin1Char('\'') + EscapeQuotes(value) + QLatin1Char('\'');
+}
+
+QString Pick(QRandomGenerator& rng, const char* const* list, int size)
+{
+    return QString::fromUtf8(list[rng.bounded(size)]);
+}
+
+QString RandomText(QRandomGenerator& rng)
+{
+    QString text;
+    const int length = rng.bounded(5);
+    for (int i = 0; i < length; ++i)
+        text += QChar(kLetters[rng.bounded(int(std::size(kLetters)) - 1)]);
+    return text;
+}
+
+// The ids of the statement's rows as the engine gives them.
+std::vector<quint32> EngineIds(db::Connection& connection, const QString& statement)
+{
+    std::vector<quint32> ids;
+    sqlite3_stmt* s = nullptr;
+    const QByteArray text = db::TranslateStatement(statement).toUtf8();
+    if (sqlite3_prepare_v2(connection.handle(), text.constData(), -1, &s, nullptr) != SQLITE_OK)
+        qFatal("%s: %s", text.constData(), sqlite3_errmsg(connection.handle()));
+    while (sqlite3_step(s) == SQLITE_ROW)
+        ids.push_back(quint32(sqlite3_column_int64(s, 0)));
+    sqlite3_finalize(s);
+    return ids;
+}
+
+} // namespace
+
+class TestSearchIndex : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Sandbox> m_box;
+    std::unique_ptr<db::Connection> m_connection;
+
+    void fill(int count)
+    {
+        QRandomGenerator rng(77);
+        QStringList statements{QStringLiteral("begin")};
+        for (int i = 0; i < count; ++i) {
+            const QString name = Pick(rng, kNames, int(std::size(kNames))) + QLatin1Char(' ') +
+                                 Pick(rng, kNames, int(std::size(kNames)));
+            const QString phone = QStringLiteral("%1 %2 %3")
+                                      .arg(600 + rng.bounded(5))
+                                      .arg(rng.bounded(3) * 111, 3, 10, QLatin1Char('0'))
+                                      .arg(rng.bounded(1000), 3, 10, QLatin1Char('0'));
+            statements << QStringLiteral(
+                              "insert into zvonisty (telefon, jmeno, email, poznamka, organizace, skupina) "
+                              "values (%1, %2, %3, %4, %5, %6)")
+                              .arg(Maybe(rng, phone), Maybe(rng, name),
+                                   Maybe(rng, QStringLiteral("o%1@x.cz").arg(rng.bounded(50))),
+                                   Maybe(rng, RandomText(rng)),
+                                   Maybe(rng, Pick(rng, kNames, int(std::size(kNames)))),
+                                   Maybe(rng, Pick(rng, kGroups, int(std::size(kGroups)))));
+        }
+        statements << QStringLiteral("commit");
+        m_box->createDirectory(4, statements);
+    }
+
+    // Random searches and sorts: the index answers each one with the engine's rows.
+    void compareRandom(db::SearchIndex* index, int rounds, quint32 seed)
+    {
+        QRandomGenerator rng(seed);
+        const QString groups[] = {AllGroups(),
+                                  QStringLiteral("Práce"),
+                                  QStringLiteral("PRÁCE"),
+                                  QStringLiteral("Rodina"),
+                                  QStringLiteral("škola"),
+                                  QString(),
+                                  QStringLiteral("O'Neill"),
+                                  QStringLiteral("nic")};
+        for (int i = 0; i < rounds; ++i) {
+            const int column = rng.bounded(6);
+            const QString text = RandomText(rng);
+            const QString group = groups[rng.bounded(int(std::size(groups)))];
+            const QString order = QString::fromLatin1(db::kSearchColumns[rng.bounded(5)]);
+            const bool descending = rng.bounded(2) == 1;
+            const QString statement =
+                rng.bounded(2) == 0
+                    ? BuildSearchStatement(column, text, group,
+                                           descending ? order + QStringLiteral(" desc") : order)
+                    : BuildSortStatement(order, descending, column, text, group);
+            std::vector<quint32> fast;
+            QVERIFY2(index->resolve(statement, &fast), qPrintable(statement));
+            const std::vector<quint32> engine = EngineIds(*m_connection, statement);
+            QVERIFY2(fast == engine, qPrintable(QStringLiteral("%1: %2 rows, engine %3")
+                                                    .arg(statement)
+                                                    .arg(fast.size())
+                                                    .arg(engine.size())));
+        }
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_box = std::make_unique<Sandbox>();
+        fill(2500);
+        m_connection = std::make_unique<db::Connection>();
+        m_connection->setConnectionString(db::Connection::DefaultConnectionString());
+        m_connection->open();
+    }
+
+    void cleanup()
+    {
+        m_connection.reset();
+        m_box.reset();
+    }
+
+    void sameRowsAsEngine()
+    {
+        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        index->buildNow();
+        QVERIFY(index->complete());
+        compareRandom(index, 2500, 1);
+    }
+
+    void sameRowsAsEngineIgnoringAccents()
+    {
+        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        index->setIgnoreAccents(true);
+        index->buildNow();
+        compareRandom(index, 2000, 2);
+        const QString statement =
+            BuildSearchStatement(0, QStringLiteral("cermak"), AllGroups(), QStringLiteral("jmeno"));
+        std::vector<quint32> ids;
+        QVERIFY(index->resolve(statement, &ids));
+        QVERIFY(!ids.empty());
+        QCOMPARE(ids, EngineIds(*m_connection, statement));
+        index->setIgnoreAccents(false);
+        index->buildNow();
+        std::vector<quint32> exact;
+        QVERIFY(index->resolve(statement, &exact));
+        QVERIFY(exact.size() < ids.size());
+        compareRandom(index, 300, 3);
+    }
+
+    // Statements of other forms are left to the engine.
+    void otherStatementsLeftToEngine_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("other table") << QStringLiteral("select * from poznamky order by jmeno");
+        QTest::newRow("equality") << QStringLiteral("select * from zvonisty where jmeno='x' order by jmeno");
+        QTest::newRow("or binds to and") << QStringLiteral("select * from zvonisty where jmeno like '%a%' or "
+                                                           "email like '%a%' and skupina='x' order by jmeno");
+        QTest::newRow("other order") << QStringLiteral("select * from zvonisty order by datum");
+        QTest::newRow("no order") << QStringLiteral("select * from zvonisty where jmeno like '%a%'");
+        QTest::newRow("two orders") << QStringLiteral("select * from zvonisty order by jmeno, telefon");
+    }
+
+    void otherStatementsLeftToEngine()
+    {
+        QFETCH(QString, statement);
+        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        index->buildNow();
+        std::vector<quint32> ids;
+        QVERIFY(!index->resolve(statement, &ids));
+    }
+
+    // A change of the contacts makes the index step aside until it has read them again.
+    void changesAreFollowed()
+    {
+        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        index->buildNow();
+        const QString statement =
+            BuildSearchStatement(0, QStringLiteral("zzz"), AllGroups(), QStringLiteral("jmeno"));
+        db::Query work(m_connection.get());
+        work.setSql(QStringLiteral("update zvonisty set jmeno = 'Zzzz' where id = 7"));
+        work.execSql();
+        std::vector<quint32> ids;
+        QVERIFY(!index->resolve(statement, &ids));
+        index->buildNow();
+        QVERIFY(index->resolve(statement, &ids));
+        QCOMPARE(ids, std::vector<quint32>{7});
+        work.setSql(QStringLiteral("delete from zvonisty"));
+        work.execSql();
+        QVERIFY(!index->resolve(statement, &ids));
+    }
+
+    // Rows read on demand: the count at once, the same rows as reading them all, also when
+    // a write ends the pending statement halfway.
+    void rowsReadOnDemand()
+    {
+        const QString statement =
+            QStringLiteral("select * from zvonisty where jmeno like '%a%' order by telefon desc");
+        const std::vector<quint32> engine = EngineIds(*m_connection, statement);
+        for (const bool indexed : {false, true}) {
+            if (indexed)
+                db::SearchIndex::Attach(m_connection.get())->buildNow();
+            db::Query query(m_connection.get());
+            query.setSql(statement);
+            query.open();
+            QCOMPARE(query.recordCount(), int(engine.size()));
+            QCOMPARE(query.text(0, 0).toLongLong(), engine.front());
+            db::Query work(m_connection.get());
+            work.setSql(QStringLiteral("update poznamky set pozn = 'x' where id = 0"));
+            work.execSql();
+            for (int row = 0; row < query.recordCount(); ++row)
+                QCOMPARE(query.text(row, 0).toLongLong(), engine[size_t(row)]);
+            query.setRecNo(query.recordCount());
+            QCOMPARE(query.fieldInt(u"id"), int(engine.back()));
+            QCOMPARE(query.isNull(query.recordCount(), 0), true);
+        }
+    }
+
+    // A long result whose reading a write interrupts is read on by running the statement again.
+    void longResultReadOnAfterWrite()
+    {
+        db::Query work(m_connection.get());
+        for (int i = 0; i < 4; ++i) {
+            work.setSql(QStringLiteral(
+                "insert into zvonisty (jmeno, email, skupina) select jmeno, email, skupina from zvonisty"));
+            work.execSql();
+        }
+        const QString statement = QStringLiteral("select * from zvonisty order by email desc");
+        const std::vector<quint32> engine = EngineIds(*m_connection, statement);
+        QVERIFY(engine.size() > 30000);
+        db::Query query(m_connection.get());
+        query.setSql(statement);
+        query.open();
+        QCOMPARE(query.recordCount(), int(engine.size()));
+        QCOMPARE(query.text(10, 0).toUInt(), engine[10]);
+        work.setSql(QStringLiteral("update poznamky set pozn = 'x' where id = 0"));
+        work.execSql();
+        for (int row = 0; row < query.recordCount(); row += 997)
+            QCOMPARE(query.text(row, 0).toUInt(), engine[size_t(row)]);
+        QCOMPARE(query.text(query.recordCount() - 1, 0).toUInt(), engine.back());
+    }
+
+    // Closing the connection ends the statements still being read, so the file is free again.
+    void closingEndsReading()
+    {
+        db::SearchIndex::Attach(m_connection.get());
+        const QString statement = QStringLiteral("select * from zvonisty order by email");
+        const std::vector<quint32> engine = EngineIds(*m_connection, statement);
+        db::Query query(m_connection.get());
+        query.setSql(statement);
+        query.open();
+        QVERIFY(!query.text(0, 0).isEmpty());
+        m_connection->close();
+        // A short result stays readable to its end.
+        QCOMPARE(query.text(2000, 0).toUInt(), engine[2000]);
+        db::Connection again;
+        again.setConnectionString(db::Connection::DefaultConnectionString());
+        again.open();
+        db::Query work(&again);
+        work.setSql(QStringLiteral("update zvonisty set jmeno = 'x' where id = 1"));
+        work.execSql();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSearchIndex)
+#include "test_searchindex.moc"

@@ -14,6 +14,7 @@ namespace exchange {
 namespace {
 
 constexpr qint64 kGroupMs = 200;
+constexpr int kOperationCache = -32768; // KiB, as the engine counts a negative size
 
 QString Literal(const QString& value)
 {
@@ -103,6 +104,16 @@ ContactWriter::ContactWriter(db::Connection* connection, db::Query* fallback, Ki
 {
     if (!connection->connected())
         return;
+    // Index upkeep of many inserts needs more of the engine's page cache than browsing keeps;
+    // lent for the operation and given back after it.
+    sqlite3_stmt* cache = Prepare(connection->handle(), QStringLiteral("pragma cache_size"));
+    if (cache && sqlite3_step(cache) == SQLITE_ROW)
+        m_previousCache = sqlite3_column_int(cache, 0);
+    sqlite3_finalize(cache);
+    if (m_previousCache < 0 && m_previousCache > kOperationCache)
+        sqlite3_exec(connection->handle(), "pragma cache_size = -32768", nullptr, nullptr, nullptr);
+    else
+        m_previousCache = 0;
     m_check = Prepare(connection->handle(), QStringLiteral("select * from zvonisty where telefon=?"));
     m_insert = Prepare(connection->handle(), PreparedInsertText(kind));
     if (!m_check || !m_insert) {
@@ -117,6 +128,10 @@ ContactWriter::~ContactWriter()
     commit();
     sqlite3_finalize(m_check);
     sqlite3_finalize(m_insert);
+    if (m_previousCache != 0 && m_connection->connected()) {
+        const QByteArray pragma = "pragma cache_size = " + QByteArray::number(m_previousCache);
+        sqlite3_exec(m_connection->handle(), pragma.constData(), nullptr, nullptr, nullptr);
+    }
 }
 
 QString ContactWriter::insertText(const ContactValues& v) const

@@ -69,6 +69,7 @@ private:
     int m_added = 0;
     int m_addedInGroup = 0;
     int m_mark = 0;
+    int m_previousCache = 0; // the engine's cache size to give back, 0 when unchanged
 };
 
 } // namespace exchange

@@ -169,6 +169,25 @@ private Q_SLOTS:
         compareRandom(index, 300, 3);
     }
 
+    // Bytes that are not UTF-8 (written by another tool) match as the engine's LIKE reads them:
+    // a stray 0xC3 is no "ã", and only itself matches it.
+    void undecodableBytesMatchAsInTheEngine()
+    {
+        QCOMPARE(sqlite3_exec(m_connection->handle(),
+                              "insert into zvonisty (telefon, jmeno) values "
+                              "('999 000 001', cast(x'c3' as text) || 'abc'), ('999 000 002', 'ãabc')",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        index->buildNow();
+        const QString statement =
+            BuildSearchStatement(0, QStringLiteral("ãab"), AllGroups(), QStringLiteral("jmeno"));
+        std::vector<quint32> ids;
+        QVERIFY(index->resolve(statement, &ids));
+        QCOMPARE(ids.size(), size_t(1));
+        QCOMPARE(ids, EngineIds(*m_connection, statement));
+    }
+
     // Statements of other forms are left to the engine.
     void otherStatementsLeftToEngine_data()
     {

@@ -29,14 +29,6 @@ constexpr char32_t kAlphabet[] = {U'a', U'b', U'c', U'č', U'd', U'e', U'f', U'g
                                   U'š', U't', U'u', U'v', U'w', U'x', U'y', U'z', U'ž'};
 constexpr quint32 kChPrimary = kLetterBase + 9 * 4;
 
-inline char32_t Fold(char32_t c)
-{
-    if (c > 0x10FFFF)
-        return c;
-    if (c < 128)
-        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    return QChar::toCaseFolded(c);
-}
 
 // Weights for the first 0x250 code points (ASCII, Latin-1 and Latin Extended A/B),
 // computed once; everything else sorts after the letters by its code point.
@@ -88,43 +80,6 @@ const WeightTable& Weights()
     return table;
 }
 
-// Beyond Unicode: an invalid byte is never equal to a real character.
-constexpr char32_t kInvalidByteBase = 0x110000;
-
-// Decodes one UTF-8 character; an invalid byte (or an overlong form) stands for itself.
-inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
-{
-    const unsigned char c = *p++;
-    if (c < 0x80)
-        return c;
-    const char32_t invalid = kInvalidByteBase + c;
-    int extra = 0;
-    char32_t value = 0;
-    if ((c & 0xE0) == 0xC0) {
-        extra = 1;
-        value = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        extra = 2;
-        value = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        extra = 3;
-        value = c & 0x07;
-    } else {
-        return invalid;
-    }
-    if (end - p < extra)
-        return invalid;
-    for (int i = 0; i < extra; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return invalid;
-        value = (value << 6) | (p[i] & 0x3F);
-    }
-    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
-    if (value < kSmallest[extra] || value > 0x10FFFF)
-        return invalid;
-    p += extra;
-    return value;
-}
 
 // A source of collation elements over a UTF-8 or UTF-16 text.
 template <typename Source>
@@ -225,39 +180,6 @@ void FoldInto(Source source, std::vector<char32_t>& out)
         out.push_back(Fold(c));
 }
 
-bool LikeFolded(const std::vector<char32_t>& pat, const std::vector<char32_t>& txt, char32_t escape)
-{
-    const size_t np = pat.size(), nt = txt.size();
-    size_t p = 0, t = 0;
-    size_t starP = SIZE_MAX, starT = 0;
-    while (t < nt) {
-        if (p < np) {
-            const char32_t pc = pat[p];
-            if (escape && pc == escape && p + 1 < np) {
-                if (pat[p + 1] == txt[t]) {
-                    p += 2;
-                    ++t;
-                    continue;
-                }
-            } else if (pc == U'%') {
-                starP = p++;
-                starT = t;
-                continue;
-            } else if (pc == U'_' || pc == txt[t]) {
-                ++p;
-                ++t;
-                continue;
-            }
-        }
-        if (starP == SIZE_MAX)
-            return false;
-        p = starP + 1;
-        t = ++starT;
-    }
-    while (p < np && pat[p] == U'%')
-        ++p;
-    return p == np;
-}
 
 int SqliteCollate(void*, int na, const void* a, int nb, const void* b)
 {
@@ -295,6 +217,40 @@ void SqliteLike(sqlite3_context* context, int argc, sqlite3_value** argv)
 }
 
 } // namespace
+
+bool LikeFolded(const std::vector<char32_t>& pat, const std::vector<char32_t>& txt, char32_t escape)
+{
+    const size_t np = pat.size(), nt = txt.size();
+    size_t p = 0, t = 0;
+    size_t starP = SIZE_MAX, starT = 0;
+    while (t < nt) {
+        if (p < np) {
+            const char32_t pc = pat[p];
+            if (escape && pc == escape && p + 1 < np) {
+                if (pat[p + 1] == txt[t]) {
+                    p += 2;
+                    ++t;
+                    continue;
+                }
+            } else if (pc == U'%') {
+                starP = p++;
+                starT = t;
+                continue;
+            } else if (pc == U'_' || pc == txt[t]) {
+                ++p;
+                ++t;
+                continue;
+            }
+        }
+        if (starP == SIZE_MAX)
+            return false;
+        p = starP + 1;
+        t = ++starT;
+    }
+    while (p < np && pat[p] == U'%')
+        ++p;
+    return p == np;
+}
 
 int CompareCzech(QStringView a, QStringView b)
 {

@@ -396,7 +396,7 @@ void SearchIndex::matchColumn(int column, const std::string& pattern, std::vecto
                               std::memcmp(base + start, pattern.data(), pattern.size()) == 0;
             } else {
                 SearchFoldCodePoints(base + start, int(stop - start), false, text);
-                hits[entry] = LikeFoldedText(folded, text, 0) ? 1 : 0;
+                hits[entry] = LikeFolded(folded, text, 0) ? 1 : 0;
             }
         }
         start = stop + 1;

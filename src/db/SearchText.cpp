@@ -11,37 +11,6 @@
 namespace db {
 namespace {
 
-// As the engine's LIKE decodes: an invalid byte stands for itself.
-inline char32_t Decode(const unsigned char*& p, const unsigned char* end)
-{
-    const unsigned char c = *p++;
-    if (c < 0x80)
-        return c;
-    int extra = 0;
-    char32_t value = 0;
-    if ((c & 0xE0) == 0xC0) {
-        extra = 1;
-        value = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        extra = 2;
-        value = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        extra = 3;
-        value = c & 0x07;
-    } else {
-        return c;
-    }
-    if (end - p < extra)
-        return c;
-    for (int i = 0; i < extra; ++i) {
-        if ((p[i] & 0xC0) != 0x80)
-            return c;
-        value = (value << 6) | (p[i] & 0x3F);
-    }
-    p += extra;
-    return value;
-}
-
 inline void Encode(char32_t c, std::string& out)
 {
     if (c < 0x80) {
@@ -59,13 +28,6 @@ inline void Encode(char32_t c, std::string& out)
         out += char(0x80 | ((c >> 6) & 0x3F));
         out += char(0x80 | (c & 0x3F));
     }
-}
-
-inline char32_t Fold(char32_t c)
-{
-    if (c < 128)
-        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    return QChar::toCaseFolded(c);
 }
 
 // Folded code points of the Latin blocks, without and with accents dropped.
@@ -107,7 +69,7 @@ void PlainLike(sqlite3_context* context, int argc, sqlite3_value** argv)
         const int n = sqlite3_value_bytes(argv[2]);
         const unsigned char* p = e;
         if (n > 0)
-            escape = SearchFold(Decode(p, e + n), true);
+            escape = SearchFold(DecodeUtf8(p, e + n), true);
         if (n == 0 || p != e + n) {
             sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
             return;
@@ -118,7 +80,7 @@ void PlainLike(sqlite3_context* context, int argc, sqlite3_value** argv)
                          sqlite3_value_bytes(argv[0]), true, pattern);
     SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])),
                          sqlite3_value_bytes(argv[1]), true, text);
-    sqlite3_result_int(context, LikeFoldedText(pattern, text, escape) ? 1 : 0);
+    sqlite3_result_int(context, LikeFolded(pattern, text, escape) ? 1 : 0);
 }
 
 } // namespace
@@ -139,7 +101,7 @@ void SearchFoldUtf8(const char* text, int length, bool plain, std::string& out)
             out += char(*p++);
             continue;
         }
-        Encode(SearchFold(Decode(p, end), plain), out);
+        Encode(SearchFold(DecodeUtf8(p, end), plain), out);
     }
 }
 
@@ -149,41 +111,7 @@ void SearchFoldCodePoints(const char* text, int length, bool plain, std::vector<
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     const auto* end = p + length;
     while (p < end)
-        out.push_back(SearchFold(Decode(p, end), plain));
-}
-
-bool LikeFoldedText(const std::vector<char32_t>& pat, const std::vector<char32_t>& txt, char32_t escape)
-{
-    const size_t np = pat.size(), nt = txt.size();
-    size_t p = 0, t = 0;
-    size_t starP = SIZE_MAX, starT = 0;
-    while (t < nt) {
-        if (p < np) {
-            const char32_t pc = pat[p];
-            if (escape && pc == escape && p + 1 < np) {
-                if (pat[p + 1] == txt[t]) {
-                    p += 2;
-                    ++t;
-                    continue;
-                }
-            } else if (pc == U'%') {
-                starP = p++;
-                starT = t;
-                continue;
-            } else if (pc == U'_' || pc == txt[t]) {
-                ++p;
-                ++t;
-                continue;
-            }
-        }
-        if (starP == SIZE_MAX)
-            return false;
-        p = starP + 1;
-        t = ++starT;
-    }
-    while (p < np && pat[p] == U'%')
-        ++p;
-    return p == np;
+        out.push_back(SearchFold(DecodeUtf8(p, end), plain));
 }
 
 void RegisterPlainLike(sqlite3* handle, bool plain)

@@ -1,36 +1,17 @@
 // The contact card format: file names, the written lines, and reading cards back.
+#include "testsupport/TestSupport.h"
 #include "exchange/CardFormat.h"
 
 #include <QTest>
+
+using testsupport::Values;
+using testsupport::Fields;
 
 using cards::CardFileName;
 using cards::CardText;
 using cards::ParseCard;
 
 Q_DECLARE_METATYPE(ContactValues)
-
-namespace {
-
-ContactValues Values(const QStringList& v)
-{
-    ContactValues c;
-    c.telefon = v.value(0);
-    c.jmeno = v.value(1);
-    c.email = v.value(2);
-    c.poznamka = v.value(3);
-    c.organizace = v.value(4);
-    c.skupina = v.value(5);
-    c.icq = v.value(6);
-    c.skype = v.value(7);
-    return c;
-}
-
-QStringList Fields(const ContactValues& c)
-{
-    return {c.telefon, c.jmeno, c.email, c.poznamka, c.organizace, c.skupina, c.icq, c.skype};
-}
-
-} // namespace
 
 class TestCardFormat : public QObject
 {

@@ -16,31 +16,14 @@
 #include <QPushButton>
 #include <QTest>
 
+using testsupport::MessagesShown;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 using testsupport::Column;
 using testsupport::Sandbox;
 
 namespace {
-
-QStringList MessagesShown()
-{
-    QStringList texts;
-    for (const auto& r : MessageDialogSeam::shown())
-        texts << r.text;
-    return texts;
-}
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 const QString kRead = QStringLiteral("Vizitka byla načtena.");
 const QString kMade = QStringLiteral("Vizitka byla vytvořena.");

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using testsupport::MessagesShown;
+
 using testsupport::Column;
 using testsupport::Sandbox;
 using testsupport::WhenModalShown;
@@ -26,14 +28,6 @@ namespace {
 TDetailNovy* Detail(QWidget* w)
 {
     return qobject_cast<TDetailNovy*>(w);
-}
-
-QStringList MessagesShown()
-{
-    QStringList texts;
-    for (const auto& r : MessageDialogSeam::shown())
-        texts << r.text;
-    return texts;
 }
 
 } // namespace

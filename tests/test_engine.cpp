@@ -14,55 +14,17 @@
 #include <sqlite3.h>
 
 using db::Connection;
+using testsupport::ConnectionStringFor;
 using db::EngineError;
 using db::Query;
 
-namespace {
-
-QString ConnectionStringFor(const QString& path)
-{
-    return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share Deny Write;"
-                          "Persist Security Info=False")
-        .arg(path);
-}
-
-} // namespace
-
-class TestEngine : public QObject
+class TestEngine : public testsupport::FreshDirectoryTest
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_path;
-    Connection* m_connection = nullptr;
-
-    void exec(const QString& statement) { testsupport::Exec(m_connection, statement); }
-    QStringList column(const QString& statement, const QString& field)
-    {
-        return testsupport::Column(m_connection, statement, field);
-    }
-    void insertName(const QString& name)
-    {
-        exec(QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', '%1')").arg(name));
-    }
-
 private Q_SLOTS:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(QStringLiteral("Zvonisty.mdb"));
-        QFile::remove(m_path);
-        QString error;
-        QVERIFY2(db::CreateDirectoryDatabase(m_path, &error), qPrintable(error));
-        m_connection = new Connection;
-        m_connection->setConnectionString(ConnectionStringFor(m_path));
-        m_connection->open();
-    }
-    void cleanup()
-    {
-        delete m_connection;
-        m_connection = nullptr;
-    }
+    void init() { openFresh(); }
+    void cleanup() { closeConnection(); }
 
     void namesIgnoreCase()
     {

@@ -31,13 +31,6 @@ namespace {
 constexpr int kLines = 60000;
 const char* const kChildSwitch = "--import-child";
 
-QString ConnectionStringOf(const QString& path)
-{
-    return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share Deny Write;"
-                          "Persist Security Info=False")
-        .arg(path);
-}
-
 // In the child: the import of `folder`/seznam.csv into `folder`/Zvonisty.mdb, telling the
 // parent on standard output once the progress bar has moved.
 int RunChild(int argc, char** argv)
@@ -113,7 +106,7 @@ private Q_SLOTS:
         int kept = 0;
         {
             db::Connection c;
-            c.setConnectionString(ConnectionStringOf(box.dbPath()));
+            c.setConnectionString(testsupport::ConnectionStringFor(box.dbPath()));
             c.open();
             QCOMPARE(Column(&c, QStringLiteral("pragma integrity_check"), QStringLiteral("integrity_check")),
                      QStringList{"ok"});

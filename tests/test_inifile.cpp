@@ -13,20 +13,10 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 namespace {
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 QString Describe(const LegacySettings& s)
 {

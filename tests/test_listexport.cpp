@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using testsupport::ReadBytes;
+
 using testsupport::Column;
 using testsupport::Sandbox;
 
@@ -23,12 +25,6 @@ const QString kSelectRows = QStringLiteral(
     "select ifnull(telefon, '') || '|' || ifnull(jmeno, '') || '|' || ifnull(email, '') || '|' || "
     "ifnull(poznamka, '') || '|' || ifnull(organizace, '') || '|' || ifnull(icq, '') || '|' || "
     "ifnull(skype, '') as r from zvonisty order by telefon");
-
-QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -25,13 +25,6 @@ using testsupport::Sandbox;
 
 namespace {
 
-QString ConnectionStringOf(const QString& path)
-{
-    return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share Deny Write;"
-                          "Persist Security Info=False")
-        .arg(path);
-}
-
 // A directory file of the given structure version at any path.
 void MakeDirectoryFile(const QString& path, int version, const QStringList& statements)
 {
@@ -40,7 +33,7 @@ void MakeDirectoryFile(const QString& path, int version, const QStringList& stat
     const QStringList all = UpgradeStatements(1);
     const int count = version >= 4 ? int(all.size()) : version == 3 ? 9 : version == 2 ? 4 : 0;
     db::Connection c;
-    c.setConnectionString(ConnectionStringOf(path));
+    c.setConnectionString(testsupport::ConnectionStringFor(path));
     c.open();
     for (const QString& s : all.mid(0, count) + statements)
         testsupport::Exec(&c, s);
@@ -164,7 +157,7 @@ private Q_SLOTS:
 
         // The other file was let go when the merge ended.
         db::Connection again;
-        again.setConnectionString(ConnectionStringOf(otherFile()));
+        again.setConnectionString(testsupport::ConnectionStringFor(otherFile()));
         again.open();
         QVERIFY(again.connected());
     }
@@ -261,7 +254,7 @@ private Q_SLOTS:
             QString error;
             QVERIFY(db::CreateDirectoryDatabase(otherFile(), &error));
             db::Connection c;
-            c.setConnectionString(ConnectionStringOf(otherFile()));
+            c.setConnectionString(testsupport::ConnectionStringFor(otherFile()));
             c.open();
             testsupport::Exec(&c, QStringLiteral("drop table zvonisty"));
             testsupport::Exec(&c, QStringLiteral("create table faktury (cislo integer, castka numeric)"));

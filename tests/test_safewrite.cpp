@@ -1,4 +1,5 @@
 // Whole files written so that a failure leaves the old one as it was.
+#include "testsupport/TestSupport.h"
 #include "ui/SafeWrite.h"
 
 #include <QDir>
@@ -10,13 +11,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-namespace {
+using testsupport::ReadBytes;
 
-QByteArray ReadBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+namespace {
 
 // Writes with the file size limited to `limit` bytes, as on a disk that fills up.
 bool WriteOnFullDisk(const QString& path, const QByteArray& data, rlim_t limit, QString* why)

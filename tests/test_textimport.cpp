@@ -22,19 +22,14 @@
 
 #include <sqlite3.h>
 
+using testsupport::WriteBytes;
+
 using testsupport::Column;
 using testsupport::Sandbox;
 
 namespace {
 
 const QString kPresent = QStringLiteral("111 222 333");
-
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 // vCard writing and reading: cards as the common address books write them, folding,
 // escaping, the round trip, and a bounded fuzz run of the reader.
+#include "testsupport/TestSupport.h"
 #include "exchange/VCardCommands.h"
 #include "exchange/VCardReader.h"
 #include "exchange/VCardWriter.h"
@@ -8,28 +9,12 @@
 #include <QStringDecoder>
 #include <QTest>
 
+using testsupport::Values;
+using testsupport::Fields;
+
 using namespace vcard;
 
 namespace {
-
-ContactValues Values(const QStringList& v)
-{
-    ContactValues c;
-    c.telefon = v.value(0);
-    c.jmeno = v.value(1);
-    c.email = v.value(2);
-    c.poznamka = v.value(3);
-    c.organizace = v.value(4);
-    c.skupina = v.value(5);
-    c.icq = v.value(6);
-    c.skype = v.value(7);
-    return c;
-}
-
-QStringList Fields(const ContactValues& c)
-{
-    return {c.telefon, c.jmeno, c.email, c.poznamka, c.organizace, c.skupina, c.icq, c.skype};
-}
 
 // The card's values in the order of the directory's columns, phones joined by "|".
 QStringList Fields(const Card& c)

@@ -163,4 +163,82 @@ std::unique_ptr<TMain> StartMain()
     return window;
 }
 
+QByteArray ReadBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+QStringList MessagesShown()
+{
+    QStringList texts;
+    for (const auto& r : MessageDialogSeam::shown())
+        texts << r.text;
+    return texts;
+}
+
+ContactValues Values(const QStringList& v)
+{
+    ContactValues c;
+    c.telefon = v.value(0);
+    c.jmeno = v.value(1);
+    c.email = v.value(2);
+    c.poznamka = v.value(3);
+    c.organizace = v.value(4);
+    c.skupina = v.value(5);
+    c.icq = v.value(6);
+    c.skype = v.value(7);
+    return c;
+}
+
+QStringList Fields(const ContactValues& c)
+{
+    return {c.telefon, c.jmeno, c.email, c.poznamka, c.organizace, c.skupina, c.icq, c.skype};
+}
+
+QString ConnectionStringFor(const QString& path, const QString& mode)
+{
+    return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=%2;Persist Security Info=False").arg(path, mode);
+}
+
+void FreshDirectoryTest::openFresh()
+{
+    QVERIFY(m_dir.isValid());
+    m_path = m_dir.filePath(QStringLiteral("Zvonisty.mdb"));
+    QFile::remove(m_path);
+    QString error;
+    QVERIFY2(db::CreateDirectoryDatabase(m_path, &error), qPrintable(error));
+    m_connection = new db::Connection;
+    m_connection->setConnectionString(ConnectionStringFor(m_path));
+    m_connection->open();
+}
+
+void FreshDirectoryTest::closeConnection()
+{
+    delete m_connection;
+    m_connection = nullptr;
+}
+
+void FreshDirectoryTest::exec(const QString& statement)
+{
+    Exec(m_connection, statement);
+}
+
+QStringList FreshDirectoryTest::column(const QString& statement, const QString& field)
+{
+    return Column(m_connection, statement, field);
+}
+
+void FreshDirectoryTest::insertName(const QString& name)
+{
+    exec(QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', '%1')").arg(name));
+}
+
 } // namespace testsupport

@@ -2,7 +2,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <QObject>
 #include <QTemporaryDir>
+
+#include "db/RecordStatements.h"
 
 #include <functional>
 #include <memory>
@@ -22,6 +25,37 @@ QString ReadCp1250(const QString& path);
 QByteArray FileHash(const QString& path);
 // Writes a text as code page 1250.
 void WriteCp1250(const QString& path, const QString& text);
+// A file's bytes (empty when it cannot be read), and bytes written as a whole file.
+QByteArray ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const QByteArray& bytes);
+
+// The texts of the messages shown so far.
+QStringList MessagesShown();
+
+// A contact from its values in the order telefon, jmeno, email, poznamka, organizace,
+// skupina, icq, skype, and back.
+ContactValues Values(const QStringList& values);
+QStringList Fields(const ContactValues& contact);
+
+// The connection string of a directory file, held exclusively unless another mode is given.
+QString ConnectionStringFor(const QString& path,
+                            const QString& mode = QStringLiteral("Share Deny Read|Share Deny Write"));
+
+// The base of a test program that works on a fresh directory file of its own: `openFresh()`
+// creates and connects it (before each test), `closeConnection()` lets it go.
+class FreshDirectoryTest : public QObject
+{
+protected:
+    void openFresh();
+    void closeConnection();
+    void exec(const QString& statement);
+    QStringList column(const QString& statement, const QString& field);
+    void insertName(const QString& name);
+
+    QTemporaryDir m_dir;
+    QString m_path;
+    db::Connection* m_connection = nullptr;
+};
 
 // A temporary folder that is both the working directory and the executable's folder,
 // so the directory file, the settings file and Error.log all land in it. Dialogs are

@@ -188,6 +188,13 @@ int SqliteCollate(void*, int na, const void* a, int nb, const void* b)
 
 void SqliteLike(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
+    RunLike(context, argc, argv, &Fold);
+}
+
+} // namespace
+
+void RunLike(sqlite3_context* context, int argc, sqlite3_value** argv, char32_t (*fold)(char32_t))
+{
     for (int i = 0; i < argc; ++i) {
         if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
             sqlite3_result_null(context);
@@ -199,24 +206,26 @@ void SqliteLike(sqlite3_context* context, int argc, sqlite3_value** argv)
         const auto* e = sqlite3_value_text(argv[2]);
         const int n = sqlite3_value_bytes(argv[2]);
         const unsigned char* p = e;
-        if (n == 0) {
-            sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
-            return;
-        }
-        escape = Fold(DecodeUtf8(p, e + n));
-        if (p != e + n) {
+        if (n > 0)
+            escape = fold(DecodeUtf8(p, e + n));
+        if (n == 0 || p != e + n) {
             sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
             return;
         }
     }
-    const auto* pattern = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const int np = sqlite3_value_bytes(argv[0]);
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    const int nt = sqlite3_value_bytes(argv[1]);
-    sqlite3_result_int(context, LikeCzechUtf8(pattern, np, text, nt, escape) ? 1 : 0);
+    // Reused buffers: LIKE runs once per row and column of a search.
+    static thread_local std::vector<char32_t> pattern, text;
+    const auto foldValue = [fold](sqlite3_value* value, std::vector<char32_t>& out) {
+        out.clear();
+        const unsigned char* p = sqlite3_value_text(value);
+        const unsigned char* end = p + sqlite3_value_bytes(value);
+        while (p < end)
+            out.push_back(fold(DecodeUtf8(p, end)));
+    };
+    foldValue(argv[0], pattern);
+    foldValue(argv[1], text);
+    sqlite3_result_int(context, LikeFolded(pattern, text, escape) ? 1 : 0);
 }
-
-} // namespace
 
 bool LikeFolded(const std::vector<char32_t>& pat, const std::vector<char32_t>& txt, char32_t escape)
 {

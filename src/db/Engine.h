@@ -9,6 +9,8 @@
 #include "db/Failure.h"
 
 struct sqlite3;
+struct sqlite3_context;
+struct sqlite3_value;
 
 namespace db {
 
@@ -69,6 +71,8 @@ inline char32_t DecodeUtf8(const unsigned char*& p, const unsigned char* end)
 
 // LIKE over case-folded code points, with "%", "_" and an optional escape character.
 bool LikeFolded(const std::vector<char32_t>& pattern, const std::vector<char32_t>& text, char32_t escape);
+// The body of an SQL LIKE function whose characters are compared as `fold` leaves them.
+void RunLike(sqlite3_context* context, int argc, sqlite3_value** argv, char32_t (*fold)(char32_t));
 
 // The collation every text column of the directory uses: Czech alphabetical order
 // (ch after h, č after c), letter case ignored; equal only when equal but for case.

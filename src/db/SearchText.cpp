@@ -56,31 +56,14 @@ const FoldTable& Table()
     return table;
 }
 
+char32_t PlainFold(char32_t c)
+{
+    return SearchFold(c, true);
+}
+
 void PlainLike(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
-    for (int i = 0; i < argc; ++i)
-        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
-            sqlite3_result_null(context);
-            return;
-        }
-    char32_t escape = 0;
-    if (argc == 3) {
-        const auto* e = sqlite3_value_text(argv[2]);
-        const int n = sqlite3_value_bytes(argv[2]);
-        const unsigned char* p = e;
-        if (n > 0)
-            escape = SearchFold(DecodeUtf8(p, e + n), true);
-        if (n == 0 || p != e + n) {
-            sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
-            return;
-        }
-    }
-    static thread_local std::vector<char32_t> pattern, text;
-    SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])),
-                         sqlite3_value_bytes(argv[0]), true, pattern);
-    SearchFoldCodePoints(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])),
-                         sqlite3_value_bytes(argv[1]), true, text);
-    sqlite3_result_int(context, LikeFolded(pattern, text, escape) ? 1 : 0);
+    RunLike(context, argc, argv, &PlainFold);
 }
 
 } // namespace

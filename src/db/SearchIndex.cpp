@@ -14,10 +14,8 @@
 namespace db {
 namespace {
 
-constexpr char kEnd = char(0xFF);
-constexpr char kNull = char(0xFE);
-constexpr quint8 kNoGroup = 0xFF;
-constexpr int kSparse = 32;
+// Contacts changed one by one are taken over in place up to this many at once.
+constexpr size_t kMostChanged = 400;
 // Phases: 0 the rows, 1..5 the order of each column (jmeno first, the usual sort).
 constexpr int kOrderPhases[] = {0, 2, 3, 4, 1};
 
@@ -41,6 +39,7 @@ SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connec
 {
     if (sqlite3* handle = m_connection->handle()) {
         sqlite3_update_hook(handle, &SearchIndex::UpdateHook, this);
+        sqlite3_rollback_hook(handle, &SearchIndex::RollbackHook, this);
         // The index holds what searches read; the engine need not keep the whole file in memory.
         sqlite3_exec(handle, "pragma mmap_size = 0", nullptr, nullptr, nullptr);
         sqlite3_exec(handle, "pragma cache_size = -2048", nullptr, nullptr, nullptr);
@@ -55,14 +54,35 @@ SearchIndex::~SearchIndex()
 {
     interrupt();
     // Destroyed with its connection, which is then no longer one.
-    if (m_alive && m_alive->handle())
+    if (m_alive && m_alive->handle()) {
         sqlite3_update_hook(m_alive->handle(), nullptr, nullptr);
+        sqlite3_rollback_hook(m_alive->handle(), nullptr, nullptr);
+    }
 }
 
-void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qint64)
+void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qint64 rowid)
 {
-    if (table && qstricmp(table, "zvonisty") == 0)
-        static_cast<SearchIndex*>(self)->m_dirty = true;
+    auto* index = static_cast<SearchIndex*>(self);
+    ++index->m_heard;
+    if (!table || qstricmp(table, "zvonisty") != 0)
+        return;
+    // Only noted here: the engine may not be asked anything while it writes.
+    if (index->m_dirty)
+        return;
+    if (index->m_phase != kDone || index->m_broken || index->m_changed.size() >= kMostChanged) {
+        index->m_dirty = true;
+        index->m_changed = {};
+        return;
+    }
+    index->m_changed.push_back(rowid);
+}
+
+void SearchIndex::RollbackHook(void* self)
+{
+    // What was taken over may have been undone without the update hook hearing of it.
+    auto* index = static_cast<SearchIndex*>(self);
+    index->m_dirty = true;
+    index->m_changed = {};
 }
 
 void SearchIndex::interrupt()
@@ -77,6 +97,10 @@ void SearchIndex::restart()
     m_dirty = false;
     m_phase = 0;
     m_ids = {};
+    m_sorted = 0;
+    m_moved.clear();
+    m_dead = 0;
+    m_changed = {};
     m_broken = false;
     m_expected = 0;
     m_group = {};
@@ -86,6 +110,7 @@ void SearchIndex::restart()
     m_plans.clear();
     sqlite3* handle = m_connection->handle();
     m_totalChanges = handle ? sqlite3_total_changes64(handle) : -1;
+    m_heard = 0;
     m_schemaVersion = -1;
     if (handle) {
         sqlite3_stmt* s = nullptr;
@@ -112,17 +137,22 @@ bool SearchIndex::stale()
     sqlite3_finalize(s);
     if (schema != m_schemaVersion)
         return true;
-    if (sqlite3_total_changes64(handle) != m_totalChanges) {
-        // Something was written; a deletion of all rows passes the update hook by.
+    if (!m_changed.empty() && !applyChanges())
+        return true;
+    const qint64 total = sqlite3_total_changes64(handle);
+    if (total - m_totalChanges > m_heard) {
+        // More rows were written than the update hook heard of: a deletion of all rows
+        // passes it by.
         qint64 rows = -1;
         if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) == SQLITE_OK &&
             sqlite3_step(s) == SQLITE_ROW)
             rows = sqlite3_column_int64(s, 0);
         sqlite3_finalize(s);
-        if (m_phase > 0 && !m_broken && rows != qint64(m_ids.size()))
+        if (m_phase > 0 && !m_broken && rows != qint64(live()))
             return true;
-        m_totalChanges = sqlite3_total_changes64(handle);
     }
+    m_totalChanges = total;
+    m_heard = 0;
     return false;
 }
 
@@ -173,8 +203,9 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     sqlite3_step(s) == SQLITE_ROW)
                     m_expected = size_t(qMax<qint64>(0, sqlite3_column_int64(s, 0)));
                 sqlite3_finalize(s);
-                m_ids.reserve(m_expected);
-                m_group.reserve(m_expected);
+                // Room for contacts changed later, so that the lists are not copied on growing.
+                m_ids.reserve(m_expected + m_expected / 25 + 64);
+                m_group.reserve(m_expected + m_expected / 25 + 64);
             } else {
                 m_columns[size_t(column)].order.reserve(m_ids.size());
                 m_columns[size_t(column)].runStart.reserve(m_ids.size());
@@ -221,7 +252,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     const auto found = std::find(m_groupNames.begin(), m_groupNames.end(), name);
                     if (found != m_groupNames.end()) {
                         group = quint8(found - m_groupNames.begin());
-                    } else if (m_groupNames.size() < kNoGroup) {
+                    } else if (m_groupNames.size() < kDead) {
                         group = quint8(m_groupNames.size());
                         m_groupNames.push_back(name);
                     } else {
@@ -265,6 +296,8 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
             restart();
             return false;
         }
+        if (m_phase == 0)
+            m_sorted = m_ids.size();
         if (m_phase > 0) {
             Column& col = m_columns[size_t(column)];
             col.ordered = col.order.size() == m_ids.size();
@@ -441,7 +474,7 @@ bool SearchIndex::resolve(const QString& statement, std::vector<quint32>* ids)
         if (hits.empty())
             hits.assign(count, 1);
         for (size_t e = 0; e < count; ++e)
-            if (hits[e] && (m_group[e] == kNoGroup || !groupMatches[m_group[e]]))
+            if (hits[e] && (m_group[e] >= groupMatches.size() || !groupMatches[m_group[e]]))
                 hits[e] = 0;
     }
 

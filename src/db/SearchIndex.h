@@ -24,7 +24,8 @@ struct ContactSearch;
 // instead of a pass over the file. It answers only the statements whose meaning it
 // reproduces exactly (the search and sort statements over `zvonisty`); anything else,
 // and everything while it is being read or after the contacts changed, is left to the
-// engine. It reads the directory in short steps while the window is idle.
+// engine. It reads the directory in short steps while the window is idle, and afterwards
+// follows the changes of single contacts in place; a larger change is read again whole.
 class SearchIndex : public QObject
 {
     Q_OBJECT
@@ -60,12 +61,28 @@ private:
     bool stepFor(qint64 nanoseconds);
     bool stale();
     static void UpdateHook(void* self, int operation, const char* database, const char* table, qint64 rowid);
+    static void RollbackHook(void* self);
+
+    // The changed contacts taken over into the index; false when they cannot be, and the
+    // directory must be read again.
+    bool applyChanges();
+    // The entry of a contact, or -1.
+    qint64 entryOf(quint32 id) const;
+    void removeEntries(const std::vector<quint32>& entries);
+    size_t live() const { return m_ids.size() - m_dead; }
     // Whether ties of the statement's order come in ascending id order (true) or follow the
     // order's direction (false); an unknown plan leaves the statement to the engine.
     bool tiesAscending(const QString& statement, const ContactSearch& search, bool* known);
     void matchColumn(int column, const std::string& pattern, std::vector<quint8>& hits) const;
 
     static constexpr int kDone = 100;
+    // Ends every text in a column's arena; a null is this single byte.
+    static constexpr char kEnd = char(0xFF);
+    static constexpr char kNull = char(0xFE);
+    // The group byte of a contact without a group, and of an entry no longer used.
+    static constexpr quint8 kNoGroup = 0xFF;
+    static constexpr quint8 kDead = 0xFE;
+    static constexpr int kSparse = 32;
 
     Connection* m_connection;
     QPointer<Connection> m_alive;
@@ -75,6 +92,8 @@ private:
     int m_phase = 0;
     sqlite3_stmt* m_reading = nullptr;
     qint64 m_totalChanges = -1;
+    // Rows the update hook heard of since m_totalChanges was taken.
+    qint64 m_heard = 0;
     int m_schemaVersion = -1;
 
     struct Column
@@ -88,8 +107,15 @@ private:
         std::vector<bool> runStart;
         bool ordered = false;
     };
-    // Contact ids in ascending order; an id beyond 32 bits leaves the directory to the engine.
+    // Contact ids by entry: ascending up to m_sorted, where the entries of changed contacts
+    // follow (found through m_moved). An id beyond 32 bits leaves the directory to the engine.
     std::vector<quint32> m_ids;
+    size_t m_sorted = 0;
+    QHash<quint32, quint32> m_moved;
+    // Entries of contacts since changed or deleted; their texts stay in the arenas unused.
+    size_t m_dead = 0;
+    // Contacts written since the index was last brought up to date.
+    std::vector<qint64> m_changed;
     size_t m_expected = 0;
     bool m_broken = false;
     std::vector<quint8> m_group;

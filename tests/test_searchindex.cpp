@@ -277,9 +277,12 @@ private Q_SLOTS:
 
         work.setSql(QStringLiteral("update zvonisty set jmeno = 'Zzzz' where id <= 1000"));
         work.execSql();
+        QVERIFY(!index->complete());
         QVERIFY(!index->resolve(statement, &ids));
-        index->buildNow();
+        // Read again by itself once the writing has stopped.
+        QTRY_VERIFY_WITH_TIMEOUT(index->complete(), 10000);
         QVERIFY(index->resolve(statement, &ids));
+        QCOMPARE(ids.size(), size_t(1000));
         QCOMPARE(ids, EngineIds(*m_connection, statement));
 
         work.setSql(QStringLiteral("begin"));

@@ -16,6 +16,8 @@ namespace {
 
 // Contacts changed one by one are taken over in place up to this many at once.
 constexpr size_t kMostChanged = 400;
+// While contacts are being written in bulk, reading them would be undone by the next write.
+constexpr qint64 kQuietMs = 250;
 // Phases: 0 the rows, 1..5 the order of each column (jmeno first, the usual sort).
 constexpr int kOrderPhases[] = {0, 2, 3, 4, 1};
 
@@ -67,11 +69,16 @@ void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qi
     if (!table || qstricmp(table, "zvonisty") != 0)
         return;
     // Only noted here: the engine may not be asked anything while it writes.
-    if (index->m_dirty)
+    if (index->m_dirty) {
+        index->m_sinceBulkWrite.start();
         return;
+    }
     if (index->m_phase != kDone || index->m_broken || index->m_changed.size() >= kMostChanged) {
         index->m_dirty = true;
         index->m_changed = {};
+        index->m_sinceBulkWrite.start();
+        // Read again once the writing has stopped, without waiting for the next search.
+        index->m_timer.start(int(kQuietMs));
         return;
     }
     index->m_changed.push_back(rowid);
@@ -83,6 +90,7 @@ void SearchIndex::RollbackHook(void* self)
     auto* index = static_cast<SearchIndex*>(self);
     index->m_dirty = true;
     index->m_changed = {};
+    index->m_timer.start(0);
 }
 
 void SearchIndex::interrupt()
@@ -118,7 +126,7 @@ void SearchIndex::restart()
             sqlite3_step(s) == SQLITE_ROW)
             m_schemaVersion = sqlite3_column_int(s, 0);
         sqlite3_finalize(s);
-        m_timer.start();
+        m_timer.start(0);
     }
 }
 
@@ -158,10 +166,14 @@ bool SearchIndex::stale()
 
 void SearchIndex::step()
 {
+    if (m_sinceBulkWrite.isValid() && m_sinceBulkWrite.elapsed() < kQuietMs) {
+        m_timer.start(int(kQuietMs - m_sinceBulkWrite.elapsed()) + 1);
+        return;
+    }
     if (stale())
         restart();
     if (m_phase != kDone && !stepFor(12 * 1000 * 1000))
-        m_timer.start();
+        m_timer.start(0);
 }
 
 void SearchIndex::buildNow()

@@ -50,7 +50,7 @@ public:
 
     // Reads the whole directory now (tests and measurements).
     void buildNow();
-    bool complete() const { return m_phase == kDone; }
+    bool complete() const { return m_phase == kDone && !m_dirty; }
     // Ends a statement kept open between two reading steps; a write follows.
     void interrupt();
 
@@ -87,6 +87,7 @@ private:
     Connection* m_connection;
     QPointer<Connection> m_alive;
     QTimer m_timer;
+    QElapsedTimer m_sinceBulkWrite;
     bool m_ignoreAccents = false;
     bool m_dirty = true;
     int m_phase = 0;

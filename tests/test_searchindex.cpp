@@ -303,6 +303,16 @@ private Q_SLOTS:
         QVERIFY(index->resolve(statement, &ids));
         QCOMPARE(ids, EngineIds(*m_connection, statement));
 
+        // Given back before a bulk write, and read again by itself after it.
+        db::SearchIndex::Release(m_connection.get());
+        QVERIFY(!index->complete());
+        QVERIFY(!index->resolve(statement, &ids));
+        work.setSql(QStringLiteral("update zvonisty set jmeno = 'Zzz' where id between 1500 and 1510"));
+        work.execSql();
+        QTRY_VERIFY_WITH_TIMEOUT(index->complete(), 10000);
+        QVERIFY(index->resolve(statement, &ids));
+        QCOMPARE(ids, EngineIds(*m_connection, statement));
+
         work.setSql(QStringLiteral("delete from zvonisty"));
         work.execSql();
         QVERIFY(!index->resolve(statement, &ids));

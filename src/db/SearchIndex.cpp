@@ -14,8 +14,6 @@
 namespace db {
 namespace {
 
-// Contacts changed one by one are taken over in place up to this many at once.
-constexpr size_t kMostChanged = 400;
 // While contacts are being written in bulk, reading them would be undone by the next write.
 constexpr qint64 kQuietMs = 250;
 // Phases: 0 the rows, 1..5 the order of each column (jmeno first, the usual sort).
@@ -58,6 +56,18 @@ SearchIndex* SearchIndex::Attach(Connection* connection)
     return new SearchIndex(connection);
 }
 
+void SearchIndex::Release(Connection* connection)
+{
+    SearchIndex* index = Of(connection);
+    if (!index)
+        return;
+    index->interrupt();
+    index->clearContents();
+    index->m_dirty = true;
+    index->m_sinceBulkWrite.start();
+    index->m_timer.start(int(kQuietMs));
+}
+
 SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connection(connection), m_alive(connection)
 {
     if (sqlite3* handle = m_connection->handle()) {
@@ -94,10 +104,13 @@ void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qi
         index->m_sinceBulkWrite.start();
         return;
     }
-    if (index->m_phase != kDone || index->m_broken || index->m_changed.size() >= kMostChanged) {
+    if (index->m_phase != kDone || index->m_broken || index->m_changed.size() >= kMostInPlace) {
         index->m_dirty = true;
         index->m_changed = {};
         index->m_sinceBulkWrite.start();
+        // Its memory is given back at once: a bulk write wants the engine's cache larger.
+        if (!index->m_reading)
+            index->clearContents();
         // Read again once the writing has stopped, without waiting for the next search.
         index->m_timer.start(int(kQuietMs));
         return;
@@ -120,10 +133,8 @@ void SearchIndex::interrupt()
     m_reading = nullptr;
 }
 
-void SearchIndex::restart()
+void SearchIndex::clearContents()
 {
-    interrupt();
-    m_dirty = false;
     m_phase = 0;
     m_ids = {};
     m_sorted = 0;
@@ -137,6 +148,13 @@ void SearchIndex::restart()
     for (Column& c : m_columns)
         c = Column();
     m_plans.clear();
+}
+
+void SearchIndex::restart()
+{
+    interrupt();
+    m_dirty = false;
+    clearContents();
     sqlite3* handle = m_connection->handle();
     m_totalChanges = handle ? sqlite3_total_changes64(handle) : -1;
     m_heard = 0;

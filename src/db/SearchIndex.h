@@ -31,11 +31,18 @@ class SearchIndex : public QObject
     Q_OBJECT
 public:
     static constexpr int kColumns = 5;
+    // Contacts written at once that are still taken over in place.
+    static constexpr size_t kMostInPlace = 400;
+    // An exchanged file of more bytes holds more contacts than that (a line takes fewer than 80).
+    static constexpr qint64 kBulkFileBytes = 32 * 1024;
 
     // The index of the connection, or null when it has none.
     static SearchIndex* Of(const Connection* connection);
     // Gives the connection an index; reading starts when the event loop next runs.
     static SearchIndex* Attach(Connection* connection);
+    // Gives the index's memory back before a write of many contacts, which would make it
+    // read them all again anyway; it does so once the writing has stopped.
+    static void Release(Connection* connection);
 
     ~SearchIndex() override;
 
@@ -57,6 +64,8 @@ public:
 private:
     explicit SearchIndex(Connection* connection);
     void restart();
+    // Forgets everything read; asks the engine nothing.
+    void clearContents();
     void step();
     bool stepFor(qint64 nanoseconds);
     bool stale();

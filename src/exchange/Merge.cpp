@@ -5,6 +5,7 @@
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
+#include "db/SearchIndex.h"
 #include "db/Upgrade.h"
 #include "exchange/ContactWriter.h"
 #include "exchange/LongOperation.h"
@@ -61,6 +62,8 @@ Result CopyNewRows(MainWindowPort* main, db::Query& source, int version)
     auto text = [&source](int row, int field) { return field < 0 ? QString() : source.text(row, field); };
 
     const int rows = source.recordCount();
+    if (size_t(rows) > db::SearchIndex::kMostInPlace)
+        db::SearchIndex::Release(main->connection());
     LongOperation operation(main, rows);
     ContactWriter writer(main->connection(), main->workQuery(),
                          withIcqSkype ? ContactWriter::Kind::MergeWithIcqSkype : ContactWriter::Kind::Merge);

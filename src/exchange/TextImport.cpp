@@ -2,6 +2,7 @@
 
 #include "db/PhoneText.h"
 #include "db/RecordStatements.h"
+#include "db/SearchIndex.h"
 #include "exchange/ContactWriter.h"
 #include "exchange/ImportLine.h"
 #include "exchange/LongOperation.h"
@@ -79,6 +80,8 @@ void ImportTextFile(MainWindowPort* main)
         ShowErrorReport(QStringLiteral("Soubor %1 nelze otevřít: %2").arg(path, file.errorString()));
         return;
     }
+    if (file.size() > db::SearchIndex::kBulkFileBytes)
+        db::SearchIndex::Release(main->connection());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         ShowErrorReport(QStringLiteral("Soubor %1 nelze přečíst: %2").arg(path, file.errorString()));

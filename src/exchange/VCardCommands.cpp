@@ -4,6 +4,7 @@
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
+#include "db/SearchIndex.h"
 #include "ui/FileDialog.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
@@ -232,8 +233,11 @@ void ImportContacts(MainWindowPort* main)
         return;
     QFile file(path);
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
+    if (file.open(QIODevice::ReadOnly)) {
+        if (file.size() > db::SearchIndex::kBulkFileBytes)
+            db::SearchIndex::Release(main->connection());
         bytes = file.readAll();
+    }
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
         Tell(main, QStringLiteral("Nelze otevřít soubor vCard!"), 2);
         return;

@@ -32,9 +32,9 @@ class SearchIndex : public QObject
 public:
     static constexpr int kColumns = 5;
     // Contacts written at once that are still taken over in place.
-    static constexpr size_t kMostInPlace = 400;
+    static constexpr size_t kMostInPlace = 200;
     // An exchanged file of more bytes holds more contacts than that (a line takes fewer than 80).
-    static constexpr qint64 kBulkFileBytes = 32 * 1024;
+    static constexpr qint64 kBulkFileBytes = 16 * 1024;
 
     // The index of the connection, or null when it has none.
     static SearchIndex* Of(const Connection* connection);

@@ -4,6 +4,7 @@
 #include "db/Engine.h"
 #include "db/ErrorLog.h"
 #include "db/FileState.h"
+#include "db/OpeningProgress.h"
 #include "db/Schema.h"
 #include "db/Query.h"
 
@@ -21,6 +22,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <optional>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -55,6 +57,44 @@ void Rollback(sqlite3* handle)
 {
     RunStatementQuietly(handle, QStringLiteral("rollback"));
 }
+
+// The index statements whose index the file lacks: building them is what makes the first
+// opening of an old file slow. For the progress only, so a catalogue that cannot be read
+// counts as nothing missing; the statements themselves then meet the failure.
+QStringList MissingIndexStatements(sqlite3* handle)
+{
+    QStringList present;
+    try {
+        for (const QStringList& row :
+             SelectRows(handle, QStringLiteral("select lower(name) from sqlite_master where type = 'index'")))
+            present << row.value(0);
+    } catch (const EngineError&) {
+        return {};
+    }
+    QStringList missing;
+    for (const QString& statement : IndexStatements()) {
+        // "create index if not exists <name> on ..."
+        if (!present.contains(statement.section(QLatin1Char(' '), 5, 5).toLower()))
+            missing << statement;
+    }
+    return missing;
+}
+
+// The slow steps of the conversion still ahead, for the progress only: a failure to tell is
+// met again, and reported, by the step itself.
+int PlannedConversionSteps(sqlite3* handle)
+{
+    try {
+        return (NeedsRebuild(handle) ? 1 : 0) + int(MissingIndexStatements(handle).size());
+    } catch (const EngineError&) {
+        return 0;
+    }
+}
+
+const QString kReindexText = QStringLiteral("Přestavuji rejstříky seznamu...");
+const QString kCheckText = QStringLiteral("Kontroluji soubor seznamu...");
+const QString kRebuildText = QStringLiteral("Převádím soubor seznamu...");
+const QString kIndexText = QStringLiteral("Vytvářím rejstříky seznamu...");
 
 } // namespace
 
@@ -198,6 +238,8 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
     // Everything the opening writes is one transaction: a file refused or failing half way
     // is left as it was.
     RunStatement(handle, readOnly ? QStringLiteral("begin") : QStringLiteral("begin exclusive"));
+    // Only the slow steps are told, and only those that run: a normal opening tells nothing.
+    OpeningProgress progress(handle);
     try {
         CheckDirectorySchema(handle);
         if (m_access != Access::ReadOnlyDamaged) {
@@ -207,8 +249,12 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
                                    st.st_mtim.tv_sec == marker.modified && st.st_mtim.tv_nsec == 0;
             QString finding;
             bool damaged = false;
-            if (!readOnly && marker.collation != kCollationVersion) {
+            const bool reindex = !readOnly && marker.collation != kCollationVersion;
+            if (progress.reporting())
+                progress.plan(int(reindex) + int(!unchanged) + (readOnly ? 0 : PlannedConversionSteps(handle)));
+            if (reindex) {
                 // Indexes ordered by an older comparison are rebuilt before they are checked.
+                OpeningProgress::Step step(progress, kReindexText);
                 try {
                     RunStatement(handle, QStringLiteral("reindex %1").arg(QLatin1String(kCzechCollation)));
                 } catch (const EngineError& error) {
@@ -220,6 +266,7 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
                 }
             }
             if (!damaged && !unchanged) {
+                OpeningProgress::Step step(progress, kCheckText);
                 m_checkedIntegrity = true;
                 damaged = !IntegrityOk(handle, &finding);
             }
@@ -231,15 +278,27 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
         }
         if (!readOnly) {
             if (NeedsRebuild(handle)) {
-                try {
-                    RebuildDirectoryTables(handle);
-                } catch (const EngineError& e) {
-                    throw EngineError(QStringLiteral("Soubor nelze převést do tvaru tohoto programu: ") +
-                                      e.message());
+                const int before = progress.reporting() ? int(MissingIndexStatements(handle).size()) : 0;
+                {
+                    OpeningProgress::Step step(progress, kRebuildText);
+                    try {
+                        RebuildDirectoryTables(handle);
+                    } catch (const EngineError& e) {
+                        throw EngineError(QStringLiteral("Soubor nelze převést do tvaru tohoto programu: ") +
+                                          e.message());
+                    }
                 }
+                // The rebuilt tables have lost their indexes.
+                if (progress.reporting())
+                    progress.plan(int(MissingIndexStatements(handle).size()) - before);
             }
-            for (const QString& statement : IndexStatements())
+            const QStringList missing = progress.reporting() ? MissingIndexStatements(handle) : QStringList();
+            for (const QString& statement : IndexStatements()) {
+                std::optional<OpeningProgress::Step> step;
+                if (missing.contains(statement))
+                    step.emplace(progress, kIndexText);
                 RunStatement(handle, statement);
+            }
             MarkOpened(handle);
         }
         RunStatement(handle, QStringLiteral("commit"));

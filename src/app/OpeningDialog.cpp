@@ -1,0 +1,125 @@
+#include "app/OpeningDialog.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+// How often a long statement lets the window paint.
+constexpr int kPaintIntervalMs = 50;
+
+int& Delay()
+{
+    static int ms = 300;
+    return ms;
+}
+
+} // namespace
+
+TDialogOtevirani::TDialogOtevirani(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("TDialogOtevirani"));
+    setWindowTitle(QStringLiteral("Otevírání seznamu"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    outer->addWidget(panel);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(8, 6, 8, 8);
+    layout->setSpacing(4);
+    auto* caption = new QLabel(QStringLiteral("Probíhá otevírání seznamu:"), panel);
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+    layout->addWidget(caption);
+    Popis = new QLabel(panel);
+    Popis->setObjectName(QStringLiteral("Popis"));
+    layout->addWidget(Popis);
+    ProgressBarAkt = new QProgressBar(panel);
+    ProgressBarAkt->setObjectName(QStringLiteral("ProgressBarAkt"));
+    // Busy: it moves as long as the window paints, during a statement that tells no fraction.
+    ProgressBarAkt->setRange(0, 0);
+    ProgressBarCelk = new QProgressBar(panel);
+    ProgressBarCelk->setObjectName(QStringLiteral("ProgressBarCelk"));
+    ProgressBarCelk->setRange(0, 1);
+    ProgressBarCelk->setValue(0);
+    for (QProgressBar* bar : {ProgressBarAkt, ProgressBarCelk}) {
+        bar->setFixedHeight(17);
+        bar->setTextVisible(false);
+        layout->addWidget(bar);
+    }
+    setFixedSize(300, sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->geometry();
+        move(r.x() + (r.width() - width()) / 2, r.y() + (r.height() - height()) / 2);
+    }
+}
+
+void TDialogOtevirani::showStep(const db::OpeningStep& step)
+{
+    Popis->setText(step.total > 1
+                       ? QStringLiteral("%1 (%2 z %3)").arg(step.text).arg(step.done + 1).arg(step.total)
+                       : step.text);
+    ProgressBarCelk->setRange(0, qMax(1, step.total));
+    ProgressBarCelk->setValue(qBound(0, step.done, qMax(1, step.total)));
+}
+
+int OpeningProgressWindow::DefaultDelay()
+{
+    return Delay();
+}
+
+void OpeningProgressWindow::SetDefaultDelay(int ms)
+{
+    Delay() = ms;
+}
+
+OpeningProgressWindow::OpeningProgressWindow(QWidget* owner, int showAfterMs)
+    : m_owner(owner), m_showAfterMs(showAfterMs)
+{
+    m_clock.start();
+    db::SetOpeningProgress([this](const db::OpeningStep& step) { report(step); });
+}
+
+OpeningProgressWindow::~OpeningProgressWindow()
+{
+    db::SetOpeningProgress(nullptr);
+    if (m_window)
+        m_window->close();
+}
+
+void OpeningProgressWindow::report(const db::OpeningStep& step)
+{
+    if (!step.working)
+        m_step = step;
+    if (!m_window) {
+        if (m_clock.elapsed() < m_showAfterMs)
+            return;
+        m_window = std::make_unique<TDialogOtevirani>(m_owner);
+        m_window->showStep(m_step);
+        m_window->show();
+        m_window->raise();
+        pump();
+        return;
+    }
+    if (!step.working) {
+        m_window->showStep(m_step);
+        pump();
+    } else if (m_sincePump.elapsed() >= kPaintIntervalMs) {
+        pump();
+    }
+}
+
+void OpeningProgressWindow::pump()
+{
+    // Input waits: the opening runs inside the engine and nothing may reach the directory.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_sincePump.start();
+}

@@ -80,19 +80,46 @@ void CreateFilled(Sandbox& box, const QStringList& statements)
 }
 
 // A file as another tool writes it: the plain engine, no comparison, no indexes, no marker.
-void WriteForeignFile(const QString& path)
+void WriteForeignFile(const QString& path, const QString& name = QStringLiteral("Novák"))
 {
     QFile::remove(path);
     sqlite3* handle = nullptr;
     QVERIFY(sqlite3_open(QFile::encodeName(path).constData(), &handle) == SQLITE_OK);
     for (const char* s : {"create table zvonisty (id integer primary key, telefon text, jmeno text, email "
-                          "text, poznamka text, "
-                          "datum text, organizace text, skupina text)",
-                          "create table poznamky (id integer, pozn text, dat datetime)",
-                          "insert into zvonisty (telefon, jmeno) values ('602 111 222', 'Novák')"})
+                          "text, poznamka text, datum text, organizace text, skupina text)",
+                          "create table poznamky (id integer, pozn text, dat datetime)"})
         QVERIFY(sqlite3_exec(handle, s, nullptr, nullptr, nullptr) == SQLITE_OK);
+    const QByteArray insert =
+        QStringLiteral("insert into zvonisty (telefon, jmeno) values ('602 111 222', '%1')")
+            .arg(name)
+            .toUtf8();
+    QVERIFY(sqlite3_exec(handle, insert.constData(), nullptr, nullptr, nullptr) == SQLITE_OK);
     sqlite3_close(handle);
 }
+
+// Records the texts of the opening's window while it is visible; it is shown at once.
+struct WindowWatch
+{
+    WindowWatch()
+    {
+        OpeningProgressWindow::SetDefaultDelay(0);
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<TDialogOtevirani*>(w); d && d->isVisible()) {
+                    window = d;
+                    if (seen.isEmpty() || seen.last() != d->Popis->text())
+                        seen << d->Popis->text();
+                }
+        });
+        timer.start();
+    }
+    ~WindowWatch() { OpeningProgressWindow::SetDefaultDelay(300); }
+
+    QTimer timer;
+    QStringList seen;
+    QPointer<QWidget> window;
+};
 
 } // namespace
 
@@ -228,31 +255,32 @@ private Q_SLOTS:
     {
         Sandbox box;
         CreateFilled(box, DropIndexes());
-        OpeningProgressWindow::SetDefaultDelay(0);
-        QStringList seen;
-        QPointer<QWidget> window;
-        QTimer watch;
-        watch.setInterval(0);
-        connect(&watch, &QTimer::timeout, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<TDialogOtevirani*>(w); d && d->isVisible()) {
-                    window = d;
-                    const QString text = d->Popis->text();
-                    if (seen.isEmpty() || seen.last() != text)
-                        seen << text;
-                }
-        });
-        watch.start();
+        WindowWatch watch;
         auto main = testsupport::StartMain();
-        watch.stop();
-        OpeningProgressWindow::SetDefaultDelay(300);
         QVERIFY(main->started());
-        QVERIFY(!seen.isEmpty());
-        QCOMPARE(seen.first(), kIndexes + QStringLiteral(" (1 z 7)"));
+        QVERIFY(!watch.seen.isEmpty());
+        QCOMPARE(watch.seen.first(), kIndexes + QStringLiteral(" (1 z 7)"));
+        QCOMPARE(watch.seen.last(), kIndexes + QStringLiteral(" (7 z 7)"));
         // Gone once the opening is over.
-        QVERIFY(window.isNull());
+        QVERIFY(watch.window.isNull());
         QVERIFY(main->findChildren<TDialogOtevirani*>().isEmpty());
         QCOMPARE(testsupport::MessagesShown(), QStringList());
+    }
+
+    void failedOpeningClosesTheWindow()
+    {
+        Sandbox box;
+        WriteForeignFile(box.dbPath(), QString(151, QLatin1Char('x')));
+        const QByteArray before = testsupport::FileHash(box.dbPath());
+        WindowWatch watch;
+        auto main = testsupport::StartMain();
+        QVERIFY(!main->started());
+        QVERIFY(watch.seen.contains(kRebuild + QStringLiteral(" (3 z 10)")));
+        QVERIFY(watch.window.isNull());
+        QCOMPARE(testsupport::MessagesShown().size(), 1);
+        QVERIFY(testsupport::MessagesShown().first().startsWith(
+            QStringLiteral("Nastala chyba při otevření DB: Soubor nelze převést do tvaru tohoto programu")));
+        QCOMPARE(testsupport::FileHash(box.dbPath()), before);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
@@ -38,23 +39,24 @@ TDialogOtevirani::TDialogOtevirani(QWidget* parent)
     QFont bold = caption->font();
     bold.setBold(true);
     caption->setFont(bold);
-    layout->addWidget(caption);
+    // The seconds keep counting during a long statement: the window is alive, not hung.
+    Uplynulo = new QLabel(panel);
+    Uplynulo->setObjectName(QStringLiteral("Uplynulo"));
+    Uplynulo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* top = new QHBoxLayout;
+    top->addWidget(caption, 1);
+    top->addWidget(Uplynulo);
+    layout->addLayout(top);
     Popis = new QLabel(panel);
     Popis->setObjectName(QStringLiteral("Popis"));
     layout->addWidget(Popis);
-    ProgressBarAkt = new QProgressBar(panel);
-    ProgressBarAkt->setObjectName(QStringLiteral("ProgressBarAkt"));
-    // Busy: it moves as long as the window paints, during a statement that tells no fraction.
-    ProgressBarAkt->setRange(0, 0);
     ProgressBarCelk = new QProgressBar(panel);
     ProgressBarCelk->setObjectName(QStringLiteral("ProgressBarCelk"));
+    ProgressBarCelk->setFixedHeight(17);
+    ProgressBarCelk->setTextVisible(false);
     ProgressBarCelk->setRange(0, 1);
     ProgressBarCelk->setValue(0);
-    for (QProgressBar* bar : {ProgressBarAkt, ProgressBarCelk}) {
-        bar->setFixedHeight(17);
-        bar->setTextVisible(false);
-        layout->addWidget(bar);
-    }
+    layout->addWidget(ProgressBarCelk);
     setFixedSize(300, sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect r = screen->geometry();
@@ -69,6 +71,11 @@ void TDialogOtevirani::showStep(const db::OpeningStep& step)
                        : step.text);
     ProgressBarCelk->setRange(0, qMax(1, step.total));
     ProgressBarCelk->setValue(qBound(0, step.done, qMax(1, step.total)));
+}
+
+void TDialogOtevirani::showElapsed(qint64 ms)
+{
+    Uplynulo->setText(QStringLiteral("%1 s").arg(ms / 1000));
 }
 
 int OpeningProgressWindow::DefaultDelay()
@@ -104,6 +111,7 @@ void OpeningProgressWindow::report(const db::OpeningStep& step)
             return;
         m_window = std::make_unique<TDialogOtevirani>(m_owner);
         m_window->showStep(m_step);
+        m_window->showElapsed(m_clock.elapsed());
         m_window->show();
         m_window->raise();
         pump();
@@ -119,6 +127,7 @@ void OpeningProgressWindow::report(const db::OpeningStep& step)
 
 void OpeningProgressWindow::pump()
 {
+    m_window->showElapsed(m_clock.elapsed());
     // Input waits: the opening runs inside the engine and nothing may reach the directory.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_sincePump.start();

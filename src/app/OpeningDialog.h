@@ -11,17 +11,18 @@ class QLabel;
 class QProgressBar;
 
 // The small window shown while the opening of the directory file does something slow, in the
-// style of the upgrade's progress window: what is being done, a bar that keeps moving during
-// the step, and one that counts the steps.
+// style of the upgrade's progress window: what is being done, the seconds it has taken so far,
+// and a bar that counts the slow steps.
 class TDialogOtevirani : public QDialog
 {
     Q_OBJECT
 public:
     explicit TDialogOtevirani(QWidget* parent = nullptr);
     void showStep(const db::OpeningStep& step);
+    void showElapsed(qint64 ms);
 
     QLabel* Popis = nullptr;
-    QProgressBar* ProgressBarAkt = nullptr;
+    QLabel* Uplynulo = nullptr;
     QProgressBar* ProgressBarCelk = nullptr;
 };
 

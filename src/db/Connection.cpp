@@ -250,8 +250,10 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
             QString finding;
             bool damaged = false;
             const bool reindex = !readOnly && marker.collation != kCollationVersion;
-            if (progress.reporting())
-                progress.plan(int(reindex) + int(!unchanged) + (readOnly ? 0 : PlannedConversionSteps(handle)));
+            if (progress.reporting()) {
+                const int conversion = readOnly ? 0 : PlannedConversionSteps(handle);
+                progress.plan(int(reindex) + int(!unchanged) + conversion);
+            }
             if (reindex) {
                 // Indexes ordered by an older comparison are rebuilt before they are checked.
                 OpeningProgress::Step step(progress, kReindexText);

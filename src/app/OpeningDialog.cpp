@@ -1,11 +1,11 @@
 #include "app/OpeningDialog.h"
 
+#include "app/UpgradeDialog.h"
+
 #include <QApplication>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -26,31 +26,18 @@ TDialogOtevirani::TDialogOtevirani(QWidget* parent)
 {
     setObjectName(QStringLiteral("TDialogOtevirani"));
     setWindowTitle(QStringLiteral("Otevírání seznamu"));
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* panel = new QFrame(this);
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Raised);
-    outer->addWidget(panel);
-    auto* layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(8, 6, 8, 8);
-    layout->setSpacing(4);
-    auto* caption = new QLabel(QStringLiteral("Probíhá otevírání seznamu:"), panel);
-    QFont bold = caption->font();
-    bold.setBold(true);
-    caption->setFont(bold);
+    QVBoxLayout* layout = ProgressPanelLayout(this, QStringLiteral("Probíhá otevírání seznamu:"));
+    Popis = new QLabel(this);
+    Popis->setObjectName(QStringLiteral("Popis"));
     // The seconds keep counting during a long statement: the window is alive, not hung.
-    Uplynulo = new QLabel(panel);
+    Uplynulo = new QLabel(this);
     Uplynulo->setObjectName(QStringLiteral("Uplynulo"));
     Uplynulo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* top = new QHBoxLayout;
-    top->addWidget(caption, 1);
-    top->addWidget(Uplynulo);
-    layout->addLayout(top);
-    Popis = new QLabel(panel);
-    Popis->setObjectName(QStringLiteral("Popis"));
-    layout->addWidget(Popis);
-    ProgressBarCelk = new QProgressBar(panel);
+    auto* line = new QHBoxLayout;
+    line->addWidget(Popis, 1);
+    line->addWidget(Uplynulo);
+    layout->addLayout(line);
+    ProgressBarCelk = new QProgressBar(this);
     ProgressBarCelk->setObjectName(QStringLiteral("ProgressBarCelk"));
     ProgressBarCelk->setFixedHeight(17);
     ProgressBarCelk->setTextVisible(false);
@@ -58,10 +45,7 @@ TDialogOtevirani::TDialogOtevirani(QWidget* parent)
     ProgressBarCelk->setValue(0);
     layout->addWidget(ProgressBarCelk);
     setFixedSize(300, sizeHint().height());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect r = screen->geometry();
-        move(r.x() + (r.width() - width()) / 2, r.y() + (r.height() - height()) / 2);
-    }
+    CentreOnScreen(this);
 }
 
 void TDialogOtevirani::showStep(const db::OpeningStep& step)

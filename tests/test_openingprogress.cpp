@@ -210,6 +210,10 @@ private Q_SLOTS:
                        QStringLiteral("v")),
                 QStringList{before});
 
+        // The large page cache of the grid is back after the indexes were sorted in small runs.
+        QCOMPARE(Column(&c, QStringLiteral("pragma cache_size"), QStringLiteral("cache_size")),
+                 QStringList{QStringLiteral("-131072")});
+
         // The engine calls nothing back once the opening is over.
         const qsizetype calls = recorder.calls.size();
         Column(&c,

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "app/UserPlaces.h"
 #include "app/IniFile.h"
+#include "app/OpeningDialog.h"
 #include "app/Pictures.h"
 #include "app/WheelToKeys.h"
 #include "db/Connection.h"
@@ -231,6 +232,9 @@ void TMain::FormCreate()
     ExitChosen = false;
 
     try {
+        // The slow steps of opening a large or old file are shown; the window is gone before
+        // any message about the opening.
+        const OpeningProgressWindow progress(this);
         ADOConnection1->open();
     } catch (const db::EngineError& error) {
         refuseDirectory(error.message());

@@ -11,28 +11,42 @@
 
 #include <memory>
 
-TDialogUprStruct::TDialogUprStruct(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+QVBoxLayout* ProgressPanelLayout(QDialog* window, const QString& caption)
 {
-    setObjectName(QStringLiteral("TDialogUprStruct"));
-    setFixedSize(263, 70);
-    auto* outer = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(window);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* panel = new QFrame(this);
+    auto* panel = new QFrame(window);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Raised);
     outer->addWidget(panel);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(5, 4, 5, 4);
     layout->setSpacing(3);
-    auto* label = new QLabel(QStringLiteral("Probíhá úprava struktur:"), panel);
+    auto* label = new QLabel(caption, panel);
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
     layout->addWidget(label);
-    ProgressBarAkt = new QProgressBar(panel);
+    return layout;
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect r = screen->geometry();
+        window->move(r.x() + (r.width() - window->width()) / 2, r.y() + (r.height() - window->height()) / 2);
+    }
+}
+
+TDialogUprStruct::TDialogUprStruct(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("TDialogUprStruct"));
+    setFixedSize(263, 70);
+    QVBoxLayout* layout = ProgressPanelLayout(this, QStringLiteral("Probíhá úprava struktur:"));
+    ProgressBarAkt = new QProgressBar(this);
     ProgressBarAkt->setObjectName(QStringLiteral("ProgressBarAkt"));
-    ProgressBarCelk = new QProgressBar(panel);
+    ProgressBarCelk = new QProgressBar(this);
     ProgressBarCelk->setObjectName(QStringLiteral("ProgressBarCelk"));
     for (QProgressBar* bar : {ProgressBarAkt, ProgressBarCelk}) {
         bar->setFixedSize(252, 17);
@@ -41,10 +55,7 @@ TDialogUprStruct::TDialogUprStruct(QWidget* parent)
         bar->setValue(0);
         layout->addWidget(bar);
     }
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect r = screen->geometry();
-        move(r.x() + (r.width() - width()) / 2, r.y() + (r.height() - height()) / 2);
-    }
+    CentreOnScreen(this);
 }
 
 bool UpgradeWithProgress(int version, db::Query* work, QWidget* owner, QString* error)

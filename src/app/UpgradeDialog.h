@@ -3,10 +3,17 @@
 #include <QDialog>
 
 class QProgressBar;
+class QVBoxLayout;
 
 namespace db {
 class Query;
 }
+
+// The look the program's progress windows share: a raised panel filling the window with a bold
+// caption at its top. Gives the panel's layout for what follows the caption.
+QVBoxLayout* ProgressPanelLayout(QDialog* window, const QString& caption);
+// Puts the window in the middle of the screen.
+void CentreOnScreen(QWidget* window);
 
 // The small progress window shown while the structure of the directory file is upgraded.
 class TDialogUprStruct : public QDialog

@@ -125,7 +125,9 @@ private Q_SLOTS:
             return Names(*m_w);
         };
         QCOMPARE(search(0, QStringLiteral("cermak")), QStringList{});
+        // The typed search is run again at once.
         option->trigger();
+        QCOMPARE(Names(*m_w), QStringList{QStringLiteral("Čermák")});
         for (const bool fromMemory : {false, true}) {
             if (fromMemory)
                 db::SearchIndex::Of(m_w->ADOConnection1)->buildNow();

@@ -12,6 +12,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -239,9 +240,12 @@ void TMain::Vdynahoe1Click()
 
 void TMain::Hledatbezohledunadiakritiku1Click()
 {
-    // Takes effect with the next search; the grid keeps what it shows.
     if (db::SearchIndex* index = db::SearchIndex::Of(ADOConnection1))
         index->setIgnoreAccents(Hledatbezohledunadiakritiku1->isChecked());
+    // The grid shows the typed search as it now reads, as when the search column changes;
+    // without a search text there is nothing to read differently.
+    if (!Hledani->text().isEmpty())
+        Najdi->click();
 }
 
 void TMain::TimerSaveAnimTimer()

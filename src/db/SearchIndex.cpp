@@ -136,6 +136,8 @@ void SearchIndex::interrupt()
 void SearchIndex::clearContents()
 {
     m_phase = 0;
+    m_column = -1;
+    m_columnsRead = 0;
     m_ids = {};
     m_sorted = 0;
     m_moved.clear();
@@ -233,8 +235,18 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
     QElapsedTimer clock;
     clock.start();
     while (m_phase != kDone) {
-        const int column = m_phase == 0 ? -1 : kOrderPhases[m_phase - 1];
+        if (m_phase > 0 && m_column < 0) {
+            // The order a search last waited for first, then the usual ones.
+            for (int c : kOrderPhases)
+                if (!(m_columnsRead & (1 << c)) && (m_column < 0 || c == m_wanted))
+                    m_column = c;
+            m_columnsRead |= 1 << m_column;
+        }
+        const int column = m_phase == 0 ? -1 : m_column;
         if (!m_reading) {
+            // A reading ended halfway by a write that then changed nothing starts over.
+            if (column < 0 && !m_ids.empty())
+                clearContents();
             const QByteArray text =
                 m_phase == 0 ? QByteArray("select id, jmeno, poznamka, telefon, organizace, email, skupina "
                                           "from zvonisty order by id")
@@ -258,6 +270,8 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                 m_ids.reserve(m_expected + m_expected / 25 + 64);
                 m_group.reserve(m_expected + m_expected / 25 + 64);
             } else {
+                m_columns[size_t(column)].order.clear();
+                m_columns[size_t(column)].runStart.clear();
                 m_columns[size_t(column)].order.reserve(m_ids.size());
                 m_columns[size_t(column)].runStart.reserve(m_ids.size());
             }
@@ -363,6 +377,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
             col.ordered = col.order.size() == m_ids.size();
         }
         m_phase = m_phase == kColumns ? kDone : m_phase + 1;
+        m_column = -1;
     }
     return true;
 }
@@ -506,8 +521,10 @@ bool SearchIndex::resolve(const QString& statement, std::vector<quint32>* ids)
         return false;
     }
     const Column& order = m_columns[size_t(search.orderColumn)];
-    if (m_broken || m_phase == 0 || !order.ordered)
+    if (m_broken || m_phase == 0 || !order.ordered) {
+        m_wanted = search.orderColumn;
         return false;
+    }
     bool known = false;
     const bool tiesUp = tiesAscending(statement, search, &known);
     if (!known)

@@ -100,6 +100,10 @@ private:
     bool m_ignoreAccents = false;
     bool m_dirty = true;
     int m_phase = 0;
+    // The column whose order is being read, and the one a search last waited for.
+    int m_column = -1;
+    int m_wanted = 0;
+    int m_columnsRead = 0;
     sqlite3_stmt* m_reading = nullptr;
     qint64 m_totalChanges = -1;
     // Rows the update hook heard of since m_totalChanges was taken.

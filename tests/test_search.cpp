@@ -4,6 +4,7 @@
 #include "ui/DBGrid.h"
 #include "app/IniFile.h"
 #include "db/Query.h"
+#include "db/QueryOps.h"
 #include "db/SearchIndex.h"
 #include "testsupport/TestSupport.h"
 
@@ -142,6 +143,29 @@ private Q_SLOTS:
         option->trigger();
         QCOMPARE(search(0, QStringLiteral("cermak")), QStringList{});
         QCOMPARE(search(0, QStringLiteral("čerMÁK")), QStringList{QStringLiteral("Čermák")});
+    }
+
+    // Contacts changed, added and deleted as the windows do it are searched from memory at
+    // once, without the directory being read again.
+    void changesSearchedFromMemoryAtOnce()
+    {
+        db::SearchIndex* index = db::SearchIndex::Of(m_w->ADOConnection1);
+        index->buildNow();
+        auto search = [&](const QString& text) {
+            m_w->setSearchIndex(0);
+            m_w->Hledani->setText(text);
+            m_w->Najdi->click();
+            return Names(*m_w);
+        };
+        QVERIFY(ExecQuery(QStringLiteral("update zvonisty set jmeno='Nováková Eva' where jmeno='Dvořák'"),
+                          m_w->ADOQuery2));
+        QVERIFY(ExecQuery(QStringLiteral("insert into zvonisty (telefon, jmeno) values ('608 000 000', 'Novotná')"),
+                          m_w->ADOQuery2));
+        QVERIFY(ExecQuery(QStringLiteral("delete from zvonisty where jmeno='Novák Jan'"), m_w->ADOQuery2));
+        QCOMPARE(search(QStringLiteral("nov")),
+                 (QStringList{QStringLiteral("Nováková Eva"), QStringLiteral("Novotná"), QStringLiteral("NOVOTNÝ Petr")}));
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("3"));
+        QVERIFY(index->complete());
     }
 
     void hintFollowsTheSearchColumn()

@@ -347,6 +347,38 @@ private Q_SLOTS:
         }
     }
 
+    // Without the index the engine counts a search without its order; the count is that of
+    // the rows, also when the searched text itself holds "order by".
+    void engineCountsSearches_data()
+    {
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("or of likes") << BuildSearchStatement(5, QStringLiteral("no"), AllGroups(), QStringLiteral("email desc"));
+        QTest::newRow("group") << BuildSearchStatement(0, QStringLiteral("a"), QStringLiteral("O'Neill"),
+                                                       QStringLiteral("jmeno"));
+        QTest::newRow("text with order by")
+            << BuildSearchStatement(1, QStringLiteral("x order by jmeno"), AllGroups(), QStringLiteral("poznamka"));
+        QTest::newRow("sort") << BuildSortStatement(QStringLiteral("organizace"), true, 2, QStringLiteral("60"),
+                                                    QStringLiteral("Práce"));
+        QTest::newRow("other shape") << QStringLiteral("select * from zvonisty where id > 100 order by jmeno");
+    }
+
+    void engineCountsSearches()
+    {
+        QFETCH(QString, statement);
+        QCOMPARE(sqlite3_exec(m_connection->handle(),
+                              "update zvonisty set poznamka = 'x order by jmeno' where id % 9 = 0", nullptr,
+                              nullptr, nullptr),
+                 SQLITE_OK);
+        db::Query query(m_connection.get());
+        query.setSql(statement);
+        query.open();
+        const std::vector<quint32> engine = EngineIds(*m_connection, statement);
+        QVERIFY(engine.size() > 64);
+        QCOMPARE(query.recordCount(), int(engine.size()));
+        for (int row = 0; row < query.recordCount(); ++row)
+            QCOMPARE(query.text(row, 0).toLongLong(), engine[size_t(row)]);
+    }
+
     // A long result whose reading a write interrupts is read on by running the statement again.
     void longResultReadOnAfterWrite()
     {

@@ -4,6 +4,7 @@
 #include "db/Dialect.h"
 #include "db/Engine.h"
 #include "db/SearchIndex.h"
+#include "db/SearchText.h"
 
 #include <sqlite3.h>
 
@@ -205,8 +206,14 @@ void Query::open()
         if (!pending)
             rows = fetched;
         if (rows < 0) {
-            // Counted by the engine without reading the values.
-            const QByteArray text = TranslateStatement(m_sql).trimmed().toUtf8();
+            // Counted by the engine without reading the values. A search's order does not change
+            // its count, and without it the engine counts along the table instead of walking an
+            // index and fetching every row it names.
+            ContactSearch search;
+            const QString counted = ParseContactSearch(m_sql, &search)
+                                        ? m_sql.left(m_sql.lastIndexOf(QLatin1String("order by ")))
+                                        : m_sql;
+            const QByteArray text = TranslateStatement(counted).trimmed().toUtf8();
             QByteArray body = text;
             while (body.endsWith(';') || body.endsWith(' ') || body.endsWith('\n'))
                 body.chop(1);

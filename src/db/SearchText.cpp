@@ -80,11 +80,14 @@ void SearchFoldUtf8(const char* text, int length, bool plain, std::string& out)
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     const auto* end = p + length;
     while (p < end) {
-        if (*p < 0x80 && !(*p >= 'A' && *p <= 'Z')) {
-            out += char(*p++);
-            continue;
-        }
-        Encode(SearchFold(DecodeUtf8(p, end), plain), out);
+        // Runs of ASCII that folding leaves as they are are copied at once.
+        const auto* run = p;
+        while (p < end && *p < 0x80 && !(*p >= 'A' && *p <= 'Z'))
+            ++p;
+        if (p > run)
+            out.append(reinterpret_cast<const char*>(run), size_t(p - run));
+        if (p < end)
+            Encode(SearchFold(DecodeUtf8(p, end), plain), out);
     }
 }
 

@@ -468,6 +468,15 @@ QString Query::text(int row, int field) const
     return QString::fromUtf8(value, length);
 }
 
+QByteArrayView Query::utf8(int row, int field) const
+{
+    qint32 length = -1;
+    const char* value = cell(row, field, &length);
+    if (!value || length <= 0)
+        return QByteArrayView("");
+    return QByteArrayView(value, length);
+}
+
 bool Query::isNull(int row, int field) const
 {
     qint32 length = -1;

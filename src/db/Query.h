@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -61,6 +62,8 @@ public:
 
     // Direct access for grids: row from 0.
     QString text(int row, int field) const;
+    // The value as the engine's UTF-8 text, empty for a null; valid until a further row is read.
+    QByteArrayView utf8(int row, int field) const;
     bool isNull(int row, int field) const;
 
     // Ends every statement left pending by the queries of a connection before a write:

@@ -79,11 +79,15 @@ sqlite3_stmt* Prepare(sqlite3* handle, const QString& text)
     return statement;
 }
 
+void Bind(sqlite3_stmt* statement, int index, QByteArrayView utf8)
+{
+    // An empty value is an empty text, never null, as the quoted literal would be.
+    sqlite3_bind_text(statement, index, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_TRANSIENT);
+}
+
 void Bind(sqlite3_stmt* statement, int index, const QString& value)
 {
-    const QByteArray utf8 = value.toUtf8();
-    // An empty value is an empty text, never null, as the quoted literal would be.
-    sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    Bind(statement, index, QByteArrayView(value.toUtf8()));
 }
 
 } // namespace
@@ -171,8 +175,13 @@ void ContactWriter::reportFailure(const QString& statement, const QString& text)
 
 ContactWriter::Check ContactWriter::check(const QString& telefon)
 {
+    return check(QByteArrayView(telefon.toUtf8()));
+}
+
+ContactWriter::Check ContactWriter::check(QByteArrayView telefon)
+{
     if (!m_check) {
-        if (!OpenQuery(DuplicateCheckStatement(telefon), m_fallback))
+        if (!OpenQuery(DuplicateCheckStatement(QString::fromUtf8(telefon)), m_fallback))
             return Check::Failed;
         return m_fallback->eof() ? Check::Absent : Check::Present;
     }
@@ -185,7 +194,7 @@ ContactWriter::Check ContactWriter::check(const QString& telefon)
     }
     const QString text = StatementFailureText(db::EngineErrorText(m_connection->handle()));
     sqlite3_reset(m_check);
-    reportFailure(DuplicateCheckStatement(telefon), text);
+    reportFailure(DuplicateCheckStatement(QString::fromUtf8(telefon)), text);
     return Check::Failed;
 }
 
@@ -203,6 +212,22 @@ bool ContactWriter::insert(const ContactValues& v)
         m_kind == Kind::Import ? ImportValues(v) : MergeValues(v, m_kind == Kind::MergeWithIcqSkype);
     for (int i = 0; i < values.size(); ++i)
         Bind(m_insert, i + 1, values.at(i));
+    return stepInsert([&v] { return v; });
+}
+
+bool ContactWriter::insert(const MergedValues& values, const std::function<ContactValues()>& decoded)
+{
+    if (!m_insert || m_kind == Kind::Import)
+        return insert(decoded());
+    begin();
+    const int count = m_kind == Kind::MergeWithIcqSkype ? 9 : 7;
+    for (int i = 0; i < count; ++i)
+        Bind(m_insert, i + 1, values[size_t(i)]);
+    return stepInsert(decoded);
+}
+
+bool ContactWriter::stepInsert(const std::function<ContactValues()>& values)
+{
     const int rc = sqlite3_step(m_insert);
     if (rc == SQLITE_DONE) {
         sqlite3_reset(m_insert);
@@ -212,7 +237,7 @@ bool ContactWriter::insert(const ContactValues& v)
     }
     const QString text = StatementFailureText(db::EngineErrorText(m_connection->handle()));
     sqlite3_reset(m_insert);
-    reportFailure(insertText(v), text);
+    reportFailure(insertText(values()), text);
     return false;
 }
 

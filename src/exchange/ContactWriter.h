@@ -2,8 +2,12 @@
 
 #include "db/RecordStatements.h"
 
+#include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QString>
+
+#include <array>
+#include <functional>
 
 struct sqlite3_stmt;
 
@@ -38,8 +42,14 @@ public:
 
     // Whether the directory holds the number. A failed check is shown and logged.
     Check check(const QString& telefon);
+    Check check(QByteArrayView telefonUtf8);
     // Inserts one contact; a failure is shown and logged, and the work goes on.
     bool insert(const ContactValues& v);
+    // The merge's values in UTF-8 as the other file holds them, in the order telefon, jmeno,
+    // email, poznamka, datum, organizace, skupina, icq, skype: bound as they are, without a
+    // way through QString. `decoded` gives them as texts, for a failure's report only.
+    using MergedValues = std::array<QByteArrayView, 9>;
+    bool insert(const MergedValues& values, const std::function<ContactValues()>& decoded);
 
     // Ends the open group when it has been open for 0.2 s of work.
     bool commitIfDue();
@@ -56,6 +66,7 @@ public:
 private:
     QString insertText(const ContactValues& v) const;
     bool begin();
+    bool stepInsert(const std::function<ContactValues()>& values);
     // Commits, then shows and logs the failed statement, so no group stays open behind a dialog.
     void reportFailure(const QString& statement, const QString& text);
 

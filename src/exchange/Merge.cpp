@@ -60,6 +60,8 @@ Result CopyNewRows(MainWindowPort* main, db::Query& source, int version)
     const int fSkype = source.fieldIndex(u"skype");
     // A column the other file lacks reads as an empty text.
     auto text = [&source](int row, int field) { return field < 0 ? QString() : source.text(row, field); };
+    auto utf8 = [&source](int row, int field) { return field < 0 ? QByteArrayView("") : source.utf8(row, field); };
+    const QByteArray mergeDateUtf8 = mergeDate.toUtf8();
 
     const int rows = source.recordCount();
     if (size_t(rows) > db::SearchIndex::kMostInPlace)
@@ -68,23 +70,33 @@ Result CopyNewRows(MainWindowPort* main, db::Query& source, int version)
     ContactWriter writer(main->connection(), main->workQuery(),
                          withIcqSkype ? ContactWriter::Kind::MergeWithIcqSkype : ContactWriter::Kind::Merge);
     for (int row = 0; row < rows; ++row) {
-        ContactValues v;
-        v.telefon = text(row, fTelefon);
-        if (writer.check(v.telefon) == ContactWriter::Check::Present) {
+        // The values go from file to file as the engine holds them; the first one read of a
+        // row brings it in, so the views of the others stay valid.
+        const QByteArrayView telefon = utf8(row, fTelefon);
+        if (writer.check(telefon) == ContactWriter::Check::Present) {
             ++result.present;
         } else {
             ++result.taken;
-            v.jmeno = text(row, fJmeno);
-            v.email = text(row, fEmail);
-            v.poznamka = text(row, fPoznamka);
-            v.datum = mergeDate;
-            v.organizace = text(row, fOrganizace);
-            v.skupina = text(row, fSkupina);
-            if (withIcqSkype) {
-                v.icq = text(row, fIcq);
-                v.skype = text(row, fSkype);
-            }
-            writer.insert(v);
+            const ContactWriter::MergedValues values{
+                telefon,          utf8(row, fJmeno),   utf8(row, fEmail),
+                utf8(row, fPoznamka), mergeDateUtf8,   utf8(row, fOrganizace),
+                utf8(row, fSkupina), withIcqSkype ? utf8(row, fIcq) : QByteArrayView(""),
+                withIcqSkype ? utf8(row, fSkype) : QByteArrayView("")};
+            writer.insert(values, [&] {
+                ContactValues v;
+                v.telefon = text(row, fTelefon);
+                v.jmeno = text(row, fJmeno);
+                v.email = text(row, fEmail);
+                v.poznamka = text(row, fPoznamka);
+                v.datum = mergeDate;
+                v.organizace = text(row, fOrganizace);
+                v.skupina = text(row, fSkupina);
+                if (withIcqSkype) {
+                    v.icq = text(row, fIcq);
+                    v.skype = text(row, fSkype);
+                }
+                return v;
+            });
         }
         operation.step(row + 1);
         if (!writer.commitIfDue())

@@ -3,33 +3,32 @@
 //
 //   zvonisty_bench [number of contacts]      (default 100000)
 #include "app/AppContext.h"
-#include "ui/FileDialog.h"
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
-#include "ui/DBGrid.h"
 #include "db/Dialect.h"
 #include "db/Engine.h"
-#include "exchange/TextCodec.h"
 #include "db/Query.h"
+#include "db/QueryOps.h"
 #include "db/SearchIndex.h"
 #include "db/SearchText.h"
-#include "db/QueryOps.h"
 #include "db/Upgrade.h"
+#include "exchange/TextCodec.h"
+#include "ui/DBGrid.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
-#include <QTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <sqlite3.h>
 
@@ -40,19 +39,19 @@
 
 namespace {
 
-const char* const kFirst[] = {"Jan",   "Petr",  "Jiří",  "Pavel", "Tomáš", "Martin", "Jaroslav", "Eva",
-                              "Jana",  "Marie", "Hana",  "Lenka", "Věra",  "Alena",  "Kateřina", "Lucie",
-                              "Zdeněk", "Miroslav", "Václav", "Šárka", "Žaneta", "Čestmír", "Řehoř", "Ondřej"};
-const char* const kLast[] = {"Novák",   "Svoboda", "Novotný", "Dvořák",  "Černý",   "Procházka", "Kučera",
-                             "Veselý",  "Horák",   "Němec",   "Pokorný", "Marek",   "Pospíšil",  "Hájek",
-                             "Jelínek", "Král",    "Růžička", "Beneš",   "Fiala",   "Sedláček",  "Doležal",
-                             "Zeman",   "Kolář",   "Navrátil", "Čermák", "Šimek",   "Chalupa",   "Žák"};
-const char* const kOrg[] = {"Stavby Brno", "Úřad města", "Škola Na Výsluní", "Nemocnice", "Pekárna Čech",
-                            "Doprava s.r.o.", "Zámečnictví", "Knihovna"};
+const char* const kFirst[] = {"Jan",      "Petr",  "Jiří",     "Pavel",   "Tomáš",  "Martin",
+                              "Jaroslav", "Eva",   "Jana",     "Marie",   "Hana",   "Lenka",
+                              "Věra",     "Alena", "Kateřina", "Lucie",   "Zdeněk", "Miroslav",
+                              "Václav",   "Šárka", "Žaneta",   "Čestmír", "Řehoř",  "Ondřej"};
+const char* const kLast[] = {"Novák",   "Svoboda", "Novotný",  "Dvořák",  "Černý", "Procházka", "Kučera",
+                             "Veselý",  "Horák",   "Němec",    "Pokorný", "Marek", "Pospíšil",  "Hájek",
+                             "Jelínek", "Král",    "Růžička",  "Beneš",   "Fiala", "Sedláček",  "Doležal",
+                             "Zeman",   "Kolář",   "Navrátil", "Čermák",  "Šimek", "Chalupa",   "Žák"};
+const char* const kOrg[] = {"Stavby Brno",  "Úřad města",     "Škola Na Výsluní", "Nemocnice",
+                            "Pekárna Čech", "Doprava s.r.o.", "Zámečnictví",      "Knihovna"};
 const char* const kGroups[] = {"new", "Rodina", "Práce", "Přátelé", "Škola"};
 
-template <size_t N>
-QString Pick(const char* const (&list)[N], QRandomGenerator& rng)
+template <size_t N> QString Pick(const char* const (&list)[N], QRandomGenerator& rng)
 {
     return QString::fromUtf8(list[rng.bounded(int(N))]);
 }
@@ -71,10 +70,11 @@ void Fill(sqlite3* handle, int count, bool newNumbers = false)
     QRandomGenerator rng(20261208);
     sqlite3_exec(handle, "begin", nullptr, nullptr, nullptr);
     sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(handle,
-                       "insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, skupina, icq, skype) "
-                       "values (?, ?, ?, ?, '8.12.2026', ?, ?, ?, ?)",
-                       -1, &insert, nullptr);
+    sqlite3_prepare_v2(
+        handle,
+        "insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, skupina, icq, skype) "
+        "values (?, ?, ?, ?, '8.12.2026', ?, ?, ?, ?)",
+        -1, &insert, nullptr);
     for (int i = 0; i < count; ++i) {
         const QString last = Pick(kLast, rng);
         const QString name = (i % 3 == 0 ? last.toUpper() : last) + QLatin1Char(' ') + Pick(kFirst, rng);
@@ -136,7 +136,6 @@ double RawMs(sqlite3* handle, const QString& statement, int* rows)
         *rows = n;
     });
 }
-
 
 // Whole-list exchange: the values of one row as the engine takes them.
 using RowValues = std::vector<QByteArray>;
@@ -239,7 +238,8 @@ int FillDirectory(const QString& path, int count)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
     const QStringList args = application.arguments();
     if (args.size() > 3 && args[1] == QLatin1String("--fill")) {
@@ -298,7 +298,8 @@ int main(int argc, char** argv)
         });
         tick.start();
         // When a search by name is first answered from memory, looked at every 50 ms.
-        const QString byName = QStringLiteral("select * from zvonisty where jmeno like '%nov%' order by jmeno");
+        const QString byName =
+            QStringLiteral("select * from zvonisty where jmeno like '%nov%' order by jmeno");
         QElapsedTimer sinceLook;
         sinceLook.start();
         std::vector<quint32> ids;
@@ -323,20 +324,22 @@ int main(int argc, char** argv)
             // Until the grid can paint: its rows are known and one frame is drawn.
             window.DBGrid1->viewport()->repaint();
         });
-        figures << Figure{name, statement, programMs, 0, 0, limit, 0,
-                          window.Hledatbezohledunadiakritiku1->isChecked()};
+        figures << Figure{name, statement, programMs, 0,
+                          0,    limit,     0,         window.Hledatbezohledunadiakritiku1->isChecked()};
     };
 
     const QString all = QStringLiteral("select * from zvonisty order by jmeno");
     figures << Figure{QStringLiteral("start until first rows"), all, startMs, 0, 0, 300};
-    measure(QStringLiteral("open all contacts"), all, [&] { OpenQuery(all, window.ADOQuery1); }, 100);
+    measure(
+        QStringLiteral("open all contacts"), all, [&] { OpenQuery(all, window.ADOQuery1); }, 100);
 
     // Searches as the user runs them: the text in the box, then the search button.
     auto search = [&](const QString& name, int index, const QString& text, double limit) {
         window.setSearchIndex(index);
         window.Hledani->setText(text);
         window.NajdiClick();
-        measure(name, window.ADOQuery1->sql(), [&] { window.NajdiClick(); }, limit);
+        measure(
+            name, window.ADOQuery1->sql(), [&] { window.NajdiClick(); }, limit);
     };
     search(QStringLiteral("search name \"nov\""), 0, QStringLiteral("nov"), 100);
     search(QStringLiteral("search name \"a\""), 0, QStringLiteral("a"), 100);
@@ -352,10 +355,13 @@ int main(int argc, char** argv)
         window.NajdiClick();
         index->buildNow();
         const QString edit = QStringLiteral("update zvonisty set poznamka = 'x' where id = 1");
-        measure(QStringLiteral("search right after an edit"), window.ADOQuery1->sql(), [&] {
-            ExecQuery(edit, window.ADOQuery2);
-            window.NajdiClick();
-        }, 100);
+        measure(
+            QStringLiteral("search right after an edit"), window.ADOQuery1->sql(),
+            [&] {
+                ExecQuery(edit, window.ADOQuery2);
+                window.NajdiClick();
+            },
+            100);
         index->buildNow();
     }
     window.Hledatbezohledunadiakritiku1->setChecked(true);
@@ -370,15 +376,19 @@ int main(int argc, char** argv)
     window.Hledani->clear();
     window.setSearchIndex(0);
     window.NajdiClick();
-    measure(QStringLiteral("title click telefon"), QStringLiteral("select * from zvonisty order by telefon"),
-            [&] { window.DBGrid1TitleClick(QStringLiteral("telefon")); }, 150);
-    measure(QStringLiteral("title click organizace"), QStringLiteral("select * from zvonisty order by organizace"),
-            [&] { window.DBGrid1TitleClick(QStringLiteral("organizace")); }, 150);
+    measure(
+        QStringLiteral("title click telefon"), QStringLiteral("select * from zvonisty order by telefon"),
+        [&] { window.DBGrid1TitleClick(QStringLiteral("telefon")); }, 150);
+    measure(
+        QStringLiteral("title click organizace"),
+        QStringLiteral("select * from zvonisty order by organizace"),
+        [&] { window.DBGrid1TitleClick(QStringLiteral("organizace")); }, 150);
     window.Hledani->setText(QStringLiteral("a"));
     window.VyberSkupinu->setCurrentIndex(window.VyberSkupinu->findText(QStringLiteral("Práce")));
-    measure(QStringLiteral("title click filtered jmeno"),
-            QStringLiteral("select * from zvonisty where jmeno like '%a%' and skupina='Práce' order by jmeno"),
-            [&] { window.DBGrid1TitleClick(QStringLiteral("jmeno")); }, 150);
+    measure(
+        QStringLiteral("title click filtered jmeno"),
+        QStringLiteral("select * from zvonisty where jmeno like '%a%' and skupina='Práce' order by jmeno"),
+        [&] { window.DBGrid1TitleClick(QStringLiteral("jmeno")); }, 150);
     // The program's memory before the anchors, which run with the engine set up as before
     // the search index (a large page cache and the file mapped into memory).
     const double peak = PeakMemoryMb();
@@ -393,7 +403,6 @@ int main(int argc, char** argv)
     sqlite3_exec(handle, "pragma cache_size = -2048", nullptr, nullptr, nullptr);
     sqlite3_exec(handle, "pragma mmap_size = 0", nullptr, nullptr, nullptr);
 
-
     // Whole-list exchange: a text file of up to 100,000 new numbers, and another directory file of
     // as many, added to the directory.
     FileDialog::setTestMode(true);
@@ -404,13 +413,15 @@ int main(int argc, char** argv)
         QString text;
         for (int i = 0; i < exchanged; ++i) {
             const QString number = NewNumber(i);
-            const QStringList v{QStringLiteral("Dovezený %1").arg(i), number, QStringLiteral("d%1@example.cz").arg(i),
-                                QStringLiteral("ze souboru"), QStringLiteral("Dovoz s.r.o."),
-                                QString::number(200000 + i), QStringLiteral("dov.%1").arg(i)};
+            const QStringList v{QStringLiteral("Dovezený %1").arg(i),    number,
+                                QStringLiteral("d%1@example.cz").arg(i), QStringLiteral("ze souboru"),
+                                QStringLiteral("Dovoz s.r.o."),          QString::number(200000 + i),
+                                QStringLiteral("dov.%1").arg(i)};
             text += v.at(0) + QLatin1Char(';') + QString(number).remove(QLatin1Char(' ')) + QLatin1Char(';') +
                     QStringList(v.mid(2)).join(QLatin1Char(';')) + QStringLiteral("\r\n");
             importRows.push_back({number.toUtf8(), v.at(0).toUtf8(), v.at(2).toUtf8(), v.at(3).toUtf8(),
-                                  v.at(4).toUtf8(), v.at(5).toUtf8(), v.at(6).toUtf8(), QByteArray("8.12.2026")});
+                                  v.at(4).toUtf8(), v.at(5).toUtf8(), v.at(6).toUtf8(),
+                                  QByteArray("8.12.2026")});
         }
         QByteArray bytes;
         exchange::EncodeCp1250(text, &bytes);
@@ -421,8 +432,10 @@ int main(int argc, char** argv)
         f.close();
 
         auto undo = [&] {
-            sqlite3_exec(handle, QStringLiteral("delete from zvonisty where id > %1").arg(firstNewId).toUtf8().constData(),
-                         nullptr, nullptr, nullptr);
+            sqlite3_exec(
+                handle,
+                QStringLiteral("delete from zvonisty where id > %1").arg(firstNewId).toUtf8().constData(),
+                nullptr, nullptr, nullptr);
             window.reopenGrid();
         };
         const auto [importMs, importRawMs] = MedianPair(
@@ -434,28 +447,35 @@ int main(int argc, char** argv)
             },
             [&] {
                 size_t next = 0;
-                RawAdd(handle,
-                       "insert into zvonisty (telefon, jmeno, email, poznamka, organizace, icq, skype, datum) "
-                       "values (?, ?, ?, ?, ?, ?, ?, ?)",
-                       [&](RowValues& row) {
-                           if (next >= importRows.size())
-                               return false;
-                           row = importRows[next++];
-                           return true;
-                       });
+                RawAdd(
+                    handle,
+                    "insert into zvonisty (telefon, jmeno, email, poznamka, organizace, icq, skype, datum) "
+                    "values (?, ?, ?, ?, ?, ?, ?, ?)",
+                    [&](RowValues& row) {
+                        if (next >= importRows.size())
+                            return false;
+                        row = importRows[next++];
+                        return true;
+                    });
             },
             undo);
-        figures << Figure{QStringLiteral("import text file"), QStringLiteral("import of %1 lines").arg(exchanged),
-                          importMs, importRawMs, exchanged, 2000, 3};
+        figures << Figure{QStringLiteral("import text file"),
+                          QStringLiteral("import of %1 lines").arg(exchanged),
+                          importMs,
+                          importRawMs,
+                          exchanged,
+                          2000,
+                          3};
 
         const QString otherFile = dir.filePath(QStringLiteral("jina.mdb"));
         QString error;
         db::CreateDirectoryDatabase(otherFile, &error);
         {
             db::Connection other;
-            other.setConnectionString(QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share "
-                                                     "Deny Write;Persist Security Info=False")
-                                          .arg(otherFile));
+            other.setConnectionString(
+                QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share "
+                               "Deny Write;Persist Security Info=False")
+                    .arg(otherFile));
             other.open();
             db::Query work(&other);
             for (const QString& s : UpgradeStatements(1)) {
@@ -472,31 +492,38 @@ int main(int argc, char** argv)
             },
             [&] {
                 sqlite3* source = nullptr;
-                sqlite3_open_v2(QFile::encodeName(otherFile).constData(), &source, SQLITE_OPEN_READONLY, nullptr);
+                sqlite3_open_v2(QFile::encodeName(otherFile).constData(), &source, SQLITE_OPEN_READONLY,
+                                nullptr);
                 db::RegisterEngine(source);
                 sqlite3_stmt* all = nullptr;
                 sqlite3_prepare_v2(source,
                                    "select telefon, jmeno, email, poznamka, organizace, skupina, icq, skype "
                                    "from zvonisty",
                                    -1, &all, nullptr);
-                RawAdd(handle,
-                       "insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, skupina, icq, "
-                       "skype) values (?, ?, ?, ?, '8.12.2026', ?, ?, ?, ?)",
-                       [&](RowValues& row) {
-                           if (sqlite3_step(all) != SQLITE_ROW)
-                               return false;
-                           row.resize(8);
-                           for (int c = 0; c < 8; ++c)
-                               row[c] = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(all, c)),
-                                                   sqlite3_column_bytes(all, c));
-                           return true;
-                       });
+                RawAdd(
+                    handle,
+                    "insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, skupina, icq, "
+                    "skype) values (?, ?, ?, ?, '8.12.2026', ?, ?, ?, ?)",
+                    [&](RowValues& row) {
+                        if (sqlite3_step(all) != SQLITE_ROW)
+                            return false;
+                        row.resize(8);
+                        for (int c = 0; c < 8; ++c)
+                            row[c] = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(all, c)),
+                                                sqlite3_column_bytes(all, c));
+                        return true;
+                    });
                 sqlite3_finalize(all);
                 sqlite3_close(source);
             },
             undo);
-        figures << Figure{QStringLiteral("merge other directory"), QStringLiteral("merge of %1 rows").arg(exchanged),
-                          mergeMs, mergeRawMs, exchanged, 2000, 3};
+        figures << Figure{QStringLiteral("merge other directory"),
+                          QStringLiteral("merge of %1 rows").arg(exchanged),
+                          mergeMs,
+                          mergeRawMs,
+                          exchanged,
+                          2000,
+                          3};
     }
     out << Qt::endl;
     out << QStringLiteral("%1 %2 %3 %4 %5 %6")
@@ -509,8 +536,8 @@ int main(int argc, char** argv)
         << Qt::endl;
     bool within = true;
     for (const Figure& f : figures) {
-        const bool ok =
-            f.programMs <= f.limitMs && (f.maxRatio <= 0 || (f.rawMs > 0 && f.programMs / f.rawMs <= f.maxRatio));
+        const bool ok = f.programMs <= f.limitMs &&
+                        (f.maxRatio <= 0 || (f.rawMs > 0 && f.programMs / f.rawMs <= f.maxRatio));
         within = within && ok;
         out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                    .arg(f.name, -30)
@@ -522,15 +549,24 @@ int main(int argc, char** argv)
                    .arg(ok ? QStringLiteral("ok") : QStringLiteral("OVER"))
             << Qt::endl;
     }
-    out << QStringLiteral("%1 %2").arg(QStringLiteral("index read while idle ms"), -30).arg(readMs, 29, 'f', 1)
+    out << QStringLiteral("%1 %2")
+               .arg(QStringLiteral("index read while idle ms"), -30)
+               .arg(readMs, 29, 'f', 1)
         << Qt::endl;
-    out << QStringLiteral("%1 %2").arg(QStringLiteral("name search from memory at ms"), -30).arg(nameReadyMs, 29, 'f', 1)
+    out << QStringLiteral("%1 %2")
+               .arg(QStringLiteral("name search from memory at ms"), -30)
+               .arg(nameReadyMs, 29, 'f', 1)
         << Qt::endl;
-    out << QStringLiteral("%1 %2").arg(QStringLiteral("longest idle step ms"), -30).arg(longestStepMs, 29, 'f', 1)
+    out << QStringLiteral("%1 %2")
+               .arg(QStringLiteral("longest idle step ms"), -30)
+               .arg(longestStepMs, 29, 'f', 1)
         << Qt::endl;
     within = within && peak <= 150;
-    out << QStringLiteral("%1 %2 %3 %4").arg(QStringLiteral("peak memory MB"), -30).arg(peak, 29, 'f', 1)
-               .arg(150, 17).arg(peak <= 150 ? QStringLiteral("ok") : QStringLiteral("OVER"))
+    out << QStringLiteral("%1 %2 %3 %4")
+               .arg(QStringLiteral("peak memory MB"), -30)
+               .arg(peak, 29, 'f', 1)
+               .arg(150, 17)
+               .arg(peak <= 150 ? QStringLiteral("ok") : QStringLiteral("OVER"))
         << Qt::endl;
     for (const Figure& f : figures)
         out << "  " << f.name << ": " << f.statement << Qt::endl;

@@ -200,10 +200,11 @@ private Q_SLOTS:
                            QStringLiteral("insert into zvonisty (telefon, jmeno) values ('777 888 999', "
                                           "cast(x'4ac3' as text))")});
         m_box->createDirectory(
-            4, {QStringLiteral("insert into zvonisty (telefon, jmeno, datum) values ('111 222 333', 'Alois', "
-                               "'2.2.2002')"),
-                QStringLiteral("create trigger odmitni before insert on zvonisty when new.jmeno = 'Odmítnutý' "
-                               "begin select raise(abort, 'odmítnuto'); end")});
+            4,
+            {QStringLiteral("insert into zvonisty (telefon, jmeno, datum) values ('111 222 333', 'Alois', "
+                            "'2.2.2002')"),
+             QStringLiteral("create trigger odmitni before insert on zvonisty when new.jmeno = 'Odmítnutý' "
+                            "begin select raise(abort, 'odmítnuto'); end")});
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
         merge(otherFile());
@@ -212,7 +213,8 @@ private Q_SLOTS:
                  qPrintable(messages().at(0)));
         // The refused row still counts in the message, as designed; the status bar tells the truth.
         QCOMPARE(messages().at(1), QStringLiteral("Počet přidaných položek: 2"));
-        QCOMPARE(m_w->StatusBar1->currentMessage(), QStringLiteral("Přidáno záznamů: 1, čísel již v seznamu: 0."));
+        QCOMPARE(m_w->StatusBar1->currentMessage(),
+                 QStringLiteral("Přidáno záznamů: 1, čísel již v seznamu: 0."));
         const QStringList log = m_box->errorLogLines();
         QCOMPARE(log.size(), 1);
         QVERIFY2(log.first().endsWith(
@@ -220,7 +222,8 @@ private Q_SLOTS:
                                     "'Práce', '123', 'sk.444 555 666')")
                          .arg(DateText(QDate::currentDate()))),
                  qPrintable(log.first()));
-        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select hex(jmeno) as r from zvonisty order by id"),
+        QCOMPARE(Column(m_w->ADOConnection1,
+                        QStringLiteral("select hex(jmeno) as r from zvonisty order by id"),
                         QStringLiteral("r")),
                  (QStringList{"416C6F6973", "4AC3"}));
     }

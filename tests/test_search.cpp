@@ -1,12 +1,12 @@
 // The search bar of the main window: triggers, statements, hit count and failures.
-#include "ui/MessageDialog.h"
-#include "app/TMain.h"
-#include "ui/DBGrid.h"
 #include "app/IniFile.h"
+#include "app/TMain.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/SearchIndex.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
+#include "ui/MessageDialog.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -37,8 +37,10 @@ QStringList Fixture()
     for (const auto& r : rows)
         list << QStringLiteral("insert into zvonisty (telefon, jmeno, skupina, poznamka, organizace, email) "
                                "values ('%1', '%2', '%3', '%4', 'Firma', 'a@b.cz')")
-                    .arg(QString::fromUtf8(r[0]), QString::fromUtf8(r[1]).replace(QLatin1Char('\''), QStringLiteral("''")),
-                         QString::fromUtf8(r[2]).replace(QLatin1Char('\''), QStringLiteral("''")), QString::fromUtf8(r[3]));
+                    .arg(QString::fromUtf8(r[0]),
+                         QString::fromUtf8(r[1]).replace(QLatin1Char('\''), QStringLiteral("''")),
+                         QString::fromUtf8(r[2]).replace(QLatin1Char('\''), QStringLiteral("''")),
+                         QString::fromUtf8(r[3]));
     return list;
 }
 
@@ -138,7 +140,8 @@ private Q_SLOTS:
             QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
         }
         m_w->Uloitnastaven1->trigger();
-        QCOMPARE(IniAccess(m_w->SettingsPath, 0, QStringLiteral("NASTAVENI"), QStringLiteral("HledatBezDiakritiky")),
+        QCOMPARE(IniAccess(m_w->SettingsPath, 0, QStringLiteral("NASTAVENI"),
+                           QStringLiteral("HledatBezDiakritiky")),
                  QStringLiteral("1"));
         option->trigger();
         QCOMPARE(search(0, QStringLiteral("cermak")), QStringList{});
@@ -159,11 +162,13 @@ private Q_SLOTS:
         };
         QVERIFY(ExecQuery(QStringLiteral("update zvonisty set jmeno='Nováková Eva' where jmeno='Dvořák'"),
                           m_w->ADOQuery2));
-        QVERIFY(ExecQuery(QStringLiteral("insert into zvonisty (telefon, jmeno) values ('608 000 000', 'Novotná')"),
-                          m_w->ADOQuery2));
+        QVERIFY(ExecQuery(
+            QStringLiteral("insert into zvonisty (telefon, jmeno) values ('608 000 000', 'Novotná')"),
+            m_w->ADOQuery2));
         QVERIFY(ExecQuery(QStringLiteral("delete from zvonisty where jmeno='Novák Jan'"), m_w->ADOQuery2));
         QCOMPARE(search(QStringLiteral("nov")),
-                 (QStringList{QStringLiteral("Nováková Eva"), QStringLiteral("Novotná"), QStringLiteral("NOVOTNÝ Petr")}));
+                 (QStringList{QStringLiteral("Nováková Eva"), QStringLiteral("Novotná"),
+                              QStringLiteral("NOVOTNÝ Petr")}));
         QCOMPARE(m_w->pocet->text(), QStringLiteral("3"));
         QVERIFY(index->complete());
     }

@@ -225,7 +225,8 @@ private Q_SLOTS:
         db::Query work(m_connection.get());
         const char* const columns[] = {"jmeno", "poznamka", "telefon", "organizace", "email", "skupina"};
         auto value = [&] {
-            return Maybe(rng, rng.bounded(3) == 0 ? RandomText(rng) : Pick(rng, kNames, int(std::size(kNames))));
+            return Maybe(rng,
+                         rng.bounded(3) == 0 ? RandomText(rng) : Pick(rng, kNames, int(std::size(kNames))));
         };
         for (int round = 0; round < 80; ++round) {
             const int id = 1 + rng.bounded(2600);
@@ -246,17 +247,21 @@ private Q_SLOTS:
                 statements << QStringLiteral("delete from zvonisty where id = %1").arg(id);
                 break;
             case 3:
-                statements << QStringLiteral("update zvonisty set skupina = %1, jmeno = %2 where id between %3 and %4")
+                statements << QStringLiteral(
+                                  "update zvonisty set skupina = %1, jmeno = %2 where id between %3 and %4")
                                   .arg(Maybe(rng, Pick(rng, kGroups, int(std::size(kGroups)))), value())
                                   .arg(id)
                                   .arg(id + rng.bounded(40));
                 break;
             default:
-                statements << QStringLiteral("begin")
-                           << QStringLiteral("update zvonisty set organizace = %1 where id = %2").arg(value()).arg(id)
-                           << QStringLiteral("delete from zvonisty where id = %1").arg(id + 1)
-                           << QStringLiteral("update zvonisty set jmeno = %1 where id = %2").arg(value()).arg(id + 2)
-                           << QStringLiteral("commit");
+                statements
+                    << QStringLiteral("begin")
+                    << QStringLiteral("update zvonisty set organizace = %1 where id = %2")
+                           .arg(value())
+                           .arg(id)
+                    << QStringLiteral("delete from zvonisty where id = %1").arg(id + 1)
+                    << QStringLiteral("update zvonisty set jmeno = %1 where id = %2").arg(value()).arg(id + 2)
+                    << QStringLiteral("commit");
                 break;
             }
             for (const QString& statement : statements) {
@@ -352,14 +357,16 @@ private Q_SLOTS:
     void engineCountsSearches_data()
     {
         QTest::addColumn<QString>("statement");
-        QTest::newRow("or of likes") << BuildSearchStatement(5, QStringLiteral("no"), AllGroups(), QStringLiteral("email desc"));
+        QTest::newRow("or of likes") << BuildSearchStatement(5, QStringLiteral("no"), AllGroups(),
+                                                             QStringLiteral("email desc"));
         QTest::newRow("group") << BuildSearchStatement(0, QStringLiteral("a"), QStringLiteral("O'Neill"),
                                                        QStringLiteral("jmeno"));
-        QTest::newRow("text with order by")
-            << BuildSearchStatement(1, QStringLiteral("x order by jmeno"), AllGroups(), QStringLiteral("poznamka"));
-        QTest::newRow("sort") << BuildSortStatement(QStringLiteral("organizace"), true, 2, QStringLiteral("60"),
-                                                    QStringLiteral("Práce"));
-        QTest::newRow("other shape") << QStringLiteral("select * from zvonisty where id > 100 order by jmeno");
+        QTest::newRow("text with order by") << BuildSearchStatement(1, QStringLiteral("x order by jmeno"),
+                                                                    AllGroups(), QStringLiteral("poznamka"));
+        QTest::newRow("sort") << BuildSortStatement(QStringLiteral("organizace"), true, 2,
+                                                    QStringLiteral("60"), QStringLiteral("Práce"));
+        QTest::newRow("other shape") << QStringLiteral(
+            "select * from zvonisty where id > 100 order by jmeno");
     }
 
     void engineCountsSearches()

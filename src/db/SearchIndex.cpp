@@ -64,7 +64,8 @@ void SearchIndex::Release(Connection* connection)
     index->m_timer.start(int(kQuietMs));
 }
 
-SearchIndex::SearchIndex(Connection* connection) : QObject(connection), m_connection(connection), m_alive(connection)
+SearchIndex::SearchIndex(Connection* connection)
+    : QObject(connection), m_connection(connection), m_alive(connection)
 {
     if (sqlite3* handle = m_connection->handle()) {
         sqlite3_update_hook(handle, &SearchIndex::UpdateHook, this);

@@ -50,9 +50,10 @@ public:
     {
         sqlite3_stmt*& s = m_statements[size_t(column)];
         if (!s) {
-            const QByteArray text = column < SearchIndex::kColumns
-                                        ? "select " + QByteArray(kSearchColumns[column]) + " from zvonisty where id = ?"
-                                        : QByteArray("select skupina from zvonisty where id = ?");
+            const QByteArray text =
+                column < SearchIndex::kColumns
+                    ? "select " + QByteArray(kSearchColumns[column]) + " from zvonisty where id = ?"
+                    : QByteArray("select skupina from zvonisty where id = ?");
             if (sqlite3_prepare_v2(m_handle, text.constData(), -1, &s, nullptr) != SQLITE_OK)
                 return -1;
         }
@@ -87,8 +88,7 @@ struct Added
 };
 
 // Whether a list may grow by `more` without being copied to a larger place; small lists may.
-template <typename List>
-bool Roomy(const List& list, size_t more)
+template <typename List> bool Roomy(const List& list, size_t more)
 {
     return list.size() + more <= list.capacity() || list.capacity() * sizeof(list[0]) < (size_t(1) << 22);
 }
@@ -254,7 +254,8 @@ bool SearchIndex::applyChanges()
         std::sort(places.begin(), places.end(), [&](const auto& a, const auto& b) {
             if (a.first != b.first)
                 return a.first < b.first;
-            const int order = CompareValues(added[a.second].values[size_t(c)], added[b.second].values[size_t(c)]);
+            const int order =
+                CompareValues(added[a.second].values[size_t(c)], added[b.second].values[size_t(c)]);
             return order != 0 ? order < 0 : added[a.second].id < added[b.second].id;
         });
         // Merged in from the back, so that nothing is moved twice.

@@ -60,7 +60,9 @@ Result CopyNewRows(MainWindowPort* main, db::Query& source, int version)
     const int fSkype = source.fieldIndex(u"skype");
     // A column the other file lacks reads as an empty text.
     auto text = [&source](int row, int field) { return field < 0 ? QString() : source.text(row, field); };
-    auto utf8 = [&source](int row, int field) { return field < 0 ? QByteArrayView("") : source.utf8(row, field); };
+    auto utf8 = [&source](int row, int field) {
+        return field < 0 ? QByteArrayView("") : source.utf8(row, field);
+    };
     const QByteArray mergeDateUtf8 = mergeDate.toUtf8();
 
     const int rows = source.recordCount();
@@ -77,11 +79,15 @@ Result CopyNewRows(MainWindowPort* main, db::Query& source, int version)
             ++result.present;
         } else {
             ++result.taken;
-            const ContactWriter::MergedValues values{
-                telefon,          utf8(row, fJmeno),   utf8(row, fEmail),
-                utf8(row, fPoznamka), mergeDateUtf8,   utf8(row, fOrganizace),
-                utf8(row, fSkupina), withIcqSkype ? utf8(row, fIcq) : QByteArrayView(""),
-                withIcqSkype ? utf8(row, fSkype) : QByteArrayView("")};
+            const ContactWriter::MergedValues values{telefon,
+                                                     utf8(row, fJmeno),
+                                                     utf8(row, fEmail),
+                                                     utf8(row, fPoznamka),
+                                                     mergeDateUtf8,
+                                                     utf8(row, fOrganizace),
+                                                     utf8(row, fSkupina),
+                                                     withIcqSkype ? utf8(row, fIcq) : QByteArrayView(""),
+                                                     withIcqSkype ? utf8(row, fSkype) : QByteArrayView("")};
             writer.insert(values, [&] {
                 ContactValues v;
                 v.telefon = text(row, fTelefon);

@@ -64,6 +64,12 @@ void SearchIndex::Release(Connection* connection)
     index->m_timer.start(int(kQuietMs));
 }
 
+void SearchIndex::ExpectWrites(Connection* connection, qint64 contacts)
+{
+    if (contacts > qint64(kMostInPlace))
+        Release(connection);
+}
+
 SearchIndex::SearchIndex(Connection* connection)
     : QObject(connection), m_connection(connection), m_alive(connection)
 {

@@ -33,8 +33,6 @@ public:
     static constexpr int kColumns = 5;
     // Contacts written at once that are still taken over in place.
     static constexpr size_t kMostInPlace = 200;
-    // An exchanged file of more bytes holds more contacts than that (a line takes fewer than 80).
-    static constexpr qint64 kBulkFileBytes = 16 * 1024;
 
     // The index of the connection, or null when it has none.
     static SearchIndex* Of(const Connection* connection);
@@ -43,6 +41,9 @@ public:
     // Gives the index's memory back before a write of many contacts, which would make it
     // read them all again anyway; it does so once the writing has stopped.
     static void Release(Connection* connection);
+    // Told before about that many contacts are written: more than are taken over in place,
+    // and the memory is given back at once.
+    static void ExpectWrites(Connection* connection, qint64 contacts);
 
     ~SearchIndex() override;
 

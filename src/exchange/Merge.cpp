@@ -66,8 +66,7 @@ Result CopyNewRows(MainWindowPort* main, db::Query& source, int version)
     const QByteArray mergeDateUtf8 = mergeDate.toUtf8();
 
     const int rows = source.recordCount();
-    if (size_t(rows) > db::SearchIndex::kMostInPlace)
-        db::SearchIndex::Release(main->connection());
+    db::SearchIndex::ExpectWrites(main->connection(), rows);
     LongOperation operation(main, rows);
     ContactWriter writer(main->connection(), main->workQuery(),
                          withIcqSkype ? ContactWriter::Kind::MergeWithIcqSkype : ContactWriter::Kind::Merge);

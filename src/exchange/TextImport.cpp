@@ -27,6 +27,9 @@ void ShowReadOnlyRefusal(MainWindowPort* main)
 
 namespace {
 
+// A usual line of a contact, for telling the size of an import from its file's.
+constexpr qint64 kBytesPerLine = 80;
+
 struct Counts
 {
     int present = 0;
@@ -80,8 +83,7 @@ void ImportTextFile(MainWindowPort* main)
         ShowErrorReport(QStringLiteral("Soubor %1 nelze otevřít: %2").arg(path, file.errorString()));
         return;
     }
-    if (file.size() > db::SearchIndex::kBulkFileBytes)
-        db::SearchIndex::Release(main->connection());
+    db::SearchIndex::ExpectWrites(main->connection(), file.size() / kBytesPerLine);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         ShowErrorReport(QStringLiteral("Soubor %1 nelze přečíst: %2").arg(path, file.errorString()));

@@ -19,6 +19,9 @@
 namespace vcard {
 namespace {
 
+// A usual card, for telling the size of an import from its file's.
+constexpr qint64 kBytesPerCard = 200;
+
 const QString kFilter = QStringLiteral("vCard [*.vcf]|*.vcf;*.vcard|Vše|*.*");
 
 void Tell(MainWindowPort* main, const QString& text, int icon = 0)
@@ -234,8 +237,7 @@ void ImportContacts(MainWindowPort* main)
     QFile file(path);
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly)) {
-        if (file.size() > db::SearchIndex::kBulkFileBytes)
-            db::SearchIndex::Release(main->connection());
+        db::SearchIndex::ExpectWrites(main->connection(), file.size() / kBytesPerCard);
         bytes = file.readAll();
     }
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {

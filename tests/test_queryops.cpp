@@ -36,9 +36,7 @@ private Q_SLOTS:
     {
         m_box = std::make_unique<Sandbox>();
         m_box->createDirectory();
-        m_connection = std::make_unique<db::Connection>();
-        m_connection->setConnectionString(db::Connection::DefaultConnectionString());
-        m_connection->open();
+        m_connection = testsupport::OpenDefaultDirectory();
     }
     void cleanup()
     {

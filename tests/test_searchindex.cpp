@@ -130,9 +130,7 @@ private Q_SLOTS:
     {
         m_box = std::make_unique<Sandbox>();
         fill(2500);
-        m_connection = std::make_unique<db::Connection>();
-        m_connection->setConnectionString(db::Connection::DefaultConnectionString());
-        m_connection->open();
+        m_connection = testsupport::OpenDefaultDirectory();
     }
 
     void cleanup()

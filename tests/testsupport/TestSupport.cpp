@@ -208,6 +208,14 @@ QString ConnectionStringFor(const QString& path, const QString& mode)
     return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=%2;Persist Security Info=False").arg(path, mode);
 }
 
+std::unique_ptr<db::Connection> OpenDefaultDirectory()
+{
+    auto connection = std::make_unique<db::Connection>();
+    connection->setConnectionString(db::Connection::DefaultConnectionString());
+    connection->open();
+    return connection;
+}
+
 void FreshDirectoryTest::openFresh()
 {
     QVERIFY(m_dir.isValid());

@@ -41,6 +41,9 @@ QStringList Fields(const ContactValues& contact);
 QString ConnectionStringFor(const QString& path,
                             const QString& mode = QStringLiteral("Share Deny Read|Share Deny Write"));
 
+// The directory file of the working directory, opened as the program opens it.
+std::unique_ptr<db::Connection> OpenDefaultDirectory();
+
 // The base of a test program that works on a fresh directory file of its own: `openFresh()`
 // creates and connects it (before each test), `closeConnection()` lets it go.
 class FreshDirectoryTest : public QObject

@@ -80,15 +80,25 @@ QStringList MissingIndexStatements(sqlite3* handle)
     return missing;
 }
 
-// The slow steps of the conversion still ahead, for the progress only: a failure to tell is
-// met again, and reported, by the step itself.
-int PlannedConversionSteps(sqlite3* handle)
+// The conversion still ahead, found once for the progress and used again by the conversion
+// itself. A failure to tell leaves it unknown, to be met, and reported, by the step itself.
+struct PlannedConversion
 {
+    std::optional<bool> rebuild;
+    QStringList missingIndexes;
+    int steps() const { return int(rebuild.value_or(false)) + int(missingIndexes.size()); }
+};
+
+PlannedConversion PlanConversion(sqlite3* handle)
+{
+    PlannedConversion plan;
     try {
-        return (NeedsRebuild(handle) ? 1 : 0) + int(MissingIndexStatements(handle).size());
+        plan.rebuild = NeedsRebuild(handle);
+        plan.missingIndexes = MissingIndexStatements(handle);
     } catch (const EngineError&) {
-        return 0;
+        plan = PlannedConversion();
     }
+    return plan;
 }
 
 // A grid walks the whole table in index order; the connection keeps the file's pages in memory.
@@ -267,6 +277,7 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
     RunStatement(handle, readOnly ? QStringLiteral("begin") : QStringLiteral("begin exclusive"));
     // Only the slow steps are told, and only those that run: a normal opening tells nothing.
     OpeningProgress progress(handle);
+    PlannedConversion conversion;
     try {
         CheckDirectorySchema(handle);
         if (m_access != Access::ReadOnlyDamaged) {
@@ -278,8 +289,9 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
             bool damaged = false;
             const bool reindex = !readOnly && marker.collation != kCollationVersion;
             if (progress.reporting()) {
-                const int conversion = readOnly ? 0 : PlannedConversionSteps(handle);
-                progress.plan(int(reindex) + int(!unchanged) + conversion);
+                if (!readOnly)
+                    conversion = PlanConversion(handle);
+                progress.plan(int(reindex) + int(!unchanged) + conversion.steps());
             }
             if (reindex) {
                 // Indexes ordered by an older comparison are rebuilt before they are checked.
@@ -307,8 +319,7 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
             }
         }
         if (!readOnly) {
-            if (NeedsRebuild(handle)) {
-                const int before = progress.reporting() ? int(MissingIndexStatements(handle).size()) : 0;
+            if (conversion.rebuild ? *conversion.rebuild : NeedsRebuild(handle)) {
                 {
                     OpeningProgress::Step step(progress, kRebuildText);
                     try {
@@ -319,10 +330,13 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
                     }
                 }
                 // The rebuilt tables have lost their indexes.
-                if (progress.reporting())
-                    progress.plan(int(MissingIndexStatements(handle).size()) - before);
+                if (progress.reporting()) {
+                    const QStringList missing = MissingIndexStatements(handle);
+                    progress.plan(int(missing.size() - conversion.missingIndexes.size()));
+                    conversion.missingIndexes = missing;
+                }
             }
-            const QStringList missing = progress.reporting() ? MissingIndexStatements(handle) : QStringList();
+            const QStringList& missing = conversion.missingIndexes;
             const SortInRuns runs(handle, !missing.isEmpty());
             for (const QString& statement : IndexStatements()) {
                 std::optional<OpeningProgress::Step> step;

@@ -8,6 +8,8 @@ packages=(
   libsqlite3-dev sqlite3
   qt6-qpa-plugins fonts-dejavu-core
   desktop-file-utils appstream
+  qt6-translations-l10n python3-vobject
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -1,11 +1,17 @@
 // Cutting the lines of an import file into columns, and the file's text into lines.
 #include "db/PhoneText.h"
 #include "exchange/ImportLine.h"
+#include "exchange/InputFile.h"
 #include "exchange/TextCodec.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QLocalServer>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using exchange::ImportLine;
 using exchange::LineReader;
@@ -176,6 +182,55 @@ private Q_SLOTS:
         CheckAgainstModel(text);
         // Linear work: far below what a quadratic cut would take.
         QVERIFY2(t.elapsed() < 60000, qPrintable(QString::number(t.elapsed())));
+    }
+
+    // Anything but a plain file is refused before it is opened: a pipe would block for good and
+    // a device would never end.
+    void specialInputsAreRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("plain file") << "file"
+                                    << "";
+        QTest::newRow("missing") << "missing"
+                                 << "";
+        QTest::newRow("folder") << "dir"
+                                << "složka";
+        QTest::newRow("pipe") << "fifo"
+                              << "pojmenovaná roura";
+        QTest::newRow("device") << "/dev/zero"
+                                << "zařízení";
+        QTest::newRow("socket") << "socket"
+                                << "soket";
+    }
+    void specialInputsAreRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("vstup;x.txt"));
+        QLocalServer server;
+        if (kind == QLatin1String("file")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        } else if (kind == QLatin1String("dir")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("socket")) {
+            path = dir.filePath(QStringLiteral("s"));
+            server.setSocketOptions(QLocalServer::UserAccessOption);
+            QVERIFY(server.listen(path));
+        } else if (kind.startsWith(QLatin1Char('/'))) {
+            path = kind;
+        }
+        const QString refusal = exchange::SpecialInputRefusal(path);
+        if (told.isEmpty()) {
+            QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+        } else {
+            QVERIFY2(refusal.contains(told), qPrintable(refusal));
+            QCOMPARE(refusal.count(path), 1);
+        }
     }
 };
 

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+namespace exchange {
+
+// Why a chosen input cannot be read as a file, as a Czech sentence naming it; empty for a
+// regular file and for a path that does not exist (each command tells a missing file in its own
+// words). A pipe would block the window for good and a device would never end, so both are
+// refused before anything opens them.
+QString SpecialInputRefusal(const QString& path);
+
+} // namespace exchange

@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include "ui/MainWindowPort.h"
 #include "view/SortState.h"
 
@@ -159,6 +158,7 @@ public:
     void showNumberHolders(const QString& number) override;
     QStringList groups() const override;
     void addGroup(const QString& group) override;
+    void reloadGroups() override;
     void focusSearch() override;
     void showStatus(const QString& text) override;
     void setCommandsEnabled(bool enabled) override;

@@ -2,10 +2,10 @@
 #include "app/TMain.h"
 
 #include "db/Connection.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
+#include "ui/DBGrid.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -13,13 +13,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 
 QString TMain::directoryFilePath() const
 {
-    const QString file =
-        db::Connection::ConnectionStringValue(ADOConnection1->connectionString(), QStringLiteral("Data Source"));
+    const QString file = db::Connection::ConnectionStringValue(ADOConnection1->connectionString(),
+                                                               QStringLiteral("Data Source"));
     const QFileInfo info(file);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
@@ -70,6 +71,15 @@ void TMain::addGroup(const QString& group)
         if (VyberSkupinu->itemText(i).compare(group, Qt::CaseInsensitive) == 0)
             return;
     VyberSkupinu->addItem(group);
+}
+
+void TMain::reloadGroups()
+{
+    const QString chosen = VyberSkupinu->currentText();
+    const QSignalBlocker quiet(VyberSkupinu);
+    FillGroupList();
+    const int index = VyberSkupinu->findText(chosen, Qt::MatchFixedString);
+    VyberSkupinu->setCurrentIndex(index < 0 ? 0 : index);
 }
 
 void TMain::focusSearch()

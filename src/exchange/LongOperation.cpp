@@ -32,13 +32,13 @@ public:
 
 } // namespace
 
-LongOperation::LongOperation(MainWindowPort* main, int maximum)
+LongOperation::LongOperation(MainWindowPort* main, int maximum, const QString& caption)
     : m_main(main), m_progress(main->progress()), m_closeGuard(new CloseGuard(main->window()))
 {
     main->window()->installEventFilter(m_closeGuard);
     main->setCommandsEnabled(false);
     if (m_progress)
-        m_progress->start(maximum);
+        m_progress->start(maximum, caption);
     m_sinceReopen.start();
     // Paint the panel before the first row.
     QCoreApplication::processEvents();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QString>
 
 class MainWindowPort;
 class ProgressDisplay;
@@ -16,7 +17,8 @@ class ContactWriter;
 class LongOperation
 {
 public:
-    LongOperation(MainWindowPort* main, int maximum);
+    // `caption` says what runs ("Načítání seznamu"); the panel adds "n z m" of `maximum`.
+    LongOperation(MainWindowPort* main, int maximum, const QString& caption);
     ~LongOperation();
     LongOperation(const LongOperation&) = delete;
     LongOperation& operator=(const LongOperation&) = delete;

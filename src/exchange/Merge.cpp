@@ -67,7 +67,7 @@ Result CopyNewRows(MainWindowPort* main, db::Query& source, int version)
 
     const int rows = source.recordCount();
     db::SearchIndex::ExpectWrites(main->connection(), rows);
-    LongOperation operation(main, rows);
+    LongOperation operation(main, rows, QStringLiteral("Přidávání z jiné DB"));
     ContactWriter writer(main->connection(), main->workQuery(),
                          withIcqSkype ? ContactWriter::Kind::MergeWithIcqSkype : ContactWriter::Kind::Merge);
     for (int row = 0; row < rows; ++row) {

@@ -98,7 +98,7 @@ void ImportTextFile(MainWindowPort* main)
     {
         // Progress in thousandths of the text, so any size fits the bar.
         constexpr int kScale = 1000;
-        LongOperation operation(main, kScale);
+        LongOperation operation(main, kScale, QStringLiteral("Načítání seznamu"));
         ContactWriter writer(main->connection(), main->workQuery(), ContactWriter::Kind::Import);
         LineReader reader(text);
         bool gridOk = true;

@@ -45,6 +45,9 @@ public:
     // The groups of the group filter, without "Vše"; a new one is added unless present (case ignored).
     virtual QStringList groups() const = 0;
     virtual void addGroup(const QString& group) = 0;
+    // Reads the groups of the directory again, after a command that may have brought new ones;
+    // the chosen group stays chosen.
+    virtual void reloadGroups() {}
 
     virtual void focusSearch() = 0;
     // A line in the status bar.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QFrame;
 class QProgressBar;
@@ -13,8 +14,9 @@ class ProgressDisplay
 public:
     virtual ~ProgressDisplay() = default;
 
-    // Shows the display at position 0 of `maximum` and forgets an earlier stop request.
-    virtual void start(int maximum) = 0;
+    // Shows the display at position 0 of `maximum` and forgets an earlier stop request. The
+    // caption says what runs; the display adds how far of how much it has got.
+    virtual void start(int maximum, const QString& caption) = 0;
     virtual void setPosition(int position) = 0;
     // The user pressed "Přerušit" since start().
     virtual bool stopRequested() const = 0;
@@ -28,7 +30,7 @@ class ProgressPanel : public QObject, public ProgressDisplay
 public:
     ProgressPanel(QFrame* panel, QProgressBar* bar);
 
-    void start(int maximum) override;
+    void start(int maximum, const QString& caption) override;
     void setPosition(int position) override;
     bool stopRequested() const override { return m_stop; }
     void finish() override;

@@ -22,8 +22,10 @@ ProgressPanel::ProgressPanel(QFrame* panel, QProgressBar* bar) : QObject(panel),
     });
 }
 
-void ProgressPanel::start(int maximum)
+void ProgressPanel::start(int maximum, const QString& caption)
 {
+    m_bar->setFormat(caption.isEmpty() ? QStringLiteral("%p %") : caption + QStringLiteral(": %v z %m"));
+    m_bar->setTextVisible(true);
     m_stop = false;
     m_button->setEnabled(true);
     m_bar->setRange(0, qMax(0, maximum));

@@ -1,16 +1,17 @@
 // vCard writing and reading: cards as the common address books write them, folding,
 // escaping, the round trip, and a bounded fuzz run of the reader.
-#include "testsupport/TestSupport.h"
 #include "exchange/VCardCommands.h"
 #include "exchange/VCardReader.h"
 #include "exchange/VCardWriter.h"
+#include "testsupport/TestSupport.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QTest>
 
-using testsupport::Values;
 using testsupport::Fields;
+using testsupport::Values;
 
 using namespace vcard;
 
@@ -34,6 +35,12 @@ QByteArray Crlf(const char* text)
     QByteArray bytes(text);
     bytes.replace("\n", "\r\n");
     return bytes;
+}
+
+QByteArray Fixture(const QString& name)
+{
+    QFile file(QStringLiteral(ZV_FIXTURES "/vcards-public/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QList<ContactValues> Rows(const ReadResult& read)
@@ -145,7 +152,8 @@ private Q_SLOTS:
     {
         Contact c{Values({"604 111 222", "Novák, Jan", "jan@example.cz", "pozn; x", "Firma",
                           "Práce, kamarádi", "123", "jan.novak"}),
-                  {{"8.12.2026 19:05:33", "první\r\ndruhá"}}};
+                  {{"8.12.2026 19:05:33", "první\r\ndruhá"}},
+                  {}};
         QCOMPARE(
             WriteVCards({c}),
             Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:Novák\\, Jan\nN:Novák\\, Jan;;;;\nTEL;TYPE=VOICE:604 111 222\n"
@@ -153,7 +161,7 @@ private Q_SLOTS:
                  "NOTE:8.12.2026 19:05:33\\nprvní\\ndruhá\nCATEGORIES:Práce\\, kamarádi\nX-ICQ:123\n"
                  "IMPP;X-SERVICE-TYPE=ICQ:icq:123\nX-SKYPE:jan.novak\n"
                  "IMPP;X-SERVICE-TYPE=Skype:skype:jan.novak\nEND:VCARD\n"));
-        const QByteArray v4 = WriteVCards({Contact{Values({"1", "A"}), {}}}, Version::V40);
+        const QByteArray v4 = WriteVCards({Contact{Values({"1", "A"}), {}, {}}}, Version::V40);
         QCOMPARE(v4,
                  Crlf("BEGIN:VCARD\nVERSION:4.0\nFN:A\nN:A;;;;\nTEL;VALUE=text;TYPE=voice:1\nEND:VCARD\n"));
     }
@@ -233,6 +241,10 @@ private Q_SLOTS:
             << Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:X\nIMPP;TYPE=skype:callto://"
                     "x.y?call\nIMPP:icq:42\nEND:VCARD\n")
             << QStringList{"", "X", "", "", "", "", "42", "x.y"};
+        QTest::newRow("control characters, NUL among them")
+            << QByteArrayLiteral("BEGIN:VCARD\r\nFN:Ja\0n\x01 Nov\x7F\xC3\xA1k\r\nTEL:1\0002\r\n"
+                                 "NOTE:a\tb\\nc\r\nEND:VCARD\r\n")
+            << QStringList{"12", "Jan Novák", "", "a b c", "", "", "", ""};
         QTest::newRow("categories and escapes")
             << Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:a\\\\b\\;c\nCATEGORIES:,\\,,Druhá\nEND:VCARD\n")
             << QStringList{"", "a\\b;c", "", "", "", ",", "", ""};
@@ -284,8 +296,77 @@ private Q_SLOTS:
             names << c.jmeno;
         QCOMPARE(names, (QStringList{"A", "C"}));
         QCOMPARE(read.cards.at(1).line, 13);
-        QCOMPARE(read.badCards, 3);
+        QCOMPARE(read.badCards, 2);
         QCOMPARE(read.badLines, (QList<int>{1, 9, 16}));
+        QCOMPARE(read.unendedLine, 17);
+    }
+
+    // Real files of other programs: how many cards and numbers they hold, which lines are no
+    // content lines, and whether the last card ends.
+    void publicSamples_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("cards");
+        QTest::addColumn<int>("withPhones");
+        QTest::addColumn<int>("phones");
+        QTest::addColumn<QString>("firstName");
+        QTest::newRow("CR CR LF, folded photo")
+            << "ezvcard_John_Doe_IPHONE.vcf" << 1 << 1 << 7 << "Mr. John Richter James Doe Sr.";
+        QTest::newRow("cards without TEL") << "ezvcard_John_Doe_ANDROID.vcf" << 6 << 4 << 9 << "";
+        QTest::newRow("UTF-16 without a mark") << "roundcube_utf-16_sample.vcf" << 1 << 0 << 0 << "";
+        QTest::newRow("Outlook 2.1, photo ended by an empty line")
+            << "ezvcard_John_Doe_MS_OUTLOOK.vcf" << 1 << 1 << 2 << "Mr. John Richter James Doe Sr.";
+        QTest::newRow("LF in a CR LF file")
+            << "ezvcard_thunderbird-MoreFunctionsForAddressBook-extension.vcf" << 1 << 1 << 5 << "";
+    }
+    void publicSamples()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, cards);
+        QFETCH(int, withPhones);
+        QFETCH(int, phones);
+        QFETCH(QString, firstName);
+        const QByteArray bytes = Fixture(file);
+        QVERIFY(!bytes.isEmpty());
+        const ReadResult read = ReadVCards(bytes);
+        QCOMPARE(read.badLines, QList<int>());
+        QCOMPARE(read.unendedLine, 0);
+        QCOMPARE(read.cards.size(), cards);
+        int cardsWithPhones = 0, allPhones = 0;
+        for (const Card& c : read.cards) {
+            cardsWithPhones += c.phones.isEmpty() ? 0 : 1;
+            allPhones += int(c.phones.size());
+        }
+        QCOMPARE(cardsWithPhones, withPhones);
+        QCOMPARE(allPhones, phones);
+        if (!firstName.isEmpty())
+            QCOMPARE(read.cards.first().jmeno, firstName);
+    }
+
+    // A line or a kept value past the limit stops the reading, named by its line; a big photo
+    // does not.
+    void overlongLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("line");
+        const QByteArray big(kLongestLine + 1, 'x');
+        QByteArray folded;
+        for (int i = 0; i <= kLongestLine / 1000; ++i)
+            folded += "\r\n " + QByteArray(1000, 'y');
+        const QByteArray start("BEGIN:VCARD\r\nFN:A\r\n");
+        QTest::newRow("one line") << start + "NOTE:" + big + "\r\nEND:VCARD\r\n" << 3;
+        QTest::newRow("no line end at all") << big << 1;
+        QTest::newRow("folded note") << start + "TEL:1\r\nNOTE:" + folded + "\r\nEND:VCARD\r\n" << 4;
+        QTest::newRow("folded photo") << start + "TEL:1\r\nPHOTO;ENCODING=b:" + folded + "\r\nEND:VCARD\r\n"
+                                      << 0;
+    }
+    void overlongLines()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, line);
+        const ReadResult read = ReadVCards(bytes);
+        QCOMPARE(read.overlongLine, line);
+        QCOMPARE(read.cards.size(), line > 0 ? 0 : 1);
     }
 
     void everyCardOfAFile()
@@ -310,10 +391,11 @@ private Q_SLOTS:
         const QList<Contact> contacts{
             {Values({"604 111 222", "Novák, Jan", "jan@example.cz", "pozn; x\\y", "Firma; a.s.",
                      "Práce, kamarádi", "123", "jan.novak"}),
-             {{"8.12.2026 19:05:33", "první\ndruhá"}, {"9.12.2026 8:00:00", "třetí"}}},
-            {Values({"111", QString(140, QChar(0x17E)), "", "", "", "", "", ""}), {}},
-            {Values({"", "Bez čísla"}), {}},
-            {Values({"222 333 444", "", "", "", "", "", "", "s:k?y"}), {}},
+             {{"8.12.2026 19:05:33", "první\ndruhá"}, {"9.12.2026 8:00:00", "třetí"}},
+             {}},
+            {Values({"111", QString(140, QChar(0x17E)), "", "", "", "", "", ""}), {}, {}},
+            {Values({"", "Bez čísla"}), {}, {}},
+            {Values({"222 333 444", "", "", "", "", "", "", "s:k?y"}), {}, {}},
         };
         const ReadResult read = ReadVCards(WriteVCards(contacts, Version(version)));
         QCOMPARE(read.badCards, 0);
@@ -321,6 +403,11 @@ private Q_SLOTS:
         QCOMPARE(read.cards.size(), contacts.size());
         for (qsizetype i = 0; i < contacts.size(); ++i) {
             const QList<ContactValues> rows = RowsOfCard(read.cards.at(i), QString());
+            if (contacts.at(i).values.telefon.isEmpty()) {
+                QCOMPARE(rows.size(), 0);
+                QCOMPARE(read.cards.at(i).jmeno, contacts.at(i).values.jmeno);
+                continue;
+            }
             QCOMPARE(rows.size(), 1);
             QCOMPARE(Fields(rows.first()), Fields(contacts.at(i).values));
             QCOMPARE(read.cards.at(i).notes, contacts.at(i).notes);
@@ -342,7 +429,55 @@ private Q_SLOTS:
         QCOMPARE(rows.at(1).skupina, QStringLiteral("Velmi dlouhá skupina"));
         QCOMPARE(rows.at(0).datum, QStringLiteral("1.2.2026"));
         QCOMPARE(shortened, 2);
-        QCOMPARE(RowsOfCard(Card{}, QString()).size(), 1);
+        QCOMPARE(RowsOfCard(Card{}, QString()).size(), 0);
+    }
+
+    // Widths count characters as the engine does: an emoji is one, a value that fits stays
+    // whole, and a cut never splits one.
+    void widthsInCharacters_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("shortened");
+        const QString smile = QString::fromUtf8("🙂");
+        const QString a149(149, QLatin1Char('a'));
+        QTest::newRow("150 ending in an emoji") << a149 + smile << a149 + smile << 0;
+        QTest::newRow("151 ending in two emoji") << a149 + smile + smile << a149 + smile << 1;
+        QTest::newRow("150 emoji") << smile.repeated(150) << smile.repeated(150) << 0;
+        QTest::newRow("151 emoji") << smile.repeated(151) << smile.repeated(150) << 1;
+    }
+    void widthsInCharacters()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, stored);
+        QFETCH(int, shortened);
+        Card card;
+        card.phones = {"1"};
+        card.jmeno = name;
+        int cut = 0;
+        QCOMPARE(RowsOfCard(card, QString(), &cut).first().jmeno, stored);
+        QCOMPARE(cut, shortened);
+    }
+
+    // Rows of one person, as an import makes them of one card, are written as one card again.
+    void oneCardPerPerson()
+    {
+        const QList<Contact> rows{
+            {Values({"111", "Jan", "j@x.cz", "", "", "", "", ""}), {{"1.1.2026 8:00:00", "a"}}, {}},
+            {Values({"222", "Eva"}), {}, {}},
+            {Values({"333", "Jan", "j@x.cz", "", "", "", "", ""}), {{"2.1.2026 8:00:00", "b"}}, {}},
+            {Values({"444", "Jan", "j@x.cz", "", "", "Rodina", "", ""}), {}, {}},
+            {Values({"555", "Jan", "j@x.cz", "", "", "", "", ""}), {}, {}},
+        };
+        const QList<Contact> people = OneCardPerPerson(rows);
+        QCOMPARE(people.size(), 3);
+        QCOMPARE(people.at(0).values.telefon, QStringLiteral("111"));
+        QCOMPARE(people.at(0).furtherPhones, (QStringList{"333", "555"}));
+        QCOMPARE(people.at(0).notes.size(), 2);
+        QCOMPARE(people.at(2).values.skupina, QStringLiteral("Rodina"));
+        const ReadResult read = ReadVCards(WriteVCards(people));
+        QCOMPARE(read.cards.size(), 3);
+        QCOMPARE(read.cards.first().phones, (QStringList{"111", "333", "555"}));
     }
 
     // Mutated samples and random bytes: the reader must neither crash nor hang, its line numbers
@@ -385,7 +520,7 @@ private Q_SLOTS:
             QList<Contact> again;
             for (const Card& card : read.cards)
                 for (const ContactValues& row : RowsOfCard(card, QString()))
-                    again.append({row, card.notes});
+                    again.append({row, card.notes, {}});
             const QList<ContactValues> reread = Rows(ReadVCards(WriteVCards(again)));
             QCOMPARE(reread.size(), again.size());
             for (qsizetype i = 0; i < again.size(); ++i) {

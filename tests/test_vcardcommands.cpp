@@ -1,22 +1,33 @@
 // The vCard commands of the main window: export of the grid's contacts, import with its tally.
 #include "app/TMain.h"
 #include "db/Connection.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/RecordStatements.h"
+#include "edit/TDetailNovy.h"
+#include "exchange/InputFile.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocalServer>
 #include <QMenuBar>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTest>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using testsupport::MessagesShown;
 using testsupport::ReadBytes;
@@ -24,6 +35,13 @@ using testsupport::WriteBytes;
 
 using testsupport::Column;
 using testsupport::Sandbox;
+using testsupport::WhenModalShown;
+
+namespace {
+
+const QString kFixtures = QStringLiteral(ZV_FIXTURES "/vcards-public/");
+
+} // namespace
 
 class TestVCardCommands : public QObject
 {
@@ -149,7 +167,11 @@ private Q_SLOTS:
                    "BEGIN:VCARD\r\nFN:Nedokončená\r\n");
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
                                       "Import z vCard je hotov.\nPřidáno kontaktů: 2\nČísel již v DB: 2\n"
-                                      "Nečitelných vizitek: 1\nNečitelných řádků: 1 (řádek 9)")});
+                                      "Nečitelných řádků: 1 (řádek 9)\n"
+                                      "Vizitka z řádku 16 nemá konec (END:VCARD), soubor je asi useknutý.")});
+        QCOMPARE(m_w->StatusBar1->currentMessage(),
+                 QStringLiteral("Import z vCard dokončen. Přidáno kontaktů: 2, čísel již v seznamu: 2."));
+        QCOMPARE(m_w->ProgressBar1->format(), QStringLiteral("Načítání vCard: %v z %m"));
         const QString today = DateText(QDate::currentDate());
         QCOMPARE(Column(m_w->ADOConnection1,
                         QStringLiteral(
@@ -202,6 +224,173 @@ private Q_SLOTS:
         QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
                         QStringLiteral("n")),
                  QStringList{QStringLiteral("1503")});
+    }
+
+    // A full disk stops the import with one failure shown; what it says was added was kept.
+    void fullDiskStopsAndTellsWhatWasKept()
+    {
+        QByteArray file;
+        for (int i = 0; i < 3000; ++i)
+            file += "BEGIN:VCARD\r\nFN:Kontakt " + QByteArray::number(i) + "\r\nTEL:9" +
+                    QByteArray::number(10000000 + i) + "\r\nORG:" + QByteArray(90, 'o') + "\r\nEND:VCARD\r\n";
+        const int pages =
+            Column(m_w->ADOConnection1, QStringLiteral("select * from pragma_page_count() as n"),
+                   QStringLiteral("page_count"))
+                .first()
+                .toInt();
+        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("pragma max_page_count = %1").arg(pages + 100));
+        importFile(file);
+        const QStringList shown = MessagesShown();
+        QCOMPARE(shown.size(), 2);
+        const int kept = Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
+                                QStringLiteral("n"))
+                             .first()
+                             .toInt() -
+                         3;
+        QVERIFY2(kept > 0 && kept < 3000, qPrintable(shown.join(QLatin1Char('|'))));
+        QVERIFY2(shown.last().startsWith(
+                     QStringLiteral("Import z vCard byl zastaven kvůli chybě: Na disku není místo.\n"
+                                    "Přidáno kontaktů: %1\n")
+                         .arg(kept)),
+                 qPrintable(shown.last()));
+        QCOMPARE(m_w->StatusBar1->currentMessage(),
+                 QStringLiteral(
+                     "Import z vCard zastaven kvůli chybě. Přidáno kontaktů: %1, čísel již v seznamu: 0.")
+                     .arg(kept));
+        QCOMPARE(sqlite3_get_autocommit(m_w->ADOConnection1->handle()), 1);
+        QVERIFY(m_w->menuBar()->isEnabled());
+    }
+
+    // No value may cut or change a statement, and what the import stored the detail dialog can
+    // save again.
+    void controlCharactersNeverReachAStatement()
+    {
+        importFile(
+            QByteArrayLiteral("BEGIN:VCARD\r\nFN:Jan\0 Nov\x01\xC3\xA1k\r\nTEL:605 000 111\r\n"
+                              "EMAIL:x\0\x1F'; drop table zvonisty;--\r\n"
+                              "NOTE:8.12.2026 19:05:33\\nprvn\xC3\xAD\0\\ndruh\xC3\xBD\r\nEND:VCARD\r\n"));
+        QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
+                                      "Import z vCard je hotov.\nPřidáno kontaktů: 1\nČísel již v DB: 0")});
+        QVERIFY(contacts().contains(QStringLiteral("605 000 111|Jan Novák|x'; drop table zvonisty;--|||||")));
+        QVERIFY(notes().contains(QStringLiteral("605 000 111|8.12.2026 19:05:33|první\r\ndruhý")));
+        MessageDialogSeam::clearShown();
+        m_w->Hledani->setText(QStringLiteral("Jan Novák"));
+        m_w->NajdiClick();
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+        bool saved = false;
+        WhenModalShown([&](QWidget* modal) {
+            auto* d = qobject_cast<TDetailNovy*>(modal);
+            QVERIFY(d);
+            QCOMPARE(d->Jmeno->text(), QStringLiteral("Jan Novák"));
+            d->Uloz->click();
+            saved = !d->isVisible();
+        });
+        m_w->Kompletnpravavybranpoloky1->trigger();
+        QVERIFY(saved);
+        QCOMPARE(MessagesShown(), QStringList());
+    }
+
+    // What cannot be read as a file is refused before anything opens it, and so is a line no
+    // contact could fill.
+    void refusedInputs_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("pipe") << "fifo"
+                              << "";
+        QTest::newRow("device") << "/dev/zero"
+                                << "";
+        QTest::newRow("folder") << "dir"
+                                << "";
+        QTest::newRow("socket") << "socket"
+                                << "";
+        QTest::newRow("line past 1 MB")
+            << "long"
+            << "Soubor vCard nelze načíst: řádek 3 je delší než 1 MB, takový soubor neobsahuje kontakty.";
+    }
+    void refusedInputs()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, told);
+        QString path = m_box->path(QStringLiteral("vstup.vcf"));
+        QLocalServer server;
+        if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("dir")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == QLatin1String("socket")) {
+            server.setSocketOptions(QLocalServer::UserAccessOption);
+            QVERIFY(server.listen(path));
+        } else if (kind == QLatin1String("long")) {
+            WriteBytes(path, "BEGIN:VCARD\r\nFN:A\r\nNOTE:" + QByteArray(3 << 20, 'x') + "\r\nEND:VCARD\r\n");
+        } else {
+            path = kind;
+        }
+        if (told.isEmpty())
+            told = exchange::SpecialInputRefusal(path);
+        QVERIFY(!told.isEmpty());
+        const QStringList before = contacts();
+        FileDialog::setNextFileName(path);
+        m_w->ImportovatzvCard1->trigger();
+        QCOMPARE(MessagesShown(), QStringList{told});
+        QCOMPARE(MessageDialogSeam::shown().last().icon, 2);
+        QCOMPARE(contacts(), before);
+    }
+
+    // Real files of other programs, with cards without a number and lines ended by CR CR LF.
+    void importsPublicSamples_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("cards without TEL")
+            << "ezvcard_John_Doe_ANDROID.vcf"
+            << "Import z vCard je hotov.\nPřidáno kontaktů: 6\nČísel již v DB: 3\n"
+               "Vynecháno vizitek bez telefonního čísla: 2";
+        QTest::newRow("CR CR LF") << "ezvcard_John_Doe_IPHONE.vcf"
+                                  << "Import z vCard je hotov.\nPřidáno kontaktů: 7\nČísel již v DB: 0";
+    }
+    void importsPublicSamples()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, told);
+        FileDialog::setNextFileName(kFixtures + file);
+        m_w->ImportovatzvCard1->trigger();
+        QCOMPARE(MessagesShown(), QStringList{told});
+        QCOMPARE(
+            Column(m_w->ADOConnection1,
+                   QStringLiteral("select count(*) as n from zvonisty where telefon = '' or telefon is null"),
+                   QStringLiteral("n")),
+            QStringList{QStringLiteral("0")});
+    }
+
+    // The numbers of one card come back as one card, as another program reads it.
+    void exportWritesOneCardPerPerson()
+    {
+        // The system's python3 carries the distribution's vobject; one found first on the path may not.
+        QString python;
+        for (const QString& candidate :
+             {QStringLiteral("/usr/bin/python3"), QStandardPaths::findExecutable(QStringLiteral("python3"))})
+            if (python.isEmpty() && QFile::exists(candidate) &&
+                QProcess::execute(candidate, {QStringLiteral("-c"), QStringLiteral("import vobject")}) == 0)
+                python = candidate;
+        if (python.isEmpty())
+            QSKIP("python3 with vobject is not installed");
+        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("delete from zvonisty"));
+        importFile("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dana Malá\r\nTEL:604111222\r\nTEL:605111222\r\n"
+                   "TEL:606111222\r\nEMAIL:dana@example.cz\r\nCATEGORIES:Rodina\r\nEND:VCARD\r\n");
+        QCOMPARE(m_w->pocet->text(), QStringLiteral("3"));
+        exportAs(QStringLiteral("dana.vcf"), 0);
+        QProcess reader;
+        reader.start(python,
+                     {QStringLiteral("-c"),
+                      QStringLiteral(
+                          "import sys, vobject\n"
+                          "cards = list(vobject.readComponents(open(sys.argv[1], encoding='utf-8').read()))\n"
+                          "print(len(cards), ' '.join(str(len(c.contents.get('tel', []))) for c in cards))"),
+                      m_box->path(QStringLiteral("dana.vcf"))});
+        QVERIFY(reader.waitForFinished(30000));
+        QCOMPARE(reader.exitCode(), 0);
+        QCOMPARE(reader.readAllStandardOutput().trimmed(), QByteArray("1 3"));
     }
 
     void unreadableFileOrCancel()

@@ -1,6 +1,7 @@
 #include "exchange/ContactWriter.h"
 
 #include "db/Connection.h"
+#include "db/Dialect.h"
 #include "db/Engine.h"
 #include "db/FailureReporter.h"
 #include "db/Query.h"
@@ -40,10 +41,17 @@ const QString kImportColumns =
     QStringLiteral("telefon, jmeno, email, poznamka, organizace, icq, skype, datum");
 const QString kMergeColumns = QStringLiteral("telefon, jmeno, email, poznamka, datum, organizace, skupina");
 const QString kMergeExtraColumns = QStringLiteral(", icq, skype");
+const QString kVCardColumns =
+    QStringLiteral("telefon, jmeno, email, poznamka, organizace, skupina, icq, skype, datum");
 
 QStringList ImportValues(const ContactValues& v)
 {
     return {v.telefon, v.jmeno, v.email, v.poznamka, v.organizace, v.icq, v.skype, v.datum};
+}
+
+QStringList VCardValues(const ContactValues& v)
+{
+    return {v.telefon, v.jmeno, v.email, v.poznamka, v.organizace, v.skupina, v.icq, v.skype, v.datum};
 }
 
 QStringList MergeValues(const ContactValues& v, bool withIcqSkype)
@@ -58,10 +66,13 @@ QStringList MergeValues(const ContactValues& v, bool withIcqSkype)
 QString PreparedInsertText(ContactWriter::Kind kind)
 {
     const bool extra = kind == ContactWriter::Kind::MergeWithIcqSkype;
-    const QString columns = kind == ContactWriter::Kind::Import
-                                ? kImportColumns
+    const QString columns = kind == ContactWriter::Kind::Import ? kImportColumns
+                            : kind == ContactWriter::Kind::VCard
+                                ? kVCardColumns
                                 : kMergeColumns + (extra ? kMergeExtraColumns : QString());
-    const qsizetype count = kind == ContactWriter::Kind::Import ? 8 : extra ? 9 : 7;
+    const qsizetype count = kind == ContactWriter::Kind::Import           ? 8
+                            : extra || kind == ContactWriter::Kind::VCard ? 9
+                                                                          : 7;
     QStringList marks;
     for (qsizetype i = 0; i < count; ++i)
         marks << QStringLiteral("?");
@@ -90,6 +101,14 @@ void Bind(sqlite3_stmt* statement, int index, const QString& value)
     Bind(statement, index, QByteArrayView(value.toUtf8()));
 }
 
+QString NoteInsertText(qint64 id, const QString& dat, const QString& text)
+{
+    if (dat.isEmpty())
+        return InsertNoteStatement(QString::number(id), text);
+    return QStringLiteral("insert into poznamky (id, pozn, dat) values (%1, %2, %3)")
+        .arg(QString::number(id), Literal(text), Literal(dat));
+}
+
 } // namespace
 
 QString ImportInsertStatement(const ContactValues& v)
@@ -101,6 +120,11 @@ QString MergeInsertStatement(const ContactValues& v, bool withIcqSkype)
 {
     return InsertText(kMergeColumns + (withIcqSkype ? kMergeExtraColumns : QString()),
                       Literals(MergeValues(v, withIcqSkype)));
+}
+
+QString VCardInsertStatement(const ContactValues& v)
+{
+    return InsertText(kVCardColumns, Literals(VCardValues(v)));
 }
 
 ContactWriter::ContactWriter(db::Connection* connection, db::Query* fallback, Kind kind)
@@ -132,6 +156,7 @@ ContactWriter::~ContactWriter()
     commit();
     sqlite3_finalize(m_check);
     sqlite3_finalize(m_insert);
+    sqlite3_finalize(m_note);
     if (m_previousCache != 0 && m_connection->connected()) {
         const QByteArray pragma = "pragma cache_size = " + QByteArray::number(m_previousCache);
         sqlite3_exec(m_connection->handle(), pragma.constData(), nullptr, nullptr, nullptr);
@@ -140,8 +165,14 @@ ContactWriter::~ContactWriter()
 
 QString ContactWriter::insertText(const ContactValues& v) const
 {
-    return m_kind == Kind::Import ? ImportInsertStatement(v)
-                                  : MergeInsertStatement(v, m_kind == Kind::MergeWithIcqSkype);
+    switch (m_kind) {
+    case Kind::Import:
+        return ImportInsertStatement(v);
+    case Kind::VCard:
+        return VCardInsertStatement(v);
+    default:
+        return MergeInsertStatement(v, m_kind == Kind::MergeWithIcqSkype);
+    }
 }
 
 bool ContactWriter::begin()
@@ -168,9 +199,34 @@ void ContactWriter::reportFailure(const QString& statement, const QString& text)
         m_added -= m_addedInGroup;
         m_addedInGroup = 0;
         m_mark = qMin(m_mark, m_added);
+        noteBlocking(true);
     }
     commit();
     db::ReportStatementFailure(statement, text);
+}
+
+void ContactWriter::noteBlocking(bool groupLost)
+{
+    if (!m_blocked.isEmpty() || !m_connection->connected())
+        return;
+    sqlite3* handle = m_connection->handle();
+    switch (sqlite3_errcode(handle) & 0xFF) {
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_READONLY:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOMEM:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_NOLFS:
+        break;
+    default:
+        if (!groupLost)
+            return;
+    }
+    m_blocked = db::EngineErrorText(handle);
 }
 
 ContactWriter::Check ContactWriter::check(const QString& telefon)
@@ -193,6 +249,7 @@ ContactWriter::Check ContactWriter::check(QByteArrayView telefon)
         return rc == SQLITE_ROW ? Check::Present : Check::Absent;
     }
     const QString text = StatementFailureText(db::EngineErrorText(m_connection->handle()));
+    noteBlocking();
     sqlite3_reset(m_check);
     reportFailure(DuplicateCheckStatement(QString::fromUtf8(telefon)), text);
     return Check::Failed;
@@ -204,12 +261,14 @@ bool ContactWriter::insert(const ContactValues& v)
     if (!m_insert) {
         if (!ExecQuery(insertText(v), m_fallback))
             return false;
+        m_lastId = m_connection->connected() ? sqlite3_last_insert_rowid(m_connection->handle()) : 0;
         ++m_added;
         ++m_addedInGroup;
         return true;
     }
-    const QStringList values =
-        m_kind == Kind::Import ? ImportValues(v) : MergeValues(v, m_kind == Kind::MergeWithIcqSkype);
+    const QStringList values = m_kind == Kind::Import  ? ImportValues(v)
+                               : m_kind == Kind::VCard ? VCardValues(v)
+                                                       : MergeValues(v, m_kind == Kind::MergeWithIcqSkype);
     for (int i = 0; i < values.size(); ++i)
         Bind(m_insert, i + 1, values.at(i));
     return stepInsert([&v] { return v; });
@@ -217,7 +276,7 @@ bool ContactWriter::insert(const ContactValues& v)
 
 bool ContactWriter::insert(const MergedValues& values, const std::function<ContactValues()>& decoded)
 {
-    if (!m_insert || m_kind == Kind::Import)
+    if (!m_insert || m_kind == Kind::Import || m_kind == Kind::VCard)
         return insert(decoded());
     begin();
     const int count = m_kind == Kind::MergeWithIcqSkype ? 9 : 7;
@@ -231,13 +290,40 @@ bool ContactWriter::stepInsert(const std::function<ContactValues()>& values)
     const int rc = sqlite3_step(m_insert);
     if (rc == SQLITE_DONE) {
         sqlite3_reset(m_insert);
+        m_lastId = sqlite3_last_insert_rowid(m_connection->handle());
         ++m_added;
         ++m_addedInGroup;
         return true;
     }
     const QString text = StatementFailureText(db::EngineErrorText(m_connection->handle()));
+    noteBlocking();
     sqlite3_reset(m_insert);
     reportFailure(insertText(values()), text);
+    return false;
+}
+
+bool ContactWriter::insertNote(qint64 id, const QString& dat, const QString& text)
+{
+    begin();
+    if (!m_note && m_insert)
+        m_note = Prepare(
+            m_connection->handle(),
+            QStringLiteral("insert into poznamky (id, pozn, dat) values (?, ?, ifnull(nullif(?, ''), ") +
+                db::LocalNowExpression() + QStringLiteral("))"));
+    if (!m_note)
+        return ExecQuery(NoteInsertText(id, dat, text), m_fallback);
+    sqlite3_bind_int64(m_note, 1, id);
+    Bind(m_note, 2, text);
+    Bind(m_note, 3, dat);
+    const int rc = sqlite3_step(m_note);
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(m_note);
+        return true;
+    }
+    const QString failure = StatementFailureText(db::EngineErrorText(m_connection->handle()));
+    noteBlocking();
+    sqlite3_reset(m_note);
+    reportFailure(NoteInsertText(id, dat, text), failure);
     return false;
 }
 
@@ -257,6 +343,7 @@ bool ContactWriter::commit()
         return true;
     }
     const QString text = StatementFailureText(db::EngineErrorText(handle));
+    noteBlocking(true);
     if (!sqlite3_get_autocommit(handle))
         sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
     m_added -= m_addedInGroup;

@@ -26,11 +26,13 @@ namespace exchange {
 QString ImportInsertStatement(const ContactValues& v);
 // The INSERT of the merge; icq and skype only when the other file has them.
 QString MergeInsertStatement(const ContactValues& v, bool withIcqSkype);
+// The INSERT of the vCard import: the text import's values and skupina.
+QString VCardInsertStatement(const ContactValues& v);
 
 class ContactWriter
 {
 public:
-    enum class Kind { Import, Merge, MergeWithIcqSkype };
+    enum class Kind { Import, Merge, MergeWithIcqSkype, VCard };
     enum class Check { Absent, Present, Failed };
 
     // `fallback` runs the statements as texts when they cannot be prepared.
@@ -51,6 +53,14 @@ public:
     using MergedValues = std::array<QByteArrayView, 9>;
     bool insert(const MergedValues& values, const std::function<ContactValues()>& decoded);
 
+    // Adds a dated note to a contact in the open group; an empty `dat` takes the engine's now.
+    bool insertNote(qint64 id, const QString& dat, const QString& text);
+    // The id of the contact inserted last, 0 before the first.
+    qint64 lastId() const { return m_lastId; }
+    // Why the directory takes no more rows after a failure (a full disk, a file that cannot be
+    // written), in Czech; empty while going on can succeed.
+    QString blocked() const { return m_blocked; }
+
     // Ends the open group when it has been open for 0.2 s of work.
     bool commitIfDue();
     // Ends the open group. A failed commit is shown; the group's rows are lost and no
@@ -69,6 +79,8 @@ private:
     bool stepInsert(const std::function<ContactValues()>& values);
     // Commits, then shows and logs the failed statement, so no group stays open behind a dialog.
     void reportFailure(const QString& statement, const QString& text);
+    // Remembers why, when the failure just met will meet every further row too.
+    void noteBlocking(bool groupLost = false);
 
     db::Connection* m_connection;
     db::Query* m_fallback;
@@ -81,6 +93,9 @@ private:
     int m_addedInGroup = 0;
     int m_mark = 0;
     int m_previousCache = 0; // the engine's cache size to give back, 0 when unchanged
+    sqlite3_stmt* m_note = nullptr;
+    qint64 m_lastId = 0;
+    QString m_blocked;
 };
 
 } // namespace exchange

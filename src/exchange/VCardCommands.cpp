@@ -5,22 +5,20 @@
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
 #include "db/SearchIndex.h"
+#include "exchange/ContactWriter.h"
+#include "exchange/InputFile.h"
+#include "exchange/LongOperation.h"
 #include "ui/FileDialog.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/SafeWrite.h"
 
-#include <QCoreApplication>
 #include <QDate>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 
 namespace vcard {
 namespace {
-
-// A usual card, for telling the size of an import from its file's.
-constexpr qint64 kBytesPerCard = 200;
 
 const QString kFilter = QStringLiteral("vCard [*.vcf]|*.vcf;*.vcard|Vše|*.*");
 
@@ -60,90 +58,55 @@ QHash<QString, QList<DatedNote>> AllNotes(MainWindowPort* main)
     return notes;
 }
 
+// The value cut to `width` characters as the engine counts them (code points), never inside one.
 QString Cut(const QString& value, int width, int* shortened)
 {
-    if (value.size() <= width)
+    qsizetype units = 0;
+    for (int n = 0; n < width; ++n) {
+        if (units == value.size())
+            return value;
+        units += value.at(units).isHighSurrogate() && units + 1 < value.size() ? 2 : 1;
+    }
+    if (units == value.size())
         return value;
     ++*shortened;
-    return value.left(width);
+    return value.left(units);
 }
 
-QString NewestId(db::Query* q)
+QString NotesText(const QString& text)
 {
-    if (!OpenQuery(QStringLiteral("select max(id) as id from zvonisty"), q) || q->recordCount() == 0)
-        return QString();
-    return IdLiteral(q->fieldText(u"id"));
+    QString stored = text;
+    stored.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return stored;
 }
-
-QString DatedNoteStatement(const QString& id, const DatedNote& note)
-{
-    QString text = note.text;
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    if (note.dat.isEmpty())
-        return InsertNoteStatement(id, text);
-    return QStringLiteral("insert into poznamky (id, pozn, dat) values (") + id + QStringLiteral(", '") +
-           EscapeQuotes(text) + QStringLiteral("', '") + EscapeQuotes(note.dat) + QStringLiteral("')");
-}
-
-// Commits every few hundred rows or fifth of a second, so a long import keeps what it added,
-// stays fast, and lets the window repaint between the groups.
-class GroupedCommits
-{
-public:
-    explicit GroupedCommits(db::Query* q) : m_q(q)
-    {
-        m_open = ExecQuery(QStringLiteral("begin"), m_q);
-        m_clock.start();
-    }
-    ~GroupedCommits() { finish(); }
-    void rowDone()
-    {
-        if (++m_rows < 500 && m_clock.elapsed() < 200)
-            return;
-        finish();
-        QCoreApplication::processEvents();
-        m_open = ExecQuery(QStringLiteral("begin"), m_q);
-        m_rows = 0;
-        m_clock.restart();
-    }
-    void finish()
-    {
-        if (m_open)
-            ExecQuery(QStringLiteral("commit"), m_q);
-        m_open = false;
-    }
-
-private:
-    db::Query* m_q;
-    bool m_open = false;
-    int m_rows = 0;
-    QElapsedTimer m_clock;
-};
-
-class CommandsOff
-{
-public:
-    explicit CommandsOff(MainWindowPort* main) : m_main(main) { m_main->setCommandsEnabled(false); }
-    ~CommandsOff() { m_main->setCommandsEnabled(true); }
-
-private:
-    MainWindowPort* m_main;
-};
 
 struct Tally
 {
-    int added = 0, present = 0, failed = 0, shortened = 0;
+    int added = 0, present = 0, failed = 0, shortened = 0, withoutPhone = 0;
+    bool interrupted = false; // by the user
+    bool failedForGood = false;
+    QString why; // of a stop by a failure, in Czech
 };
+
+QString Outcome(const Tally& t)
+{
+    if (t.failedForGood)
+        return QStringLiteral("Import z vCard byl zastaven kvůli chybě") +
+               (t.why.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + t.why);
+    return t.interrupted ? QStringLiteral("Import z vCard byl přerušen.")
+                         : QStringLiteral("Import z vCard je hotov.");
+}
 
 QString Summary(const Tally& t, const ReadResult& read)
 {
-    QString text = QStringLiteral("Import z vCard je hotov.\nPřidáno kontaktů: %1\nČísel již v DB: %2")
-                       .arg(t.added)
-                       .arg(t.present);
+    QString text =
+        Outcome(t) + QStringLiteral("\nPřidáno kontaktů: %1\nČísel již v DB: %2").arg(t.added).arg(t.present);
     if (t.failed > 0)
         text += QStringLiteral("\nNepřidáno kvůli chybě: %1").arg(t.failed);
     if (t.shortened > 0)
         text += QStringLiteral("\nZkrácených hodnot (delších, než pojme sloupec): %1").arg(t.shortened);
+    if (t.withoutPhone > 0)
+        text += QStringLiteral("\nVynecháno vizitek bez telefonního čísla: %1").arg(t.withoutPhone);
     if (read.badCards > 0)
         text += QStringLiteral("\nNečitelných vizitek: %1").arg(read.badCards);
     if (!read.badLines.isEmpty()) {
@@ -156,7 +119,73 @@ QString Summary(const Tally& t, const ReadResult& read)
                     .arg(read.badLines.size())
                     .arg(first.join(QStringLiteral(", ")));
     }
+    if (read.unendedLine > 0)
+        text += QStringLiteral("\nVizitka z řádku %1 nemá konec (END:VCARD), soubor je asi useknutý.")
+                    .arg(read.unendedLine);
     return text;
+}
+
+QString StatusText(const Tally& t)
+{
+    const QString how = t.failedForGood ? QStringLiteral("Import z vCard zastaven kvůli chybě. ")
+                        : t.interrupted ? QStringLiteral("Import z vCard přerušen. ")
+                                        : QStringLiteral("Import z vCard dokončen. ");
+    return how + QStringLiteral("Přidáno kontaktů: %1, čísel již v seznamu: %2.").arg(t.added).arg(t.present);
+}
+
+// Reads the file, but not past a line longer than the reader takes: a file of one endless line
+// must not fill the memory before it is refused.
+bool ReadBounded(QFile& file, QByteArray* bytes)
+{
+    constexpr qint64 kChunk = 1 << 16;
+    qsizetype lineStart = 0;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(kChunk);
+        if (chunk.isEmpty())
+            return file.error() == QFileDevice::NoError;
+        const qsizetype before = bytes->size();
+        *bytes += chunk;
+        for (qsizetype i = bytes->size() - 1; i >= before; --i)
+            if (bytes->at(i) == '\n' || bytes->at(i) == '\r') {
+                lineStart = i + 1;
+                break;
+            }
+        if (bytes->size() - lineStart > kLongestLine)
+            return true;
+    }
+    return file.error() == QFileDevice::NoError;
+}
+
+// Adds the rows of one card; false when the directory takes no more.
+bool AddCard(exchange::ContactWriter& writer, const Card& card, const QString& datum, Tally& tally,
+             QList<QPair<int, int>>& cutsAt)
+{
+    int cut = 0;
+    bool notesStored = false;
+    for (const ContactValues& v : RowsOfCard(card, datum, &cut)) {
+        const exchange::ContactWriter::Check check = writer.check(v.telefon);
+        if (check == exchange::ContactWriter::Check::Present) {
+            ++tally.present;
+            continue;
+        }
+        if (check == exchange::ContactWriter::Check::Failed || !writer.insert(v)) {
+            ++tally.failed;
+            if (!writer.blocked().isEmpty())
+                return false;
+            continue;
+        }
+        // The dated notes go with the card's first row only.
+        if (!notesStored) {
+            notesStored = true;
+            if (cut > 0)
+                cutsAt.append({writer.added(), cut});
+            for (const DatedNote& note : card.notes)
+                if (!writer.insertNote(writer.lastId(), note.dat, NotesText(note.text)) &&
+                    !writer.blocked().isEmpty())
+                    return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -174,8 +203,7 @@ QList<ContactValues> RowsOfCard(const Card& card, const QString& datum, int* sho
     v.skype = Cut(card.skype, 50, &cut);
     v.datum = datum;
     QList<ContactValues> rows;
-    const QStringList phones = card.phones.isEmpty() ? QStringList{QString()} : card.phones;
-    for (const QString& phone : phones) {
+    for (const QString& phone : card.phones) {
         v.telefon = FormatPhone(phone);
         rows.append(v);
     }
@@ -214,7 +242,8 @@ void ExportContacts(MainWindowPort* main, Version version)
     const int last = all ? grid->recordCount() - 1 : first;
     const int idField = grid->fieldIndex(u"id");
     for (int row = first; row <= last; ++row)
-        contacts.append({RowValues(grid, row), notes.value(grid->text(row, idField))});
+        contacts.append({RowValues(grid, row), notes.value(grid->text(row, idField)), {}});
+    contacts = OneCardPerPerson(contacts);
     QString why;
     if (!SafeWriteFile(path, WriteVCards(contacts, version), &why)) {
         Tell(main, QStringLiteral("Nelze vytvořit soubor vCard!\n") + why, 2);
@@ -234,58 +263,71 @@ void ImportContacts(MainWindowPort* main)
     const QString path = FileDialog::getOpenFileName(main->window(), QString(), QString(), kFilter);
     if (path.isEmpty())
         return;
+    const QString refusal = exchange::SpecialInputRefusal(path);
+    if (!refusal.isEmpty()) {
+        Tell(main, refusal, 2);
+        return;
+    }
     QFile file(path);
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) {
-        db::SearchIndex::ExpectWrites(main->connection(), file.size() / kBytesPerCard);
-        bytes = file.readAll();
-    }
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+    if (!file.open(QIODevice::ReadOnly) || !ReadBounded(file, &bytes)) {
         Tell(main, QStringLiteral("Nelze otevřít soubor vCard!"), 2);
         return;
     }
     file.close();
     const ReadResult read = ReadVCards(bytes);
+    bytes.clear();
+    if (read.overlongLine > 0) {
+        Tell(main,
+             QStringLiteral("Soubor vCard nelze načíst: řádek %1 je delší než 1 MB, takový soubor neobsahuje "
+                            "kontakty.")
+                 .arg(read.overlongLine),
+             2);
+        return;
+    }
+    qint64 rows = 0;
+    for (const Card& card : read.cards)
+        rows += card.phones.size();
+    db::SearchIndex::ExpectWrites(main->connection(), rows);
     const QString datum = DateText(QDate::currentDate());
-    db::Query* q = main->workQuery();
     Tally tally;
-    QStringList groups;
     {
-        CommandsOff off(main);
-        GroupedCommits commits(q);
-        for (const Card& card : read.cards) {
-            bool notesStored = false;
-            for (const ContactValues& v : RowsOfCard(card, datum, &tally.shortened)) {
-                if (!OpenQuery(DuplicateCheckStatement(v.telefon), q)) {
-                    ++tally.failed;
-                    continue;
-                }
-                if (q->recordCount() > 0) {
-                    ++tally.present;
-                    continue;
-                }
-                if (!ExecQuery(InsertContactStatement(v), q)) {
-                    ++tally.failed;
-                    continue;
-                }
-                ++tally.added;
-                if (!v.skupina.isEmpty() && !groups.contains(v.skupina))
-                    groups << v.skupina;
-                // The dated notes go with the card's first row only.
-                if (!notesStored && !card.notes.isEmpty()) {
-                    notesStored = true;
-                    const QString id = NewestId(q);
-                    for (const DatedNote& note : card.notes)
-                        if (!id.isEmpty())
-                            ExecQuery(DatedNoteStatement(id, note), q);
-                }
-                commits.rowDone();
+        exchange::LongOperation operation(main, int(read.cards.size()), QStringLiteral("Načítání vCard"));
+        exchange::ContactWriter writer(main->connection(), main->workQuery(),
+                                       exchange::ContactWriter::Kind::VCard);
+        QList<QPair<int, int>> cutsAt; // rows added before a card's first, values cut in it
+        bool gridOk = true;
+        for (qsizetype i = 0; i < read.cards.size(); ++i) {
+            const Card& card = read.cards.at(i);
+            if (card.phones.isEmpty()) {
+                ++tally.withoutPhone;
+                continue;
+            }
+            if (!AddCard(writer, card, datum, tally, cutsAt) || !writer.commitIfDue())
+                break;
+            operation.step(int(i + 1));
+            gridOk = operation.reopenGridIfDue(writer);
+            if (!gridOk)
+                break;
+            if (operation.stopRequested() && i + 1 < read.cards.size()) {
+                tally.interrupted = true;
+                break;
             }
         }
+        writer.commit();
+        if (gridOk)
+            gridOk = operation.reopenGrid(writer);
+        tally.why = writer.blocked();
+        tally.failedForGood = !tally.why.isEmpty() || !gridOk;
+        tally.added = writer.added();
+        // Only what was kept counts: a lost group took the last rows with it.
+        for (const auto& [firstRow, cut] : cutsAt)
+            if (firstRow <= tally.added)
+                tally.shortened += cut;
     }
-    for (const QString& group : groups)
-        main->addGroup(group);
-    main->refreshGrid();
+    if (tally.added > 0)
+        main->reloadGroups();
+    main->showStatus(StatusText(tally));
     Tell(main, Summary(tally, read));
 }
 

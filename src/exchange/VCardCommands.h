@@ -12,8 +12,8 @@ void ExportContacts(MainWindowPort* main, Version version);
 // Adds the contacts of a vCard file; numbers already in the directory are skipped.
 void ImportContacts(MainWindowPort* main);
 
-// The directory's rows of one card: one per number (one with an empty number when the card
-// has none), values cut to their columns' widths; `shortened` counts the values cut.
+// The directory's rows of one card: one per number (none when the card has no number), values
+// cut to their columns' widths in characters; `shortened` counts the values cut.
 QList<ContactValues> RowsOfCard(const Card& card, const QString& datum, int* shortened = nullptr);
 
 } // namespace vcard

@@ -39,13 +39,18 @@ struct Property
     }
 };
 
-// UTF-16 files are turned into UTF-8 whole; a UTF-8 mark is dropped.
+// UTF-16 files are turned into UTF-8 whole, also without a byte-order mark when the file
+// starts with a letter of "BEGIN"; a UTF-8 mark is dropped.
 QByteArray Normalised(const QByteArray& bytes)
 {
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
-                                                            : QStringDecoder::Utf16BE);
-        const QString text = decoder.decode(bytes.mid(2));
+    const bool le = bytes.startsWith("\xFF\xFE") ||
+                    (bytes.size() >= 2 && bytes.at(1) == '\0' && (bytes.at(0) | 0x20) == 'b');
+    const bool be = bytes.startsWith("\xFE\xFF") ||
+                    (bytes.size() >= 2 && bytes.at(0) == '\0' && (bytes.at(1) | 0x20) == 'b');
+    if (le || be) {
+        QStringDecoder decoder(le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        const bool mark = bytes.at(0) != '\0' && bytes.at(1) != '\0';
+        const QString text = decoder.decode(mark ? bytes.mid(2) : bytes);
         return text.toUtf8();
     }
     if (bytes.startsWith("\xEF\xBB\xBF"))
@@ -53,18 +58,27 @@ QByteArray Normalised(const QByteArray& bytes)
     return bytes;
 }
 
-QList<LogicalLine> PhysicalLines(const QByteArray& bytes)
+// Stops at a line longer than kLongestLine and gives its number in `overlong`.
+QList<LogicalLine> PhysicalLines(const QByteArray& bytes, int* overlong)
 {
     QList<LogicalLine> lines;
     int number = 1;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        if (i - start > kLongestLine) {
+            *overlong = number;
+            return lines;
+        }
+        if (i == bytes.size())
+            break;
         const char c = bytes.at(i);
         if (c != '\r' && c != '\n')
             continue;
         lines.append({bytes.mid(start, i - start), number++});
         if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
             ++i;
+        else if (c == '\r' && i + 2 < bytes.size() && bytes.at(i + 1) == '\r' && bytes.at(i + 2) == '\n')
+            i += 2;
         start = i + 1;
     }
     if (start < bytes.size())
@@ -218,7 +232,7 @@ QByteArray DecodeQuotedPrintable(const QByteArray& text)
 
 // The value's text: quoted-printable undone, then read in its CHARSET, or as UTF-8 when it is
 // valid UTF-8 and as code page 1250 otherwise (old phones write their own code page unmarked).
-QString ValueText(const Property& p)
+QString Decoded(const Property& p)
 {
     QByteArray bytes = p.value;
     if (p.param("ENCODING").toUpper() == "QUOTED-PRINTABLE")
@@ -230,6 +244,22 @@ QString ValueText(const Property& p)
             return decoder.decode(bytes);
     }
     return exchange::DecodeText(bytes);
+}
+
+// A NUL would end a statement's text and the other controls are no text of a contact; tabs and
+// line breaks stay for the notes.
+QString WithoutControls(QString text)
+{
+    text.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != '\t' && u != '\r' && u != '\n') || u == 0x7F;
+    });
+    return text;
+}
+
+QString ValueText(const Property& p)
+{
+    return WithoutControls(Decoded(p));
 }
 
 // Splits a text value at unescaped separators; the parts keep their escapes.
@@ -284,11 +314,12 @@ QString NormalisedBreaks(QString text)
     return text;
 }
 
-// One-line fields of the directory: line breaks become blanks.
+// One-line fields of the directory: line breaks and tabs become blanks.
 QString OneLine(const QString& text)
 {
     QString line = NormalisedBreaks(text);
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\t'), QLatin1Char(' '));
     return line;
 }
 
@@ -413,6 +444,12 @@ void Take(const Property& p, Building& b)
     }
 }
 
+// What the directory keeps no part of, so its size does not matter.
+bool IsUnkept(const QByteArray& name)
+{
+    return name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
+}
+
 bool HoldsSomething(const Card& c)
 {
     return !c.phones.isEmpty() || !c.jmeno.isEmpty() || !c.email.isEmpty() || !c.organizace.isEmpty() ||
@@ -424,7 +461,9 @@ bool HoldsSomething(const Card& c)
 ReadResult ReadVCards(const QByteArray& bytes)
 {
     ReadResult result;
-    const QList<LogicalLine> lines = Unfolded(PhysicalLines(Normalised(bytes)));
+    const QList<LogicalLine> lines = Unfolded(PhysicalLines(Normalised(bytes), &result.overlongLine));
+    if (result.overlongLine > 0)
+        return result;
     bool inCard = false;
     Building b;
     Property p;
@@ -434,6 +473,10 @@ ReadResult ReadVCards(const QByteArray& bytes)
         if (!ParseProperty(line.text, &p)) {
             result.badLines.append(line.line);
             continue;
+        }
+        if (p.value.size() > kLongestLine && !IsUnkept(p.name)) {
+            result.overlongLine = line.line;
+            return result;
         }
         const QByteArray value = p.value.trimmed().toUpper();
         if (p.name == "BEGIN" && value == "VCARD") {
@@ -461,7 +504,7 @@ ReadResult ReadVCards(const QByteArray& bytes)
         Take(p, b);
     }
     if (inCard)
-        ++result.badCards;
+        result.unendedLine = b.card.line;
     return result;
 }
 

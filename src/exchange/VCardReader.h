@@ -18,16 +18,26 @@ struct Card
     int line = 0;           // the line of its BEGIN
 };
 
+// The longest line, and the longest value of a property the directory keeps, in bytes: more is
+// no contact but a damaged or foreign file, not to be held in memory.
+constexpr qsizetype kLongestLine = 1 << 20;
+
 struct ReadResult
 {
     QList<Card> cards;
-    int badCards = 0;    // begun but never ended, or holding nothing the directory keeps
-    QList<int> badLines; // lines that are no content line, from 1
+    int badCards = 0;     // begun but followed by another BEGIN, or holding nothing the directory keeps
+    QList<int> badLines;  // lines that are no content line, from 1
+    int unendedLine = 0;  // the BEGIN of the last card when the file ends inside it
+    int overlongLine = 0; // the first line (or the start of a value) longer than kLongestLine;
+                          // reading stopped there
 };
 
 // Reads one or many cards of versions 2.1, 3.0 and 4.0: byte-order marks, folded lines,
 // QUOTED-PRINTABLE with soft line breaks, CHARSET parameters, group prefixes, and ICQ and Skype
-// in the forms the big address books write them. Unknown properties are skipped.
+// in the forms the big address books write them. Unknown properties are skipped. Lines end with
+// CR LF, LF, CR, or CR CR LF as some phones write them. Control characters other than line
+// breaks are dropped from the values: no stored value may hold what a statement or an edit
+// cannot carry.
 ReadResult ReadVCards(const QByteArray& bytes);
 
 } // namespace vcard

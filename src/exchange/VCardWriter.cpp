@@ -1,5 +1,6 @@
 #include "exchange/VCardWriter.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace vcard {
@@ -79,6 +80,32 @@ bool IsNoteDate(const QString& text)
     return date.match(text).hasMatch();
 }
 
+QList<Contact> OneCardPerPerson(const QList<Contact>& rows)
+{
+    QList<Contact> people;
+    QHash<QStringList, qsizetype> byPerson;
+    for (const Contact& row : rows) {
+        const ContactValues& v = row.values;
+        const QStringList person{v.jmeno, v.email, v.organizace, v.poznamka, v.skupina, v.icq, v.skype};
+        const auto found = byPerson.constFind(person);
+        if (found == byPerson.cend()) {
+            byPerson.insert(person, people.size());
+            people.append(row);
+            continue;
+        }
+        Contact& c = people[*found];
+        if (c.values.telefon.isEmpty())
+            c.values.telefon = v.telefon;
+        else if (!v.telefon.isEmpty())
+            c.furtherPhones.append(v.telefon);
+        c.furtherPhones += row.furtherPhones;
+        for (const DatedNote& note : row.notes)
+            if (!c.notes.contains(note))
+                c.notes.append(note);
+    }
+    return people;
+}
+
 QByteArray WriteVCards(const QList<Contact>& contacts, Version version)
 {
     const bool v4 = version == Version::V40;
@@ -90,8 +117,11 @@ QByteArray WriteVCards(const QList<Contact>& contacts, Version version)
         // Both, always: some address books show only N, others require FN.
         Add(out, QStringLiteral("FN:") + EscapeValue(v.jmeno));
         Add(out, QStringLiteral("N:") + EscapeValue(v.jmeno) + QStringLiteral(";;;;"));
-        AddValue(out, v4 ? QStringLiteral("TEL;VALUE=text;TYPE=voice") : QStringLiteral("TEL;TYPE=VOICE"),
-                 v.telefon);
+        const QString tel =
+            v4 ? QStringLiteral("TEL;VALUE=text;TYPE=voice") : QStringLiteral("TEL;TYPE=VOICE");
+        AddValue(out, tel, v.telefon);
+        for (const QString& phone : contact.furtherPhones)
+            AddValue(out, tel, phone);
         AddValue(out, v4 ? QStringLiteral("EMAIL") : QStringLiteral("EMAIL;TYPE=INTERNET"), v.email);
         AddValue(out, QStringLiteral("ORG"), v.organizace);
         AddValue(out, QStringLiteral("NOTE"), v.poznamka);

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // vCard files as phones, mail programs and web address books exchange them (RFC 2426, RFC 6350).
 namespace vcard {
@@ -21,7 +22,13 @@ struct Contact
 {
     ContactValues values; // datum is not carried
     QList<DatedNote> notes;
+    QStringList furtherPhones; // written as TELs after values.telefon
 };
+
+// The directory keeps one row per number; the rows of one person (the same name, e-mail,
+// organisation, note, group, ICQ and Skype, as an import makes them of one card) become one
+// contact with all their numbers and notes, in the order of its first row.
+QList<Contact> OneCardPerPerson(const QList<Contact>& rows);
 
 enum class Version { V30, V40 };
 

@@ -19,6 +19,12 @@ desktop-file-validate "$share/applications/$id.desktop"
 appstreamcli validate --no-net "$share/metainfo/$id.metainfo.xml"
 grep -qx "Exec=zvonisty --user-data" "$share/applications/$id.desktop" || fail "the entry does not start with --user-data"
 grep -qx "Icon=$id" "$share/applications/$id.desktop" || fail "the entry names another icon"
+# The toolkit gives the windows the application's name as their class.
+grep -qx "StartupWMClass=Zvonisty" "$share/applications/$id.desktop" || fail "the entry names another window class"
+metainfo="$share/metainfo/$id.metainfo.xml"
+grep -q '<release version="1.1.1.101" date="2026-12-09"' "$metainfo" || fail "the metainfo lacks the release"
+grep -q "<project_license>GPL-3.0-or-later</project_license>" "$metainfo" || fail "the metainfo names another licence"
+grep -q "GNU GENERAL PUBLIC LICENSE" "$share/doc/Zvonisty/LICENSE" || fail "no licence text installed"
 
 png_side() { od -An -tu1 -j"$2" -N4 "$1" | awk '{ print $1 * 16777216 + $2 * 65536 + $3 * 256 + $4 }'; }
 for size in 48 64 128; do

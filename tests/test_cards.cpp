@@ -152,9 +152,15 @@ private Q_SLOTS:
         m_w->Vytvoitvizitku1->trigger();
         QCOMPARE(FileDialog::shown().size(), 1);
         QVERIFY(MessagesShown().isEmpty());
+        // An existing card is replaced without a question, by the dialog too.
+        QVERIFY(FileDialog::shown().first().options & FileDialog::ReplaceWithoutQuestion);
         FileDialog::setNextFileName(m_box->path(QStringLiteral("chybi/karta")));
         m_w->Vytvoitvizitku1->trigger();
-        QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Nelze vytvořit soubor vizitky!")});
+        QCOMPARE(
+            MessagesShown(),
+            QStringList{QStringLiteral("Nelze vytvořit soubor vizitky!\rNelze zapsat soubor %1: Soubor nebo "
+                                       "složka neexistuje.")
+                            .arg(m_box->path(QStringLiteral("chybi/karta.viz")))});
     }
 
     void characterOutsideTheCodePage_data()

@@ -2,6 +2,7 @@
 #include "db/Connection.h"
 #include "testsupport/TestSupport.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,6 +76,35 @@ private Q_SLOTS:
         QVERIFY(again.exitCode != 0);
         QVERIFY(!again.err.trimmed().isEmpty());
         QCOMPARE(testsupport::FileHash(path), before);
+    }
+
+    // The refusal names the file once and says why in Czech.
+    void createDatabaseRefusals_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("existing file")
+            << QStringLiteral("stary.mdb")
+            << QStringLiteral("Soubor již existuje; nový seznam se do něj nezapíše.");
+        QTest::newRow("missing folder")
+            << QStringLiteral("chybi/novy.mdb") << QStringLiteral("Soubor nebo složka neexistuje.");
+        QTest::newRow("a folder") << QStringLiteral("slozka")
+                                  << QStringLiteral("Zadaná cesta je složka, ne soubor.");
+        QTest::newRow("folder is a file")
+            << QStringLiteral("stary.mdb/novy.mdb") << QStringLiteral("Část zadané cesty není složka.");
+    }
+    void createDatabaseRefusals()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        testsupport::WriteBytes(dir.filePath(QStringLiteral("stary.mdb")), "x");
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("slozka")));
+        const QString path = dir.filePath(name);
+        const Run run = Program({QStringLiteral("--create-database"), path}, dir.path());
+        QVERIFY(run.exitCode != 0);
+        QCOMPARE(run.err.trimmed(), QStringLiteral("Soubor seznamu %1 nelze vytvořit: %2").arg(path, reason));
+        QCOMPARE(testsupport::ReadBytes(dir.filePath(QStringLiteral("stary.mdb"))), QByteArray("x"));
     }
 
     void unknownOptionFails()

@@ -217,7 +217,7 @@ private Q_SLOTS:
             try {
                 c.open();
             } catch (const EngineError& e) {
-                return e.message() == QStringLiteral("K souboru databáze chybí oprávnění.") ? 0 : 2;
+                return e.message() == QStringLiteral("K souboru nebo jeho složce chybí oprávnění.") ? 0 : 2;
             }
             return 1;
         });

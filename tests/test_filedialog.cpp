@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -80,6 +82,62 @@ private slots:
         QCOMPARE(FileDialog::getOpenFileName(nullptr, QString(), dir.path(), QString()), QString());
         // Outside scripted runs nothing is recorded.
         QVERIFY(FileDialog::shown().isEmpty());
+    }
+
+    // What a command does itself, the dialog does not ask or refuse first.
+    void realDialogLeavesToTheCommand_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<int>("options");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("given");
+        QTest::addColumn<bool>("asked");
+        QTest::newRow("save over a file: asked")
+            << true << int(FileDialog::NoOption) << "stara.viz" << false << true;
+        QTest::newRow("save over a file without a question")
+            << true << int(FileDialog::ReplaceWithoutQuestion) << "stara.viz" << true << false;
+        QTest::newRow("open a missing file: refused")
+            << false << int(FileDialog::NoOption) << "neni.mdb" << false << true;
+        QTest::newRow("open a missing file let through")
+            << false << int(FileDialog::MissingFileLetThrough) << "neni.mdb" << true << false;
+        QTest::newRow("open a file that exists")
+            << false << int(FileDialog::MissingFileLetThrough) << "stara.viz" << true << false;
+    }
+    void realDialogLeavesToTheCommand()
+    {
+        QFETCH(bool, save);
+        QFETCH(int, options);
+        QFETCH(QString, typed);
+        QFETCH(bool, given);
+        QFETCH(bool, asked);
+        QTemporaryDir dir;
+        testsupport::WriteCp1250(dir.filePath(QStringLiteral("stara.viz")), QStringLiteral("x"));
+        bool boxShown = false;
+        QObject steps; // the steps below end with the test
+        QTimer::singleShot(100, &steps, [&] {
+            if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                // As the user types it.
+                d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+                QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
+            }
+        });
+        // A question or refusal of the dialog's own is answered "No" / closed; the dialog is then cancelled.
+        QTimer::singleShot(600, &steps, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxShown = true;
+                box->reject();
+            }
+        });
+        QTimer::singleShot(1100, &steps, [] {
+            if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+                d->reject();
+        });
+        const QString chosen = save ? FileDialog::getSaveFileName(nullptr, QString(), dir.path(),
+                                                                  QStringLiteral("Vše|*"), QString(), options)
+                                    : FileDialog::getOpenFileName(nullptr, QString(), dir.path(),
+                                                                  QStringLiteral("Vše|*"), options);
+        QCOMPARE(chosen, given ? QDir::toNativeSeparators(dir.filePath(typed)) : QString());
+        QCOMPARE(boxShown, asked);
     }
 };
 

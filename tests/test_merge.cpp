@@ -268,6 +268,8 @@ private Q_SLOTS:
         merge(otherFile(QStringLiteral("neni.mdb")));
         QCOMPARE(messages(),
                  QStringList{"Nebyl Nalezen srovnávaný soubor " + otherFile(QStringLiteral("neni.mdb"))});
+        // The dialog lets the missing name through, so this message is the one the user sees.
+        QVERIFY(FileDialog::shown().last().options & FileDialog::MissingFileLetThrough);
     }
 
     void cancelledDialog()

@@ -1,12 +1,15 @@
 // Whole files written so that a failure leaves the old one as it was.
+#include "db/ErrorText.h"
 #include "testsupport/TestSupport.h"
 #include "ui/SafeWrite.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -52,15 +55,23 @@ private Q_SLOTS:
     void failuresLeaveTheOldFile_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("disk full") << "full";
-        QTest::newRow("disk full at once") << "fullAtOnce";
-        QTest::newRow("folder is a file") << "notAFolder";
-        QTest::newRow("a folder in its place") << "folder";
-        QTest::newRow("a pipe in its place") << "fifo";
+        QTest::addColumn<QString>("reason");
+        // The size limit stands in for the full disk: the system calls the file too large.
+        QTest::newRow("disk full") << "full"
+                                   << "Soubor je příliš velký.";
+        QTest::newRow("disk full at once") << "fullAtOnce"
+                                           << "Soubor je příliš velký.";
+        QTest::newRow("folder is a file") << "notAFolder"
+                                          << "Část zadané cesty není složka.";
+        QTest::newRow("a folder in its place") << "folder"
+                                               << "není obyčejný soubor.";
+        QTest::newRow("a pipe in its place") << "fifo"
+                                             << "není obyčejný soubor.";
     }
     void failuresLeaveTheOldFile()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         QString path = dir.filePath(QStringLiteral("z.ini"));
         const QByteArray old = QByteArray(3000, 'o');
@@ -90,12 +101,64 @@ private Q_SLOTS:
             QVERIFY(!QFileInfo(path).isFile());
         }
         QVERIFY(!ok);
-        QVERIFY(!why.isEmpty());
+        // In Czech, naming the file once.
+        QVERIFY2(why.endsWith(reason), qPrintable(why));
+        QCOMPARE(why.count(QFileInfo(path).fileName()), 1);
         // No temporary file is left behind.
         QCOMPARE(QDir(dir.path())
                      .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs | QDir::NoDotAndDotDot)
                      .size(),
                  1);
+    }
+
+    // What the system or the toolkit says of a failed file operation, as the user reads it.
+    void fileFailuresAreToldInCzech_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("czech");
+        QTest::newRow("missing") << "missing"
+                                 << "Soubor nebo složka neexistuje.";
+        QTest::newRow("a folder") << "folder"
+                                  << "Zadaná cesta je složka, ne soubor.";
+        QTest::newRow("no space") << "full"
+                                  << "Na disku není volné místo.";
+        QTest::newRow("permission") << "permission"
+                                    << "K souboru nebo jeho složce chybí oprávnění.";
+        QTest::newRow("unknown write failure") << "unknown"
+                                               << "Do souboru nelze zapsat.";
+        QTest::newRow("system number") << "number"
+                                       << "Disk je jen pro čtení.";
+        QTest::newRow("unknown system number") << "bad number"
+                                               << "Operace se souborem se nezdařila (chyba systému 9999).";
+    }
+    void fileFailuresAreToldInCzech()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, czech);
+        QTemporaryDir dir;
+        QString text;
+        if (kind == QLatin1String("missing")) {
+            QFile f(dir.filePath(QStringLiteral("neni.csv")));
+            QVERIFY(!f.open(QIODevice::ReadOnly));
+            text = db::FileErrorText(f);
+        } else if (kind == QLatin1String("folder")) {
+            QFile f(dir.path());
+            QVERIFY(!f.open(QIODevice::ReadOnly));
+            text = db::FileErrorText(f);
+        } else if (kind == QLatin1String("full")) {
+            QFile f(QStringLiteral("/dev/full"));
+            if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                QSKIP("no /dev/full here");
+            QVERIFY(f.write("x") < 0);
+            text = db::FileErrorText(f);
+        } else if (kind == QLatin1String("permission")) {
+            text = db::FileErrorText(QFileDevice::OpenError, qt_error_string(EACCES));
+        } else if (kind == QLatin1String("unknown")) {
+            text = db::FileErrorText(QFileDevice::WriteError, QStringLiteral("Something new"));
+        } else {
+            text = db::SystemErrorText(kind == QLatin1String("number") ? EROFS : 9999);
+        }
+        QCOMPARE(text, czech);
     }
 };
 

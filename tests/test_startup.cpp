@@ -251,6 +251,31 @@ private Q_SLOTS:
         QVERIFY(!window.isMinimized());
     }
 
+    // The application loads the toolkit's own Czech texts: its dialogs and standard buttons.
+    void toolkitTextsAreCzech_data()
+    {
+        QTest::addColumn<QString>("context");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("czech");
+        QTest::newRow("button") << "QPlatformTheme"
+                                << "Cancel"
+                                << "Zrušit";
+        QTest::newRow("file dialog folder") << "QFileDialog"
+                                            << "Look in:"
+                                            << "Hledat v:";
+        QTest::newRow("file dialog name") << "QFileDialog"
+                                          << "File &name:"
+                                          << "Název &souboru:";
+    }
+    void toolkitTextsAreCzech()
+    {
+        QFETCH(QString, context);
+        QFETCH(QString, english);
+        QFETCH(QString, czech);
+        QCOMPARE(QCoreApplication::translate(context.toLatin1().constData(), english.toLatin1().constData()),
+                 czech);
+    }
+
     void uncaughtFailureIsReportedAndProgramGoesOn()
     {
         MessageDialogSeam::setTestMode(true);

@@ -1,6 +1,7 @@
 #include "app/IniFile.h"
 
 #include "db/ErrorLog.h"
+#include "db/ErrorText.h"
 #include "ui/SafeWrite.h"
 
 #include <QFile>
@@ -150,7 +151,7 @@ bool ReadSettingsBytes(const QString& path, QByteArray* data, QString* why)
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
+        *why = db::FileErrorText(file);
         return false;
     }
     // The size may have grown since it was looked at.
@@ -160,7 +161,7 @@ bool ReadSettingsBytes(const QString& path, QByteArray* data, QString* why)
         return false;
     }
     if (file.error() != QFileDevice::NoError) {
-        *why = file.errorString();
+        *why = db::FileErrorText(file);
         return false;
     }
     return true;
@@ -238,8 +239,11 @@ bool WriteKey(const QString& path, const QString& section, const QString& key, c
         return fail(QStringLiteral("text klíče %1 nelze uložit v kódování 1250").arg(key));
 
     // Written beside the file and renamed over it, so a failure never leaves half a file.
-    if (!SafeWriteFile(path, Join(lines), &reason))
-        return fail(reason);
+    // The failure of the write names the file itself.
+    if (!SafeWriteFile(path, Join(lines), why)) {
+        WriteErrorLog(*why);
+        return false;
+    }
     return true;
 }
 

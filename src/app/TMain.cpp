@@ -271,6 +271,15 @@ void TMain::FormCreate()
     ReadSettings();
     if (m_readOnly)
         tellReadOnly();
+    if (const int shortened = ADOConnection1->shortenedContacts())
+        ShowMessageDialogOver(
+            nullptr,
+            QStringLiteral("Soubor %1 obsahoval hodnoty delší, než pole dovolují. Počet dotčených "
+                           "kontaktů: %2. Co se do pole nevešlo, je uloženo v doplňující "
+                           "poznámce kontaktu.")
+                .arg(QFileInfo(directoryFilePath()).fileName())
+                .arg(shortened),
+            0, 0);
     m_started = true;
 }
 

@@ -91,14 +91,8 @@ bool EnterUserDataFolder(QString* why)
     const QString file = QDir(dir).filePath(QStringLiteral("Zvonisty.mdb"));
     if (QFileInfo::exists(file))
         return true;
-    QString error;
-    if (!db::CreateDirectoryDatabase(file, &error)) {
-        if (why)
-            *why = QStringLiteral("Nelze vytvořit soubor seznamu %1: %2")
-                       .arg(QDir::toNativeSeparators(file), error);
-        return false;
-    }
-    return true;
+    // The refusal names the file and why.
+    return db::CreateDirectoryDatabase(file, why);
 }
 
 } // namespace app

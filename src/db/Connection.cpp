@@ -177,6 +177,7 @@ void Connection::open()
     m_access = Access::ReadWrite;
     m_damage.clear();
     m_checkedIntegrity = false;
+    m_shortenedContacts = 0;
     const QString source = ConnectionStringValue(m_connectionString, QStringLiteral("Data Source"));
     const QString mode = ConnectionStringValue(m_connectionString, QStringLiteral("Mode"));
     bool exclusive = false, readOnlyRequested = false;
@@ -282,9 +283,8 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
         CheckDirectorySchema(handle);
         if (m_access != Access::ReadOnlyDamaged) {
             const CloseMarker marker = ReadCloseMarker(handle);
-            struct stat st;
-            const bool unchanged = marker.present && marker.closedCleanly && ::fstat(m_fileFd, &st) == 0 &&
-                                   st.st_mtim.tv_sec == marker.modified && st.st_mtim.tv_nsec == 0;
+            const bool unchanged = marker.present && marker.closedCleanly && marker.stamp.valid() &&
+                                   ReadFileStamp(m_fileFd) == marker.stamp;
             QString finding;
             bool damaged = false;
             const bool reindex = !readOnly && marker.collation != kCollationVersion;
@@ -323,7 +323,7 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
                 {
                     OpeningProgress::Step step(progress, kRebuildText);
                     try {
-                        RebuildDirectoryTables(handle);
+                        m_shortenedContacts = RebuildDirectoryTables(handle);
                     } catch (const EngineError& e) {
                         throw EngineError(QStringLiteral("Soubor nelze převést do tvaru tohoto programu: ") +
                                           e.message());
@@ -361,13 +361,17 @@ void Connection::detach(bool markClosed)
         return;
     // Statements still being read would keep the file open and block the close marker.
     Query::SuspendReading(this);
-    qint64 closeTime = 0;
+    qint64 closeTime = -1;
     if (markClosed && m_markOnClose) {
-        closeTime = CloseTime();
+        FileStamp stamp = ReadFileStamp(m_fileFd);
+        stamp.modified = CloseTime();
         try {
-            MarkClosed(m_handle, closeTime);
+            if (stamp.counter >= 0) {
+                MarkClosed(m_handle, stamp);
+                closeTime = stamp.modified;
+            }
         } catch (const EngineError&) {
-            closeTime = 0; // the next opening checks the file
+            // Left marked as open: the next opening checks the file.
         }
     }
     m_handle = nullptr;
@@ -379,7 +383,7 @@ void Connection::detach(bool markClosed)
         QSqlDatabase::removeDatabase(m_qtName);
     }
     m_markOnClose = false;
-    if (closeTime != 0 && m_fileFd >= 0) {
+    if (closeTime >= 0) {
         const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(closeTime), 0}};
         ::futimens(m_fileFd, times);
     }
@@ -399,27 +403,31 @@ void Connection::close()
 
 bool CreateDirectoryDatabase(const QString& path, QString* error)
 {
+    // Every refusal names the file once, the reason after it.
+    auto fail = [&](const QString& reason) {
+        if (error)
+            *error = QStringLiteral("Soubor seznamu %1 nelze vytvořit: %2")
+                         .arg(QDir::toNativeSeparators(path), reason);
+        return false;
+    };
     {
         // NewOnly refuses an existing file, so nothing that exists is ever touched.
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (error)
-                *error = file.exists()
-                             ? QStringLiteral("Soubor %1 již existuje; nový seznam se do něj nezapíše.")
-                                   .arg(QDir::toNativeSeparators(path))
-                             : QStringLiteral("Soubor %1 nelze vytvořit: %2")
-                                   .arg(QDir::toNativeSeparators(path), file.errorString());
-            return false;
+            const QFileInfo info(path);
+            return fail(!info.exists() ? FileErrorText(file)
+                        : info.isDir()
+                            ? SystemErrorText(EISDIR)
+                            : QStringLiteral("Soubor již existuje; nový seznam se do něj nezapíše."));
         }
     }
     sqlite3* handle = nullptr;
     const QByteArray name = QFile::encodeName(path);
     if (sqlite3_open_v2(name.constData(), &handle, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        if (error)
-            *error = EngineErrorText(handle);
+        const QString reason = EngineErrorText(handle);
         sqlite3_close(handle);
         QFile::remove(path);
-        return false;
+        return fail(reason);
     }
     RegisterEngine(handle);
     try {
@@ -430,11 +438,9 @@ bool CreateDirectoryDatabase(const QString& path, QString* error)
             RunStatement(handle, statement);
         RunStatement(handle, QStringLiteral("commit"));
     } catch (const EngineError& e) {
-        if (error)
-            *error = e.message();
         sqlite3_close(handle);
         QFile::remove(path);
-        return false;
+        return fail(e.message());
     }
     sqlite3_close(handle);
     return true;

@@ -47,6 +47,9 @@ public:
     QString damage() const { return m_damage; }
     // Whether this opening ran the engine's check of the file.
     bool checkedIntegrity() const { return m_checkedIntegrity; }
+    // How many contacts of another tool's file this opening found with values longer than the
+    // program allows: what did not fit is kept in a dated additional note of each.
+    int shortenedContacts() const { return m_shortenedContacts; }
 
     // The value of one key of a connection string ("Data Source", "Mode"), case ignored.
     static QString ConnectionStringValue(const QString& connectionString, const QString& key);
@@ -59,9 +62,10 @@ private:
     QString m_connectionString;
     QString m_qtName; // the name of the connection in Qt's driver
     sqlite3* m_handle = nullptr;
-    int m_fileFd = -1; // holds the exclusive lock and gives the file its time at a clean close
+    int m_fileFd = -1; // holds the exclusive lock; gives the file its stamp at a clean close
     bool m_markOnClose = false;
     bool m_checkedIntegrity = false;
+    int m_shortenedContacts = 0;
     Access m_access = Access::ReadWrite;
     QString m_damage;
 };

@@ -332,28 +332,6 @@ QString EngineErrorText(sqlite3* handle)
     return EngineErrorText(code, QString::fromUtf8(sqlite3_errmsg(handle)));
 }
 
-QString SystemErrorText(int err)
-{
-    switch (err) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("K souboru databáze chybí oprávnění.");
-    case ENOENT:
-        return QStringLiteral("Soubor databáze nebyl nalezen.");
-    case EROFS:
-        return QStringLiteral("Soubor databáze leží na disku jen pro čtení.");
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("Na disku není místo.");
-    case EISDIR:
-        return QStringLiteral("Zadaná cesta je složka, ne soubor databáze.");
-    case EIO:
-        return QStringLiteral("Chyba čtení nebo zápisu souboru databáze.");
-    default:
-        return QStringLiteral("Soubor databáze nelze otevřít (chyba systému %1).").arg(err);
-    }
-}
-
 QString EngineErrorText(int code, const QString& engineMessage)
 {
     switch (code & 0xFF) {
@@ -369,7 +347,7 @@ QString EngineErrorText(int code, const QString& engineMessage)
     case SQLITE_CORRUPT:
         return QStringLiteral("Soubor databáze je poškozen.");
     case SQLITE_FULL:
-        return QStringLiteral("Na disku není místo.");
+        return SystemErrorText(ENOSPC);
     case SQLITE_IOERR:
         return QStringLiteral("Chyba čtení nebo zápisu souboru databáze.");
     case SQLITE_PERM:

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "db/ErrorText.h"
 #include "db/Failure.h"
 
 struct sqlite3;
@@ -91,7 +92,5 @@ void RegisterEngine(sqlite3* handle);
 // sentence, with the engine's own words kept as the detail where no translation is known.
 QString EngineErrorText(sqlite3* handle);
 QString EngineErrorText(int code, const QString& engineMessage);
-// Why a file operation failed, from the system's error number, in the program's language.
-QString SystemErrorText(int err);
 
 } // namespace db

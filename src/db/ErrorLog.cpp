@@ -1,5 +1,7 @@
 #include "db/ErrorLog.h"
 
+#include "db/ErrorText.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -36,6 +38,6 @@ bool WriteErrorLog(const QString& text, QString* why)
         file.write(line) == line.size())
         return true;
     if (why)
-        *why = QStringLiteral("Nelze zapsat do souboru %1: %2").arg(file.fileName(), file.errorString());
+        *why = QStringLiteral("Nelze zapsat do souboru %1: %2").arg(file.fileName(), db::FileErrorText(file));
     return false;
 }

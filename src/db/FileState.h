@@ -8,34 +8,54 @@ struct sqlite3;
 //
 // The program keeps one row in a small table of its own, `stav_souboru`:
 //   uzavreno  1 when the program closed the file cleanly, 0 while it has it open;
-//   zmeneno   the file's modification time (whole seconds) that the program gave it when it
-//             closed it; a later change by anything else gives the file another time;
+//   zmeneno   the modification time (whole seconds) the program gave the file at the clean close;
+//   citac     the engine's change counter of the file at the clean close;
+//   velikost  the file's size in bytes at the clean close;
 //   razeni    the version of the Czech comparison the file's indexes were built with.
-// The engine's check of the file runs at opening only when the row is missing, says the
-// file was not closed cleanly, or the file's time differs: a normal start stays quick.
+// Any write into the file gives it another time; the time can be put back (a copy keeping
+// times, a restore), but a program writing through the engine also raises the counter, and one
+// that cuts or extends the file changes its size, which no restored time undoes. The engine's
+// check of the file runs at opening unless the row says the file was closed cleanly and the
+// time, the counter and the size are all as the close left them: a normal start stays quick.
+// A row of an older version has no counter or size: its file is checked once.
 namespace db {
 
 // Raised whenever the comparison changes what it orders or calls equal: the indexes of a
 // file built with an older one are rebuilt once.
 inline constexpr int kCollationVersion = 2;
 
+// What a clean close leaves in the file itself.
+struct FileStamp
+{
+    qint64 counter = -1; // the engine's change counter (bytes 24..27 of the header)
+    qint64 size = -1;
+    qint64 modified = -1; // whole seconds; a time with a fraction was never given by a close
+    bool valid() const { return counter >= 0 && size >= 0 && modified >= 0; }
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of an open file, read from its descriptor; invalid when it cannot be read.
+FileStamp ReadFileStamp(int fd);
+// The time to give the file at a clean close: now, in even seconds, which every file system
+// stores exactly.
+qint64 CloseTime();
+
 struct CloseMarker
 {
     bool present = false;
     bool closedCleanly = false;
-    qint64 modified = 0;
+    FileStamp stamp; // invalid in a row written by an older version
     int collation = 0;
 };
 
 CloseMarker ReadCloseMarker(sqlite3* handle);
 // Inside the opening transaction: the file is open from now on, its indexes current.
 void MarkOpened(sqlite3* handle);
-// The last write before closing: closed cleanly, with the time the file is about to be given.
-void MarkClosed(sqlite3* handle, qint64 modified);
-
-// The time to give the file at a clean close: now, in even seconds, which every file system
-// stores exactly.
-qint64 CloseTime();
+// The last write before closing: closed cleanly, with the stamp the file is to have (its time is
+// given after the engine lets the file go). The engine raises the counter once per holding of
+// its exclusive lock, at the first write, so the close's own write leaves counter and size as
+// they are.
+void MarkClosed(sqlite3* handle, const FileStamp& stamp);
 
 // Runs the engine's check of every page of the file (the quick check: on 100,000 contacts a
 // fraction of a second, where comparing every index entry with its row takes seconds); false

@@ -39,6 +39,23 @@ const QList<QPair<QString, int>>& ContactTextColumns()
     return list;
 }
 
+// The names the user knows the contacts' columns by.
+QString ColumnLabel(const QString& column)
+{
+    static const QHash<QString, QString> labels = {
+        {QStringLiteral("telefon"), QStringLiteral("Telefon")},
+        {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
+        {QStringLiteral("email"), QStringLiteral("Email")},
+        {QStringLiteral("poznamka"), QStringLiteral("Poznámka")},
+        {QStringLiteral("datum"), QStringLiteral("Datum")},
+        {QStringLiteral("organizace"), QStringLiteral("Organizace")},
+        {QStringLiteral("skupina"), QStringLiteral("Skupina")},
+        {QStringLiteral("icq"), QStringLiteral("ICQ")},
+        {QStringLiteral("skype"), QStringLiteral("Skype")},
+    };
+    return labels.value(column, column);
+}
+
 QString Quoted(const QString& name)
 {
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
@@ -106,6 +123,49 @@ bool NotesNeedRebuild(sqlite3* handle)
         if (c.name.compare(QLatin1String("dat"), Qt::CaseInsensitive) == 0)
             return c.defaultValue.isEmpty();
     return true;
+}
+
+// Values that another tool let grow past the width the program allows: the column keeps what
+// fits, the rest goes into a dated additional note of the contact, so nothing is lost. Runs
+// before the contacts are copied into the table that checks the widths; gives the number of
+// contacts concerned.
+int MoveOverlongParts(sqlite3* handle)
+{
+    const QStringList present = TableColumns(handle, QStringLiteral("zvonisty"));
+    QStringList overlong;
+    QList<QPair<QString, int>> columns;
+    for (const auto& [name, width] : ContactTextColumns()) {
+        if (present.contains(name)) {
+            columns.append({name, width});
+            overlong << QStringLiteral("length(%1) > %2").arg(name).arg(width);
+        }
+    }
+    if (columns.isEmpty())
+        return 0;
+    const int contacts =
+        SelectRows(handle,
+                   QStringLiteral("select count(*) from zvonisty where %1").arg(overlong.join(u" or ")))
+            .value(0)
+            .value(0)
+            .toInt();
+    if (contacts == 0)
+        return 0;
+    for (const auto& [name, width] : columns) {
+        const QString note = QStringLiteral("Při převodu souboru se do pole %1 (nejvýše %2 znaků) nevešlo: ")
+                                 .arg(ColumnLabel(name))
+                                 .arg(width);
+        RunStatement(
+            handle,
+            QStringLiteral("insert into poznamky (id, pozn, dat) select id, '%1' || substr(%2, %3), %4 "
+                           "from zvonisty where length(%2) > %5")
+                .arg(QString(note).replace(QLatin1Char('\''), QStringLiteral("''")), name,
+                     QString::number(width + 1), LocalNowExpression(), QString::number(width)));
+        RunStatement(handle,
+                     QStringLiteral("update zvonisty set %1 = substr(%1, 1, %2) where length(%1) > %2")
+                         .arg(name)
+                         .arg(width));
+    }
+    return contacts;
 }
 
 // Copies the table into a new one created by `create` (whose name is <table>_nova and whose
@@ -251,8 +311,9 @@ bool NeedsRebuild(sqlite3* handle)
     return ContactsNeedRebuild(handle) || NotesNeedRebuild(handle);
 }
 
-void RebuildDirectoryTables(sqlite3* handle)
+int RebuildDirectoryTables(sqlite3* handle)
 {
+    int shortened = 0;
     const QStringList base = BaseSchemaStatements();
     QHash<QString, int> widths;
     for (const auto& [name, width] : ContactTextColumns())
@@ -263,6 +324,7 @@ void RebuildDirectoryTables(sqlite3* handle)
         if (ContactsNeedRebuild(handle)) {
             QStringList declared;
             const QString create = OpenCreateStatement(base.at(0), QStringLiteral("zvonisty"), &declared);
+            shortened = MoveOverlongParts(handle);
             Rebuild(handle, QStringLiteral("zvonisty"), create, declared, widths);
         }
         if (NotesNeedRebuild(handle)) {
@@ -275,6 +337,7 @@ void RebuildDirectoryTables(sqlite3* handle)
         throw;
     }
     RunStatement(handle, QStringLiteral("pragma legacy_alter_table = off"));
+    return shortened;
 }
 
 } // namespace db

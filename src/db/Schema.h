@@ -31,7 +31,9 @@ void CheckDirectorySchema(sqlite3* handle);
 // contacts' ids may be given again, or the notes' date is not filled on insert.
 bool NeedsRebuild(sqlite3* handle);
 // Rebuilds such tables to the form a new directory file has, keeping every row, id and
-// additional column. Runs inside the caller's transaction; throws EngineError.
-void RebuildDirectoryTables(sqlite3* handle);
+// additional column. A value longer than the program allows keeps what fits, and the rest
+// becomes a dated additional note of its contact; gives the number of contacts so shortened.
+// Runs inside the caller's transaction; throws EngineError.
+int RebuildDirectoryTables(sqlite3* handle);
 
 } // namespace db

@@ -52,8 +52,10 @@ void WriteSelectedCard(MainWindowPort* main)
     const db::Query* grid = main->gridQuery();
     if (!grid->isOpen())
         return;
+    // An existing card is replaced without a question.
     const QString chosen =
-        FileDialog::getSaveFileName(main->window(), QString(), QString(), QString::fromUtf8(kCardFilter));
+        FileDialog::getSaveFileName(main->window(), QString(), QString(), QString::fromUtf8(kCardFilter),
+                                    QString(), FileDialog::ReplaceWithoutQuestion);
     if (chosen.isEmpty())
         return;
     const QString path = CardFileName(chosen);
@@ -61,8 +63,9 @@ void WriteSelectedCard(MainWindowPort* main)
     const bool lossy = !card.lossyFields.isEmpty();
     if (lossy && ShowMessageDialogOver(main->window(), LossyQuestion(card), 1, 1) != 0)
         return;
-    if (!SafeWriteFile(path, card.bytes)) {
-        Tell(main, QStringLiteral("Nelze vytvořit soubor vizitky!"));
+    QString why;
+    if (!SafeWriteFile(path, card.bytes, &why)) {
+        Tell(main, QStringLiteral("Nelze vytvořit soubor vizitky!\r") + why);
         return;
     }
     if (lossy)

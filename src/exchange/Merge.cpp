@@ -143,8 +143,10 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
         ShowReadOnlyRefusal(main);
         return;
     }
+    // A missing file is told below in the merge's own words.
     const QString path = FileDialog::getOpenFileName(main->window(), QStringLiteral("Otevřít"), QString(),
-                                                     QStringLiteral("Databáze Access|*.mdb"));
+                                                     QStringLiteral("Databáze Access|*.mdb"),
+                                                     FileDialog::MissingFileLetThrough);
     if (path.isEmpty())
         return;
     if (IsDirectoryInUse(path, main->directoryFilePath(), executableDir)) {

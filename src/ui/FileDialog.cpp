@@ -25,10 +25,10 @@ SeamState& seam()
 }
 
 QString ask(bool save, QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
-            const QString& defaultSuffix)
+            const QString& defaultSuffix, int options)
 {
     if (seam().testMode) {
-        seam().shown.append(Record{save, caption, dir, filter});
+        seam().shown.append(Record{save, caption, dir, filter, options});
         return seam().names.isEmpty() ? QString() : seam().names.dequeue();
     }
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
@@ -36,7 +36,9 @@ QString ask(bool save, QWidget* parent, const QString& caption, const QString& d
 
     QPointer<QFileDialog> dialog = new QFileDialog(parent, caption);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog->setFileMode(save || (options & MissingFileLetThrough) ? QFileDialog::AnyFile
+                                                                  : QFileDialog::ExistingFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, (options & ReplaceWithoutQuestion) != 0);
     const QString filters = qtFilter(filter);
     if (!filters.isEmpty())
         dialog->setNameFilters(filters.split(QStringLiteral(";;")));
@@ -77,15 +79,16 @@ QString qtFilter(const QString& filter)
     return entries.join(QStringLiteral(";;"));
 }
 
-QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
+QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
+                        int options)
 {
-    return ask(false, parent, caption, dir, filter, QString());
+    return ask(false, parent, caption, dir, filter, QString(), options);
 }
 
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter,
-                        const QString& defaultSuffix)
+                        const QString& defaultSuffix, int options)
 {
-    return ask(true, parent, caption, dir, filter, defaultSuffix);
+    return ask(true, parent, caption, dir, filter, defaultSuffix, options);
 }
 
 void setTestMode(bool on)

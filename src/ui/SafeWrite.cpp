@@ -1,5 +1,7 @@
 #include "ui/SafeWrite.h"
 
+#include "db/ErrorText.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -27,7 +29,8 @@ bool SafeWriteFile(const QString& path, const QByteArray& data, QString* why)
     if (ok && file.commit())
         return true;
     if (why)
-        *why = QStringLiteral("Nelze zapsat soubor %1: %2").arg(info.absoluteFilePath(), file.errorString());
+        *why = QStringLiteral("Nelze zapsat soubor %1: %2")
+                   .arg(info.absoluteFilePath(), db::FileErrorText(file));
     file.cancelWriting();
     return false;
 }

@@ -345,6 +345,8 @@ QString SystemErrorText(int err)
     case ENOSPC:
     case EDQUOT:
         return QStringLiteral("Na disku není místo.");
+    case EFBIG:
+        return QStringLiteral("Soubor databáze dosáhl největší velikosti, kterou systém dovoluje.");
     case EISDIR:
         return QStringLiteral("Zadaná cesta je složka, ne soubor databáze.");
     case EIO:
@@ -356,6 +358,9 @@ QString SystemErrorText(int err)
 
 QString EngineErrorText(int code, const QString& engineMessage)
 {
+    // A write refused by the system without its reason (a file size limit, for one).
+    if (code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_FSYNC || code == SQLITE_IOERR_TRUNCATE)
+        return QStringLiteral("Zápis do souboru databáze selhal.");
     switch (code & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:

@@ -160,8 +160,29 @@ bool ContactWriter::begin()
     return true;
 }
 
+void ContactWriter::noteFailure()
+{
+    sqlite3* handle = m_connection->handle();
+    switch (sqlite3_errcode(handle) & 0xFF) {
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_NOMEM:
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+        if (m_stopReason.isEmpty())
+            m_stopReason = db::EngineErrorText(handle);
+        break;
+    default:
+        break;
+    }
+}
+
 void ContactWriter::reportFailure(const QString& statement, const QString& text)
 {
+    noteFailure();
     if (m_inGroup && sqlite3_get_autocommit(m_connection->handle())) {
         // The engine gave up the whole group (a full disk, an I/O error): its rows are gone.
         m_inGroup = false;
@@ -243,7 +264,7 @@ bool ContactWriter::stepInsert(const std::function<ContactValues()>& values)
 
 bool ContactWriter::commitIfDue()
 {
-    return !m_inGroup || m_groupTimer.elapsed() < kGroupMs || commit();
+    return (!m_inGroup || m_groupTimer.elapsed() < kGroupMs || commit()) && m_stopReason.isEmpty();
 }
 
 bool ContactWriter::commit()
@@ -256,7 +277,10 @@ bool ContactWriter::commit()
         m_addedInGroup = 0;
         return true;
     }
-    const QString text = StatementFailureText(db::EngineErrorText(handle));
+    const QString reason = db::EngineErrorText(handle);
+    const QString text = StatementFailureText(reason);
+    if (m_stopReason.isEmpty())
+        m_stopReason = reason;
     if (!sqlite3_get_autocommit(handle))
         sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
     m_added -= m_addedInGroup;

@@ -51,11 +51,17 @@ public:
     using MergedValues = std::array<QByteArrayView, 9>;
     bool insert(const MergedValues& values, const std::function<ContactValues()>& decoded);
 
-    // Ends the open group when it has been open for 0.2 s of work.
+    // Ends the open group when it has been open for 0.2 s of work; false once the writing
+    // has stopped.
     bool commitIfDue();
     // Ends the open group. A failed commit is shown; the group's rows are lost and no
-    // longer counted.
+    // longer counted, and the writing has stopped.
     bool commit();
+
+    // Why no further row can be written (a full disk, a damaged or unwritable file), as a
+    // Czech sentence; empty while a failure concerns its row alone.
+    QString stopReason() const { return m_stopReason; }
+    bool stopped() const { return !m_stopReason.isEmpty(); }
 
     // Rows inserted by this writer (those of a failed commit not counted).
     int added() const { return m_added; }
@@ -69,6 +75,8 @@ private:
     bool stepInsert(const std::function<ContactValues()>& values);
     // Commits, then shows and logs the failed statement, so no group stays open behind a dialog.
     void reportFailure(const QString& statement, const QString& text);
+    // Notes the engine's last failure as the end of the writing when it is not the row's own.
+    void noteFailure();
 
     db::Connection* m_connection;
     db::Query* m_fallback;
@@ -81,6 +89,7 @@ private:
     int m_addedInGroup = 0;
     int m_mark = 0;
     int m_previousCache = 0; // the engine's cache size to give back, 0 when unchanged
+    QString m_stopReason;
 };
 
 } // namespace exchange

@@ -51,7 +51,7 @@ void MakeDirectoryFile(const QString& path, int version, const QStringList& stat
 }
 
 // Runs statements on a directory file through the engine alone, as another tool would; with
-// `walKept`, in the write-ahead journal, and the -wal file is left behind unmerged into the file.
+// `walKept`, a write-ahead journal is left behind unmerged into the file.
 void RunAsAnotherTool(const QString& path, const QStringList& statements, bool walKept = false)
 {
     sqlite3* handle = nullptr;
@@ -62,7 +62,6 @@ void RunAsAnotherTool(const QString& path, const QStringList& statements, bool w
     if (walKept) {
         sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         all.prepend(QStringLiteral("pragma wal_autocheckpoint = 0"));
-        all.prepend(QStringLiteral("pragma journal_mode = wal"));
     }
     for (const QString& s : all)
         QVERIFY2(sqlite3_exec(handle, s.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK,
@@ -442,20 +441,33 @@ private Q_SLOTS:
     }
 
     // Rows that another tool left in the write-ahead journal are merged; the source is only read.
+    void writeAheadJournalSourceMerged_data()
+    {
+        QTest::addColumn<bool>("walKept");
+        QTest::newRow("rows in the -wal file") << true;
+        QTest::newRow("the -wal file merged in and gone") << false;
+    }
     void writeAheadJournalSourceMerged()
     {
+        QFETCH(bool, walKept);
         MakeDirectoryFile(otherFile(), 4, {Insert("444 555 666", "V souboru", true)});
-        RunAsAnotherTool(otherFile(), {Insert("777 888 999", "Jen v journalu", true)}, true);
+        RunAsAnotherTool(
+            otherFile(),
+            {QStringLiteral("pragma journal_mode = wal"), Insert("777 888 999", "Z journalu", true)},
+            walKept);
         const QString wal = otherFile() + QStringLiteral("-wal");
-        QVERIFY(QFileInfo(wal).size() > 0);
+        QCOMPARE(QFileInfo(wal).size() > 0, walKept);
         const QByteArray before = testsupport::FileHash(otherFile());
         const QByteArray walBefore = testsupport::FileHash(wal);
+        const QStringList files = QDir(m_other.path()).entryList(QDir::Files);
         start();
         merge(otherFile());
         QCOMPARE(messages(), QStringList{"Počet přidaných položek: 2"});
         QCOMPARE(rows().size(), 3);
         QCOMPARE(testsupport::FileHash(otherFile()), before);
         QCOMPARE(testsupport::FileHash(wal), walBefore);
+        if (!walKept)
+            QCOMPARE(QDir(m_other.path()).entryList(QDir::Files), files);
     }
 
     void ownFileRefused_data()

@@ -256,7 +256,12 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
     sqlite3* handle = nullptr;
     // Through Qt's driver; mode=rw and mode=ro never let the engine create a missing file.
     QUrl uri = QUrl::fromLocalFile(path);
-    uri.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
+    // A write-ahead file with no -wal beside it holds everything in itself: read as it is, the
+    // engine leaves no new -wal and -shm files in another program's folder.
+    const bool walEmpty = readOnly && wal && !QFileInfo::exists(path + QStringLiteral("-wal"));
+    uri.setQuery(!readOnly  ? QStringLiteral("mode=rw")
+                 : walEmpty ? QStringLiteral("mode=ro&immutable=1")
+                            : QStringLiteral("mode=ro"));
     {
         QSqlDatabase qdb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtName);
         qdb.setDatabaseName(uri.toString(QUrl::FullyEncoded));

@@ -19,8 +19,12 @@
 
 QString TMain::directoryFilePath() const
 {
-    const QString file = db::Connection::ConnectionStringValue(ADOConnection1->connectionString(),
-                                                               QStringLiteral("Data Source"));
+    // As the opening found it, not parsed back from the connection string nor looked up in a
+    // working directory that may have changed since.
+    QString file = ADOConnection1->openedPath();
+    if (file.isEmpty())
+        file = db::Connection::ConnectionStringValue(ADOConnection1->connectionString(),
+                                                     QStringLiteral("Data Source"));
     const QFileInfo info(file);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;

@@ -5,25 +5,25 @@
 #include "db/ErrorLog.h"
 #include "db/FileState.h"
 #include "db/OpeningProgress.h"
-#include "db/Schema.h"
 #include "db/Query.h"
+#include "db/Schema.h"
 
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QVariant>
-#include <QUrl>
-#include <QSqlError>
-#include <QSqlDriver>
-#include <QSqlDatabase>
 #include <QSet>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <QVariant>
 
 #include <sqlite3.h>
 
 #include <cerrno>
-#include <optional>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,12 +45,22 @@ QPair<quint64, quint64> FileKey(const struct stat& st)
     return {quint64(st.st_dev), quint64(st.st_ino)};
 }
 
-bool HasDatabaseHeader(int fd)
+struct Header
+{
+    bool database = false;
+    bool wal = false; // the engine's write-ahead journal: its latest rows may lie in the -wal file
+};
+
+Header ReadHeader(int fd)
 {
     static const QByteArray magic("SQLite format 3\0", 16);
-    char header[16];
-    return ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header) &&
-           QByteArray(header, sizeof header) == magic;
+    char header[20];
+    Header h;
+    if (::pread(fd, header, sizeof header, 0) != ssize_t(sizeof header))
+        return h;
+    h.database = QByteArray(header, 16) == magic;
+    h.wal = h.database && (header[18] == 2 || header[19] == 2);
+    return h;
 }
 
 void Rollback(sqlite3* handle)
@@ -178,7 +188,10 @@ void Connection::open()
     m_damage.clear();
     m_checkedIntegrity = false;
     m_shortenedContacts = 0;
-    const QString source = ConnectionStringValue(m_connectionString, QStringLiteral("Data Source"));
+    m_openedPath.clear();
+    const QString source = m_filePath.isEmpty()
+                               ? ConnectionStringValue(m_connectionString, QStringLiteral("Data Source"))
+                               : m_filePath;
     const QString mode = ConnectionStringValue(m_connectionString, QStringLiteral("Mode"));
     bool exclusive = false, readOnlyRequested = false;
     for (const QString& word : mode.split(QLatin1Char('|'))) {
@@ -192,6 +205,7 @@ void Connection::open()
 
     // The file name is looked up in the working directory at the moment of connecting.
     const QString path = QFileInfo(QDir::current(), source).absoluteFilePath();
+    m_openedPath = path;
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
     if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -204,7 +218,8 @@ void Connection::open()
         throw EngineError(SystemErrorText(errno));
     // Only a file that already is a database of this engine is handed to it: the engine
     // would otherwise take an empty file for a new database and write into it.
-    if (!HasDatabaseHeader(fd)) {
+    const Header header = ReadHeader(fd);
+    if (!header.database) {
         ::close(fd);
         throw EngineError(QStringLiteral("Soubor není databází telefonního seznamu."));
     }
@@ -223,11 +238,11 @@ void Connection::open()
         const bool readOnly = readOnlyRequested || !FileIsWritable(path);
         m_access = readOnlyRequested ? Access::ReadOnlyRequested
                                      : (readOnly ? Access::ReadOnlyFile : Access::ReadWrite);
-        if (attach(path, readOnly, exclusive) == Outcome::Damaged) {
+        if (attach(path, readOnly, exclusive, header.wal) == Outcome::Damaged) {
             // Nothing more is written into a damaged file; what can still be read stays readable.
             m_access = Access::ReadOnlyDamaged;
             if (!readOnly)
-                attach(path, true, exclusive);
+                attach(path, true, exclusive, header.wal);
             WriteErrorLog(QStringLiteral("pragma quick_check: ") + m_damage);
         }
     } catch (...) {
@@ -236,13 +251,18 @@ void Connection::open()
     }
 }
 
-Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool exclusive)
+Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool exclusive, bool wal)
 {
     detach(false);
     sqlite3* handle = nullptr;
     // Through Qt's driver; mode=rw and mode=ro never let the engine create a missing file.
     QUrl uri = QUrl::fromLocalFile(path);
-    uri.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
+    // A write-ahead file with no -wal beside it holds everything in itself: read as it is, the
+    // engine leaves no new -wal and -shm files in another program's folder.
+    const bool walEmpty = readOnly && wal && !QFileInfo::exists(path + QStringLiteral("-wal"));
+    uri.setQuery(!readOnly  ? QStringLiteral("mode=rw")
+                 : walEmpty ? QStringLiteral("mode=ro&immutable=1")
+                            : QStringLiteral("mode=ro"));
     {
         QSqlDatabase qdb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtName);
         qdb.setDatabaseName(uri.toString(QUrl::FullyEncoded));
@@ -264,9 +284,12 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
         m_access = Access::ReadOnlyFile;
     }
     RegisterEngine(handle);
-    if (exclusive) {
+    if (exclusive && !(readOnly && wal)) {
         // The engine's lock taken by the first transaction is kept until the connection
-        // closes, so no other program can read or write the file meanwhile.
+        // closes, so no other program can read or write the file meanwhile. With a write-ahead
+        // journal that lock is a write lock, which a file opened for reading cannot take; such
+        // a file is read in snapshots instead, the -wal file's rows included, and only the
+        // whole-file hold above keeps this program's other connections away.
         RunStatement(handle, QStringLiteral("pragma locking_mode = exclusive"));
     }
     // No memory mapping: a file cut short by another program would end the program at the next

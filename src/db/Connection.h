@@ -32,6 +32,11 @@ public:
 
     void setConnectionString(const QString& text) { m_connectionString = text; }
     QString connectionString() const { return m_connectionString; }
+    // The file to open in place of the connection string's data source, taken as it is: a
+    // path may hold any character, ";" included, which the connection string cannot carry.
+    void setFilePath(const QString& path) { m_filePath = path; }
+    // The absolute path of the file the last opening looked up.
+    QString openedPath() const { return m_openedPath; }
 
     // Connects; throws EngineError with a Czech text. A missing file is never created, and a
     // file that is not a directory database is refused and left byte for byte as it was.
@@ -56,10 +61,12 @@ public:
 
 private:
     enum class Outcome { Opened, Damaged };
-    Outcome attach(const QString& path, bool readOnly, bool exclusive);
+    Outcome attach(const QString& path, bool readOnly, bool exclusive, bool wal);
     void detach(bool markClosed);
 
     QString m_connectionString;
+    QString m_filePath;
+    QString m_openedPath;
     QString m_qtName; // the name of the connection in Qt's driver
     sqlite3* m_handle = nullptr;
     int m_fileFd = -1; // holds the exclusive lock; gives the file its stamp at a clean close

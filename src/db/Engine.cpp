@@ -334,6 +334,9 @@ QString EngineErrorText(sqlite3* handle)
 
 QString EngineErrorText(int code, const QString& engineMessage)
 {
+    // A write refused by the system without its reason (a file size limit, for one).
+    if (code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_FSYNC || code == SQLITE_IOERR_TRUNCATE)
+        return QStringLiteral("Zápis do souboru databáze selhal.");
     switch (code & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:

@@ -193,6 +193,7 @@ bool ContactWriter::begin()
 
 void ContactWriter::reportFailure(const QString& statement, const QString& text)
 {
+    noteBlocking();
     if (m_inGroup && sqlite3_get_autocommit(m_connection->handle())) {
         // The engine gave up the whole group (a full disk, an I/O error): its rows are gone.
         m_inGroup = false;
@@ -207,7 +208,7 @@ void ContactWriter::reportFailure(const QString& statement, const QString& text)
 
 void ContactWriter::noteBlocking(bool groupLost)
 {
-    if (!m_blocked.isEmpty() || !m_connection->connected())
+    if (!m_stopReason.isEmpty() || !m_connection->connected())
         return;
     sqlite3* handle = m_connection->handle();
     switch (sqlite3_errcode(handle) & 0xFF) {
@@ -226,7 +227,7 @@ void ContactWriter::noteBlocking(bool groupLost)
         if (!groupLost)
             return;
     }
-    m_blocked = db::EngineErrorText(handle);
+    m_stopReason = db::EngineErrorText(handle);
 }
 
 ContactWriter::Check ContactWriter::check(const QString& telefon)
@@ -329,7 +330,7 @@ bool ContactWriter::insertNote(qint64 id, const QString& dat, const QString& tex
 
 bool ContactWriter::commitIfDue()
 {
-    return !m_inGroup || m_groupTimer.elapsed() < kGroupMs || commit();
+    return (!m_inGroup || m_groupTimer.elapsed() < kGroupMs || commit()) && m_stopReason.isEmpty();
 }
 
 bool ContactWriter::commit()

@@ -57,15 +57,18 @@ public:
     bool insertNote(qint64 id, const QString& dat, const QString& text);
     // The id of the contact inserted last, 0 before the first.
     qint64 lastId() const { return m_lastId; }
-    // Why the directory takes no more rows after a failure (a full disk, a file that cannot be
-    // written), in Czech; empty while going on can succeed.
-    QString blocked() const { return m_blocked; }
 
-    // Ends the open group when it has been open for 0.2 s of work.
+    // Ends the open group when it has been open for 0.2 s of work; false once the writing
+    // has stopped.
     bool commitIfDue();
     // Ends the open group. A failed commit is shown; the group's rows are lost and no
-    // longer counted.
+    // longer counted, and the writing has stopped.
     bool commit();
+
+    // Why no further row can be written (a full disk, a damaged or unwritable file), as a
+    // Czech sentence; empty while a failure concerns its row alone.
+    QString stopReason() const { return m_stopReason; }
+    bool stopped() const { return !m_stopReason.isEmpty(); }
 
     // Rows inserted by this writer (those of a failed commit not counted).
     int added() const { return m_added; }
@@ -95,7 +98,7 @@ private:
     int m_previousCache = 0; // the engine's cache size to give back, 0 when unchanged
     sqlite3_stmt* m_note = nullptr;
     qint64 m_lastId = 0;
-    QString m_blocked;
+    QString m_stopReason;
 };
 
 } // namespace exchange

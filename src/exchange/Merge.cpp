@@ -2,12 +2,16 @@
 
 #include "db/Connection.h"
 #include "db/Engine.h"
+#include "db/ErrorLog.h"
+#include "db/FailureReporter.h"
+#include "db/FileState.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
 #include "db/SearchIndex.h"
 #include "db/Upgrade.h"
 #include "exchange/ContactWriter.h"
+#include "exchange/InputFile.h"
 #include "exchange/LongOperation.h"
 #include "exchange/TextImport.h"
 #include "ui/FileDialog.h"
@@ -17,6 +21,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+
+#include <sqlite3.h>
 
 namespace exchange {
 namespace {
@@ -32,86 +38,175 @@ void Message(MainWindowPort* main, const QString& text)
     ShowMessageDialogOver(main->window(), text, 0, 0);
 }
 
+// A Czech sentence as the continuation of another: its first letter small, one full stop.
+QString Continuation(QString sentence)
+{
+    if (!sentence.isEmpty())
+        sentence[0] = sentence.at(0).toLower();
+    if (!sentence.endsWith(QLatin1Char('.')))
+        sentence += QLatin1Char('.');
+    return sentence;
+}
+
+// The other file's contacts, stepped once from the first to the last: a row that cannot be
+// read ends the walk, instead of the statement being run again from the start.
+class SourceRows
+{
+public:
+    explicit SourceRows(sqlite3* handle) : m_handle(handle)
+    {
+        if (sqlite3_prepare_v2(handle, kSelect, -1, &m_statement, nullptr) != SQLITE_OK) {
+            m_failure = db::EngineErrorText(handle);
+            sqlite3_finalize(m_statement);
+            m_statement = nullptr;
+        }
+    }
+    ~SourceRows() { sqlite3_finalize(m_statement); }
+    SourceRows(const SourceRows&) = delete;
+    SourceRows& operator=(const SourceRows&) = delete;
+
+    static constexpr const char* kSelect = "select * from zvonisty";
+
+    bool prepared() const { return m_statement != nullptr; }
+    // The engine's failure, in Czech.
+    QString failure() const { return m_failure; }
+
+    int count() const
+    {
+        sqlite3_stmt* count = nullptr;
+        int rows = 0;
+        if (sqlite3_prepare_v2(m_handle, "select count(*) from zvonisty", -1, &count, nullptr) == SQLITE_OK &&
+            sqlite3_step(count) == SQLITE_ROW)
+            rows = sqlite3_column_int(count, 0);
+        sqlite3_finalize(count);
+        return rows;
+    }
+    // -1 for a column the file lacks.
+    int field(const char* name) const
+    {
+        for (int c = 0; c < sqlite3_column_count(m_statement); ++c)
+            if (sqlite3_stricmp(sqlite3_column_name(m_statement, c), name) == 0)
+                return c;
+        return -1;
+    }
+
+    enum class Step { Row, End, Failed };
+    Step next()
+    {
+        const int rc = sqlite3_step(m_statement);
+        if (rc == SQLITE_ROW)
+            return Step::Row;
+        if (rc == SQLITE_DONE)
+            return Step::End;
+        m_failure = db::EngineErrorText(m_handle);
+        return Step::Failed;
+    }
+
+    // The current row's value as the engine holds it; a missing column or a null is empty.
+    // Valid until the next step.
+    QByteArrayView utf8(int field) const
+    {
+        if (field < 0)
+            return QByteArrayView("");
+        const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
+        return value ? QByteArrayView(value, sqlite3_column_bytes(m_statement, field)) : QByteArrayView("");
+    }
+    QString text(int field) const { return QString::fromUtf8(utf8(field)); }
+
+private:
+    sqlite3* m_handle;
+    sqlite3_stmt* m_statement = nullptr;
+    QString m_failure;
+};
+
 struct Result
 {
     int taken = 0; // rows taken as new, whether or not their INSERT succeeded
     int present = 0;
     int added = 0;
-    bool stopped = false;
+    bool interrupted = false;
     bool opened = false;
+    QString stopReason; // why the merge stopped before the last row; empty when it did not
 };
 
-// The source rows, read once into the other query's snapshot.
-Result CopyNewRows(MainWindowPort* main, db::Query& source, int version)
+Result CopyNewRows(MainWindowPort* main, sqlite3* handle, int version)
 {
     Result result;
     const QString mergeDate = DateText(QDate::currentDate());
-    if (!OpenQuery(QStringLiteral("select * from zvonisty"), &source))
+    SourceRows source(handle);
+    if (!source.prepared()) {
+        db::ReportStatementFailure(QString::fromLatin1(SourceRows::kSelect),
+                                   StatementFailureText(source.failure()));
         return result;
+    }
     result.opened = true;
     const bool withIcqSkype = version > 1;
-    const int fTelefon = source.fieldIndex(u"telefon");
-    const int fJmeno = source.fieldIndex(u"jmeno");
-    const int fEmail = source.fieldIndex(u"email");
-    const int fPoznamka = source.fieldIndex(u"poznamka");
-    const int fOrganizace = source.fieldIndex(u"organizace");
-    const int fSkupina = source.fieldIndex(u"skupina");
-    const int fIcq = source.fieldIndex(u"icq");
-    const int fSkype = source.fieldIndex(u"skype");
-    // A column the other file lacks reads as an empty text.
-    auto text = [&source](int row, int field) { return field < 0 ? QString() : source.text(row, field); };
-    auto utf8 = [&source](int row, int field) {
-        return field < 0 ? QByteArrayView("") : source.utf8(row, field);
-    };
+    const int fTelefon = source.field("telefon");
+    const int fJmeno = source.field("jmeno");
+    const int fEmail = source.field("email");
+    const int fPoznamka = source.field("poznamka");
+    const int fOrganizace = source.field("organizace");
+    const int fSkupina = source.field("skupina");
+    const int fIcq = withIcqSkype ? source.field("icq") : -1;
+    const int fSkype = withIcqSkype ? source.field("skype") : -1;
     const QByteArray mergeDateUtf8 = mergeDate.toUtf8();
 
-    const int rows = source.recordCount();
+    const int rows = source.count();
     db::SearchIndex::ExpectWrites(main->connection(), rows);
     LongOperation operation(main, rows, QStringLiteral("Přidávání z jiné DB"));
     ContactWriter writer(main->connection(), main->workQuery(),
                          withIcqSkype ? ContactWriter::Kind::MergeWithIcqSkype : ContactWriter::Kind::Merge);
-    for (int row = 0; row < rows; ++row) {
-        // The values go from file to file as the engine holds them; the first one read of a
-        // row brings it in, so the views of the others stay valid.
-        const QByteArrayView telefon = utf8(row, fTelefon);
+    for (int row = 0;; ++row) {
+        const SourceRows::Step step = source.next();
+        if (step == SourceRows::Step::End)
+            break;
+        if (step == SourceRows::Step::Failed) {
+            WriteErrorLog(QString::fromLatin1(SourceRows::kSelect));
+            result.stopReason = QStringLiteral("položku srovnávaného souboru nelze přečíst (%1)")
+                                    .arg(Continuation(source.failure()).chopped(1)) +
+                                QLatin1Char('.');
+            break;
+        }
+        // The values go from file to file as the engine holds them.
+        const QByteArrayView telefon = source.utf8(fTelefon);
         if (writer.check(telefon) == ContactWriter::Check::Present) {
             ++result.present;
         } else {
             ++result.taken;
             const ContactWriter::MergedValues values{telefon,
-                                                     utf8(row, fJmeno),
-                                                     utf8(row, fEmail),
-                                                     utf8(row, fPoznamka),
+                                                     source.utf8(fJmeno),
+                                                     source.utf8(fEmail),
+                                                     source.utf8(fPoznamka),
                                                      mergeDateUtf8,
-                                                     utf8(row, fOrganizace),
-                                                     utf8(row, fSkupina),
-                                                     withIcqSkype ? utf8(row, fIcq) : QByteArrayView(""),
-                                                     withIcqSkype ? utf8(row, fSkype) : QByteArrayView("")};
+                                                     source.utf8(fOrganizace),
+                                                     source.utf8(fSkupina),
+                                                     source.utf8(fIcq),
+                                                     source.utf8(fSkype)};
             writer.insert(values, [&] {
                 ContactValues v;
-                v.telefon = text(row, fTelefon);
-                v.jmeno = text(row, fJmeno);
-                v.email = text(row, fEmail);
-                v.poznamka = text(row, fPoznamka);
+                v.telefon = source.text(fTelefon);
+                v.jmeno = source.text(fJmeno);
+                v.email = source.text(fEmail);
+                v.poznamka = source.text(fPoznamka);
                 v.datum = mergeDate;
-                v.organizace = text(row, fOrganizace);
-                v.skupina = text(row, fSkupina);
-                if (withIcqSkype) {
-                    v.icq = text(row, fIcq);
-                    v.skype = text(row, fSkype);
-                }
+                v.organizace = source.text(fOrganizace);
+                v.skupina = source.text(fSkupina);
+                v.icq = source.text(fIcq);
+                v.skype = source.text(fSkype);
                 return v;
             });
         }
-        operation.step(row + 1);
+        operation.step(qMin(row + 1, rows));
         if (!writer.commitIfDue())
             break;
         if (operation.stopRequested() && row + 1 < rows) {
-            result.stopped = true;
+            result.interrupted = true;
             break;
         }
     }
     writer.commit();
+    if (result.stopReason.isEmpty() && writer.stopped())
+        result.stopReason = Continuation(writer.stopReason());
     result.added = writer.added();
     return result;
 }
@@ -130,11 +225,12 @@ bool IsDirectoryInUse(const QString& chosen, const QString& openFile, const QStr
 }
 
 // Read only as well as exclusive: the merge takes rows from the other file and never writes into
-// it (no indexes, no close marker, no rebuild of another program's tables).
-QString OtherDirectoryConnectionString(const QString& path)
+// it (no indexes, no close marker, no rebuild of another program's tables). The file itself is
+// given to the connection apart, as a path: a ";" in it would end the data source here.
+QString OtherDirectoryConnectionString()
 {
-    return QStringLiteral("Provider=SQLite.3;Password=\"\";Data Source=") + path +
-           QStringLiteral(";Mode=Read|Share Deny Read|Share Deny Write;Persist Security Info=True");
+    return QStringLiteral("Provider=SQLite.3;Password=\"\";Mode=Read|Share Deny Read|Share Deny "
+                          "Write;Persist Security Info=True");
 }
 
 void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
@@ -149,6 +245,11 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
                                                      FileDialog::MissingFileLetThrough);
     if (path.isEmpty())
         return;
+    // Before anything opens it: a pipe would block the window and a device never end.
+    if (const QString refusal = SpecialInputRefusal(path); !refusal.isEmpty()) {
+        Message(main, refusal);
+        return;
+    }
     if (IsDirectoryInUse(path, main->directoryFilePath(), executableDir)) {
         Message(main, QStringLiteral("Nelze načítat používaný soubor!"));
         return;
@@ -162,7 +263,8 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
     {
         // Opened for this merge only: the other file is free again as soon as it ends.
         db::Connection other;
-        other.setConnectionString(OtherDirectoryConnectionString(path));
+        other.setConnectionString(OtherDirectoryConnectionString());
+        other.setFilePath(path);
         try {
             other.open();
         } catch (const db::EngineError& error) {
@@ -170,24 +272,48 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
                               error.message());
             return;
         }
-        db::Query source(&other);
-        result = CopyNewRows(main, source, ReadStructureVersion(&source));
+        // Checked whole before the first row is copied: a damaged file gives some of its rows,
+        // and empty ones, in place of others, and nothing of it is taken.
+        QString finding;
+        bool damaged = other.access() == db::Connection::Access::ReadOnlyDamaged;
+        if (!damaged && !other.checkedIntegrity() && !db::IntegrityOk(other.handle(), &finding)) {
+            damaged = true;
+            WriteErrorLog(QStringLiteral("pragma quick_check: ") + finding);
+        }
+        if (damaged) {
+            Message(main,
+                    QStringLiteral("Srovnávaný soubor je poškozen, nebyla z něj přidána žádná položka."));
+            return;
+        }
+        int version = 1;
+        {
+            db::Query versionQuery(&other);
+            version = ReadStructureVersion(&versionQuery);
+        }
+        result = CopyNewRows(main, other.handle(), version);
     }
     if (!result.opened)
         return;
 
-    if (result.stopped)
-        Message(main, QStringLiteral("Přidávání bylo přerušeno. Počet přidaných položek: ") +
-                          QString::number(result.taken));
+    const QString count = QStringLiteral("Počet přidaných položek: ") + QString::number(result.added);
+    QString outcome;
+    if (!result.stopReason.isEmpty())
+        outcome = QStringLiteral("Přidávání bylo zastaveno: ") + result.stopReason + QLatin1Char(' ');
+    else if (result.interrupted)
+        outcome = QStringLiteral("Přidávání bylo přerušeno. ");
+    if (!outcome.isEmpty())
+        Message(main, outcome + count);
     else if (result.taken == 0)
         Message(main, QStringLiteral("Porovnávaný soubor je identický."));
     else
-        Message(main, QStringLiteral("Počet přidaných položek: ") + QString::number(result.taken));
-    if (result.taken > 0)
+        Message(main, count);
+    if (result.added > 0) {
         main->reopenGrid();
-    main->showStatus(QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2.")
-                         .arg(result.added)
-                         .arg(result.present));
+        main->reloadGroups();
+    }
+    main->showStatus(outcome + QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2.")
+                                   .arg(result.added)
+                                   .arg(result.present));
 }
 
 } // namespace exchange

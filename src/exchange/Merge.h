@@ -14,7 +14,8 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir);
 // program runs from), or a file of the directory's name in the executable's folder.
 bool IsDirectoryInUse(const QString& chosen, const QString& openFile, const QString& executableDir);
 
-// The connection string of the other file: held exclusively while connected.
-QString OtherDirectoryConnectionString(const QString& path);
+// The connection string of the other file, without the file: read only, held exclusively while
+// connected.
+QString OtherDirectoryConnectionString();
 
 } // namespace exchange

@@ -170,7 +170,7 @@ bool AddCard(exchange::ContactWriter& writer, const Card& card, const QString& d
         }
         if (check == exchange::ContactWriter::Check::Failed || !writer.insert(v)) {
             ++tally.failed;
-            if (!writer.blocked().isEmpty())
+            if (!writer.stopReason().isEmpty())
                 return false;
             continue;
         }
@@ -181,7 +181,7 @@ bool AddCard(exchange::ContactWriter& writer, const Card& card, const QString& d
                 cutsAt.append({writer.added(), cut});
             for (const DatedNote& note : card.notes)
                 if (!writer.insertNote(writer.lastId(), note.dat, NotesText(note.text)) &&
-                    !writer.blocked().isEmpty())
+                    !writer.stopReason().isEmpty())
                     return false;
         }
     }
@@ -317,7 +317,7 @@ void ImportContacts(MainWindowPort* main)
         writer.commit();
         if (gridOk)
             gridOk = operation.reopenGrid(writer);
-        tally.why = writer.blocked();
+        tally.why = writer.stopReason();
         tally.failedForGood = !tally.why.isEmpty() || !gridOk;
         tally.added = writer.added();
         // Only what was kept counts: a lost group took the last rows with it.

@@ -430,7 +430,7 @@ private Q_SLOTS:
         QVERIFY2(messages().at(0).startsWith(QStringLiteral("Došlo k chybě! (kontaktuje prosím správce)")),
                  qPrintable(messages().at(0)));
         const QString reason = atCommit ? QStringLiteral("zápis do souboru databáze selhal.")
-                                        : QStringLiteral("na disku není místo.");
+                                        : QStringLiteral("na disku není volné místo.");
         QCOMPARE(
             messages().at(1),
             QStringLiteral("Přidávání bylo zastaveno: %1 Počet přidaných položek: %2").arg(reason).arg(kept));

@@ -247,9 +247,11 @@ private Q_SLOTS:
                              .first()
                              .toInt() -
                          3;
-        QVERIFY2(kept > 0 && kept < 3000, qPrintable(shown.join(QLatin1Char('|'))));
+        // How many rows the last whole group held before the disk filled depends on the
+        // machine's speed; what was kept must be what is told.
+        QVERIFY2(kept >= 0 && kept < 3000, qPrintable(shown.join(QLatin1Char('|'))));
         QVERIFY2(shown.last().startsWith(
-                     QStringLiteral("Import z vCard byl zastaven kvůli chybě: Na disku není místo.\n"
+                     QStringLiteral("Import z vCard byl zastaven kvůli chybě: Na disku není volné místo.\n"
                                     "Přidáno kontaktů: %1\n")
                          .arg(kept)),
                  qPrintable(shown.last()));

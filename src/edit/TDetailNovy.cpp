@@ -89,23 +89,27 @@ void TDetailNovy::buildControls()
     {
         QLineEdit** edit;
         const char* name;
+        QString ContactValues::*value;
         bool strong;
     };
     const Field fields[] = {
-        {&Telefon, "Telefon", true}, {&Jmeno, "Jmeno", true},        {&Organizace, "Organizace", false},
-        {&Email, "Email", false},    {&Poznamka, "Poznamka", false}, {&ICQ, "ICQ", false},
-        {&Skype, "Skype", false},
+        {&Telefon, "Telefon", &ContactValues::telefon, true},
+        {&Jmeno, "Jmeno", &ContactValues::jmeno, true},
+        {&Organizace, "Organizace", &ContactValues::organizace, false},
+        {&Email, "Email", &ContactValues::email, false},
+        {&Poznamka, "Poznamka", &ContactValues::poznamka, false},
+        {&ICQ, "ICQ", &ContactValues::icq, false},
+        {&Skype, "Skype", &ContactValues::skype, false},
     };
-    // Captions and limits are those of the fields the width check names.
-    const auto known = ContactFields();
     int top = 25;
-    for (size_t i = 0; i < std::size(fields); ++i) {
-        const Field& f = fields[i];
-        Caption(QString::fromUtf16(known[i].label), this, 6, top - 15, f.strong);
+    for (const Field& f : fields) {
+        // Captions and limits are those by which the width check names the fields.
+        const ContactField& known = FieldOf(f.value);
+        Caption(QString::fromUtf16(known.label), this, 6, top - 15, f.strong);
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(f.name));
         edit->setGeometry(6, top, 166, 21);
-        LimitCodePoints(edit, known[i].width);
+        LimitCodePoints(edit, known.width);
         *f.edit = edit;
         top += 40;
     }
@@ -114,7 +118,7 @@ void TDetailNovy::buildControls()
     Skupina->setObjectName(QStringLiteral("Skupina"));
     Skupina->setEditable(true);
     Skupina->setInsertPolicy(QComboBox::NoInsert);
-    LimitCodePoints(Skupina->lineEdit(), FieldWidth(&ContactValues::skupina));
+    LimitCodePoints(Skupina->lineEdit(), FieldOf(&ContactValues::skupina).width);
     // A group is stored as typed: no completion turning "rodina" into a listed "Rodina".
     Skupina->setCompleter(nullptr);
     Skupina->setGeometry(6, 305, 166, 21);

@@ -182,7 +182,7 @@ void ImportTextFile(MainWindowPort* main)
             if (read == LineStream::Result::End)
                 break;
             if (read == LineStream::Result::ReadError) {
-                readFailed = true;
+                readFailed = counts.stopped = true;
                 break;
             }
             const qint64 number = stream.lineNumber();

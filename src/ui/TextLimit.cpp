@@ -48,17 +48,13 @@ const ContactField kFields[] = {
 
 } // namespace
 
-std::span<const ContactField> ContactFields()
-{
-    return kFields;
-}
-
-int FieldWidth(QString ContactValues::*value)
+const ContactField& FieldOf(QString ContactValues::*value)
 {
     for (const ContactField& f : kFields)
         if (f.value == value)
-            return f.width;
-    return 0;
+            return f;
+    Q_ASSERT_X(false, "FieldOf", "datum has no field");
+    return kFields[0];
 }
 
 QString FieldFault::text() const

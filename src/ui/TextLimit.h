@@ -4,8 +4,6 @@
 
 #include <QValidator>
 
-#include <span>
-
 class QLineEdit;
 
 // Limits an edit to a number of characters counted as the database counts them (code points,
@@ -40,9 +38,8 @@ struct ContactField
     const char16_t* label;
     int width;
 };
-// telefon, jmeno, organizace, email, poznamka, icq, skype, skupina: the dialog's order.
-std::span<const ContactField> ContactFields();
-int FieldWidth(QString ContactValues::*value);
+// The field of a value of ContactValues other than datum.
+const ContactField& FieldOf(QString ContactValues::*value);
 
 // The first value that its column cannot hold, or that would be stored other than it reads.
 struct FieldFault

@@ -1,11 +1,11 @@
 // The detail dialog when a save is refused: by the engine, by a read-only directory, by a limit.
 #include "app/TMain.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "edit/RecordCommands.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 
@@ -217,10 +217,40 @@ private Q_SLOTS:
             QCOMPARE(d->Telefon->text(), longer.left(24));
             QTest::keyClicks(d->Telefon, QStringLiteral("y"));
             QCOMPARE(d->Telefon->text(), longer.left(24));
+            // Saving it is refused by the field's name and limit, not by the engine's check.
+            d->Jmeno->setText(QString(151, QLatin1Char('j')));
+            d->Uloz->click();
+            QVERIFY(d->isVisible());
             checked = true;
         });
         m_w->Kompletnpravavybranpoloky1->trigger();
         QVERIFY(checked);
+        QCOMPARE(testsupport::MessagesShown(),
+                 QStringList{"Jméno má 151 znaků, pole dovoluje nejvýše 150. Zkraťte prosím hodnotu."});
+        QCOMPARE(m_box->errorLogLines(), QStringList());
+    }
+
+    // Another tool may have stored a NUL, which no statement can carry: the dialog shows it as
+    // the replacement character, and the contact saves again.
+    void storedNulSavesAgain()
+    {
+        testsupport::Exec(
+            m_w->ADOConnection1,
+            QStringLiteral("update zvonisty set jmeno = 'Jan' || char(0) || 'ek' where telefon = '111'"));
+        m_w->refreshGrid();
+        m_w->DBGrid1->selectRow(0);
+        QCOMPARE(m_w->ADOQuery1->fieldText(u"telefon"), QStringLiteral("111"));
+        bool saved = false;
+        WhenModalShown([&](QWidget* modal) {
+            auto* d = qobject_cast<TDetailNovy*>(modal);
+            QVERIFY(d);
+            QCOMPARE(d->Jmeno->text(), QStringLiteral("Jan\uFFFDek"));
+            d->Uloz->click();
+            saved = !d->isVisible();
+        });
+        m_w->Kompletnpravavybranpoloky1->trigger();
+        QVERIFY2(saved, qPrintable(testsupport::MessagesShown().join(QLatin1Char('|'))));
+        QCOMPARE(stored(QStringLiteral("jmeno")).first(), QStringLiteral("Jan\uFFFDek"));
     }
 
     void readOnlyDirectoryRefusesAtOnce_data()

@@ -3,18 +3,17 @@
 #include "exchange/ImportLine.h"
 #include "exchange/InputFile.h"
 #include "exchange/TextCodec.h"
+#include "testsupport/TestSupport.h"
 
-#include <QDir>
+#include <QBuffer>
 #include <QElapsedTimer>
-#include <QLocalServer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-
 using exchange::ImportLine;
 using exchange::LineReader;
+using exchange::LineStream;
 using exchange::ParseImportLine;
 
 namespace {
@@ -31,6 +30,33 @@ QStringList AllLines(const QString& text)
     do
         lines << reader.next().toString();
     while (!reader.atEnd());
+    return lines;
+}
+
+// The lines a LineStream reads from the bytes, a line past the limit as "<too long>"; the
+// line count told beforehand, fed a byte at a time, must agree.
+QStringList StreamedLines(const QByteArray& bytes, qsizetype limit)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    LineStream stream(&buffer, limit);
+    QStringList lines;
+    QByteArray line;
+    for (;;) {
+        const LineStream::Result result = stream.next(&line);
+        if (result == LineStream::Result::End || result == LineStream::Result::ReadError)
+            break;
+        lines << (result == LineStream::Result::TooLong ? QStringLiteral("<too long>")
+                                                        : QString::fromUtf8(line));
+        if (stream.lineNumber() != lines.size())
+            return {QStringLiteral("line number %1 at line %2").arg(stream.lineNumber()).arg(lines.size())};
+    }
+    exchange::LineCounter counter;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        counter.feed(QByteArrayView(bytes).sliced(i, 1));
+    if (counter.lines() != lines.size())
+        return {QStringLiteral("counted %1 of %2 lines").arg(counter.lines()).arg(lines.size())};
     return lines;
 }
 
@@ -127,6 +153,29 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QStringList, lines);
         QCOMPARE(AllLines(text), lines);
+        QCOMPARE(StreamedLines(text.toUtf8(), 100), lines);
+    }
+
+    void streamPassesOverLongLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("lines");
+        const QString tooLong = QStringLiteral("<too long>");
+        QTest::newRow("at the limit") << QByteArray("12345\r\n") << QStringList{"12345"};
+        QTest::newRow("past it, then a line") << QByteArray("123456\nb") << QStringList{tooLong, "b"};
+        QTest::newRow("past it at the end") << QByteArray("a\r\n123456") << QStringList{"a", tooLong};
+        QTest::newRow("at the limit at the end") << QByteArray("a\n12345") << QStringList{"a", "12345"};
+        QTest::newRow("megabytes without a line end")
+            << QByteArray(3 * 1024 * 1024, 'x') << QStringList{tooLong};
+        QTest::newRow("megabytes between short lines")
+            << QByteArray("a\n") + QByteArray(3 * 1024 * 1024, ';') + QByteArray("\nb\n")
+            << QStringList{"a", tooLong, "b"};
+    }
+    void streamPassesOverLongLines()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        QCOMPARE(StreamedLines(bytes, 5), lines);
     }
 
     // Random bytes through the whole reading path: decoding, lines, columns.
@@ -208,22 +257,8 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QFETCH(QString, told);
         QTemporaryDir dir;
-        QString path = dir.filePath(QStringLiteral("vstup;x.txt"));
-        QLocalServer server;
-        if (kind == QLatin1String("file")) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-        } else if (kind == QLatin1String("dir")) {
-            QVERIFY(QDir().mkpath(path));
-        } else if (kind == QLatin1String("fifo")) {
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        } else if (kind == QLatin1String("socket")) {
-            path = dir.filePath(QStringLiteral("s"));
-            server.setSocketOptions(QLocalServer::UserAccessOption);
-            QVERIFY(server.listen(path));
-        } else if (kind.startsWith(QLatin1Char('/'))) {
-            path = kind;
-        }
+        const testsupport::SpecialInput input(kind, dir.path());
+        const QString path = input.path();
         const QString refusal = exchange::SpecialInputRefusal(path);
         if (told.isEmpty()) {
             QVERIFY2(refusal.isEmpty(), qPrintable(refusal));

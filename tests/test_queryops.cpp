@@ -1,11 +1,11 @@
 // Running statements: failures logged and shown once, and the grid refresh.
-#include "ui/MessageDialog.h"
 #include "db/Connection.h"
-#include "ui/DBGrid.h"
 #include "db/ErrorLog.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
+#include "ui/MessageDialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,10 +69,20 @@ private Q_SLOTS:
         QCOMPARE(bytes.count("\r\n"), 2);
         const QStringList lines = m_box->errorLogLines();
         QCOMPARE(lines.size(), 2);
-        const QRegularExpression shape(QStringLiteral("^\\d{1,2}\\.\\d{1,2}\\.\\d{4} \\d{1,2}:\\d{2}:\\d{2}: (.*)$"));
+        const QRegularExpression shape(
+            QStringLiteral("^\\d{1,2}\\.\\d{1,2}\\.\\d{4} \\d{1,2}:\\d{2}:\\d{2}: (.*)$"));
         QCOMPARE(shape.match(lines[0]).captured(1), select);
         QCOMPARE(shape.match(lines[1]).captured(1), QStringLiteral("insert into neni values ('žluťoučký')"));
         QCOMPARE(MessageDialogSeam::shown().size(), 2);
+
+        // A huge statement leaves a few kilobytes of itself and its length.
+        const QString huge =
+            QStringLiteral("insert into neni values ('%1')").arg(QString(100000, QLatin1Char('x')));
+        ExecQuery(huge, &q);
+        const QString logged = shape.match(m_box->errorLogLines().value(2)).captured(1);
+        QVERIFY2(logged.size() < 5000, qPrintable(QString::number(logged.size())));
+        QVERIFY(huge.startsWith(logged.section(QStringLiteral("…"), 0, 0)));
+        QVERIFY(logged.endsWith(QStringLiteral("… (celkem %1 znaků)").arg(huge.size())));
     }
 
     void succeedingStatementsAreQuiet()

@@ -54,6 +54,14 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QCOMPARE(exchange::DetectEncoding(bytes), encoding);
         QCOMPARE(exchange::DecodeText(bytes), text);
+        // Read in pieces, the file is told the same: a byte at a time, or in two halves.
+        exchange::EncodingSniffer bytewise, halves;
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            bytewise.feed(QByteArrayView(bytes).sliced(i, 1));
+        halves.feed(QByteArrayView(bytes).first(bytes.size() / 2));
+        halves.feed(QByteArrayView(bytes).sliced(bytes.size() / 2));
+        QCOMPARE(bytewise.result(), encoding);
+        QCOMPARE(halves.result(), encoding);
     }
 
     void sameNamesInBothEncodings_data()

@@ -220,6 +220,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void buildControls();
@@ -246,6 +247,8 @@ private:
     class WheelToKeys* m_wheelToKeys = nullptr;
     class ProgressPanel* m_progress = nullptr;
 
+    // The last command's summary in the status bar, which a control's hint covers only while shown.
+    QString m_statusSummary;
     bool m_started = false;
     // The window was maximised when it went to the tray; "Zobraz" brings it back so.
     bool m_maximisedBeforeMinimise = false;

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QSystemTrayIcon>
 
 QString TMain::directoryFilePath() const
@@ -93,7 +94,19 @@ void TMain::focusSearch()
 
 void TMain::showStatus(const QString& text)
 {
+    m_statusSummary = text;
     StatusBar1->showMessage(text);
+}
+
+bool TMain::event(QEvent* event)
+{
+    // Qt clears the bar when the pointer leaves a control with a hint; the summary returns instead.
+    if (event->type() == QEvent::StatusTip && !m_statusSummary.isEmpty()) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        StatusBar1->showMessage(tip.isEmpty() ? m_statusSummary : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
 }
 
 void TMain::setCommandsEnabled(bool enabled)

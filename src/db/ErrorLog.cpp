@@ -8,7 +8,21 @@
 #include <QStringEncoder>
 
 namespace {
+
 QString g_logDir;
+// A statement is logged to find what failed, not to keep its values: a few kilobytes tell it.
+constexpr qsizetype kLoggedChars = 4000;
+
+} // namespace
+
+QString LoggedText(const QString& text)
+{
+    if (text.size() <= kLoggedChars)
+        return text;
+    qsizetype kept = kLoggedChars;
+    if (text.at(kept - 1).isHighSurrogate())
+        --kept;
+    return text.left(kept) + QStringLiteral("… (celkem %1 znaků)").arg(text.size());
 }
 
 void SetErrorLogDir(const QString& dir)
@@ -18,7 +32,8 @@ void SetErrorLogDir(const QString& dir)
 
 QString ErrorLogPath()
 {
-    const QString dir = g_logDir.isEmpty() ? QCoreApplication::applicationDirPath() + QLatin1Char('/') : g_logDir;
+    const QString dir =
+        g_logDir.isEmpty() ? QCoreApplication::applicationDirPath() + QLatin1Char('/') : g_logDir;
     return dir + QStringLiteral("Error.log");
 }
 
@@ -32,7 +47,8 @@ bool WriteErrorLog(const QString& text, QString* why)
 {
     QFile file(ErrorLogPath());
     QStringEncoder encoder("windows-1250");
-    const QByteArray line = encoder.encode(LogTimestamp() + QStringLiteral(": ") + text + QStringLiteral("\r\n"));
+    const QByteArray line =
+        encoder.encode(LogTimestamp() + QStringLiteral(": ") + LoggedText(text) + QStringLiteral("\r\n"));
     // Unbuffered, so a full disk shows in the write itself and not in a later flush.
     if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) &&
         file.write(line) == line.size())

@@ -1,11 +1,11 @@
 #include "edit/TDetailNovy.h"
 
-#include "ui/DBGrid.h"
 #include "db/PhoneText.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
 #include "edit/RecordCommands.h"
+#include "ui/DBGrid.h"
 #include "ui/Guard.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
@@ -37,6 +37,13 @@ QLabel* Caption(const QString& text, QWidget* parent, int left, int top, bool st
     return label;
 }
 
+// A NUL, which another tool may have stored, would cut the saving statement and hide the rest
+// of the value: it is shown, and saved, as the replacement character.
+QString Shown(QString stored)
+{
+    return stored.replace(QChar(0), QChar::ReplacementCharacter);
+}
+
 QString MemoText(const QString& stored)
 {
     QString text = stored;
@@ -46,7 +53,8 @@ QString MemoText(const QString& stored)
 
 } // namespace
 
-TDetailNovy::TDetailNovy(MainWindowPort* main, Mode mode) : QDialog(main->window()), m_main(main), m_mode(mode)
+TDetailNovy::TDetailNovy(MainWindowPort* main, Mode mode)
+    : QDialog(main->window()), m_main(main), m_mode(mode)
 {
     setObjectName(QStringLiteral("TDetailNovy"));
     buildControls();
@@ -81,23 +89,27 @@ void TDetailNovy::buildControls()
     {
         QLineEdit** edit;
         const char* name;
-        const char* caption;
-        int maxLength;
+        QString ContactValues::*value;
         bool strong;
     };
     const Field fields[] = {
-        {&Telefon, "Telefon", "Telefon", 20, true},      {&Jmeno, "Jmeno", "Jméno", 150, true},
-        {&Organizace, "Organizace", "Organizace", 100, false}, {&Email, "Email", "Email", 50, false},
-        {&Poznamka, "Poznamka", "Poznámka", 50, false},  {&ICQ, "ICQ", "ICQ", 15, false},
-        {&Skype, "Skype", "Skype", 50, false},
+        {&Telefon, "Telefon", &ContactValues::telefon, true},
+        {&Jmeno, "Jmeno", &ContactValues::jmeno, true},
+        {&Organizace, "Organizace", &ContactValues::organizace, false},
+        {&Email, "Email", &ContactValues::email, false},
+        {&Poznamka, "Poznamka", &ContactValues::poznamka, false},
+        {&ICQ, "ICQ", &ContactValues::icq, false},
+        {&Skype, "Skype", &ContactValues::skype, false},
     };
     int top = 25;
     for (const Field& f : fields) {
-        Caption(QString::fromUtf8(f.caption), this, 6, top - 15, f.strong);
+        // Captions and limits are those by which the width check names the fields.
+        const ContactField& known = FieldOf(f.value);
+        Caption(QString::fromUtf16(known.label), this, 6, top - 15, f.strong);
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(f.name));
         edit->setGeometry(6, top, 166, 21);
-        LimitCodePoints(edit, f.maxLength);
+        LimitCodePoints(edit, known.width);
         *f.edit = edit;
         top += 40;
     }
@@ -106,7 +118,7 @@ void TDetailNovy::buildControls()
     Skupina->setObjectName(QStringLiteral("Skupina"));
     Skupina->setEditable(true);
     Skupina->setInsertPolicy(QComboBox::NoInsert);
-    LimitCodePoints(Skupina->lineEdit(), 20);
+    LimitCodePoints(Skupina->lineEdit(), FieldOf(&ContactValues::skupina).width);
     // A group is stored as typed: no completion turning "rodina" into a listed "Rodina".
     Skupina->setCompleter(nullptr);
     Skupina->setGeometry(6, 305, 166, 21);
@@ -120,7 +132,8 @@ void TDetailNovy::buildControls()
     Zavrit->setGeometry(247, 338, 75, 25);
     Zavrit->setAutoDefault(false);
 
-    Caption(QStringLiteral("Přídavná poznámka"), this, 185, 8, false)->setStyleSheet(QStringLiteral("font-weight: bold"));
+    Caption(QStringLiteral("Přídavná poznámka"), this, 185, 8, false)
+        ->setStyleSheet(QStringLiteral("font-weight: bold"));
     DBGrid1 = new db::DBGrid(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
     DBGrid1->setGeometry(185, 24, 135, 135);
@@ -190,14 +203,14 @@ void TDetailNovy::FormCreate()
 void TDetailNovy::fillFrom(db::Query* row, bool withNumber)
 {
     if (withNumber)
-        Telefon->setText(row->fieldText(u"telefon"));
-    Jmeno->setText(row->fieldText(u"jmeno"));
-    Email->setText(row->fieldText(u"email"));
-    Poznamka->setText(row->fieldText(u"poznamka"));
-    Organizace->setText(row->fieldText(u"organizace"));
-    ICQ->setText(row->fieldText(u"icq"));
-    Skype->setText(row->fieldText(u"skype"));
-    selectGroup(row->fieldText(u"skupina"));
+        Telefon->setText(Shown(row->fieldText(u"telefon")));
+    Jmeno->setText(Shown(row->fieldText(u"jmeno")));
+    Email->setText(Shown(row->fieldText(u"email")));
+    Poznamka->setText(Shown(row->fieldText(u"poznamka")));
+    Organizace->setText(Shown(row->fieldText(u"organizace")));
+    ICQ->setText(Shown(row->fieldText(u"icq")));
+    Skype->setText(Shown(row->fieldText(u"skype")));
+    selectGroup(Shown(row->fieldText(u"skupina")));
 }
 
 void TDetailNovy::selectGroup(const QString& stored)
@@ -270,7 +283,8 @@ void TDetailNovy::checkNumberOnExit()
     OpenQuery(DuplicateCheckStatement(number), m_main->workQuery());
     if (m_main->workQuery()->isOpen() && m_main->workQuery()->recordCount() > 0) {
         m_main->showNumberHolders(number);
-        ShowMessageDialogOver(this, QStringLiteral("Telefon ") + number + QStringLiteral(" již je v databázi."), 0, 0);
+        ShowMessageDialogOver(
+            this, QStringLiteral("Telefon ") + number + QStringLiteral(" již je v databázi."), 0, 0);
     }
 }
 
@@ -298,6 +312,20 @@ void TDetailNovy::save()
         ShowMessageDialogOver(this, QStringLiteral("Nejsou vyplňeny povinné položky!"), 0, 0);
         return;
     }
+    ContactValues typed;
+    typed.telefon = FormatPhone(Telefon->text());
+    typed.jmeno = Jmeno->text();
+    typed.email = Email->text();
+    typed.poznamka = Poznamka->text();
+    typed.organizace = Organizace->text();
+    typed.skupina = Skupina->currentText();
+    typed.icq = ICQ->text();
+    typed.skype = Skype->text();
+    // A stored value may be longer than its field: told by the field's name, not by the engine.
+    if (const FieldFault fault = CheckFields(typed)) {
+        ShowMessageDialogOver(this, fault.text() + QStringLiteral(" Zkraťte prosím hodnotu."), 0, 0);
+        return;
+    }
     if (m_mode == Mode::Insert)
         saveInsert();
     else
@@ -314,9 +342,10 @@ void TDetailNovy::saveInsert()
     if (Skupina->currentText().isEmpty())
         Skupina->setEditText(QStringLiteral("new"));
     // A refused statement leaves the dialog open with everything typed.
-    if (!ExecQuery(InsertContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                           Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}),
-                   m_main->workQuery()))
+    if (!ExecQuery(
+            InsertContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                    Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}),
+            m_main->workQuery()))
         return;
     m_main->addGroup(Skupina->currentText());
     m_main->refreshGrid();
@@ -335,10 +364,11 @@ void TDetailNovy::saveEdit()
     if (!unchanged &&
         numberIsTaken(number, QStringLiteral("Telefonní číslo ") + number + QStringLiteral(" již je v DB.")))
         return;
-    if (!ExecQuery(UpdateContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                           Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()},
-                                          m_main->commandId()),
-                   work))
+    if (!ExecQuery(
+            UpdateContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                    Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()},
+                                   m_main->commandId()),
+            work))
         return;
     m_main->addGroup(Skupina->currentText());
     m_main->refreshGrid();
@@ -373,9 +403,9 @@ void TDetailNovy::deleteNote()
     if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0 || records::RefusedAsReadOnly(m_main, this))
         return;
     const QString shown = ADOQuery1->fieldText(u"dat");
-    if (ShowMessageDialogOver(this, QStringLiteral("Opravdu odstranit poznámku z data \"") + shown +
-                                        QStringLiteral("\" ?"),
-                              1, 1) != 0)
+    if (ShowMessageDialogOver(
+            this, QStringLiteral("Opravdu odstranit poznámku z data \"") + shown + QStringLiteral("\" ?"), 1,
+            1) != 0)
         return;
     if (!ExecQuery(DeleteNoteStatement(id->text(), shown), ADOQuery2))
         return;

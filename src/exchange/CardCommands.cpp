@@ -5,10 +5,12 @@
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
 #include "exchange/CardFormat.h"
+#include "exchange/InputFile.h"
 #include "ui/FileDialog.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/SafeWrite.h"
+#include "ui/TextLimit.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -17,6 +19,9 @@
 
 namespace cards {
 namespace {
+
+// A card holds nine short lines; anything much larger is no card.
+constexpr qint64 kCardLimit = 64 * 1024;
 
 void Tell(MainWindowPort* main, const QString& text)
 {
@@ -88,12 +93,24 @@ void ReadCardFile(MainWindowPort* main)
         FileDialog::getOpenFileName(main->window(), QString(), QString(), QString::fromUtf8(kCardFilter));
     if (path.isEmpty())
         return;
+    if (const QString refusal = exchange::SpecialInputRefusal(path); !refusal.isEmpty()) {
+        Tell(main, refusal);
+        return;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         Tell(main, QStringLiteral("Nelze oteřít soubor vizitky!"));
         return;
     }
-    const QByteArray bytes = file.readAll();
+    if (file.size() > kCardLimit) {
+        Tell(main, QStringLiteral("Soubor %1 je na vizitku příliš velký (%2 kB); vizitka má nejvýše %3 kB.")
+                       .arg(path)
+                       .arg(file.size() / 1024)
+                       .arg(kCardLimit / 1024));
+        return;
+    }
+    // At most the limit, should the file grow meanwhile.
+    const QByteArray bytes = file.read(kCardLimit);
     const bool readFailed = file.error() != QFileDevice::NoError;
     file.close();
     if (readFailed) {
@@ -107,6 +124,11 @@ void ReadCardFile(MainWindowPort* main)
     }
     ContactValues& v = card.values;
     v.telefon = FormatPhone(v.telefon);
+    if (const FieldFault fault = CheckFields(v)) {
+        Tell(main, QStringLiteral("Vizitku nelze načíst (řádek %1): ").arg(card.lineOf(fault.field->value)) +
+                       fault.text());
+        return;
+    }
     if (!OpenQuery(DuplicateCheckStatement(v.telefon), main->workQuery()))
         return;
     if (main->workQuery()->recordCount() > 0) {
@@ -119,8 +141,7 @@ void ReadCardFile(MainWindowPort* main)
     // A failed insert has been shown already; claiming the card was read would contradict it.
     if (!ExecQuery(InsertContactStatement(v), main->workQuery()))
         return;
-    if (!v.skupina.isEmpty())
-        main->addGroup(v.skupina);
+    main->reloadGroups();
     Tell(main, QStringLiteral("Vizitka byla načtena."));
 }
 

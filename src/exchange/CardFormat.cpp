@@ -79,7 +79,8 @@ EncodedCard EncodeCard(const ContactValues& values)
                 // The whole character, when it lies beyond the basic plane.
                 const QString& value = values.*key.field;
                 const qsizetype at = value.indexOf(missing);
-                card.firstMissing = missing.isHighSurrogate() && at >= 0 ? value.mid(at, 2) : QString(missing);
+                card.firstMissing =
+                    missing.isHighSurrogate() && at >= 0 ? value.mid(at, 2) : QString(missing);
             }
             card.lossyFields.append(QString::fromUtf16(key.label));
         }
@@ -101,11 +102,21 @@ ReadCard ParseCard(const QString& text)
             const QString k = QString::fromUtf16(key.key);
             if (line.startsWith(k)) {
                 card.values.*key.field = line.mid(k.size());
+                card.lines.append({key.field, int(i + 1)});
                 break;
             }
         }
     }
     return card;
+}
+
+int ReadCard::lineOf(QString ContactValues::*field) const
+{
+    // The last line of the key is the one that counts.
+    for (qsizetype i = lines.size() - 1; i >= 0; --i)
+        if (lines.at(i).first == field)
+            return lines.at(i).second;
+    return 0;
 }
 
 ReadCard ParseCardBytes(const QByteArray& bytes)

@@ -33,6 +33,9 @@ struct ReadCard
 {
     bool valid = false; // the first line is exactly "[Vizitka]"
     ContactValues values;
+    // The line (from 1) that gave the value; 0 for a value no line gave.
+    int lineOf(QString ContactValues::*field) const;
+    QList<QPair<QString ContactValues::*, int>> lines;
 };
 
 // Reads a card's text. A key counts only at the start of its line; a later line of the same key

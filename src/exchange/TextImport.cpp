@@ -5,15 +5,20 @@
 #include "db/SearchIndex.h"
 #include "exchange/ContactWriter.h"
 #include "exchange/ImportLine.h"
+#include "exchange/InputFile.h"
 #include "exchange/LongOperation.h"
 #include "exchange/TextCodec.h"
 #include "ui/FileDialog.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
+#include "ui/TextLimit.h"
 
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+
+#include <climits>
 
 namespace exchange {
 
@@ -27,13 +32,24 @@ void ShowReadOnlyRefusal(MainWindowPort* main)
 
 namespace {
 
-// A usual line of a contact, for telling the size of an import from its file's.
-constexpr qint64 kBytesPerLine = 80;
+// Far beyond any contact (the widest column holds 150 characters): such a line is passed over
+// unread rather than held, however long it is.
+constexpr qint64 kLineLimit = 1024 * 1024;
+// The refused lines the closing message names one by one; the rest are counted.
+constexpr int kRefusalsNamed = 10;
 
 struct Counts
 {
     int present = 0;
     bool stopped = false;
+    int refused = 0;
+    QStringList refusals;
+
+    void refuse(qint64 line, const QString& why)
+    {
+        if (++refused <= kRefusalsNamed)
+            refusals << QStringLiteral("Řádek %1: %2").arg(line).arg(why);
+    }
 };
 
 // One phone of the line: the duplicate check, and the INSERT unless the number is present.
@@ -56,9 +72,62 @@ void AddPhone(ContactWriter& writer, const ContactValues& values, bool firstPhon
 
 QString StatusText(int added, const Counts& counts)
 {
-    return (counts.stopped ? QStringLiteral("Načítání přerušeno. ")
-                           : QStringLiteral("Načítání dokončeno. ")) +
-           QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2.").arg(added).arg(counts.present);
+    QString text =
+        (counts.stopped ? QStringLiteral("Načítání přerušeno. ") : QStringLiteral("Načítání dokončeno. ")) +
+        QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2").arg(added).arg(counts.present);
+    if (counts.refused > 0)
+        text += QStringLiteral(", odmítnutých řádků: %1").arg(counts.refused);
+    return text + QLatin1Char('.');
+}
+
+QString RefusalsText(const Counts& counts)
+{
+    QString text = QStringLiteral("Některé řádky souboru nebyly načteny (celkem %1):\n").arg(counts.refused) +
+                   counts.refusals.join(QLatin1Char('\n'));
+    if (counts.refused > counts.refusals.size())
+        text += QStringLiteral("\n… a další řádky (%1).").arg(counts.refused - counts.refusals.size());
+    return text;
+}
+
+// What the reading needs to know first: the encoding and the number of lines, for the progress.
+struct Survey
+{
+    TextEncoding encoding = TextEncoding::Cp1250;
+    qint64 lines = 0;
+};
+
+bool SurveyFile(QFile& file, Survey* survey)
+{
+    EncodingSniffer sniffer;
+    LineCounter counter;
+    QByteArray piece(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = file.read(piece.data(), piece.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        const QByteArrayView read(piece.constData(), got);
+        sniffer.feed(read);
+        counter.feed(read);
+    }
+    survey->encoding = sniffer.result();
+    survey->lines = counter.lines();
+    return file.seek(0);
+}
+
+ContactValues RowValues(const ImportLine& line, const QString& importDate)
+{
+    ContactValues values;
+    values.telefon = line.telefon;
+    values.jmeno = line.jmeno;
+    values.email = line.email;
+    values.poznamka = line.poznamka;
+    values.organizace = line.organizace;
+    values.icq = line.icq;
+    values.skype = line.skype;
+    values.datum = importDate;
+    return values;
 }
 
 } // namespace
@@ -71,7 +140,13 @@ void ImportTextFile(MainWindowPort* main)
     }
     const QString path = FileDialog::getOpenFileName(main->window(), QStringLiteral("Otevřít"), QString(),
                                                      QString::fromUtf8(kTextFileFilter));
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    if (path.isEmpty())
+        return;
+    if (const QString refusal = SpecialInputRefusal(path); !refusal.isEmpty()) {
+        ShowMessageDialogOver(main->window(), refusal, 0, 0);
+        return;
+    }
+    if (!QFileInfo::exists(path))
         return;
     if (ShowMessageDialogOver(main->window(),
                               QStringLiteral("Opravdu načíst soubor ") + path + QStringLiteral(" ?"), 1,
@@ -83,54 +158,75 @@ void ImportTextFile(MainWindowPort* main)
         ShowErrorReport(QStringLiteral("Soubor %1 nelze otevřít: %2").arg(path, file.errorString()));
         return;
     }
-    db::SearchIndex::ExpectWrites(main->connection(), file.size() / kBytesPerLine);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    Survey survey;
+    if (!SurveyFile(file, &survey)) {
         ShowErrorReport(QStringLiteral("Soubor %1 nelze přečíst: %2").arg(path, file.errorString()));
         return;
     }
-    file.close();
-    const QString text = DecodeText(bytes);
+    db::SearchIndex::ExpectWrites(main->connection(), survey.lines);
 
     const QString importDate = DateText(QDate::currentDate());
     Counts counts;
     int added = 0;
+    bool readFailed = false;
     {
-        // Progress in thousandths of the text, so any size fits the bar.
-        constexpr int kScale = 1000;
-        LongOperation operation(main, kScale, QStringLiteral("Načítání seznamu"));
+        LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
+                                QStringLiteral("Načítání seznamu"));
         ContactWriter writer(main->connection(), main->workQuery(), ContactWriter::Kind::Import);
-        LineReader reader(text);
+        QStringDecoder decoder = LineDecoder(survey.encoding);
+        LineStream stream(&file, kLineLimit);
+        QByteArray bytes;
         bool gridOk = true;
-        do {
-            const ImportLine line = ParseImportLine(reader.next());
-            ContactValues values;
-            values.telefon = line.telefon;
-            values.jmeno = line.jmeno;
-            values.email = line.email;
-            values.poznamka = line.poznamka;
-            values.organizace = line.organizace;
-            values.icq = line.icq;
-            values.skype = line.skype;
-            values.datum = importDate;
-            AddPhone(writer, values, true, counts);
-            for (const QString& phone : line.furtherPhones) {
-                values.telefon = phone;
-                AddPhone(writer, values, false, counts);
+        for (;;) {
+            const LineStream::Result read = stream.next(&bytes);
+            if (read == LineStream::Result::End)
+                break;
+            if (read == LineStream::Result::ReadError) {
+                readFailed = counts.stopped = true;
+                break;
             }
-            operation.step(reader.size() > 0 ? int(reader.position() * kScale / reader.size()) : kScale);
+            const qint64 number = stream.lineNumber();
+            if (read == LineStream::Result::TooLong) {
+                counts.refuse(number, QStringLiteral("řádek je delší než 1 MB."));
+            } else if (bytes.contains('\0')) {
+                counts.refuse(number, QStringLiteral("obsahuje znak NUL, který nelze uložit."));
+            } else {
+                if (number == 1 && survey.encoding == TextEncoding::Utf8 && bytes.startsWith(Utf8Mark()))
+                    bytes.remove(0, Utf8Mark().size());
+                const ImportLine line = ParseImportLine(QString(decoder.decode(bytes)));
+                ContactValues values = RowValues(line, importDate);
+                if (const FieldFault fault = CheckFields(values)) {
+                    counts.refuse(number, fault.text());
+                } else {
+                    AddPhone(writer, values, true, counts);
+                    for (const QString& phone : line.furtherPhones) {
+                        values.telefon = phone;
+                        AddPhone(writer, values, false, counts);
+                    }
+                }
+            }
+            operation.step(int(qMin<qint64>(number, INT_MAX)));
             if (!writer.commitIfDue())
                 break;
             gridOk = operation.reopenGridIfDue(writer);
             if (!gridOk)
                 break;
-            counts.stopped = operation.stopRequested() && !reader.atEnd();
-        } while (!reader.atEnd() && !counts.stopped);
+            if (operation.stopRequested()) {
+                counts.stopped = number < survey.lines;
+                break;
+            }
+        }
         if (gridOk)
             operation.reopenGrid(writer);
         added = writer.added();
     }
+    file.close();
+    main->reloadGroups();
     main->showStatus(StatusText(added, counts));
+    if (readFailed)
+        ShowErrorReport(QStringLiteral("Soubor %1 nelze dočíst: %2").arg(path, file.errorString()));
+    if (counts.refused > 0)
+        ShowMessageDialogOver(main->window(), RefusalsText(counts), 0, 0);
 }
 
 } // namespace exchange

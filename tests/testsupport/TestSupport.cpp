@@ -16,8 +16,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QFile>
+#include <QLocalServer>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <sys/stat.h>
 
 namespace testsupport {
 
@@ -248,5 +251,31 @@ void FreshDirectoryTest::insertName(const QString& name)
 {
     exec(QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', '%1')").arg(name));
 }
+
+SpecialInput::SpecialInput(const QString& kind, const QString& folder)
+{
+    m_path = folder + QStringLiteral("/vstup;x.txt");
+    if (kind == QLatin1String("file")) {
+        QFile f(m_path);
+        if (!f.open(QIODevice::WriteOnly))
+            qFatal("cannot create %s", qPrintable(m_path));
+    } else if (kind == QLatin1String("dir")) {
+        QDir().mkpath(m_path);
+    } else if (kind == QLatin1String("fifo")) {
+        if (::mkfifo(QFile::encodeName(m_path).constData(), 0600) != 0)
+            qFatal("cannot make a pipe %s", qPrintable(m_path));
+    } else if (kind == QLatin1String("socket")) {
+        // Socket paths are short.
+        m_path = folder + QStringLiteral("/s");
+        m_server = std::make_unique<QLocalServer>();
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        if (!m_server->listen(m_path))
+            qFatal("cannot listen on %s", qPrintable(m_path));
+    } else if (kind.startsWith(QLatin1Char('/'))) {
+        m_path = kind;
+    }
+}
+
+SpecialInput::~SpecialInput() = default;
 
 } // namespace testsupport

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QObject>
 #include <QTemporaryDir>
 
 #include "db/RecordStatements.h"
@@ -14,6 +14,7 @@ namespace db {
 class Connection;
 }
 class TMain;
+class QLocalServer;
 class QWidget;
 
 // Shared helpers of the test programs.
@@ -91,6 +92,21 @@ void Exec(db::Connection* connection, const QString& statement);
 // Runs `steps` on the next modal window as soon as it is shown (a dialog opened by exec()),
 // and closes it afterwards if the steps left it open, so a test never hangs on it.
 void WhenModalShown(const std::function<void(QWidget*)>& steps);
+
+// Something chosen as an input file that is none: "dir", "fifo" or "socket" made in `folder`
+// (a socket lives as long as this object), or a device given by its path ("/dev/zero");
+// "file" makes an empty plain file.
+class SpecialInput
+{
+public:
+    SpecialInput(const QString& kind, const QString& folder);
+    ~SpecialInput();
+    QString path() const { return m_path; }
+
+private:
+    QString m_path;
+    std::unique_ptr<QLocalServer> m_server;
+};
 
 // Starts the main window on the sandbox's directory file and shows it.
 std::unique_ptr<TMain> StartMain();

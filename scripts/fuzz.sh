@@ -4,7 +4,8 @@
 #   scripts/fuzz.sh [seconds] [target...]      each target for the given seconds (default 60)
 #   scripts/fuzz.sh --runs N [target...]       each target for N inputs
 #   scripts/fuzz.sh --runs N --seconds S ...   whichever comes first
-# Fails when any target found something; the findings stay in build-fuzz/findings/<target>/.
+# An input over 1 s of processor time, a crash, a sanitizer report, a leak or more than 2 GB
+# is a finding. Fails when any target found something; the findings stay in build-fuzz/findings/<target>/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -46,7 +47,10 @@ for t in "${targets[@]}"; do
   before=$(find "$findings" -type f | wc -l)
   status=0
   # Inputs of a few kilobytes reach every branch; the larger samples are read cut to that.
-  "$build/bin/fuzz_$t" "${limit[@]}" -timeout=1 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
+  # The second an input may take is counted in processor time by the target itself (fuzz/Timed.h):
+  # on a busy machine the wall clock of -timeout stretches far past it, so -timeout only catches
+  # an input that never ends.
+  "$build/bin/fuzz_$t" "${limit[@]}" -timeout=60 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *\([0-9]*\).*/\1/p' "$log" | tail -1)
   [[ -n "$runs" ]] || runs=$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$log" | tail -1)

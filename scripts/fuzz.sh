@@ -44,13 +44,15 @@ for t in "${targets[@]}"; do
   seeds=("$root/fuzz/corpus/$t")
   # The vCard samples of the tests, read where they lie.
   [[ "$t" == vcard && -d "$root/../shared/fixtures/vcards-public" ]] && seeds+=("$root/../shared/fixtures/vcards-public")
+  dict=()
+  [[ -f "$root/fuzz/$t.dict" ]] && dict=(-dict="$root/fuzz/$t.dict")
   before=$(find "$findings" -type f | wc -l)
   status=0
   # Inputs of a few kilobytes reach every branch; the larger samples are read cut to that.
   # The second an input may take is counted in processor time by the target itself (fuzz/Timed.h):
   # on a busy machine the wall clock of -timeout stretches far past it, so -timeout only catches
   # an input that never ends.
-  "$build/bin/fuzz_$t" "${limit[@]}" -timeout=60 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 \
+  "$build/bin/fuzz_$t" "${limit[@]}" -timeout=60 -rss_limit_mb=2048 -max_len=4096 -print_final_stats=1 "${dict[@]}" \
     -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *\([0-9]*\).*/\1/p' "$log" | tail -1)
   [[ -n "$runs" ]] || runs=$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$log" | tail -1)

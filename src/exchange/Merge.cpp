@@ -268,8 +268,12 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
         try {
             other.open();
         } catch (const db::EngineError& error) {
-            Message(main, QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r") +
-                              error.message());
+            // A refusal that already says the file is no directory is not said twice.
+            const QString why = error.message();
+            Message(main,
+                    why.startsWith(QStringLiteral("Soubor není databází telefonního seznamu"))
+                        ? why
+                        : QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r") + why);
             return;
         }
         // Checked whole before the first row is copied: a damaged file gives some of its rows,

@@ -1,5 +1,7 @@
 #include "exchange/TextImport.h"
 
+#include "db/ErrorText.h"
+
 #include "db/PhoneText.h"
 #include "db/RecordStatements.h"
 #include "db/SearchIndex.h"
@@ -155,12 +157,12 @@ void ImportTextFile(MainWindowPort* main)
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        ShowErrorReport(QStringLiteral("Soubor %1 nelze otevřít: %2").arg(path, file.errorString()));
+        ShowErrorReport(QStringLiteral("Soubor %1 nelze otevřít: %2").arg(path, db::FileErrorText(file)));
         return;
     }
     Survey survey;
     if (!SurveyFile(file, &survey)) {
-        ShowErrorReport(QStringLiteral("Soubor %1 nelze přečíst: %2").arg(path, file.errorString()));
+        ShowErrorReport(QStringLiteral("Soubor %1 nelze přečíst: %2").arg(path, db::FileErrorText(file)));
         return;
     }
     db::SearchIndex::ExpectWrites(main->connection(), survey.lines);
@@ -224,7 +226,7 @@ void ImportTextFile(MainWindowPort* main)
     main->reloadGroups();
     main->showStatus(StatusText(added, counts));
     if (readFailed)
-        ShowErrorReport(QStringLiteral("Soubor %1 nelze dočíst: %2").arg(path, file.errorString()));
+        ShowErrorReport(QStringLiteral("Soubor %1 nelze dočíst: %2").arg(path, db::FileErrorText(file)));
     if (counts.refused > 0)
         ShowMessageDialogOver(main->window(), RefusalsText(counts), 0, 0);
 }

@@ -340,6 +340,8 @@ private Q_SLOTS:
                                   << "Pole zvonisty.jmeno musí být vyplněno.";
         QTest::newRow("no column named") << SQLITE_ERROR << "table zvonisty has no column named mobil"
                                          << "Tabulka zvonisty nemá sloupec mobil.";
+        QTest::newRow("width check") << SQLITE_CONSTRAINT_CHECK << "CHECK constraint failed: length(email) <= 50"
+                                     << "Hodnota pole Email je delší, než pole dovoluje (nejvýše 50 znaků).";
         QTest::newRow("unknown") << SQLITE_ERROR << "something new went wrong"
                                  << "Databáze ohlásila chybu: something new went wrong";
     }

@@ -1,6 +1,7 @@
 #include "db/Engine.h"
 
 #include <QChar>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -370,6 +371,22 @@ QString EngineErrorText(int code, const QString& engineMessage)
         return QStringLiteral("Soubor databáze je pro tento systém příliš velký.");
     default:
         break;
+    }
+    // A width check of a contact's column: told by the field's name in the detail dialog.
+    static const QRegularExpression widthCheck(
+        QStringLiteral("^CHECK constraint failed: length\\((\\w+)\\) <= (\\d+)$"));
+    if (const auto m = widthCheck.match(engineMessage); m.hasMatch()) {
+        static const QHash<QString, QString> kFieldNames = {
+            {QStringLiteral("telefon"), QStringLiteral("Telefon")},
+            {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
+            {QStringLiteral("organizace"), QStringLiteral("Organizace")},
+            {QStringLiteral("email"), QStringLiteral("Email")},
+            {QStringLiteral("poznamka"), QStringLiteral("Poznámka")},
+            {QStringLiteral("icq"), QStringLiteral("ICQ")},
+            {QStringLiteral("skype"), QStringLiteral("Skype")},
+            {QStringLiteral("skupina"), QStringLiteral("Skupina")}};
+        return QStringLiteral("Hodnota pole %1 je delší, než pole dovoluje (nejvýše %2 znaků).")
+            .arg(kFieldNames.value(m.captured(1), m.captured(1)), m.captured(2));
     }
     // Translate the common statement errors; keep the engine's own detail.
     static const struct

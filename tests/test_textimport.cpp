@@ -275,6 +275,30 @@ private Q_SLOTS:
         QVERIFY(m_w->groups().contains(QStringLiteral("Úřady")));
     }
 
+    // A full disk stops the import; the status bar says so and counts only what was kept.
+    void fullDiskStopsAndTellsWhatWasKept()
+    {
+        QByteArray content;
+        for (int i = 0; i < 3000; ++i)
+            content += "Kontakt " + QByteArray::number(i) + ";" + QByteArray::number(700000000 + i) + ";;;" +
+                       QByteArray(90, 'o') + "\r\n";
+        WriteBytes(file(), content);
+        const int pages =
+            Column(m_w->ADOConnection1, QStringLiteral("select * from pragma_page_count() as n"),
+                   QStringLiteral("page_count"))
+                .first()
+                .toInt();
+        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("pragma max_page_count = %1").arg(pages + 40));
+        runImport();
+        const int kept = int(added().size());
+        QVERIFY(kept < 3000);
+        QCOMPARE(
+            m_w->StatusBar1->currentMessage(),
+            QStringLiteral("Načítání zastaveno kvůli chybě: Na disku není volné místo. Přidáno záznamů: %1, "
+                           "čísel již v seznamu: 0.")
+                .arg(kept));
+    }
+
     void encodings_data()
     {
         QTest::addColumn<QByteArray>("content");

@@ -44,6 +44,8 @@ struct Counts
 {
     int present = 0;
     bool stopped = false;
+    // Why the directory took no more rows (a full disk), in Czech; empty when it never refused.
+    QString failure;
     int refused = 0;
     QStringList refusals;
 
@@ -75,7 +77,9 @@ void AddPhone(ContactWriter& writer, const ContactValues& values, bool firstPhon
 QString StatusText(int added, const Counts& counts)
 {
     QString text =
-        (counts.stopped ? QStringLiteral("Načítání přerušeno. ") : QStringLiteral("Načítání dokončeno. ")) +
+        (!counts.failure.isEmpty() ? QStringLiteral("Načítání zastaveno kvůli chybě: %1 ").arg(counts.failure)
+         : counts.stopped          ? QStringLiteral("Načítání přerušeno. ")
+                                   : QStringLiteral("Načítání dokončeno. ")) +
         QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2").arg(added).arg(counts.present);
     if (counts.refused > 0)
         text += QStringLiteral(", odmítnutých řádků: %1").arg(counts.refused);
@@ -220,6 +224,8 @@ void ImportTextFile(MainWindowPort* main)
         }
         if (gridOk)
             operation.reopenGrid(writer);
+        // The last group's commit may be the one that fails.
+        counts.failure = writer.stopReason();
         added = writer.added();
     }
     file.close();

@@ -194,6 +194,39 @@ private Q_SLOTS:
         QVERIFY(!c.checkedIntegrity());
     }
 
+    // Bytes overwritten in place, with the time put back, change neither time, counter nor size:
+    // only the inode's own time, which nothing can set, tells them.
+    void untouchedSinceClose_data()
+    {
+        QTest::addColumn<qint64>("counter");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("modified");
+        QTest::addColumn<qint64>("inodeChanged");
+        QTest::addColumn<bool>("trusted");
+        const qint64 closed = 1'800'000'000;
+        QTest::newRow("as the close left it") << 7LL << 4096LL << closed << closed + 1 << true;
+        QTest::newRow("slow close") << 7LL << 4096LL << closed << closed + 50 << true;
+        QTest::newRow("overwritten later, time put back")
+            << 7LL << 4096LL << closed << closed + 3600 << false;
+        QTest::newRow("a copy made a day later") << 7LL << 4096LL << closed << closed + 86400 << false;
+        QTest::newRow("counter raised") << 8LL << 4096LL << closed << closed + 1 << false;
+        QTest::newRow("size changed") << 7LL << 8192LL << closed << closed + 1 << false;
+        QTest::newRow("time changed") << 7LL << 4096LL << closed + 2 << closed + 1 << false;
+        QTest::newRow("inode time unreadable") << 7LL << 4096LL << closed << -1LL << false;
+    }
+    void untouchedSinceClose()
+    {
+        QFETCH(qint64, counter);
+        QFETCH(qint64, size);
+        QFETCH(qint64, modified);
+        QFETCH(qint64, inodeChanged);
+        QFETCH(bool, trusted);
+        const db::FileStamp recorded{7, 4096, 1'800'000'000};
+        QCOMPARE(db::UntouchedSinceClose(recorded, db::FileStamp{counter, size, modified}, inodeChanged),
+                 trusted);
+        QVERIFY(!db::UntouchedSinceClose(db::FileStamp{}, db::FileStamp{}, inodeChanged));
+    }
+
     void damagedIndexOpensReadOnly()
     {
         // An index the start-up does not read, so that what is seen is the check's finding alone.

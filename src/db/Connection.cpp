@@ -306,8 +306,9 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
         CheckDirectorySchema(handle);
         if (m_access != Access::ReadOnlyDamaged) {
             const CloseMarker marker = ReadCloseMarker(handle);
-            const bool unchanged = marker.present && marker.closedCleanly && marker.stamp.valid() &&
-                                   ReadFileStamp(m_fileFd) == marker.stamp;
+            const bool unchanged =
+                marker.present && marker.closedCleanly &&
+                UntouchedSinceClose(marker.stamp, ReadFileStamp(m_fileFd), InodeChangeTime(m_fileFd));
             QString finding;
             bool damaged = false;
             const bool reindex = !readOnly && marker.collation != kCollationVersion;

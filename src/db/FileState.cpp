@@ -31,6 +31,21 @@ FileStamp ReadFileStamp(int fd)
     return stamp;
 }
 
+qint64 InodeChangeTime(int fd)
+{
+    struct stat st;
+    return fd >= 0 && ::fstat(fd, &st) == 0 ? qint64(st.st_ctim.tv_sec) : -1;
+}
+
+bool UntouchedSinceClose(const FileStamp& recorded, const FileStamp& now, qint64 inodeChanged)
+{
+    // The close takes its time rounded down to even seconds, then writes, lets the engine go
+    // and only then gives the file that time; a minute covers the slowest machine.
+    constexpr qint64 kCloseSeconds = 60;
+    return recorded.valid() && now == recorded && inodeChanged >= 0 &&
+           inodeChanged <= recorded.modified + kCloseSeconds;
+}
+
 qint64 CloseTime()
 {
     return QDateTime::currentSecsSinceEpoch() & ~qint64(1);

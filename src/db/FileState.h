@@ -14,9 +14,11 @@ struct sqlite3;
 //   razeni    the version of the Czech comparison the file's indexes were built with.
 // Any write into the file gives it another time; the time can be put back (a copy keeping
 // times, a restore), but a program writing through the engine also raises the counter, and one
-// that cuts or extends the file changes its size, which no restored time undoes. The engine's
-// check of the file runs at opening unless the row says the file was closed cleanly and the
-// time, the counter and the size are all as the close left them: a normal start stays quick.
+// that cuts or extends the file changes its size, which no restored time undoes, and anything
+// that touches the file after the close moves the inode's own time, which none can put back. The
+// engine's check of the file runs at opening unless the row says the file was closed cleanly,
+// the time, the counter and the size are all as the close left them and the inode has not changed
+// since: a normal start stays quick.
 // A row of an older version has no counter or size: its file is checked once.
 namespace db {
 
@@ -36,6 +38,14 @@ struct FileStamp
 
 // The stamp of an open file, read from its descriptor; invalid when it cannot be read.
 FileStamp ReadFileStamp(int fd);
+// When the file's inode last changed (whole seconds), -1 when it cannot be read. No program
+// can set it: putting a time back, writing, or copying the file moves it to the present.
+qint64 InodeChangeTime(int fd);
+// Whether the file is as the clean close left it: time, counter and size as recorded, and its
+// inode last changed by that close (the close gives the file its time a moment after taking
+// it). Bytes overwritten in place with the time put back afterwards are caught by the inode's
+// time; a copy of the file is checked once.
+bool UntouchedSinceClose(const FileStamp& recorded, const FileStamp& now, qint64 inodeChanged);
 // The time to give the file at a clean close: now, in even seconds, which every file system
 // stores exactly.
 qint64 CloseTime();

@@ -34,6 +34,13 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 # The settings target writes its file many times a second; memory is kinder than a disk.
 [[ -d /dev/shm && -w /dev/shm ]] && export TMPDIR=/dev/shm
 
+# The shared test files lie beside the source tree, or beside the repository a clone came from.
+shared="$root/../shared"
+if [[ ! -d "$shared" ]]; then
+  origin=$(git -C "$root" config --get remote.origin.url 2>/dev/null || true)
+  [[ -n "$origin" && -d "$origin/../shared" ]] && shared="$origin/../shared"
+fi
+
 rows=()
 failed=0
 for t in "${targets[@]}"; do
@@ -43,7 +50,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings"
   seeds=("$root/fuzz/corpus/$t")
   # The vCard samples of the tests, read where they lie.
-  [[ "$t" == vcard && -d "$root/../shared/fixtures/vcards-public" ]] && seeds+=("$root/../shared/fixtures/vcards-public")
+  [[ "$t" == vcard && -d "$shared/fixtures/vcards-public" ]] && seeds+=("$shared/fixtures/vcards-public")
   dict=()
   [[ -f "$root/fuzz/$t.dict" ]] && dict=(-dict="$root/fuzz/$t.dict")
   before=$(find "$findings" -type f | wc -l)

@@ -1,7 +1,8 @@
 #include "db/Engine.h"
 
+#include "db/Schema.h"
+
 #include <QChar>
-#include <QHash>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -376,17 +377,8 @@ QString EngineErrorText(int code, const QString& engineMessage)
     static const QRegularExpression widthCheck(
         QStringLiteral("^CHECK constraint failed: length\\((\\w+)\\) <= (\\d+)$"));
     if (const auto m = widthCheck.match(engineMessage); m.hasMatch()) {
-        static const QHash<QString, QString> kFieldNames = {
-            {QStringLiteral("telefon"), QStringLiteral("Telefon")},
-            {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
-            {QStringLiteral("organizace"), QStringLiteral("Organizace")},
-            {QStringLiteral("email"), QStringLiteral("Email")},
-            {QStringLiteral("poznamka"), QStringLiteral("Poznámka")},
-            {QStringLiteral("icq"), QStringLiteral("ICQ")},
-            {QStringLiteral("skype"), QStringLiteral("Skype")},
-            {QStringLiteral("skupina"), QStringLiteral("Skupina")}};
         return QStringLiteral("Hodnota pole %1 je delší, než pole dovoluje (nejvýše %2 znaků).")
-            .arg(kFieldNames.value(m.captured(1), m.captured(1)), m.captured(2));
+            .arg(ColumnLabel(m.captured(1)), m.captured(2));
     }
     // Translate the common statement errors; keep the engine's own detail.
     static const struct

@@ -39,23 +39,6 @@ const QList<QPair<QString, int>>& ContactTextColumns()
     return list;
 }
 
-// The names the user knows the contacts' columns by.
-QString ColumnLabel(const QString& column)
-{
-    static const QHash<QString, QString> labels = {
-        {QStringLiteral("telefon"), QStringLiteral("Telefon")},
-        {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
-        {QStringLiteral("email"), QStringLiteral("Email")},
-        {QStringLiteral("poznamka"), QStringLiteral("Poznámka")},
-        {QStringLiteral("datum"), QStringLiteral("Datum")},
-        {QStringLiteral("organizace"), QStringLiteral("Organizace")},
-        {QStringLiteral("skupina"), QStringLiteral("Skupina")},
-        {QStringLiteral("icq"), QStringLiteral("ICQ")},
-        {QStringLiteral("skype"), QStringLiteral("Skype")},
-    };
-    return labels.value(column, column);
-}
-
 QString Quoted(const QString& name)
 {
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
@@ -225,6 +208,22 @@ QString OpenCreateStatement(const QString& base, const QString& table, QStringLi
 }
 
 } // namespace
+
+QString ColumnLabel(const QString& column)
+{
+    static const QHash<QString, QString> labels = {
+        {QStringLiteral("telefon"), QStringLiteral("Telefon")},
+        {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
+        {QStringLiteral("email"), QStringLiteral("Email")},
+        {QStringLiteral("poznamka"), QStringLiteral("Poznámka")},
+        {QStringLiteral("datum"), QStringLiteral("Datum")},
+        {QStringLiteral("organizace"), QStringLiteral("Organizace")},
+        {QStringLiteral("skupina"), QStringLiteral("Skupina")},
+        {QStringLiteral("icq"), QStringLiteral("ICQ")},
+        {QStringLiteral("skype"), QStringLiteral("Skype")},
+    };
+    return labels.value(column, column);
+}
 
 void RunStatement(sqlite3* handle, const QString& statement)
 {

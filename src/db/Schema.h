@@ -36,4 +36,8 @@ bool NeedsRebuild(sqlite3* handle);
 // Runs inside the caller's transaction; throws EngineError.
 int RebuildDirectoryTables(sqlite3* handle);
 
+// The name the user knows a contact's column by, as the detail dialog labels it ("Jméno" for
+// jmeno); the column's own name for any other.
+QString ColumnLabel(const QString& column);
+
 } // namespace db

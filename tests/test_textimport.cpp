@@ -203,15 +203,7 @@ private Q_SLOTS:
             if (m_w->ADOQuery1->fieldText(u"telefon") == QStringLiteral("603 123 456"))
                 break;
         }
-        bool saved = false;
-        testsupport::WhenModalShown([&](QWidget* modal) {
-            auto* d = qobject_cast<TDetailNovy*>(modal);
-            QVERIFY(d);
-            d->Uloz->click();
-            saved = !d->isVisible();
-        });
-        m_w->Kompletnpravavybranpoloky1->trigger();
-        QVERIFY(saved);
+        QVERIFY(testsupport::SaveSelectedUnchanged(m_w.get()).saved);
         QCOMPARE(testsupport::MessagesShown().size(), 1);
         QCOMPARE(added(), QStringList{"603 123 456|A\x01b\tc\rd||x\x1Fy|||"});
     }

@@ -1,24 +1,27 @@
 #include "testsupport/TestSupport.h"
 
 #include "app/AppContext.h"
-#include "ui/FileDialog.h"
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/Upgrade.h"
+#include "edit/TDetailNovy.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageDialog.h"
 
-#include <QCryptographicHash>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
-#include <QPointer>
-#include <QTest>
-#include <QTimer>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QFile>
 #include <QLocalServer>
+#include <QPointer>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -103,9 +106,10 @@ void Sandbox::run(const QStringList& statements)
     if (statements.isEmpty())
         return;
     db::Connection connection;
-    connection.setConnectionString(QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share "
-                                                  "Deny Write;Persist Security Info=False")
-                                       .arg(dbPath()));
+    connection.setConnectionString(
+        QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=Share Deny Read|Share "
+                       "Deny Write;Persist Security Info=False")
+            .arg(dbPath()));
     connection.open();
     for (const QString& s : statements)
         Exec(&connection, s);
@@ -153,6 +157,21 @@ void WhenModalShownTry(const std::function<void(QWidget*)>& steps, int triesLeft
 void WhenModalShown(const std::function<void(QWidget*)>& steps)
 {
     WhenModalShownTry(steps, 300);
+}
+
+SavedAgain SaveSelectedUnchanged(TMain* window)
+{
+    SavedAgain result;
+    WhenModalShown([&](QWidget* modal) {
+        auto* d = qobject_cast<TDetailNovy*>(modal);
+        if (!d)
+            return;
+        result.shownName = d->Jmeno->text();
+        d->Uloz->click();
+        result.saved = !d->isVisible();
+    });
+    window->Kompletnpravavybranpoloky1->trigger();
+    return result;
 }
 
 std::unique_ptr<TMain> StartMain()
@@ -208,7 +227,8 @@ QStringList Fields(const ContactValues& c)
 
 QString ConnectionStringFor(const QString& path, const QString& mode)
 {
-    return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=%2;Persist Security Info=False").arg(path, mode);
+    return QStringLiteral("Provider=SQLite.3;Data Source=%1;Mode=%2;Persist Security Info=False")
+        .arg(path, mode);
 }
 
 std::unique_ptr<db::Connection> OpenDefaultDirectory()

@@ -92,6 +92,14 @@ void Exec(db::Connection* connection, const QString& statement);
 // Runs `steps` on the next modal window as soon as it is shown (a dialog opened by exec()),
 // and closes it afterwards if the steps left it open, so a test never hangs on it.
 void WhenModalShown(const std::function<void(QWidget*)>& steps);
+// Opens the grid's selected contact for a full edit and saves it unchanged; the name the dialog
+// showed, and whether the dialog closed as saved.
+struct SavedAgain
+{
+    QString shownName;
+    bool saved = false;
+};
+SavedAgain SaveSelectedUnchanged(TMain* window);
 
 // Something chosen as an input file that is none: "dir", "fifo" or "socket" made in `folder`
 // (a socket lives as long as this object), or a device given by its path ("/dev/zero");

@@ -13,6 +13,7 @@
 #include "db/SearchText.h"
 #include "db/Upgrade.h"
 #include "exchange/TextCodec.h"
+#include "testsupport/MainParts.h"
 #include "ui/DBGrid.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageDialog.h"
@@ -36,6 +37,8 @@
 #include <array>
 #include <functional>
 #include <vector>
+
+using testsupport::Parts;
 
 namespace {
 
@@ -282,13 +285,13 @@ int main(int argc, char** argv)
     window.resize(800, 600);
     window.show();
     QCoreApplication::processEvents();
-    window.DBGrid1->viewport()->repaint();
+    Parts(window).DBGrid1->viewport()->repaint();
     const double startMs = double(startClock.nsecsElapsed()) / 1e6;
-    sqlite3* handle = window.ADOConnection1->handle();
+    sqlite3* handle = Parts(window).ADOConnection1->handle();
 
     // The search index reads the directory while the window is idle; the longest pause
     // between two events meanwhile is what a keystroke may wait.
-    db::SearchIndex* index = db::SearchIndex::Of(window.ADOConnection1);
+    db::SearchIndex* index = db::SearchIndex::Of(Parts(window).ADOConnection1);
     double longestStepMs = 0;
     double nameReadyMs = -1;
     QElapsedTimer readClock;
@@ -328,24 +331,25 @@ int main(int argc, char** argv)
         const double programMs = Median([&] {
             programPath();
             // Until the grid can paint: its rows are known and one frame is drawn.
-            window.DBGrid1->viewport()->repaint();
+            Parts(window).DBGrid1->viewport()->repaint();
         });
-        figures << Figure{name, statement, programMs, 0,
-                          0,    limit,     0,         window.Hledatbezohledunadiakritiku1->isChecked()};
+        figures << Figure{
+            name, statement, programMs, 0,
+            0,    limit,     0,         Parts(window).Hledatbezohledunadiakritiku1->isChecked()};
     };
 
     const QString all = QStringLiteral("select * from zvonisty order by jmeno");
     figures << Figure{QStringLiteral("start until first rows"), all, startMs, 0, 0, 300};
     measure(
-        QStringLiteral("open all contacts"), all, [&] { OpenQuery(all, window.ADOQuery1); }, 100);
+        QStringLiteral("open all contacts"), all, [&] { OpenQuery(all, Parts(window).ADOQuery1); }, 100);
 
     // Searches as the user runs them: the text in the box, then the search button.
     auto search = [&](const QString& name, int index, const QString& text, double limit) {
         window.setSearchIndex(index);
-        window.Hledani->setText(text);
+        Parts(window).Hledani->setText(text);
         window.NajdiClick();
         measure(
-            name, window.ADOQuery1->sql(), [&] { window.NajdiClick(); }, limit);
+            name, Parts(window).ADOQuery1->sql(), [&] { window.NajdiClick(); }, limit);
     };
     search(QStringLiteral("search name \"nov\""), 0, QStringLiteral("nov"), 100);
     search(QStringLiteral("search name \"a\""), 0, QStringLiteral("a"), 100);
@@ -357,29 +361,29 @@ int main(int argc, char** argv)
     // until then the engine answers the search.
     {
         window.setSearchIndex(0);
-        window.Hledani->setText(QStringLiteral("nov"));
+        Parts(window).Hledani->setText(QStringLiteral("nov"));
         window.NajdiClick();
         index->buildNow();
         const QString edit = QStringLiteral("update zvonisty set poznamka = 'x' where id = 1");
         measure(
-            QStringLiteral("search right after an edit"), window.ADOQuery1->sql(),
+            QStringLiteral("search right after an edit"), Parts(window).ADOQuery1->sql(),
             [&] {
-                ExecQuery(edit, window.ADOQuery2);
+                ExecQuery(edit, Parts(window).ADOQuery2);
                 window.NajdiClick();
             },
             100);
         index->buildNow();
     }
-    window.Hledatbezohledunadiakritiku1->setChecked(true);
+    Parts(window).Hledatbezohledunadiakritiku1->setChecked(true);
     window.Hledatbezohledunadiakritiku1Click();
     index->buildNow();
     search(QStringLiteral("no accents name \"cermak\""), 0, QStringLiteral("cermak"), 100);
     search(QStringLiteral("no accents all \"ruzicka\""), 5, QStringLiteral("ruzicka"), 100);
-    window.Hledatbezohledunadiakritiku1->setChecked(false);
+    Parts(window).Hledatbezohledunadiakritiku1->setChecked(false);
     window.Hledatbezohledunadiakritiku1Click();
     index->buildNow();
 
-    window.Hledani->clear();
+    Parts(window).Hledani->clear();
     window.setSearchIndex(0);
     window.NajdiClick();
     measure(
@@ -389,8 +393,9 @@ int main(int argc, char** argv)
         QStringLiteral("title click organizace"),
         QStringLiteral("select * from zvonisty order by organizace"),
         [&] { window.DBGrid1TitleClick(QStringLiteral("organizace")); }, 150);
-    window.Hledani->setText(QStringLiteral("a"));
-    window.VyberSkupinu->setCurrentIndex(window.VyberSkupinu->findText(QStringLiteral("Práce")));
+    Parts(window).Hledani->setText(QStringLiteral("a"));
+    Parts(window).VyberSkupinu->setCurrentIndex(
+        Parts(window).VyberSkupinu->findText(QStringLiteral("Práce")));
     measure(
         QStringLiteral("title click filtered jmeno"),
         QStringLiteral("select * from zvonisty where jmeno like '%a%' and skupina='Práce' order by jmeno"),
@@ -414,7 +419,7 @@ int main(int argc, char** argv)
     FileDialog::setTestMode(true);
     const int exchanged = qMin(count, 100000);
     {
-        const int firstNewId = window.ADOQuery1->recordCount();
+        const int firstNewId = Parts(window).ADOQuery1->recordCount();
         std::vector<RowValues> importRows;
         QString text;
         for (int i = 0; i < exchanged; ++i) {
@@ -448,8 +453,8 @@ int main(int argc, char** argv)
             [&] {
                 FileDialog::setNextFileName(importFile);
                 MessageDialogSeam::setNextAnswer(0);
-                window.Natitelseznamzesouboru2->trigger();
-                window.DBGrid1->viewport()->repaint();
+                Parts(window).Natitelseznamzesouboru2->trigger();
+                Parts(window).DBGrid1->viewport()->repaint();
             },
             [&] {
                 size_t next = 0;
@@ -489,8 +494,8 @@ int main(int argc, char** argv)
         const auto [mergeMs, mergeRawMs] = MedianPair(
             [&] {
                 FileDialog::setNextFileName(otherFile);
-                window.PidatzznamyzjinDBjennovsla1->trigger();
-                window.DBGrid1->viewport()->repaint();
+                Parts(window).PidatzznamyzjinDBjennovsla1->trigger();
+                Parts(window).DBGrid1->viewport()->repaint();
             },
             [&] {
                 sqlite3* source = nullptr;
@@ -568,7 +573,7 @@ int main(int argc, char** argv)
         << Qt::endl;
     for (const Figure& f : figures)
         out << "  " << f.name << ": " << f.statement << Qt::endl;
-    window.MinimalizovataplikacipistiskuAltF41->setChecked(false);
-    window.Dotazpiuzaven1->setChecked(false);
+    Parts(window).MinimalizovataplikacipistiskuAltF41->setChecked(false);
+    Parts(window).Dotazpiuzaven1->setChecked(false);
     return within ? 0 : 3;
 }

@@ -1,10 +1,11 @@
 // The application's edges: its captions, and failures that must not leave a handler into Qt.
 #include "app/Application.h"
 #include "app/TMain.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
 #include "ui/MessageDialog.h"
 
 #include <QAction>
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QTest>
 
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 class TestBoundaries : public QObject
@@ -61,16 +63,16 @@ private Q_SLOTS:
     {
         QFETCH(QString, item);
         // A grid statement without the contact's id: the command cannot read the field it needs.
-        QVERIFY(OpenQuery(QStringLiteral("select jmeno, telefon from zvonisty"), m_w->ADOQuery1));
+        QVERIFY(OpenQuery(QStringLiteral("select jmeno, telefon from zvonisty"), Parts(*m_w).ADOQuery1));
         MessageDialogSeam::clearShown();
         m_w->findChild<QAction*>(item)->trigger();
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QVERIFY(MessageDialogSeam::shown().first().errorReport);
         QVERIFY(MessageDialogSeam::shown().first().text.contains(QStringLiteral("id")));
         // The window goes on with the next command.
-        QVERIFY(OpenQuery(QStringLiteral("select * from zvonisty"), m_w->ADOQuery1));
+        QVERIFY(OpenQuery(QStringLiteral("select * from zvonisty"), Parts(*m_w).ADOQuery1));
         MessageDialogSeam::setNextAnswer(1);
-        m_w->Odstranitvybranoupoloku1->trigger();
+        Parts(*m_w).Odstranitvybranoupoloku1->trigger();
         QCOMPARE(MessageDialogSeam::shown().last().text,
                  QStringLiteral("Opravdu odstranit položku s telefonem 111 ?"));
     }

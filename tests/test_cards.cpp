@@ -2,6 +2,7 @@
 #include "app/TMain.h"
 #include "db/Query.h"
 #include "exchange/CardFormat.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"
 #include "ui/FileDialog.h"
@@ -21,6 +22,7 @@ using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -43,7 +45,7 @@ class TestCards : public QObject
         for (const char* f :
              {"telefon", "jmeno", "email", "poznamka", "organizace", "skupina", "icq", "skype", "datum"}) {
             const QStringList column =
-                Column(m_w->ADOConnection1, QStringLiteral("select * from zvonisty where ") + where,
+                Column(Parts(*m_w).ADOConnection1, QStringLiteral("select * from zvonisty where ") + where,
                        QString::fromLatin1(f));
             if (column.size() != 1)
                 return {QStringLiteral("rows: %1").arg(column.size())};
@@ -53,20 +55,20 @@ class TestCards : public QObject
     }
     int count()
     {
-        return int(
-            Column(m_w->ADOConnection1, QStringLiteral("select id from zvonisty"), QStringLiteral("id"))
-                .size());
+        return int(Column(Parts(*m_w).ADOConnection1, QStringLiteral("select id from zvonisty"),
+                          QStringLiteral("id"))
+                       .size());
     }
     void search(const QString& text)
     {
-        m_w->Hledani->setText(text);
-        m_w->Najdi->click();
+        Parts(*m_w).Hledani->setText(text);
+        Parts(*m_w).Najdi->click();
     }
     void importCard(const QByteArray& bytes)
     {
         WriteBytes(m_box->path(QStringLiteral("in.viz")), bytes);
         FileDialog::setNextFileName(m_box->path(QStringLiteral("in.viz")));
-        m_w->Nastvizitku1->trigger();
+        Parts(*m_w).Nastvizitku1->trigger();
     }
     QString today() const { return QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat); }
 
@@ -107,9 +109,9 @@ private Q_SLOTS:
         QFETCH(QString, written);
         // An existing file is replaced without a question.
         WriteBytes(m_box->path(written), "stary obsah");
-        m_w->DBGrid1->selectRow(0);
+        Parts(*m_w).DBGrid1->selectRow(0);
         FileDialog::setNextFileName(m_box->path(chosen));
-        m_w->Vytvoitvizitku1->trigger();
+        Parts(*m_w).Vytvoitvizitku1->trigger();
         QCOMPARE(MessagesShown(), QStringList{kMade});
         QCOMPARE(MessageDialogSeam::shown().first().icon, 0);
         QCOMPARE(FileDialog::shown().size(), 1);
@@ -125,10 +127,10 @@ private Q_SLOTS:
 
     void toolsMenuItemAndEmptyValues()
     {
-        m_w->DBGrid1->selectRow(1);
-        QCOMPARE(m_w->ADOQuery1->fieldText(u"jmeno"), QStringLiteral("Božena"));
+        Parts(*m_w).DBGrid1->selectRow(1);
+        QCOMPARE(Parts(*m_w).ADOQuery1->fieldText(u"jmeno"), QStringLiteral("Božena"));
         FileDialog::setNextFileName(m_box->path(QStringLiteral("b")));
-        m_w->Vytvoitvizitku2->trigger();
+        Parts(*m_w).Vytvoitvizitku2->trigger();
         QCOMPARE(MessagesShown(), QStringList{kMade});
         QCOMPARE(ReadBytes(m_box->path(QStringLiteral("b.viz"))),
                  QByteArray("[Vizitka]\r\ntelefon=222 333 444\r\njmeno=Bo\x9E"
@@ -139,9 +141,9 @@ private Q_SLOTS:
     void emptyGridWritesAnEmptyCard()
     {
         search(QStringLiteral("nikdo takový"));
-        QCOMPARE(m_w->ADOQuery1->recordCount(), 0);
+        QCOMPARE(Parts(*m_w).ADOQuery1->recordCount(), 0);
         FileDialog::setNextFileName(m_box->path(QStringLiteral("prazdna")));
-        m_w->Vytvoitvizitku1->trigger();
+        Parts(*m_w).Vytvoitvizitku1->trigger();
         QCOMPARE(ReadBytes(m_box->path(QStringLiteral("prazdna.viz"))),
                  QByteArray("[Vizitka]\r\ntelefon=\r\njmeno=\r\nemail=\r\npoznamka=\r\norganizace=\r\n"
                             "skupina=\r\nicq=\r\nskype=\r\n"));
@@ -149,13 +151,13 @@ private Q_SLOTS:
 
     void cancelledOrUncreatable()
     {
-        m_w->Vytvoitvizitku1->trigger();
+        Parts(*m_w).Vytvoitvizitku1->trigger();
         QCOMPARE(FileDialog::shown().size(), 1);
         QVERIFY(MessagesShown().isEmpty());
         // An existing card is replaced without a question, by the dialog too.
         QVERIFY(FileDialog::shown().first().options & FileDialog::ReplaceWithoutQuestion);
         FileDialog::setNextFileName(m_box->path(QStringLiteral("chybi/karta")));
-        m_w->Vytvoitvizitku1->trigger();
+        Parts(*m_w).Vytvoitvizitku1->trigger();
         QCOMPARE(
             MessagesShown(),
             QStringList{QStringLiteral("Nelze vytvořit soubor vizitky!\rNelze zapsat soubor %1: Soubor nebo "
@@ -173,14 +175,14 @@ private Q_SLOTS:
     {
         QFETCH(int, answer);
         testsupport::Exec(
-            m_w->ADOConnection1,
+            Parts(*m_w).ADOConnection1,
             QStringLiteral(
                 "update zvonisty set jmeno = 'Jan ★', skype = '日本' where telefon = '222 333 444'"));
         m_w->refreshGrid();
-        m_w->DBGrid1->selectRow(1);
+        Parts(*m_w).DBGrid1->selectRow(1);
         MessageDialogSeam::setNextAnswer(answer);
         FileDialog::setNextFileName(m_box->path(QStringLiteral("jan")));
-        m_w->Vytvoitvizitku1->trigger();
+        Parts(*m_w).Vytvoitvizitku1->trigger();
         const QStringList shown = MessagesShown();
         QVERIFY(!shown.isEmpty());
         QVERIFY2(shown.first().contains(QStringLiteral("★")), qPrintable(shown.first()));
@@ -202,7 +204,7 @@ private Q_SLOTS:
     void readsACard()
     {
         // The group filter is read again: it offers what the directory gained meanwhile too.
-        testsupport::Exec(m_w->ADOConnection1,
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
                           QStringLiteral("update zvonisty set skupina = 'Autorky' where jmeno = 'Božena'"));
         importCard("[Vizitka]\r\ntelefon=777888999\r\njmeno=Karel \x8Atork\xE1n\r\nemail=k@s.cz\r\n"
                    "poznamka=it's\r\norganizace=ND\r\nskupina=Herci\r\nicq=55\r\nskype=karel\r\n");
@@ -213,7 +215,7 @@ private Q_SLOTS:
                  (QStringList{"777 888 999", "Karel Štorkán", "k@s.cz", "it's", "ND", "Herci", "55", "karel",
                               today()}));
         // The grid is not re-queried until the user's next search.
-        QCOMPARE(m_w->ADOQuery1->recordCount(), 2);
+        QCOMPARE(Parts(*m_w).ADOQuery1->recordCount(), 2);
         QCOMPARE(m_w->groups(), (QStringList{"Autorky", "Autoři", "Herci"}));
     }
 
@@ -267,14 +269,14 @@ private Q_SLOTS:
         importCard("[Vizitka]\r\ntelefon=123456789\r\njmeno=Jiná\r\n");
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Telefonní číslo 123 456 789 již je v DB.")});
         QCOMPARE(count(), 3);
-        QCOMPARE(m_w->ADOQuery1->recordCount(), 1);
-        QCOMPARE(m_w->ADOQuery1->fieldText(u"jmeno"), QStringLiteral("Dvojka"));
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+        QCOMPARE(Parts(*m_w).ADOQuery1->recordCount(), 1);
+        QCOMPARE(Parts(*m_w).ADOQuery1->fieldText(u"jmeno"), QStringLiteral("Dvojka"));
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("1"));
     }
 
     void headerOnlyCardAgainstAnEmptyNumber()
     {
-        testsupport::Exec(m_w->ADOConnection1,
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
                           QStringLiteral("insert into zvonisty (telefon, jmeno) values ('', 'Bez')"));
         importCard("[Vizitka]\r\n");
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Telefonní číslo  již je v DB.")});
@@ -318,7 +320,7 @@ private Q_SLOTS:
         } else {
             const testsupport::SpecialInput input(special, m_box->path());
             FileDialog::setNextFileName(input.path());
-            m_w->Nastvizitku1->trigger();
+            Parts(*m_w).Nastvizitku1->trigger();
         }
         const QStringList shown = MessagesShown();
         QCOMPARE(shown.size(), 1);
@@ -329,24 +331,24 @@ private Q_SLOTS:
 
     void unreadableOrCancelled()
     {
-        m_w->Nastvizitku1->trigger();
+        Parts(*m_w).Nastvizitku1->trigger();
         QVERIFY(MessagesShown().isEmpty());
         FileDialog::setNextFileName(m_box->path(QStringLiteral("neni.viz")));
-        m_w->Nastvizitku1->trigger();
+        Parts(*m_w).Nastvizitku1->trigger();
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Nelze oteřít soubor vizitky!")});
         QCOMPARE(count(), 2);
     }
 
     void writtenCardReadsBack()
     {
-        m_w->DBGrid1->selectRow(0);
+        Parts(*m_w).DBGrid1->selectRow(0);
         FileDialog::setNextFileName(m_box->path(QStringLiteral("alois")));
-        m_w->Vytvoitvizitku1->trigger();
+        Parts(*m_w).Vytvoitvizitku1->trigger();
         const QStringList before = row(QStringLiteral("telefon = '604 111 222'"));
-        testsupport::Exec(m_w->ADOConnection1,
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
                           QStringLiteral("delete from zvonisty where telefon = '604 111 222'"));
         FileDialog::setNextFileName(m_box->path(QStringLiteral("alois.viz")));
-        m_w->Nastvizitku1->trigger();
+        Parts(*m_w).Nastvizitku1->trigger();
         QCOMPARE(MessagesShown(), (QStringList{kMade, kRead}));
         QCOMPARE(row(QStringLiteral("telefon = '604 111 222'")).mid(0, 8), before.mid(0, 8));
     }

@@ -1,10 +1,11 @@
 // The detail dialog: new contacts, a further number, the full edit, and what it stores.
 #include "app/TMain.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
 #include "ui/MessageDialog.h"
 #include "ui/TextLimit.h"
 
@@ -20,6 +21,7 @@
 using testsupport::MessagesShown;
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 using testsupport::WhenModalShown;
 
@@ -41,15 +43,15 @@ class TestDetailDialog : public QObject
 
     QStringList stored(const QString& field, const QString& where = QStringLiteral("1=1"))
     {
-        return Column(m_w->ADOConnection1, QStringLiteral("select * from zvonisty where %1 order by id").arg(where),
-                      field);
+        return Column(Parts(*m_w).ADOConnection1,
+                      QStringLiteral("select * from zvonisty where %1 order by id").arg(where), field);
     }
     void selectName(const QString& name)
     {
-        auto* model = m_w->DBGrid1->model();
+        auto* model = Parts(*m_w).DBGrid1->model();
         for (int r = 0; r < model->rowCount(); ++r)
             if (model->index(r, 1).data().toString() == name) {
-                m_w->DBGrid1->selectRow(r);
+                Parts(*m_w).DBGrid1->selectRow(r);
                 return;
             }
         QFAIL("row not found");
@@ -60,9 +62,12 @@ private Q_SLOTS:
     {
         m_box = std::make_unique<Sandbox>();
         m_box->createDirectory(
-            4, {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina, email) values ('603 123 456', 'Adam', 'Rodina', 'a@b.cz')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('777 000 111', 'Bára', 'RODINA')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('', 'Cyril', 'Práce')")});
+            4,
+            {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina, email) values ('603 123 456', "
+                            "'Adam', 'Rodina', 'a@b.cz')"),
+             QStringLiteral(
+                 "insert into zvonisty (telefon, jmeno, skupina) values ('777 000 111', 'Bára', 'RODINA')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('', 'Cyril', 'Práce')")});
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
     }
@@ -74,7 +79,7 @@ private Q_SLOTS:
 
     void newContactIsNormalisedDatedAndGrouped()
     {
-        const int groupsBefore = m_w->VyberSkupinu->count();
+        const int groupsBefore = Parts(*m_w).VyberSkupinu->count();
         bool checked = false;
         WhenModalShown([&](QWidget* modal) {
             TDetailNovy* d = Detail(modal);
@@ -90,16 +95,17 @@ private Q_SLOTS:
             QVERIFY(!d->isVisible());
             checked = true;
         });
-        m_w->Nov1->trigger();
+        Parts(*m_w).Nov1->trigger();
         QVERIFY(checked);
         QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'O''Brien'")),
                  QStringList{QStringLiteral("777 888 999")});
-        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("jmeno = 'O''Brien'")), QStringList{QStringLiteral("new")});
+        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("jmeno = 'O''Brien'")),
+                 QStringList{QStringLiteral("new")});
         QCOMPARE(stored(QStringLiteral("datum"), QStringLiteral("jmeno = 'O''Brien'")),
                  QStringList{DateText(QDate::currentDate())});
-        QCOMPARE(m_w->VyberSkupinu->count(), groupsBefore + 1);
-        QCOMPARE(m_w->VyberSkupinu->itemText(groupsBefore), QStringLiteral("new"));
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("4"));
+        QCOMPARE(Parts(*m_w).VyberSkupinu->count(), groupsBefore + 1);
+        QCOMPARE(Parts(*m_w).VyberSkupinu->itemText(groupsBefore), QStringLiteral("new"));
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("4"));
         QVERIFY(MessageDialogSeam::shown().isEmpty());
     }
 
@@ -120,9 +126,9 @@ private Q_SLOTS:
             QVERIFY(d->isVisible());
         });
         if (edit)
-            m_w->KomplUprava->click();
+            Parts(*m_w).KomplUprava->click();
         else
-            m_w->Nov1->trigger();
+            Parts(*m_w).Nov1->trigger();
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Nejsou vyplňeny povinné položky!")});
         QCOMPARE(stored(QStringLiteral("id")).size(), 3);
         QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'Adam'")),
@@ -141,14 +147,15 @@ private Q_SLOTS:
             QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Telefon 603 123 456 již je v databázi.")});
             QCOMPARE(MessageDialogSeam::shown().first().over, d->frameGeometry());
             // The main grid shows the holders of the number.
-            QCOMPARE(m_w->ADOQuery1->sql(), QStringLiteral("select * from zvonisty where telefon='603 123 456' order by jmeno"));
-            QCOMPARE(m_w->DBGrid1->model()->rowCount(), 1);
+            QCOMPARE(Parts(*m_w).ADOQuery1->sql(),
+                     QStringLiteral("select * from zvonisty where telefon='603 123 456' order by jmeno"));
+            QCOMPARE(Parts(*m_w).DBGrid1->model()->rowCount(), 1);
             d->Jmeno->setText(QStringLiteral("Nový"));
             d->Uloz->click();
             QVERIFY(d->isVisible());
             QCOMPARE(MessagesShown().last(), QStringLiteral("Telefonní číslo 603 123 456 již je v DB."));
         });
-        m_w->Nov1->trigger();
+        Parts(*m_w).Nov1->trigger();
         QCOMPARE(stored(QStringLiteral("id")).size(), 3);
     }
 
@@ -163,7 +170,7 @@ private Q_SLOTS:
             QTest::keyClick(d->Telefon, Qt::Key_Return);
             QVERIFY(!d->isVisible());
         });
-        m_w->Nov1->trigger();
+        Parts(*m_w).Nov1->trigger();
         QVERIFY(MessageDialogSeam::shown().isEmpty());
         QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'Dan'")),
                  QStringList{QStringLiteral("111 222 333")});
@@ -190,7 +197,7 @@ private Q_SLOTS:
                 d->Zavrit->click();
             QVERIFY(!d->isVisible());
         });
-        m_w->Nov1->trigger();
+        Parts(*m_w).Nov1->trigger();
         QCOMPARE(stored(QStringLiteral("id")).size(), 3);
         QVERIFY(MessageDialogSeam::shown().isEmpty());
     }
@@ -198,7 +205,8 @@ private Q_SLOTS:
     void editWithUnchangedNumberAndWithAnotherOnesNumber()
     {
         m_box->run({});
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("update zvonisty set datum = '1.1.2000'"));
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
+                          QStringLiteral("update zvonisty set datum = '1.1.2000'"));
         selectName(QStringLiteral("Adam"));
         WhenModalShown([&](QWidget* modal) {
             TDetailNovy* d = Detail(modal);
@@ -210,14 +218,18 @@ private Q_SLOTS:
             d->Uloz->click();
             QVERIFY(!d->isVisible());
         });
-        m_w->Kompletnpravavybranpoloky1->trigger();
+        Parts(*m_w).Kompletnpravavybranpoloky1->trigger();
         QVERIFY(MessageDialogSeam::shown().isEmpty());
         QCOMPARE(stored(QStringLiteral("jmeno"), QStringLiteral("telefon = '603 123 456'")),
                  QStringList{QStringLiteral("Adam Nový")});
         QCOMPARE(stored(QStringLiteral("datum"), QStringLiteral("telefon = '603 123 456'")),
                  QStringList{DateText(QDate::currentDate())});
         // The grid keeps the edited row selected.
-        QCOMPARE(m_w->DBGrid1->model()->index(m_w->DBGrid1->currentIndex().row(), 1).data().toString(),
+        QCOMPARE(Parts(*m_w)
+                     .DBGrid1->model()
+                     ->index(Parts(*m_w).DBGrid1->currentIndex().row(), 1)
+                     .data()
+                     .toString(),
                  QStringLiteral("Adam Nový"));
 
         WhenModalShown([&](QWidget* modal) {
@@ -226,16 +238,16 @@ private Q_SLOTS:
             d->Uloz->click();
             QVERIFY(d->isVisible());
         });
-        m_w->KomplUprava->click();
+        Parts(*m_w).KomplUprava->click();
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Telefonní číslo 777 000 111 již je v DB.")});
         QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'Adam Nový'")),
                  QStringList{QStringLiteral("603 123 456")});
-        QCOMPARE(m_w->DBGrid1->model()->rowCount(), 1);
+        QCOMPARE(Parts(*m_w).DBGrid1->model()->rowCount(), 1);
     }
 
     void groupsAreMatchedWithoutCase()
     {
-        const int groups = m_w->VyberSkupinu->count();
+        const int groups = Parts(*m_w).VyberSkupinu->count();
         selectName(QStringLiteral("Bára"));
         WhenModalShown([&](QWidget* modal) {
             TDetailNovy* d = Detail(modal);
@@ -247,15 +259,17 @@ private Q_SLOTS:
             QTest::keyClicks(d->Skupina->lineEdit(), QStringLiteral("rODINA"));
             d->Uloz->click();
         });
-        m_w->KomplUprava->click();
-        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("jmeno = 'Bára'")), QStringList{QStringLiteral("rODINA")});
-        QCOMPARE(m_w->VyberSkupinu->count(), groups);
+        Parts(*m_w).KomplUprava->click();
+        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("jmeno = 'Bára'")),
+                 QStringList{QStringLiteral("rODINA")});
+        QCOMPARE(Parts(*m_w).VyberSkupinu->count(), groups);
     }
 
     void groupNotInTheListIsKept()
     {
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("update zvonisty set skupina = 'Kolegové' where jmeno = 'Cyril'"));
-        m_w->Najdi->click();
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
+                          QStringLiteral("update zvonisty set skupina = 'Kolegové' where jmeno = 'Cyril'"));
+        Parts(*m_w).Najdi->click();
         selectName(QStringLiteral("Cyril"));
         WhenModalShown([&](QWidget* modal) {
             TDetailNovy* d = Detail(modal);
@@ -263,10 +277,11 @@ private Q_SLOTS:
             d->Telefon->setText(QStringLiteral("999"));
             d->Uloz->click();
         });
-        m_w->KomplUprava->click();
+        Parts(*m_w).KomplUprava->click();
         QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("jmeno = 'Cyril'")),
                  QStringList{QStringLiteral("Kolegové")});
-        QCOMPARE(m_w->VyberSkupinu->itemText(m_w->VyberSkupinu->count() - 1), QStringLiteral("Kolegové"));
+        QCOMPARE(Parts(*m_w).VyberSkupinu->itemText(Parts(*m_w).VyberSkupinu->count() - 1),
+                 QStringLiteral("Kolegové"));
     }
 
     void furtherNumberIsPrefilled()
@@ -281,48 +296,56 @@ private Q_SLOTS:
             d->Telefon->setText(QStringLiteral("222333444"));
             d->Uloz->click();
         });
-        m_w->Otevtvybranzznampropidnnovhosla2->trigger();
+        Parts(*m_w).Otevtvybranzznampropidnnovhosla2->trigger();
         QCOMPARE(stored(QStringLiteral("telefon"), QStringLiteral("jmeno = 'Adam'")),
                  (QStringList{QStringLiteral("603 123 456"), QStringLiteral("222 333 444")}));
     }
 
     void commandsOnAnEmptyGrid()
     {
-        m_w->Hledani->setText(QStringLiteral("nikdo takový"));
-        m_w->Najdi->click();
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("0"));
-        m_w->KomplUprava->click();
-        m_w->Otevtvybranzznampropidnnovhosla1->trigger();
+        Parts(*m_w).Hledani->setText(QStringLiteral("nikdo takový"));
+        Parts(*m_w).Najdi->click();
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("0"));
+        Parts(*m_w).KomplUprava->click();
+        Parts(*m_w).Otevtvybranzznampropidnnovhosla1->trigger();
         QCOMPARE(MessagesShown(), (QStringList{QStringLiteral("Není vybrán žádný záznam."),
                                                QStringLiteral("Není vybrán žádný záznam.")}));
         bool opened = false;
         WhenModalShown([&](QWidget* modal) { opened = Detail(modal) != nullptr; });
-        m_w->Nov1->trigger();
+        Parts(*m_w).Nov1->trigger();
         QVERIFY(opened);
     }
 
     void doubleClickOpensTheEditBelowTheTitles()
     {
-        QHeaderView* header = m_w->DBGrid1->horizontalHeader();
-        QTest::mouseDClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(40, header->height() / 2));
+        QHeaderView* header = Parts(*m_w).DBGrid1->horizontalHeader();
+        QTest::mouseDClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                           QPoint(40, header->height() / 2));
         QVERIFY(!QApplication::activeModalWidget());
         bool opened = false;
-        WhenModalShown([&](QWidget* modal) { opened = Detail(modal) && Detail(modal)->mode() == TDetailNovy::Mode::Edit; });
-        const QRect cell = m_w->DBGrid1->visualRect(m_w->DBGrid1->model()->index(1, 1));
-        QTest::mouseClick(m_w->DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        QTest::mouseDClick(m_w->DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        WhenModalShown([&](QWidget* modal) {
+            opened = Detail(modal) && Detail(modal)->mode() == TDetailNovy::Mode::Edit;
+        });
+        const QRect cell = Parts(*m_w).DBGrid1->visualRect(Parts(*m_w).DBGrid1->model()->index(1, 1));
+        QTest::mouseClick(Parts(*m_w).DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QTest::mouseDClick(Parts(*m_w).DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
         QVERIFY(opened);
-        QCOMPARE(m_w->id->text(), stored(QStringLiteral("id"), QStringLiteral("jmeno = 'Bára'")).first());
+        QCOMPARE(Parts(*m_w).id->text(),
+                 stored(QStringLiteral("id"), QStringLiteral("jmeno = 'Bára'")).first());
     }
 
     void badInputIsStoredExactly_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("note");
-        QTest::newRow("apostrophes") << "O'Neill's 'x'" << "''";
-        QTest::newRow("comment injection") << "x';--" << "'); delete from zvonisty; --";
-        QTest::newRow("wildcards and backslash") << "100% _ \\n \\" << "C:\\cesta\\";
-        QTest::newRow("beyond code page 1250") << "Ωμέγα 中文 😀" << "€ ř ů";
+        QTest::newRow("apostrophes") << "O'Neill's 'x'"
+                                     << "''";
+        QTest::newRow("comment injection") << "x';--"
+                                           << "'); delete from zvonisty; --";
+        QTest::newRow("wildcards and backslash") << "100% _ \\n \\"
+                                                 << "C:\\cesta\\";
+        QTest::newRow("beyond code page 1250") << "Ωμέγα 中文 😀"
+                                               << "€ ř ů";
         QTest::newRow("maximum length") << QString(150, QChar(u'ž')) << QString(50, QLatin1Char('\''));
     }
     void badInputIsStoredExactly()
@@ -337,11 +360,14 @@ private Q_SLOTS:
             d->Skupina->setEditText(QStringLiteral("a'b"));
             d->Uloz->click();
         });
-        m_w->Nov1->trigger();
+        Parts(*m_w).Nov1->trigger();
         QVERIFY2(MessageDialogSeam::shown().isEmpty(), qPrintable(MessagesShown().join(QLatin1Char('|'))));
-        QCOMPARE(stored(QStringLiteral("jmeno"), QStringLiteral("telefon = '555 555 555'")), QStringList{name});
-        QCOMPARE(stored(QStringLiteral("poznamka"), QStringLiteral("telefon = '555 555 555'")), QStringList{note});
-        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("telefon = '555 555 555'")), QStringList{QStringLiteral("a'b")});
+        QCOMPARE(stored(QStringLiteral("jmeno"), QStringLiteral("telefon = '555 555 555'")),
+                 QStringList{name});
+        QCOMPARE(stored(QStringLiteral("poznamka"), QStringLiteral("telefon = '555 555 555'")),
+                 QStringList{note});
+        QCOMPARE(stored(QStringLiteral("skupina"), QStringLiteral("telefon = '555 555 555'")),
+                 QStringList{QStringLiteral("a'b")});
         QCOMPARE(stored(QStringLiteral("id")).size(), 4);
     }
 };

@@ -4,6 +4,7 @@
 #include "edit/RecordCommands.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"
 #include "ui/MainWindowPort.h"
@@ -17,6 +18,7 @@
 #include <QTest>
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 using testsupport::WhenModalShown;
 
@@ -67,12 +69,13 @@ class TestDetailRefusals : public QObject
 
     QStringList stored(const QString& field)
     {
-        return Column(m_w->ADOConnection1, QStringLiteral("select * from zvonisty order by id"), field);
+        return Column(Parts(*m_w).ADOConnection1, QStringLiteral("select * from zvonisty order by id"),
+                      field);
     }
     void refuseWrites(const QString& event, const QString& table = QStringLiteral("zvonisty"))
     {
         testsupport::Exec(
-            m_w->ADOConnection1,
+            Parts(*m_w).ADOConnection1,
             QStringLiteral(
                 "create trigger odmitni before %1 on %2 begin select raise(abort, 'odmítnuto'); end")
                 .arg(event, table));
@@ -89,7 +92,7 @@ private Q_SLOTS:
              QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222', '%1')").arg(Emoji(100))});
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
-        m_w->DBGrid1->selectRow(0);
+        Parts(*m_w).DBGrid1->selectRow(0);
     }
     void cleanup()
     {
@@ -100,7 +103,7 @@ private Q_SLOTS:
     void refusedInsertKeepsTheDialogAndItsValues()
     {
         refuseWrites(QStringLiteral("insert"));
-        const int groups = m_w->VyberSkupinu->count();
+        const int groups = Parts(*m_w).VyberSkupinu->count();
         bool checked = false;
         WhenModalShown([&](QWidget* modal) {
             auto* d = qobject_cast<TDetailNovy*>(modal);
@@ -114,11 +117,11 @@ private Q_SLOTS:
             QCOMPARE(d->Skupina->currentText(), QStringLiteral("Sousedé"));
             checked = true;
         });
-        m_w->Nov1->trigger();
+        Parts(*m_w).Nov1->trigger();
         QVERIFY(checked);
         QCOMPARE(stored(QStringLiteral("jmeno")).size(), 2);
         // No group of a contact that was never stored.
-        QCOMPARE(m_w->VyberSkupinu->count(), groups);
+        QCOMPARE(Parts(*m_w).VyberSkupinu->count(), groups);
         // Shown once and logged as every failed statement.
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QVERIFY(MessageDialogSeam::shown().first().text.startsWith(QStringLiteral("Došlo k chybě!")));
@@ -140,7 +143,7 @@ private Q_SLOTS:
             QCOMPARE(d->Jmeno->text(), QStringLiteral("Alois Nový"));
             checked = true;
         });
-        m_w->Kompletnpravavybranpoloky1->trigger();
+        Parts(*m_w).Kompletnpravavybranpoloky1->trigger();
         QVERIFY(checked);
         QCOMPARE(stored(QStringLiteral("jmeno")).first(), QStringLiteral("Alois"));
         QVERIFY(m_box->errorLog().contains(QStringLiteral("update zvonisty")));
@@ -159,9 +162,9 @@ private Q_SLOTS:
             QCOMPARE(window->Memo1->toPlainText(), QStringLiteral("dlouhá poznámka"));
             checked = true;
         });
-        m_w->P59davn8poy1->trigger();
+        Parts(*m_w).P59davn8poy1->trigger();
         QVERIFY(checked);
-        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from poznamky"),
+        QCOMPARE(Column(Parts(*m_w).ADOConnection1, QStringLiteral("select count(*) as n from poznamky"),
                         QStringLiteral("n")),
                  QStringList{QStringLiteral("0")});
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
@@ -170,7 +173,7 @@ private Q_SLOTS:
 
     void emojiAreCountedAsTheDatabaseCountsThem()
     {
-        m_w->DBGrid1->selectRow(1);
+        Parts(*m_w).DBGrid1->selectRow(1);
         bool checked = false;
         WhenModalShown([&](QWidget* modal) {
             auto* d = qobject_cast<TDetailNovy*>(modal);
@@ -195,7 +198,7 @@ private Q_SLOTS:
             QVERIFY(!d->isVisible());
             checked = true;
         });
-        m_w->Kompletnpravavybranpoloky1->trigger();
+        Parts(*m_w).Kompletnpravavybranpoloky1->trigger();
         QVERIFY(checked);
         QCOMPARE(stored(QStringLiteral("jmeno")).at(1), Emoji(100));
         QVERIFY(MessageDialogSeam::shown().isEmpty());
@@ -223,7 +226,7 @@ private Q_SLOTS:
             QVERIFY(d->isVisible());
             checked = true;
         });
-        m_w->Kompletnpravavybranpoloky1->trigger();
+        Parts(*m_w).Kompletnpravavybranpoloky1->trigger();
         QVERIFY(checked);
         QCOMPARE(testsupport::MessagesShown(),
                  QStringList{"Jméno má 151 znaků, pole dovoluje nejvýše 150. Zkraťte prosím hodnotu."});
@@ -235,11 +238,11 @@ private Q_SLOTS:
     void storedNulSavesAgain()
     {
         testsupport::Exec(
-            m_w->ADOConnection1,
+            Parts(*m_w).ADOConnection1,
             QStringLiteral("update zvonisty set jmeno = 'Jan' || char(0) || 'ek' where telefon = '111'"));
         m_w->refreshGrid();
-        m_w->DBGrid1->selectRow(0);
-        QCOMPARE(m_w->ADOQuery1->fieldText(u"telefon"), QStringLiteral("111"));
+        Parts(*m_w).DBGrid1->selectRow(0);
+        QCOMPARE(Parts(*m_w).ADOQuery1->fieldText(u"telefon"), QStringLiteral("111"));
         const testsupport::SavedAgain again = testsupport::SaveSelectedUnchanged(m_w.get());
         QCOMPARE(again.shownName, QStringLiteral("Jan\uFFFDek"));
         QVERIFY2(again.saved, qPrintable(testsupport::MessagesShown().join(QLatin1Char('|'))));

@@ -1,14 +1,16 @@
 // A screen reader walking the contacts grid while its rows change.
 #include "app/TMain.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
 
 #include <QAccessible>
 #include <QLineEdit>
 #include <QTest>
 
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -68,25 +70,26 @@ private Q_SLOTS:
         box.createDirectory(4, contacts);
         auto w = testsupport::StartMain();
         QVERIFY(w->started());
-        QCOMPARE(WalkCells(w->DBGrid1), 12 * 5);
-        w->DBGrid1->selectRow(11);
+        QCOMPARE(WalkCells(Parts(*w).DBGrid1), 12 * 5);
+        Parts(*w).DBGrid1->selectRow(11);
 
         if (how == QLatin1String("search")) {
-            w->Hledani->setText(QStringLiteral("N1"));
+            Parts(*w).Hledani->setText(QStringLiteral("N1"));
             w->NajdiClick();
         } else if (how == QLatin1String("statement")) {
-            OpenQuery(QStringLiteral("select * from zvonisty where jmeno = 'N3'"), w->ADOQuery1);
+            OpenQuery(QStringLiteral("select * from zvonisty where jmeno = 'N3'"), Parts(*w).ADOQuery1);
         } else if (how == QLatin1String("delete")) {
-            QVERIFY(ExecQuery(QStringLiteral("delete from zvonisty where jmeno = 'N9'"), w->ADOQuery2));
+            QVERIFY(
+                ExecQuery(QStringLiteral("delete from zvonisty where jmeno = 'N9'"), Parts(*w).ADOQuery2));
             w->reopenGrid();
         } else {
-            w->ADOQuery1->close();
+            Parts(*w).ADOQuery1->close();
         }
-        QCOMPARE(w->ADOQuery1->recordCount(), rows);
+        QCOMPARE(Parts(*w).ADOQuery1->recordCount(), rows);
         QAccessibleTableInterface* table =
-            QAccessible::queryAccessibleInterface(w->DBGrid1)->tableInterface();
+            QAccessible::queryAccessibleInterface(Parts(*w).DBGrid1)->tableInterface();
         QCOMPARE(table->rowCount(), rows);
-        QCOMPARE(WalkCells(w->DBGrid1), rows * 5);
+        QCOMPARE(WalkCells(Parts(*w).DBGrid1), rows * 5);
         // A cell past the last row is refused, not made up.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("invalid index")));
         QVERIFY(!table->cellAt(rows, 0));

@@ -7,6 +7,7 @@
 #include "app/AppContext.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageDialog.h"
@@ -24,6 +25,7 @@
 #include <cstdio>
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -48,7 +50,7 @@ int RunChild(int argc, char** argv)
     window.show();
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (window.ProgressBar1->value() > 0) {
+        if (Parts(window).ProgressBar1->value() > 0) {
             std::printf("running\n");
             std::fflush(stdout);
         }
@@ -56,7 +58,7 @@ int RunChild(int argc, char** argv)
     tick.start(5);
     FileDialog::setNextFileName(folder + QStringLiteral("/seznam.csv"));
     MessageDialogSeam::setNextAnswer(0);
-    window.Natitelseznamzesouboru2->trigger();
+    Parts(window).Natitelseznamzesouboru2->trigger();
     std::printf("finished\n");
     std::fflush(stdout);
     return 0;
@@ -136,15 +138,15 @@ private Q_SLOTS:
         QVERIFY(w->started());
         FileDialog::setNextFileName(box.path(QStringLiteral("seznam.csv")));
         MessageDialogSeam::setNextAnswer(0);
-        w->Natitelseznamzesouboru2->trigger();
-        QCOMPARE(Column(w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
+        Parts(*w).Natitelseznamzesouboru2->trigger();
+        QCOMPARE(Column(Parts(*w).ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
                         QStringLiteral("n")),
                  QStringList{QString::number(kLines)});
-        QCOMPARE(Column(w->ADOConnection1,
+        QCOMPARE(Column(Parts(*w).ADOConnection1,
                         QStringLiteral("select telefon from zvonisty group by telefon having count(*) > 1"),
                         QStringLiteral("telefon")),
                  QStringList());
-        QCOMPARE(Column(w->ADOConnection1, QStringLiteral("pragma integrity_check"),
+        QCOMPARE(Column(Parts(*w).ADOConnection1, QStringLiteral("pragma integrity_check"),
                         QStringLiteral("integrity_check")),
                  QStringList{"ok"});
     }

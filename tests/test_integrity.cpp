@@ -5,6 +5,7 @@
 #include "db/Engine.h"
 #include "db/FileState.h"
 #include "db/Query.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/MessageDialog.h"
 
@@ -24,6 +25,7 @@
 using db::Connection;
 using db::EngineError;
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -346,7 +348,7 @@ private Q_SLOTS:
         QVERIFY(!w.readOnly());
         QVERIFY(MessageDialogSeam::shown().isEmpty());
         QVERIFY(box.errorLog().isEmpty());
-        db::Connection* c = w.ADOConnection1;
+        db::Connection* c = Parts(w).ADOConnection1;
         // Czech order, and every row keeps its id and its other values.
         QCOMPARE(
             Column(c, QStringLiteral("select jmeno from zvonisty order by jmeno"), QStringLiteral("jmeno")),
@@ -361,7 +363,7 @@ private Q_SLOTS:
         QCOMPARE(Column(c, QStringLiteral("select pozn from poznamky where id = 30"), QStringLiteral("pozn")),
                  QStringList{QStringLiteral("o Čapkovi")});
         // Groups differing in case are one group.
-        QCOMPARE(w.VyberSkupinu->count(), 3);
+        QCOMPARE(Parts(w).VyberSkupinu->count(), 3);
         // A deleted contact's id is never given again, and a note gets its date.
         testsupport::Exec(c, QStringLiteral("delete from zvonisty where id = 60"));
         testsupport::Exec(c, QStringLiteral("insert into zvonisty (telefon, jmeno) values ('1', 'Nový')"));
@@ -449,7 +451,7 @@ private Q_SLOTS:
             QVERIFY2(shown.first().contains(QStringLiteral("Počet dotčených kontaktů: %1.").arg(contacts)),
                      qPrintable(shown.first()));
         }
-        db::Connection* c = w.ADOConnection1;
+        db::Connection* c = Parts(w).ADOConnection1;
         QCOMPARE(Column(c,
                         QStringLiteral(
                             "select id || ' ' || pozn as n from poznamky where dat is not null and dat <> "

@@ -1,9 +1,10 @@
 // Column order, sort, widths and the window's place survive a restart.
 #include "app/IniFile.h"
 #include "app/TMain.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -11,14 +12,15 @@
 #include <QScreen>
 #include <QTest>
 
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
 
 void CloseForGood(TMain& w)
 {
-    w.MinimalizovataplikacipistiskuAltF41->setChecked(false);
-    w.Dotazpiuzaven1->setChecked(false);
+    Parts(w).MinimalizovataplikacipistiskuAltF41->setChecked(false);
+    Parts(w).Dotazpiuzaven1->setChecked(false);
     QCloseEvent event;
     QCoreApplication::sendEvent(&w, &event);
     QVERIFY(event.isAccepted());
@@ -27,8 +29,8 @@ void CloseForGood(TMain& w)
 QStringList Titles(TMain& w)
 {
     QStringList list;
-    for (const QString& f : w.DBGrid1->fieldsInDisplayOrder())
-        list << w.DBGrid1->titleOfField(f);
+    for (const QString& f : Parts(w).DBGrid1->fieldsInDisplayOrder())
+        list << Parts(w).DBGrid1->titleOfField(f);
     return list;
 }
 
@@ -45,9 +47,11 @@ private Q_SLOTS:
     void init()
     {
         m_box = std::make_unique<Sandbox>();
-        m_box->createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno, organizace) values ('1', 'A', 'Zet')"),
-                                   QStringLiteral("insert into zvonisty (telefon, jmeno, organizace) values ('2', 'B', 'Alfa')"),
-                                   QStringLiteral("insert into zvonisty (telefon, jmeno, organizace) values ('3', 'C', 'Čas')")});
+        m_box->createDirectory(
+            4,
+            {QStringLiteral("insert into zvonisty (telefon, jmeno, organizace) values ('1', 'A', 'Zet')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, organizace) values ('2', 'B', 'Alfa')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, organizace) values ('3', 'C', 'Čas')")});
     }
     void cleanup() { m_box.reset(); }
 
@@ -58,7 +62,7 @@ private Q_SLOTS:
                                          QStringLiteral("Organizace"), QStringLiteral("Email"),
                                          QStringLiteral("Poznámka")}));
         for (int p = 0; p < 5; ++p)
-            QCOMPARE(w.DBGrid1->columnWidthAt(p), 100);
+            QCOMPARE(Parts(w).DBGrid1->columnWidthAt(p), 100);
         QVERIFY(w.Sort.SortedAscending(QStringLiteral("jmeno")));
     }
 
@@ -68,30 +72,34 @@ private Q_SLOTS:
         {
             TMain w;
             w.show();
-            w.DBGrid1->moveColumnTo(QStringLiteral("email"), 0);
-            w.DBGrid1->setColumnWidthAt(1, 77);
+            Parts(w).DBGrid1->moveColumnTo(QStringLiteral("email"), 0);
+            Parts(w).DBGrid1->setColumnWidthAt(1, 77);
             w.DBGrid1TitleClick(QStringLiteral("organizace"));
             w.DBGrid1TitleClick(QStringLiteral("organizace"));
-            QCOMPARE(w.DBGrid1->titleOfField(QStringLiteral("organizace")), QStringLiteral("Organizace  »"));
+            QCOMPARE(Parts(w).DBGrid1->titleOfField(QStringLiteral("organizace")),
+                     QStringLiteral("Organizace  »"));
             w.move(33, 44);
             w.resize(640, 480);
             CloseForGood(w);
         }
-        QCOMPARE(IniAccess(ini(), 0, QStringLiteral("POZICE"), QStringLiteral("ScreenW")), QString::number(screen.width()));
+        QCOMPARE(IniAccess(ini(), 0, QStringLiteral("POZICE"), QStringLiteral("ScreenW")),
+                 QString::number(screen.width()));
         TMain w;
-        QCOMPARE(w.DBGrid1->fieldsInDisplayOrder(),
+        QCOMPARE(Parts(w).DBGrid1->fieldsInDisplayOrder(),
                  (QStringList{QStringLiteral("email"), QStringLiteral("telefon"), QStringLiteral("jmeno"),
                               QStringLiteral("organizace"), QStringLiteral("poznamka")}));
-        QCOMPARE(w.DBGrid1->columnWidthAt(1), 77);
-        QCOMPARE(w.DBGrid1->titleOfField(QStringLiteral("organizace")), QStringLiteral("Organizace  »"));
-        QCOMPARE(w.ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by organizace desc"));
-        QCOMPARE(w.DBGrid1->model()->index(0, 2).data().toString(), QStringLiteral("Zet"));
+        QCOMPARE(Parts(w).DBGrid1->columnWidthAt(1), 77);
+        QCOMPARE(Parts(w).DBGrid1->titleOfField(QStringLiteral("organizace")),
+                 QStringLiteral("Organizace  »"));
+        QCOMPARE(Parts(w).ADOQuery1->sql(),
+                 QStringLiteral("select * from zvonisty order by organizace desc"));
+        QCOMPARE(Parts(w).DBGrid1->model()->index(0, 2).data().toString(), QStringLiteral("Zet"));
         QCOMPARE(w.pos(), QPoint(33, 44));
         QCOMPARE(w.size(), QSize(640, 480));
         // The restored descending column sorts ascending on its first click.
         w.DBGrid1TitleClick(QStringLiteral("organizace"));
-        QCOMPARE(w.ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by organizace"));
-        QCOMPARE(w.DBGrid1->model()->index(0, 2).data().toString(), QStringLiteral("Alfa"));
+        QCOMPARE(Parts(w).ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by organizace"));
+        QCOMPARE(Parts(w).DBGrid1->model()->index(0, 2).data().toString(), QStringLiteral("Alfa"));
     }
 
     void anotherScreenLeavesTheWindowCentred_data()
@@ -106,10 +114,11 @@ private Q_SLOTS:
         QFETCH(int, dw);
         QFETCH(int, dh);
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        testsupport::WriteCp1250(ini(), QStringLiteral("[POZICE]\r\nScreenW=%1\r\nScreenH=%2\r\nTop=1\r\nLeft=2\r\n"
-                                                       "Width=900\r\nHeight=700\r\n")
-                                            .arg(screen.width() + dw)
-                                            .arg(screen.height() + dh));
+        testsupport::WriteCp1250(ini(),
+                                 QStringLiteral("[POZICE]\r\nScreenW=%1\r\nScreenH=%2\r\nTop=1\r\nLeft=2\r\n"
+                                                "Width=900\r\nHeight=700\r\n")
+                                     .arg(screen.width() + dw)
+                                     .arg(screen.height() + dh));
         TMain w;
         QVERIFY(w.width() < 900);
         QVERIFY(w.pos() != QPoint(2, 1));
@@ -117,7 +126,8 @@ private Q_SLOTS:
 
     void positionWithoutStoredValuesIsKept()
     {
-        testsupport::WriteCp1250(ini(), QStringLiteral("[NASTAVENI]\r\nSearchBy=0\r\n[POZICE]\r\nLeft=abc\r\n"));
+        testsupport::WriteCp1250(ini(),
+                                 QStringLiteral("[NASTAVENI]\r\nSearchBy=0\r\n[POZICE]\r\nLeft=abc\r\n"));
         TMain w;
         QVERIFY(w.x() >= 0);
         QCOMPARE(w.width(), 540);
@@ -126,7 +136,8 @@ private Q_SLOTS:
     void storedOrderThatIsNotAPermutation_data()
     {
         QTest::addColumn<QString>("update");
-        QTest::newRow("all zero") << "update sloupce set telefon = 0, jmeno = 0, organizace = 0, email = 0, poznamka = 0 where id = 'poradi'";
+        QTest::newRow("all zero") << "update sloupce set telefon = 0, jmeno = 0, organizace = 0, email = 0, "
+                                     "poznamka = 0 where id = 'poradi'";
         QTest::newRow("out of range") << "update sloupce set telefon = 7 where id = 'poradi'";
         QTest::newRow("missing row") << "delete from sloupce";
     }
@@ -136,12 +147,13 @@ private Q_SLOTS:
         m_box->run({update});
         TMain w;
         QVERIFY(w.started());
-        QCOMPARE(w.DBGrid1->fieldsInDisplayOrder(),
-                 (QStringList{QStringLiteral("telefon"), QStringLiteral("jmeno"), QStringLiteral("organizace"),
-                              QStringLiteral("email"), QStringLiteral("poznamka")}));
-        QCOMPARE(w.DBGrid1->model()->rowCount(), 3);
+        QCOMPARE(
+            Parts(w).DBGrid1->fieldsInDisplayOrder(),
+            (QStringList{QStringLiteral("telefon"), QStringLiteral("jmeno"), QStringLiteral("organizace"),
+                         QStringLiteral("email"), QStringLiteral("poznamka")}));
+        QCOMPARE(Parts(w).DBGrid1->model()->rowCount(), 3);
         for (int p = 0; p < 5; ++p)
-            QVERIFY(w.DBGrid1->columnWidthAt(p) > 0);
+            QVERIFY(Parts(w).DBGrid1->columnWidthAt(p) > 0);
     }
 
     void withoutTheWidthOptionTheFirstLayoutSharesTheGrid()
@@ -158,12 +170,12 @@ private Q_SLOTS:
             rows << QStringLiteral("insert into zvonisty (telefon, jmeno) values ('9%1', 'R%1')").arg(i);
         m_box->run(rows);
         auto w = testsupport::StartMain();
-        QVERIFY(!w->Pamatovatsikusloupchlavnhoseznamu1->isChecked());
+        QVERIFY(!Parts(*w).Pamatovatsikusloupchlavnhoseznamu1->isChecked());
         QCoreApplication::processEvents();
         // The share of the grid as it is shown, not as it was before its first layout.
-        const int share = w->DBGrid1->viewport()->width() / 5 - 4;
+        const int share = Parts(*w).DBGrid1->viewport()->width() / 5 - 4;
         for (int p = 0; p < 5; ++p)
-            QCOMPARE(w->DBGrid1->columnWidthAt(p), share);
+            QCOMPARE(Parts(*w).DBGrid1->columnWidthAt(p), share);
     }
 
     void rememberedPlaceOffEveryScreen_data()
@@ -219,13 +231,13 @@ private Q_SLOTS:
     {
         TMain w;
         w.show();
-        w.Pamatovatsikusloupchlavnhoseznamu1->trigger();
-        QVERIFY(!w.Pamatovatsikusloupchlavnhoseznamu1->isChecked());
+        Parts(w).Pamatovatsikusloupchlavnhoseznamu1->trigger();
+        QVERIFY(!Parts(w).Pamatovatsikusloupchlavnhoseznamu1->isChecked());
         w.resize(700, 500);
         QCoreApplication::processEvents();
-        const int share = w.DBGrid1->viewport()->width() / 5 - 4;
+        const int share = Parts(w).DBGrid1->viewport()->width() / 5 - 4;
         for (int p = 0; p < 5; ++p)
-            QCOMPARE(w.DBGrid1->columnWidthAt(p), share);
+            QCOMPARE(Parts(w).DBGrid1->columnWidthAt(p), share);
     }
 };
 

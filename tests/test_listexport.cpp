@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "exchange/TextCodec.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageDialog.h"
@@ -17,6 +18,7 @@
 using testsupport::ReadBytes;
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -40,7 +42,7 @@ class TestListExport : public QObject
         FileDialog::setNextFileName(exportFile());
         for (int a : answers)
             MessageDialogSeam::setNextAnswer(a);
-        w->Ulozitseznamdosouboru1->trigger();
+        Parts(*w).Ulozitseznamdosouboru1->trigger();
     }
 
     static QStringList contacts()
@@ -63,7 +65,7 @@ private Q_SLOTS:
             Sandbox box;
             box.createDirectory(4, contacts());
             auto w = testsupport::StartMain();
-            exported = Column(w->ADOConnection1, kSelectRows, QStringLiteral("r"));
+            exported = Column(Parts(*w).ADOConnection1, kSelectRows, QStringLiteral("r"));
             save(w.get());
             QCOMPARE(FileDialog::shown().size(), 1);
             QVERIFY(FileDialog::shown().first().save);
@@ -83,8 +85,8 @@ private Q_SLOTS:
         auto w = testsupport::StartMain();
         FileDialog::setNextFileName(exportFile());
         MessageDialogSeam::setNextAnswer(0);
-        w->Natitelseznamzesouboru2->trigger();
-        QCOMPARE(Column(w->ADOConnection1, kSelectRows, QStringLiteral("r")), exported);
+        Parts(*w).Natitelseznamzesouboru2->trigger();
+        QCOMPARE(Column(Parts(*w).ADOConnection1, kSelectRows, QStringLiteral("r")), exported);
     }
 
     void onlyTheRowsTheGridShows()
@@ -92,8 +94,8 @@ private Q_SLOTS:
         Sandbox box;
         box.createDirectory(4, contacts());
         auto w = testsupport::StartMain();
-        w->Hledani->setText(QStringLiteral("Ř"));
-        w->Najdi->click();
+        Parts(*w).Hledani->setText(QStringLiteral("Ř"));
+        Parts(*w).Najdi->click();
         save(w.get());
         QCOMPARE(exchange::DecodeText(ReadBytes(exportFile())),
                  QStringLiteral("Řehoř Čermák;603 123 456;r@c.cz;volat po 17:00;Úřad;12345;rehor.c\r\n"));
@@ -141,7 +143,7 @@ private Q_SLOTS:
         box.createDirectory(4, contacts());
         auto w = testsupport::StartMain();
         FileDialog::setNextFileName(m_files.filePath(QStringLiteral("neni/slozka/seznam.csv")));
-        w->Ulozitseznamdosouboru1->trigger();
+        Parts(*w).Ulozitseznamdosouboru1->trigger();
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QVERIFY(MessageDialogSeam::shown().first().text.startsWith(
             QStringLiteral("Seznam se nepodařilo uložit.")));
@@ -154,7 +156,7 @@ private Q_SLOTS:
         Sandbox box;
         box.createDirectory(4, contacts());
         auto w = testsupport::StartMain();
-        w->Ulozitseznamdosouboru1->trigger();
+        Parts(*w).Ulozitseznamdosouboru1->trigger();
         QCOMPARE(MessageDialogSeam::shown().size(), 0);
         QVERIFY(!QFile::exists(exportFile()));
     }

@@ -7,6 +7,7 @@
 #include "db/RecordStatements.h"
 #include "db/Upgrade.h"
 #include "exchange/Merge.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageDialog.h"
@@ -31,6 +32,7 @@
 #include <unistd.h>
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -110,7 +112,7 @@ class TestMerge : public QObject
     QStringList rows()
     {
         return Column(
-            m_w->ADOConnection1,
+            Parts(*m_w).ADOConnection1,
             QStringLiteral("select telefon || '|' || ifnull(jmeno, '') || '|' || ifnull(email, '') || '|' "
                            "|| ifnull(poznamka, '') || '|' || ifnull(datum, '') || '|' || "
                            "ifnull(organizace, '') || '|' || ifnull(skupina, '') || '|' || ifnull(icq, "
@@ -121,7 +123,7 @@ class TestMerge : public QObject
     void merge(const QString& path)
     {
         FileDialog::setNextFileName(path);
-        m_w->PidatzznamyzjinDBjennovsla1->trigger();
+        Parts(*m_w).PidatzznamyzjinDBjennovsla1->trigger();
     }
 
     QStringList messages() const
@@ -179,7 +181,7 @@ private Q_SLOTS:
                                               Insert("444 555 666", "Bára", sourceHasIcq)});
         start();
         const QByteArray sourceBefore = testsupport::FileHash(otherFile());
-        QSignalSpy reopened(m_w->ADOQuery1, &db::Query::afterOpen);
+        QSignalSpy reopened(Parts(*m_w).ADOQuery1, &db::Query::afterOpen);
         QVERIFY(!m_w->groups().contains(QStringLiteral("Práce")));
         merge(otherFile());
         QCOMPARE(messages(), QStringList{"Počet přidaných položek: 1"});
@@ -192,8 +194,8 @@ private Q_SLOTS:
         QCOMPARE(rows(), (QStringList{"111 222 333|Alois|||2.2.2002|||<null>|<null>",
                                       "444 555 666|Bára|m@x.cz|pozn|" + today + "|Org|Práce|" + icqSkype}));
         QCOMPARE(reopened.count(), 1);
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("2"));
-        QCOMPARE(m_w->StatusBar1->currentMessage(),
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("2"));
+        QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(),
                  QStringLiteral("Přidáno záznamů: 1, čísel již v seznamu: 1."));
         // The group filter offers the group the merge brought.
         QVERIFY(m_w->groups().contains(QStringLiteral("Práce")));
@@ -209,7 +211,7 @@ private Q_SLOTS:
     {
         MakeDirectoryFile(otherFile(), 4, {Insert("111 222 333", "Alois", true)});
         start();
-        QSignalSpy reopened(m_w->ADOQuery1, &db::Query::afterOpen);
+        QSignalSpy reopened(Parts(*m_w).ADOQuery1, &db::Query::afterOpen);
         merge(otherFile());
         QCOMPARE(messages(), QStringList{"Porovnávaný soubor je identický."});
         QCOMPARE(reopened.count(), 0);
@@ -226,7 +228,7 @@ private Q_SLOTS:
         start();
         merge(otherFile());
         QCOMPARE(messages(), QStringList{"Počet přidaných položek: 3"});
-        QCOMPARE(Column(m_w->ADOConnection1,
+        QCOMPARE(Column(Parts(*m_w).ADOConnection1,
                         QStringLiteral("select telefon || '/' || jmeno as r from zvonisty "
                                        "order by id"),
                         QStringLiteral("r")),
@@ -256,7 +258,7 @@ private Q_SLOTS:
                  qPrintable(messages().at(0)));
         // The refused row is not counted: the message tells what was kept.
         QCOMPARE(messages().at(1), QStringLiteral("Počet přidaných položek: 1"));
-        QCOMPARE(m_w->StatusBar1->currentMessage(),
+        QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(),
                  QStringLiteral("Přidáno záznamů: 1, čísel již v seznamu: 0."));
         const QStringList log = m_box->errorLogLines();
         QCOMPARE(log.size(), 1);
@@ -265,7 +267,7 @@ private Q_SLOTS:
                                     "'Práce', '123', 'sk.444 555 666')")
                          .arg(DateText(QDate::currentDate()))),
                  qPrintable(log.first()));
-        QCOMPARE(Column(m_w->ADOConnection1,
+        QCOMPARE(Column(Parts(*m_w).ADOConnection1,
                         QStringLiteral("select hex(jmeno) as r from zvonisty order by id"),
                         QStringLiteral("r")),
                  (QStringList{"416C6F6973", "4AC3"}));
@@ -383,7 +385,8 @@ private Q_SLOTS:
                 messages().first().endsWith(QStringLiteral("). Počet přidaných položek: 1")),
             qPrintable(messages().first()));
         QCOMPARE(rows().size(), 2);
-        QVERIFY(m_w->StatusBar1->currentMessage().startsWith(QStringLiteral("Přidávání bylo zastaveno: ")));
+        QVERIFY(Parts(*m_w).StatusBar1->currentMessage().startsWith(
+            QStringLiteral("Přidávání bylo zastaveno: ")));
         QCOMPARE(m_box->errorLogLines().size(), 1);
     }
 
@@ -399,7 +402,7 @@ private Q_SLOTS:
         QFETCH(bool, atCommit);
         MakeDirectoryFile(otherFile(), 4, {ManyContacts(3000)});
         start();
-        sqlite3* handle = m_w->ADOConnection1->handle();
+        sqlite3* handle = Parts(*m_w).ADOConnection1->handle();
         struct rlimit old
         {
         };
@@ -411,7 +414,7 @@ private Q_SLOTS:
             small.rlim_cur = rlim_t(QFileInfo(m_box->dbPath()).size() + 3 * 4096);
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
         } else {
-            const QStringList pages = Column(m_w->ADOConnection1, QStringLiteral("pragma page_count"),
+            const QStringList pages = Column(Parts(*m_w).ADOConnection1, QStringLiteral("pragma page_count"),
                                              QStringLiteral("page_count"));
             QVERIFY(sqlite3_exec(handle,
                                  QByteArray("pragma max_page_count = " +
@@ -434,7 +437,7 @@ private Q_SLOTS:
         QCOMPARE(
             messages().at(1),
             QStringLiteral("Přidávání bylo zastaveno: %1 Počet přidaných položek: %2").arg(reason).arg(kept));
-        QCOMPARE(m_w->StatusBar1->currentMessage(),
+        QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(),
                  QStringLiteral("Přidávání bylo zastaveno: %1 Přidáno záznamů: %2, čísel již v seznamu: 0.")
                      .arg(reason)
                      .arg(kept));
@@ -536,7 +539,7 @@ private Q_SLOTS:
     void cancelledDialog()
     {
         start();
-        m_w->PidatzznamyzjinDBjennovsla1->trigger();
+        Parts(*m_w).PidatzznamyzjinDBjennovsla1->trigger();
         QCOMPARE(messages(), QStringList());
     }
 

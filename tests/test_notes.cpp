@@ -1,11 +1,12 @@
 // Additional notes: written in the note window, listed and deleted in the detail dialog.
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
+#include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QTest>
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 using testsupport::WhenModalShown;
 
@@ -26,7 +28,8 @@ class TestNotes : public QObject
 
     QStringList notes(const QString& id = QStringLiteral("1"))
     {
-        return Column(m_w->ADOConnection1, QStringLiteral("select pozn from poznamky where id = %1").arg(id),
+        return Column(Parts(*m_w).ADOConnection1,
+                      QStringLiteral("select pozn from poznamky where id = %1").arg(id),
                       QStringLiteral("pozn"));
     }
     void writeNote(const std::function<void(TpoznamkaM*)>& steps)
@@ -37,17 +40,18 @@ class TestNotes : public QObject
             QCOMPARE(window->windowTitle(), QStringLiteral("Poznámka"));
             steps(window);
         });
-        m_w->Pdavnpoznmka1->trigger();
+        Parts(*m_w).Pdavnpoznmka1->trigger();
     }
 
 private Q_SLOTS:
     void init()
     {
         m_box = std::make_unique<Sandbox>();
-        m_box->createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno) values ('111', 'Alois')"),
-                                   QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222', 'Bára')")});
+        m_box->createDirectory(
+            4, {QStringLiteral("insert into zvonisty (telefon, jmeno) values ('111', 'Alois')"),
+                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222', 'Bára')")});
         m_w = testsupport::StartMain();
-        m_w->DBGrid1->selectRow(0);
+        Parts(*m_w).DBGrid1->selectRow(0);
     }
     void cleanup()
     {
@@ -59,11 +63,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("three lines") << "první\ndruhý\ntřetí" << "první\r\ndruhý\r\ntřetí";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("quotes and injection") << "it's'); delete from poznamky; --" << "it's'); delete from poznamky; --";
+        QTest::newRow("three lines") << "první\ndruhý\ntřetí"
+                                     << "první\r\ndruhý\r\ntřetí";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("quotes and injection") << "it's'); delete from poznamky; --"
+                                              << "it's'); delete from poznamky; --";
         QTest::newRow("non-breaking space") << QString::fromUtf8("a\u00A0b") << QString::fromUtf8("a\u00A0b");
-        QTest::newRow("wildcards, backslash, foreign") << "50 % _ \\ 😀 中" << "50 % _ \\ 😀 中";
+        QTest::newRow("wildcards, backslash, foreign") << "50 % _ \\ 😀 中"
+                                                       << "50 % _ \\ 😀 中";
     }
     void notesAreStoredAsTyped()
     {
@@ -89,9 +97,9 @@ private Q_SLOTS:
 
     void noteNeedsASelectedContact()
     {
-        m_w->Hledani->setText(QStringLiteral("nikdo"));
-        m_w->Najdi->click();
-        m_w->P59davn8poy1->trigger();
+        Parts(*m_w).Hledani->setText(QStringLiteral("nikdo"));
+        Parts(*m_w).Najdi->click();
+        Parts(*m_w).P59davn8poy1->trigger();
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QCOMPARE(MessageDialogSeam::shown().first().text, QStringLiteral("Není vybrán žádný záznam."));
     }
@@ -100,11 +108,13 @@ private Q_SLOTS:
     {
         // Three notes a second apart, so each has a date of its own.
         for (const char* text : {"jedna", "dva\r\nřádky", "tři"}) {
-            testsupport::Exec(m_w->ADOConnection1,
-                              QStringLiteral("insert into poznamky (id, pozn) values (1, '%1')").arg(QString::fromUtf8(text)));
+            testsupport::Exec(Parts(*m_w).ADOConnection1,
+                              QStringLiteral("insert into poznamky (id, pozn) values (1, '%1')")
+                                  .arg(QString::fromUtf8(text)));
             QTest::qWait(1050);
         }
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("insert into poznamky (id, pozn) values (2, 'cizí')"));
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
+                          QStringLiteral("insert into poznamky (id, pozn) values (2, 'cizí')"));
         WhenModalShown([&](QWidget* modal) {
             auto* d = qobject_cast<TDetailNovy*>(modal);
             QVERIFY(d);
@@ -139,14 +149,15 @@ private Q_SLOTS:
             d->Odstranit->click();
             QCOMPARE(int(MessageDialogSeam::shown().size()), asked);
         });
-        m_w->KomplUprava->click();
+        Parts(*m_w).KomplUprava->click();
         QVERIFY(notes().isEmpty());
         QCOMPARE(notes(QStringLiteral("2")), QStringList{QStringLiteral("cizí")});
     }
 
     void insertModeHasNoNotes()
     {
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("insert into poznamky (id, pozn) values (1, 'x')"));
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
+                          QStringLiteral("insert into poznamky (id, pozn) values (1, 'x')"));
         WhenModalShown([&](QWidget* modal) {
             auto* d = qobject_cast<TDetailNovy*>(modal);
             QVERIFY(!d->DBGrid1->isEnabled());
@@ -154,7 +165,7 @@ private Q_SLOTS:
             d->Odstranit->click();
             QVERIFY(MessageDialogSeam::shown().isEmpty());
         });
-        m_w->Otevtvybranzznampropidnnovhosla1->trigger();
+        Parts(*m_w).Otevtvybranzznampropidnnovhosla1->trigger();
         QCOMPARE(notes(), QStringList{QStringLiteral("x")});
     }
 };

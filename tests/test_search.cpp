@@ -4,6 +4,7 @@
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/SearchIndex.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"
 #include "ui/MessageDialog.h"
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -47,7 +49,7 @@ QStringList Fixture()
 QStringList Names(TMain& w)
 {
     QStringList names;
-    auto* model = w.DBGrid1->model();
+    auto* model = Parts(w).DBGrid1->model();
     for (int r = 0; r < model->rowCount(); ++r)
         names << model->index(r, 1).data().toString();
     return names;
@@ -64,10 +66,10 @@ class TestSearch : public QObject
 
     void selectGroup(const QString& group)
     {
-        const int i = m_w->VyberSkupinu->findText(group);
+        const int i = Parts(*m_w).VyberSkupinu->findText(group);
         QVERIFY(i >= 0);
-        m_w->VyberSkupinu->setCurrentIndex(i);
-        Q_EMIT m_w->VyberSkupinu->activated(i);
+        Parts(*m_w).VyberSkupinu->setCurrentIndex(i);
+        Q_EMIT Parts(*m_w).VyberSkupinu->activated(i);
     }
 
 private Q_SLOTS:
@@ -77,7 +79,7 @@ private Q_SLOTS:
         m_box->createDirectory(4, Fixture());
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
-        m_w->Hledani->setFocus();
+        Parts(*m_w).Hledani->setFocus();
     }
     void cleanup()
     {
@@ -105,26 +107,26 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QStringList, names);
         m_w->setSearchIndex(index);
-        m_w->Hledani->setText(text);
-        m_w->Najdi->click();
+        Parts(*m_w).Hledani->setText(text);
+        Parts(*m_w).Najdi->click();
         QCOMPARE(Names(*m_w), names);
-        QCOMPARE(m_w->pocet->text(), QString::number(names.size()));
+        QCOMPARE(Parts(*m_w).pocet->text(), QString::number(names.size()));
         QVERIFY(MessageDialogSeam::shown().isEmpty());
-        QCOMPARE(m_w->ADOQuery1->sql().endsWith(QStringLiteral(" order by jmeno")), true);
+        QCOMPARE(Parts(*m_w).ADOQuery1->sql().endsWith(QStringLiteral(" order by jmeno")), true);
     }
 
     // The option in Nástroje makes every search condition ignore accents, from memory and
     // from the engine alike, and is saved under a key of its own.
     void searchWithoutAccents()
     {
-        QAction* option = m_w->Hledatbezohledunadiakritiku1;
+        QAction* option = Parts(*m_w).Hledatbezohledunadiakritiku1;
         QCOMPARE(option->text(), QStringLiteral("Hledat bez ohledu na diakritiku"));
         QVERIFY(option->isCheckable());
         QVERIFY(!option->isChecked());
         auto search = [&](int index, const QString& text) {
             m_w->setSearchIndex(index);
-            m_w->Hledani->setText(text);
-            m_w->Najdi->click();
+            Parts(*m_w).Hledani->setText(text);
+            Parts(*m_w).Najdi->click();
             return Names(*m_w);
         };
         QCOMPARE(search(0, QStringLiteral("cermak")), QStringList{});
@@ -133,14 +135,14 @@ private Q_SLOTS:
         QCOMPARE(Names(*m_w), QStringList{QStringLiteral("Čermák")});
         for (const bool fromMemory : {false, true}) {
             if (fromMemory)
-                db::SearchIndex::Of(m_w->ADOConnection1)->buildNow();
+                db::SearchIndex::Of(Parts(*m_w).ADOConnection1)->buildNow();
             QCOMPARE(search(0, QStringLiteral("cermak")), QStringList{QStringLiteral("Čermák")});
             QCOMPARE(search(5, QStringLiteral("NOVOTNY")), QStringList{QStringLiteral("NOVOTNÝ Petr")});
             QCOMPARE(search(1, QStringLiteral("rano")), QStringList{QStringLiteral("Novák Jan")});
-            QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+            QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("1"));
         }
-        m_w->Uloitnastaven1->trigger();
-        QCOMPARE(IniAccess(m_w->SettingsPath, 0, QStringLiteral("NASTAVENI"),
+        Parts(*m_w).Uloitnastaven1->trigger();
+        QCOMPARE(IniAccess(m_w->settingsPath(), 0, QStringLiteral("NASTAVENI"),
                            QStringLiteral("HledatBezDiakritiky")),
                  QStringLiteral("1"));
         option->trigger();
@@ -152,33 +154,34 @@ private Q_SLOTS:
     // once, without the directory being read again.
     void changesSearchedFromMemoryAtOnce()
     {
-        db::SearchIndex* index = db::SearchIndex::Of(m_w->ADOConnection1);
+        db::SearchIndex* index = db::SearchIndex::Of(Parts(*m_w).ADOConnection1);
         index->buildNow();
         auto search = [&](const QString& text) {
             m_w->setSearchIndex(0);
-            m_w->Hledani->setText(text);
-            m_w->Najdi->click();
+            Parts(*m_w).Hledani->setText(text);
+            Parts(*m_w).Najdi->click();
             return Names(*m_w);
         };
         QVERIFY(ExecQuery(QStringLiteral("update zvonisty set jmeno='Nováková Eva' where jmeno='Dvořák'"),
-                          m_w->ADOQuery2));
+                          Parts(*m_w).ADOQuery2));
         QVERIFY(ExecQuery(
             QStringLiteral("insert into zvonisty (telefon, jmeno) values ('608 000 000', 'Novotná')"),
-            m_w->ADOQuery2));
-        QVERIFY(ExecQuery(QStringLiteral("delete from zvonisty where jmeno='Novák Jan'"), m_w->ADOQuery2));
+            Parts(*m_w).ADOQuery2));
+        QVERIFY(
+            ExecQuery(QStringLiteral("delete from zvonisty where jmeno='Novák Jan'"), Parts(*m_w).ADOQuery2));
         QCOMPARE(search(QStringLiteral("nov")),
                  (QStringList{QStringLiteral("Nováková Eva"), QStringLiteral("Novotná"),
                               QStringLiteral("NOVOTNÝ Petr")}));
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("3"));
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("3"));
         QVERIFY(index->complete());
     }
 
     void hintFollowsTheSearchColumn()
     {
         m_w->setSearchIndex(4);
-        QCOMPARE(m_w->Hledani->toolTip(), QStringLiteral("Dle Emailu"));
+        QCOMPARE(Parts(*m_w).Hledani->toolTip(), QStringLiteral("Dle Emailu"));
         m_w->setSearchIndex(5);
-        QCOMPARE(m_w->Hledani->toolTip(), QStringLiteral("Vše"));
+        QCOMPARE(Parts(*m_w).Hledani->toolTip(), QStringLiteral("Vše"));
     }
 
     void groupFilterIncludingApostrophe()
@@ -195,20 +198,20 @@ private Q_SLOTS:
 
     void burstOfKeysRunsOneSearch()
     {
-        QSignalSpy opened(m_w->ADOQuery1, &db::Query::afterOpen);
-        QTest::keyClicks(m_w->Hledani, QStringLiteral("nov"));
+        QSignalSpy opened(Parts(*m_w).ADOQuery1, &db::Query::afterOpen);
+        QTest::keyClicks(Parts(*m_w).Hledani, QStringLiteral("nov"));
         QCOMPARE(opened.count(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 2000);
         QTest::qWait(400);
         QCOMPARE(opened.count(), 1);
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("2"));
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("2"));
     }
 
     void enterSearchesAtOnceAndThePendingSearchStillRuns()
     {
-        QSignalSpy opened(m_w->ADOQuery1, &db::Query::afterOpen);
-        QTest::keyClicks(m_w->Hledani, QStringLiteral("dvo"));
-        QTest::keyClick(m_w->Hledani, Qt::Key_Return);
+        QSignalSpy opened(Parts(*m_w).ADOQuery1, &db::Query::afterOpen);
+        QTest::keyClicks(Parts(*m_w).Hledani, QStringLiteral("dvo"));
+        QTest::keyClick(Parts(*m_w).Hledani, Qt::Key_Return);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(Names(*m_w), QStringList{QStringLiteral("Dvořák")});
         QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 2, 2000);
@@ -216,39 +219,39 @@ private Q_SLOTS:
 
     void escapeClearsAndListsAllAfterTheDelay()
     {
-        m_w->Hledani->setText(QStringLiteral("dvo"));
-        m_w->Najdi->click();
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
-        QTest::keyClick(m_w->Hledani, Qt::Key_Escape);
-        QCOMPARE(m_w->Hledani->text(), QString());
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_w->pocet->text(), QStringLiteral("5"), 2000);
+        Parts(*m_w).Hledani->setText(QStringLiteral("dvo"));
+        Parts(*m_w).Najdi->click();
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("1"));
+        QTest::keyClick(Parts(*m_w).Hledani, Qt::Key_Escape);
+        QCOMPARE(Parts(*m_w).Hledani->text(), QString());
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(Parts(*m_w).pocet->text(), QStringLiteral("5"), 2000);
     }
 
     void withoutAutoSearchTypingStartsNothing()
     {
-        m_w->autoSearch->click();
-        QVERIFY(!m_w->autoSearch->isChecked());
-        QSignalSpy opened(m_w->ADOQuery1, &db::Query::afterOpen);
-        QTest::keyClicks(m_w->Hledani, QStringLiteral("nov"));
-        QTest::keyClick(m_w->Hledani, Qt::Key_Escape);
+        Parts(*m_w).autoSearch->click();
+        QVERIFY(!Parts(*m_w).autoSearch->isChecked());
+        QSignalSpy opened(Parts(*m_w).ADOQuery1, &db::Query::afterOpen);
+        QTest::keyClicks(Parts(*m_w).Hledani, QStringLiteral("nov"));
+        QTest::keyClick(Parts(*m_w).Hledani, Qt::Key_Escape);
         QTest::qWait(400);
         QCOMPARE(opened.count(), 0);
         // Ticking it again with a text waiting starts the delayed search.
-        m_w->Hledani->setText(QStringLiteral("nov"));
-        m_w->autoSearch->click();
+        Parts(*m_w).Hledani->setText(QStringLiteral("nov"));
+        Parts(*m_w).autoSearch->click();
         QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, 2000);
     }
 
     void failingSearchIsShownAndKeepsTheCount()
     {
-        const QString before = m_w->pocet->text();
+        const QString before = Parts(*m_w).pocet->text();
         m_w->Sort.SortOrderBy = QStringLiteral("neni_sloupec");
-        m_w->Najdi->click();
+        Parts(*m_w).Najdi->click();
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QVERIFY(MessageDialogSeam::shown().first().text.startsWith(QStringLiteral("Došlo k chybě: ")));
-        QCOMPARE(m_w->pocet->text(), before);
-        QVERIFY(!m_w->ADOQuery1->isOpen());
+        QCOMPARE(Parts(*m_w).pocet->text(), before);
+        QVERIFY(!Parts(*m_w).ADOQuery1->isOpen());
         QVERIFY(m_box->errorLog().isEmpty());
     }
 };

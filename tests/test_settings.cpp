@@ -2,6 +2,7 @@
 #include "app/IniFile.h"
 #include "app/TMain.h"
 #include "db/Query.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/MessageDialog.h"
 
@@ -15,6 +16,7 @@
 
 #include <sys/stat.h>
 
+using testsupport::Parts;
 using testsupport::ReadCp1250;
 using testsupport::Sandbox;
 using testsupport::WriteCp1250;
@@ -47,7 +49,7 @@ private Q_SLOTS:
     void firstStartWritesTheSixKeys()
     {
         TMain w;
-        QCOMPARE(w.SettingsPath, iniPath());
+        QCOMPARE(w.settingsPath(), iniPath());
         const QStringList expected = {QStringLiteral("AllwaysOnTop=0"), QStringLiteral("AutoSearch=1"),
                                       QStringLiteral("SearchBy=0"),     QStringLiteral("DotPriUzavr=0"),
                                       QStringLiteral("MinPriAltF4=1"),  QStringLiteral("PametSirkaSl=1")};
@@ -66,11 +68,12 @@ private Q_SLOTS:
         WriteCp1250(m_box->path(QStringLiteral("nastaveni.ini")),
                     QStringLiteral("AllwaysOnTop=1\r\nSearchBy= 3 \r\nnesmysl\r\n"));
         TMain w;
-        QVERIFY(w.Vdynahoe1->isChecked());
+        QVERIFY(Parts(w).Vdynahoe1->isChecked());
         QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(w.searchIndex(), 3);
         // Selecting the stored column ran its search once.
-        QVERIFY(w.ADOQuery1->sql().startsWith(QStringLiteral("select * from zvonisty where organizace like '%%'")));
+        QVERIFY(Parts(w).ADOQuery1->sql().startsWith(
+            QStringLiteral("select * from zvonisty where organizace like '%%'")));
         QCOMPARE(Option(iniPath(), "AllwaysOnTop"), QStringLiteral("1"));
         QCOMPARE(Option(iniPath(), "SearchBy"), QStringLiteral("3"));
         QVERIFY(!QFileInfo::exists(m_box->path(QStringLiteral("nastaveni.ini"))));
@@ -82,10 +85,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("searchBy");
         QTest::addColumn<bool>("dotaz");
         QTest::addColumn<bool>("onTop");
-        QTest::newRow("SearchBy=9 is Vše") << "[NASTAVENI]\r\nSearchBy=9\r\nDotPriUzavr=0\r\n" << 5 << false << false;
-        QTest::newRow("missing key ticks the question") << "[nastaveni]\r\nsearchby=1\r\n" << 1 << true << false;
-        QTest::newRow("words and junk") << "[NASTAVENI]\r\nAllwaysOnTop=True\r\nSearchBy=x\r\nDotPriUzavr=FALSE\r\n"
-                                        << 0 << false << true;
+        QTest::newRow("SearchBy=9 is Vše") << "[NASTAVENI]\r\nSearchBy=9\r\nDotPriUzavr=0\r\n"
+                                           << 5 << false << false;
+        QTest::newRow("missing key ticks the question") << "[nastaveni]\r\nsearchby=1\r\n"
+                                                        << 1 << true << false;
+        QTest::newRow("words and junk")
+            << "[NASTAVENI]\r\nAllwaysOnTop=True\r\nSearchBy=x\r\nDotPriUzavr=FALSE\r\n"
+            << 0 << false << true;
     }
     void storedValuesAndDefaults()
     {
@@ -96,35 +102,39 @@ private Q_SLOTS:
         WriteCp1250(iniPath(), file);
         TMain w;
         QCOMPARE(w.searchIndex(), searchBy);
-        QCOMPARE(w.Dotazpiuzaven1->isChecked(), dotaz);
-        QCOMPARE(w.Vdynahoe1->isChecked(), onTop);
+        QCOMPARE(Parts(w).Dotazpiuzaven1->isChecked(), dotaz);
+        QCOMPARE(Parts(w).Vdynahoe1->isChecked(), onTop);
         QCOMPARE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-        QVERIFY(w.autoSearch->isChecked());
-        QVERIFY(w.MinimalizovataplikacipistiskuAltF41->isChecked());
+        QVERIFY(Parts(w).autoSearch->isChecked());
+        QVERIFY(Parts(w).MinimalizovataplikacipistiskuAltF41->isChecked());
     }
 
     void optionsAreSavedOnlyOnRequestAndForeignLinesStay()
     {
-        WriteCp1250(iniPath(), QStringLiteral("; poznámka uživatele\r\n[NASTAVENI]\r\nAutoSearch=1\r\nCizi=ponechat\r\n"
-                                              "[POZICE]\r\nTop=5\r\n"));
+        WriteCp1250(iniPath(),
+                    QStringLiteral("; poznámka uživatele\r\n[NASTAVENI]\r\nAutoSearch=1\r\nCizi=ponechat\r\n"
+                                   "[POZICE]\r\nTop=5\r\n"));
         {
             TMain w;
-            w.autoSearch->setChecked(false);
+            Parts(w).autoSearch->setChecked(false);
         }
         QCOMPARE(Option(iniPath(), "AutoSearch"), QStringLiteral("1"));
         TMain w;
-        w.autoSearch->setChecked(false);
-        w.Uloitnastaven1->trigger();
+        Parts(w).autoSearch->setChecked(false);
+        Parts(w).Uloitnastaven1->trigger();
         QCOMPARE(Option(iniPath(), "AutoSearch"), QStringLiteral("0"));
         const QString text = ReadCp1250(iniPath());
-        QVERIFY(text.startsWith(QStringLiteral("; poznámka uživatele\r\n[NASTAVENI]\r\nAutoSearch=0\r\nCizi=ponechat\r\n")));
+        QVERIFY(text.startsWith(
+            QStringLiteral("; poznámka uživatele\r\n[NASTAVENI]\r\nAutoSearch=0\r\nCizi=ponechat\r\n")));
         QVERIFY(text.contains(QStringLiteral("[POZICE]\r\nTop=5")));
         // The save is confirmed by the picture, shown for two ticks.
-        QVERIFY(w.TimerSaveAnim->isActive());
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Image1->isHidden(), 1000);
-        QTRY_VERIFY_WITH_TIMEOUT(w.Image1->isHidden(), 2000);
-        QVERIFY(!w.TimerSaveAnim->isActive());
-        QCOMPARE(w.SaveAnimCounter, 0);
+        QVERIFY(Parts(w).TimerSaveAnim->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!Parts(w).Image1->isHidden(), 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(Parts(w).Image1->isHidden(), 2000);
+        QVERIFY(!Parts(w).TimerSaveAnim->isActive());
+        // The count starts again: the next save is confirmed as the first was.
+        Parts(w).Uloitnastaven1->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!Parts(w).Image1->isHidden(), 1000);
     }
 
     void failedSaveIsToldAndNotConfirmed()
@@ -132,11 +142,11 @@ private Q_SLOTS:
         TMain w;
         // The folder of the settings file is a plain file: no write can succeed, even as root.
         WriteCp1250(m_box->path(QStringLiteral("soubor")), QStringLiteral("x"));
-        w.SettingsPath = m_box->path(QStringLiteral("soubor/zvonisty.ini"));
+        w.setSettingsPath(m_box->path(QStringLiteral("soubor/zvonisty.ini")));
         MessageDialogSeam::clearShown();
-        w.Uloitnastaven1->trigger();
-        QVERIFY(!w.TimerSaveAnim->isActive());
-        QVERIFY(w.Image1->isHidden());
+        Parts(w).Uloitnastaven1->trigger();
+        QVERIFY(!Parts(w).TimerSaveAnim->isActive());
+        QVERIFY(Parts(w).Image1->isHidden());
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QVERIFY(MessageDialogSeam::shown().first().text.startsWith(
             QStringLiteral("Nastavení se nepodařilo uložit")));
@@ -162,7 +172,7 @@ private Q_SLOTS:
         // The start does not wait on the pipe, and the options keep their defaults.
         TMain w;
         QVERIFY(w.started());
-        QVERIFY(w.autoSearch->isChecked());
+        QVERIFY(Parts(w).autoSearch->isChecked());
         QVERIFY(m_box->errorLog().contains(QStringLiteral("zvonisty.ini")));
     }
 
@@ -173,7 +183,7 @@ private Q_SLOTS:
         WriteCp1250(m_box->path(QStringLiteral("nastaveni.ini")), QStringLiteral("AutoSearch=0\r\n"));
         TMain w;
         QVERIFY(w.started());
-        QVERIFY(!w.autoSearch->isChecked());
+        QVERIFY(!Parts(w).autoSearch->isChecked());
         QVERIFY(QFileInfo::exists(m_box->path(QStringLiteral("nastaveni.ini"))));
         QVERIFY(QFileInfo(iniPath()).isDir());
     }

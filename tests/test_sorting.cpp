@@ -1,10 +1,11 @@
 // Sorting the grid by a click on a column title.
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
+#include "ui/MessageDialog.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QTest>
 
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 class TestSorting : public QObject
@@ -24,8 +26,8 @@ class TestSorting : public QObject
 
     void clickTitle(const QString& field)
     {
-        QHeaderView* header = m_w->DBGrid1->horizontalHeader();
-        const int position = m_w->DBGrid1->positionOfField(field);
+        QHeaderView* header = Parts(*m_w).DBGrid1->horizontalHeader();
+        const int position = Parts(*m_w).DBGrid1->positionOfField(field);
         const int logical = header->logicalIndex(position);
         const QPoint centre(header->sectionViewportPosition(logical) + header->sectionSize(logical) / 2,
                             header->height() / 2);
@@ -34,7 +36,7 @@ class TestSorting : public QObject
     QStringList column(int logical)
     {
         QStringList values;
-        auto* model = m_w->DBGrid1->model();
+        auto* model = Parts(*m_w).DBGrid1->model();
         for (int r = 0; r < model->rowCount(); ++r)
             values << model->index(r, logical).data().toString();
         return values;
@@ -42,8 +44,8 @@ class TestSorting : public QObject
     QStringList titles()
     {
         QStringList list;
-        for (const QString& f : m_w->DBGrid1->fieldsInDisplayOrder())
-            list << m_w->DBGrid1->titleOfField(f);
+        for (const QString& f : Parts(*m_w).DBGrid1->fieldsInDisplayOrder())
+            list << Parts(*m_w).DBGrid1->titleOfField(f);
         return list;
     }
 
@@ -52,10 +54,13 @@ private Q_SLOTS:
     {
         m_box = std::make_unique<Sandbox>();
         m_box->createDirectory(
-            4, {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('300', 'Čáp', 'Práce')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('100', 'chalupa', 'Práce')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('200', 'Hrubý', 'Rodina')"),
-                QStringLiteral("insert into zvonisty (telefon, jmeno, poznamka) values ('400', 'Adam', null)")});
+            4,
+            {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('300', 'Čáp', 'Práce')"),
+             QStringLiteral(
+                 "insert into zvonisty (telefon, jmeno, skupina) values ('100', 'chalupa', 'Práce')"),
+             QStringLiteral(
+                 "insert into zvonisty (telefon, jmeno, skupina) values ('200', 'Hrubý', 'Rodina')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, poznamka) values ('400', 'Adam', null)")});
         m_w = std::make_unique<TMain>();
         m_w->resize(700, 500);
         m_w->show();
@@ -72,8 +77,8 @@ private Q_SLOTS:
         QCOMPARE(titles(), (QStringList{QStringLiteral("Zvonisty"), QStringLiteral("Jméno  «"),
                                         QStringLiteral("Organizace"), QStringLiteral("Email"),
                                         QStringLiteral("Poznámka")}));
-        QCOMPARE(column(1), (QStringList{QStringLiteral("Adam"), QStringLiteral("Čáp"), QStringLiteral("Hrubý"),
-                                         QStringLiteral("chalupa")}));
+        QCOMPARE(column(1), (QStringList{QStringLiteral("Adam"), QStringLiteral("Čáp"),
+                                         QStringLiteral("Hrubý"), QStringLiteral("chalupa")}));
         QCOMPARE(m_w->Sort.SortOrderBy, QStringLiteral("jmeno"));
     }
 
@@ -81,57 +86,60 @@ private Q_SLOTS:
     {
         // The restored ascending name sort turns descending on its first click.
         clickTitle(QStringLiteral("jmeno"));
-        QCOMPARE(m_w->DBGrid1->titleOfField(QStringLiteral("jmeno")), QStringLiteral("Jméno  »"));
+        QCOMPARE(Parts(*m_w).DBGrid1->titleOfField(QStringLiteral("jmeno")), QStringLiteral("Jméno  »"));
         QCOMPARE(column(1).first(), QStringLiteral("chalupa"));
         clickTitle(QStringLiteral("telefon"));
-        QCOMPARE(m_w->ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by telefon"));
+        QCOMPARE(Parts(*m_w).ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by telefon"));
         QCOMPARE(column(0), (QStringList{QStringLiteral("100"), QStringLiteral("200"), QStringLiteral("300"),
                                          QStringLiteral("400")}));
         QCOMPARE(titles(), (QStringList{QStringLiteral("Zvonisty  «"), QStringLiteral("Jméno"),
                                         QStringLiteral("Organizace"), QStringLiteral("Email"),
                                         QStringLiteral("Poznámka")}));
         clickTitle(QStringLiteral("telefon"));
-        QCOMPARE(m_w->ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by telefon desc"));
-        QCOMPARE(m_w->DBGrid1->titleOfField(QStringLiteral("telefon")), QStringLiteral("Zvonisty  »"));
+        QCOMPARE(Parts(*m_w).ADOQuery1->sql(),
+                 QStringLiteral("select * from zvonisty order by telefon desc"));
+        QCOMPARE(Parts(*m_w).DBGrid1->titleOfField(QStringLiteral("telefon")), QStringLiteral("Zvonisty  »"));
         // Back on the name: it was last descending, so now ascending.
         clickTitle(QStringLiteral("jmeno"));
-        QCOMPARE(m_w->ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by jmeno"));
+        QCOMPARE(Parts(*m_w).ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by jmeno"));
         QCOMPARE(m_w->Sort.SortOrderBy, QStringLiteral("jmeno"));
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("4"));
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("4"));
     }
 
     void clickKeepsTheFilterAndTheNextSearchKeepsTheSort()
     {
-        m_w->Hledani->setText(QStringLiteral("p"));
-        m_w->VyberSkupinu->setCurrentIndex(m_w->VyberSkupinu->findText(QStringLiteral("Práce")));
+        Parts(*m_w).Hledani->setText(QStringLiteral("p"));
+        Parts(*m_w).VyberSkupinu->setCurrentIndex(
+            Parts(*m_w).VyberSkupinu->findText(QStringLiteral("Práce")));
         clickTitle(QStringLiteral("telefon"));
-        QCOMPARE(m_w->ADOQuery1->sql(),
-                 QStringLiteral("select * from zvonisty where jmeno like '%p%' and skupina='Práce' order by telefon"));
+        QCOMPARE(Parts(*m_w).ADOQuery1->sql(),
+                 QStringLiteral(
+                     "select * from zvonisty where jmeno like '%p%' and skupina='Práce' order by telefon"));
         QCOMPARE(column(1), (QStringList{QStringLiteral("chalupa"), QStringLiteral("Čáp")}));
-        m_w->Najdi->click();
-        QVERIFY(m_w->ADOQuery1->sql().endsWith(QStringLiteral(" order by telefon")));
+        Parts(*m_w).Najdi->click();
+        QVERIFY(Parts(*m_w).ADOQuery1->sql().endsWith(QStringLiteral(" order by telefon")));
     }
 
     void movedColumnsStillSortByTheirOwnField()
     {
-        m_w->DBGrid1->moveColumnTo(QStringLiteral("poznamka"), 0);
-        m_w->DBGrid1->moveColumnTo(QStringLiteral("telefon"), 3);
+        Parts(*m_w).DBGrid1->moveColumnTo(QStringLiteral("poznamka"), 0);
+        Parts(*m_w).DBGrid1->moveColumnTo(QStringLiteral("telefon"), 3);
         clickTitle(QStringLiteral("telefon"));
         QCOMPARE(m_w->Sort.SortColumn, QStringLiteral("telefon"));
-        QCOMPARE(m_w->DBGrid1->titleOfField(QStringLiteral("telefon")), QStringLiteral("Zvonisty  «"));
-        QCOMPARE(m_w->DBGrid1->fieldNameAt(3), QStringLiteral("telefon"));
+        QCOMPARE(Parts(*m_w).DBGrid1->titleOfField(QStringLiteral("telefon")), QStringLiteral("Zvonisty  «"));
+        QCOMPARE(Parts(*m_w).DBGrid1->fieldNameAt(3), QStringLiteral("telefon"));
         QCOMPARE(titles().at(0), QStringLiteral("Poznámka"));
     }
 
     void failingSortIsReportedAndTheGridIsEmpty()
     {
         // The engine refuses the click's statement: the sort state has moved on and the grid shows no rows.
-        m_w->ADOConnection1->close();
+        Parts(*m_w).ADOConnection1->close();
         clickTitle(QStringLiteral("email"));
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QVERIFY(MessageDialogSeam::shown().first().errorReport);
         QCOMPARE(m_w->Sort.SortColumn, QStringLiteral("email"));
-        QCOMPARE(m_w->DBGrid1->model()->rowCount(), 0);
+        QCOMPARE(Parts(*m_w).DBGrid1->model()->rowCount(), 0);
         QVERIFY(m_box->errorLog().isEmpty());
     }
 };

@@ -1,11 +1,12 @@
 // The main window's start-up on its directory file and its close handling.
 #include "app/Application.h"
-#include "ui/MessageDialog.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
+#include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -21,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -60,10 +62,11 @@ private Q_SLOTS:
         QTest::newRow("missing") << QByteArray() << false << QStringLiteral("nebyl nalezen.");
         QTest::newRow("empty") << QByteArray() << true << notDirectory;
         QTest::newRow("text file") << QByteArray("603 123 456;Novák\r\n") << true << notDirectory;
-        QTest::newRow("random bytes") << QByteArray::fromHex("00ff13a7").repeated(1000) << true << notDirectory;
+        QTest::newRow("random bytes")
+            << QByteArray::fromHex("00ff13a7").repeated(1000) << true << notDirectory;
         // The engine's own header followed by garbage: the engine's refusal, in Czech.
-        QTest::newRow("damaged header") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\x7f') << true
-                                        << QStringLiteral("Soubor není databází.");
+        QTest::newRow("damaged header") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\x7f')
+                                        << true << QStringLiteral("Soubor není databází.");
     }
     void openingFailures()
     {
@@ -81,7 +84,8 @@ private Q_SLOTS:
         QVERIFY(!window.started());
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         const auto& shown = MessageDialogSeam::shown().first();
-        QVERIFY2(shown.text.startsWith(QStringLiteral("Nastala chyba při otevření DB: ")), qPrintable(shown.text));
+        QVERIFY2(shown.text.startsWith(QStringLiteral("Nastala chyba při otevření DB: ")),
+                 qPrintable(shown.text));
         QVERIFY2(shown.text.endsWith(reason), qPrintable(shown.text));
         QCOMPARE(shown.icon, 2);
         QCOMPARE(shown.buttonSet, 0);
@@ -111,7 +115,8 @@ private Q_SLOTS:
         QVERIFY(first.started());
         TMain second;
         QVERIFY(!second.started());
-        QVERIFY(MessageDialogSeam::shown().last().text.startsWith(QStringLiteral("Nastala chyba při otevření DB: ")));
+        QVERIFY(MessageDialogSeam::shown().last().text.startsWith(
+            QStringLiteral("Nastala chyba při otevření DB: ")));
     }
 
     void readOnlyFileIsToldOnce()
@@ -134,7 +139,8 @@ private Q_SLOTS:
                 _exit(12);
             const auto shown = MessageDialogSeam::shown();
             if (shown.size() != 1 ||
-                shown.first().text != QStringLiteral("Soubor Zvonisty.mdb je otevřen jen pro čtení; změny nelze ukládat."))
+                shown.first().text !=
+                    QStringLiteral("Soubor Zvonisty.mdb je otevřen jen pro čtení; změny nelze ukládat."))
                 _exit(13);
             // Closing tries no write the file refuses.
             window.SaveLayout();
@@ -164,31 +170,33 @@ private Q_SLOTS:
     void startShowsContactsByName()
     {
         Sandbox box;
-        box.createDirectory(4, {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('1', 'Šimek', 'Práce')"),
-                                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('2', 'adam', 'rodina')"),
-                                QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('3', 'Čapek', 'Rodina')"),
-                                QStringLiteral("insert into zvonisty (telefon, jmeno) values ('4', 'Hora')")});
+        box.createDirectory(
+            4,
+            {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('1', 'Šimek', 'Práce')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('2', 'adam', 'rodina')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('3', 'Čapek', 'Rodina')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno) values ('4', 'Hora')")});
         TMain window;
         QVERIFY(window.started());
         QCOMPARE(window.windowTitle(), QStringLiteral("Zvonistní seznam v. 1.1.1.101"));
-        QCOMPARE(window.ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by jmeno"));
+        QCOMPARE(Parts(window).ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by jmeno"));
         QStringList names;
-        auto* model = window.DBGrid1->model();
+        auto* model = Parts(window).DBGrid1->model();
         for (int r = 0; r < model->rowCount(); ++r)
             names << model->index(r, 1).data().toString();
         QCOMPARE(names, (QStringList{QStringLiteral("adam"), QStringLiteral("Čapek"), QStringLiteral("Hora"),
                                      QStringLiteral("Šimek")}));
-        QCOMPARE(window.pocet->text(), QStringLiteral("4"));
+        QCOMPARE(Parts(window).pocet->text(), QStringLiteral("4"));
         QStringList groups;
-        for (int i = 0; i < window.VyberSkupinu->count(); ++i)
-            groups << window.VyberSkupinu->itemText(i);
+        for (int i = 0; i < Parts(window).VyberSkupinu->count(); ++i)
+            groups << Parts(window).VyberSkupinu->itemText(i);
         // A null group gives an empty entry; groups differing in case are one.
         QCOMPARE(groups.size(), 4);
         QCOMPARE(groups.first(), QStringLiteral("Vše"));
         QCOMPARE(groups.at(1), QString());
         QCOMPARE(groups.at(2), QStringLiteral("Práce"));
         QCOMPARE(groups.at(3).toLower(), QStringLiteral("rodina"));
-        QCOMPARE(window.VyberSkupinu->currentIndex(), 0);
+        QCOMPARE(Parts(window).VyberSkupinu->currentIndex(), 0);
         QVERIFY(MessageDialogSeam::shown().isEmpty());
     }
 
@@ -200,11 +208,11 @@ private Q_SLOTS:
             inserts << QStringLiteral("insert into zvonisty (telefon, jmeno) values ('%1', 'N%1')").arg(i);
         box.createDirectory(4, inserts);
         TMain window;
-        window.DBGrid1->selectRow(3);
-        QCOMPARE(window.ADOQuery1->recNo(), 4);
-        window.ADOQuery1->setRecNo(2);
-        QCOMPARE(window.DBGrid1->currentIndex().row(), 1);
-        QCOMPARE(window.DBGrid1->selectionModel()->selectedRows().size(), 1);
+        Parts(window).DBGrid1->selectRow(3);
+        QCOMPARE(Parts(window).ADOQuery1->recNo(), 4);
+        Parts(window).ADOQuery1->setRecNo(2);
+        QCOMPARE(Parts(window).DBGrid1->currentIndex().row(), 1);
+        QCOMPARE(Parts(window).DBGrid1->selectionModel()->selectedRows().size(), 1);
     }
 
     void closeHandling()
@@ -214,12 +222,12 @@ private Q_SLOTS:
         TMain window;
         window.show();
         // Designed options: minimise instead of closing, no question.
-        QVERIFY(window.MinimalizovataplikacipistiskuAltF41->isChecked());
+        QVERIFY(Parts(window).MinimalizovataplikacipistiskuAltF41->isChecked());
         QVERIFY(!CloseAccepted(window));
         QVERIFY(window.isMinimized() || !window.isVisible());
 
-        window.MinimalizovataplikacipistiskuAltF41->setChecked(false);
-        window.Dotazpiuzaven1->setChecked(true);
+        Parts(window).MinimalizovataplikacipistiskuAltF41->setChecked(false);
+        Parts(window).Dotazpiuzaven1->setChecked(true);
         MessageDialogSeam::clearShown();
         MessageDialogSeam::setNextAnswer(1);
         QVERIFY(!CloseAccepted(window));
@@ -239,10 +247,10 @@ private Q_SLOTS:
         box.createDirectory();
         TMain window;
         window.show();
-        window.Dotazpiuzaven1->setChecked(true);
+        Parts(window).Dotazpiuzaven1->setChecked(true);
         MessageDialogSeam::setNextAnswer(1);
-        window.Konec1->trigger();
-        QVERIFY(window.ExitChosen);
+        Parts(window).Konec1->trigger();
+        QVERIFY(window.exitChosen());
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         // Once "Konec" was chosen, a close is never turned into minimising again.
         MessageDialogSeam::setNextAnswer(1);

@@ -6,6 +6,7 @@
 #include "edit/TDetailNovy.h"
 #include "exchange/InputFile.h"
 #include "exchange/TextCodec.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"
 #include "ui/FileDialog.h"
@@ -31,6 +32,7 @@
 using testsupport::WriteBytes;
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 namespace {
@@ -52,7 +54,7 @@ class TestTextImport : public QObject
     QStringList added(const QString& extra = QString())
     {
         return Column(
-            m_w->ADOConnection1,
+            Parts(*m_w).ADOConnection1,
             QStringLiteral("select telefon || '|' || jmeno || '|' || email || '|' || poznamka || '|' || "
                            "organizace || '|' || icq || '|' || skype %1 as r from zvonisty where id > 1 "
                            "order by id")
@@ -64,7 +66,7 @@ class TestTextImport : public QObject
     {
         FileDialog::setNextFileName(file());
         MessageDialogSeam::setNextAnswer(answer);
-        m_w->Natitelseznamzesouboru2->trigger();
+        Parts(*m_w).Natitelseznamzesouboru2->trigger();
     }
 
 private Q_SLOTS:
@@ -134,25 +136,25 @@ private Q_SLOTS:
         runImport();
         QCOMPARE(added(), rows);
         const QString today = DateText(QDate::currentDate());
-        QCOMPARE(Column(m_w->ADOConnection1,
+        QCOMPARE(Column(Parts(*m_w).ADOConnection1,
                         QStringLiteral("select distinct datum from zvonisty where id > 1"),
                         QStringLiteral("datum")),
                  QStringList{today});
         QVERIFY(!today.startsWith(QLatin1Char('0')) && !today.contains(QStringLiteral(".0")));
-        QCOMPARE(Column(m_w->ADOConnection1,
+        QCOMPARE(Column(Parts(*m_w).ADOConnection1,
                         QStringLiteral("select count(*) as n from zvonisty where id > 1 and "
                                        "skupina is not null"),
                         QStringLiteral("n")),
                  QStringList{"0"});
         // Only the question: no failure was shown.
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
-        QCOMPARE(m_w->pocet->text(), QString::number(rows.size() + 1));
+        QCOMPARE(Parts(*m_w).pocet->text(), QString::number(rows.size() + 1));
 
         // The same file again adds nothing.
         runImport();
         QCOMPARE(added(), rows);
-        QVERIFY2(m_w->StatusBar1->currentMessage().contains(QStringLiteral("Přidáno záznamů: 0,")),
-                 qPrintable(m_w->StatusBar1->currentMessage()));
+        QVERIFY2(Parts(*m_w).StatusBar1->currentMessage().contains(QStringLiteral("Přidáno záznamů: 0,")),
+                 qPrintable(Parts(*m_w).StatusBar1->currentMessage()));
     }
 
     void valueTooLongFailsOnlyItsRow_data()
@@ -186,9 +188,9 @@ private Q_SLOTS:
         QVERIFY2(shown.at(1).contains(told), qPrintable(shown.at(1)));
         QVERIFY(!shown.at(1).contains(QStringLiteral("length(")));
         QCOMPARE(m_box->errorLogLines(), QStringList());
-        QVERIFY2(m_w->StatusBar1->currentMessage().contains(
+        QVERIFY2(Parts(*m_w).StatusBar1->currentMessage().contains(
                      QStringLiteral("Přidáno záznamů: 2, čísel již v seznamu: 0, odmítnutých řádků: 1.")),
-                 qPrintable(m_w->StatusBar1->currentMessage()));
+                 qPrintable(Parts(*m_w).StatusBar1->currentMessage()));
     }
 
     // A contact the import stored can be saved again in the detail dialog, control characters
@@ -198,9 +200,9 @@ private Q_SLOTS:
         WriteBytes(file(), "A\x01b\tc\rd;603123456;;x\x1Fy\r\n");
         runImport();
         QCOMPARE(added(), QStringList{"603 123 456|A\x01b\tc\rd||x\x1Fy|||"});
-        for (int r = 0; r < m_w->ADOQuery1->recordCount(); ++r) {
-            m_w->DBGrid1->selectRow(r);
-            if (m_w->ADOQuery1->fieldText(u"telefon") == QStringLiteral("603 123 456"))
+        for (int r = 0; r < Parts(*m_w).ADOQuery1->recordCount(); ++r) {
+            Parts(*m_w).DBGrid1->selectRow(r);
+            if (Parts(*m_w).ADOQuery1->fieldText(u"telefon") == QStringLiteral("603 123 456"))
                 break;
         }
         QVERIFY(testsupport::SaveSelectedUnchanged(m_w.get()).saved);
@@ -232,12 +234,12 @@ private Q_SLOTS:
         } else if (way == 3) {
             const testsupport::SpecialInput input(special, m_box->path());
             FileDialog::setNextFileName(input.path());
-            m_w->Natitelseznamzesouboru2->trigger();
+            Parts(*m_w).Natitelseznamzesouboru2->trigger();
             QCOMPARE(testsupport::MessagesShown(), QStringList{exchange::SpecialInputRefusal(input.path())});
         } else {
             if (way == 2)
                 FileDialog::setNextFileName(m_box->path(QStringLiteral("neni.csv")));
-            m_w->Natitelseznamzesouboru2->trigger();
+            Parts(*m_w).Natitelseznamzesouboru2->trigger();
             QCOMPARE(MessageDialogSeam::shown().size(), 0);
         }
         QCOMPARE(added(), QStringList());
@@ -246,21 +248,22 @@ private Q_SLOTS:
 
     void gridKeepsItsSearch()
     {
-        m_w->Hledani->setText(QStringLiteral("nov"));
-        m_w->Najdi->click();
-        const QString statement = m_w->ADOQuery1->sql();
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+        Parts(*m_w).Hledani->setText(QStringLiteral("nov"));
+        Parts(*m_w).Najdi->click();
+        const QString statement = Parts(*m_w).ADOQuery1->sql();
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("1"));
         WriteBytes(file(), QStringLiteral("Jana Nováková;222333444\r\nPetr Dvořák;555666777\r\n").toUtf8());
         runImport();
-        QCOMPARE(m_w->ADOQuery1->sql(), statement);
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("2"));
-        QCOMPARE(m_w->ADOQuery1->recordCount(), 2);
+        QCOMPARE(Parts(*m_w).ADOQuery1->sql(), statement);
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("2"));
+        QCOMPARE(Parts(*m_w).ADOQuery1->recordCount(), 2);
     }
 
     void groupFilterReadAgain()
     {
         // A group the directory gained meanwhile is offered after the import, without a restart.
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("update zvonisty set skupina = 'Úřady'"));
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
+                          QStringLiteral("update zvonisty set skupina = 'Úřady'"));
         QVERIFY(!m_w->groups().contains(QStringLiteral("Úřady")));
         WriteBytes(file(), "Jan;603123456\r\n");
         runImport();
@@ -276,16 +279,17 @@ private Q_SLOTS:
                        QByteArray(90, 'o') + "\r\n";
         WriteBytes(file(), content);
         const int pages =
-            Column(m_w->ADOConnection1, QStringLiteral("select * from pragma_page_count() as n"),
+            Column(Parts(*m_w).ADOConnection1, QStringLiteral("select * from pragma_page_count() as n"),
                    QStringLiteral("page_count"))
                 .first()
                 .toInt();
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("pragma max_page_count = %1").arg(pages + 40));
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
+                          QStringLiteral("pragma max_page_count = %1").arg(pages + 40));
         runImport();
         const int kept = int(added().size());
         QVERIFY(kept < 3000);
         QCOMPARE(
-            m_w->StatusBar1->currentMessage(),
+            Parts(*m_w).StatusBar1->currentMessage(),
             QStringLiteral("Načítání zastaveno kvůli chybě: Na disku není volné místo. Přidáno záznamů: %1, "
                            "čísel již v seznamu: 0.")
                 .arg(kept));
@@ -323,9 +327,9 @@ private Q_SLOTS:
         // Runs at the first moment the import lets window events through: before the second line.
         QTimer::singleShot(0, this, [&] {
             disabledMeanwhile = !m_w->menuBar()->isEnabled();
-            panelShown = m_w->Panel1->isVisible();
-            progress = m_w->ProgressBar1->text();
-            auto* stop = m_w->Panel1->findChild<QPushButton*>(QStringLiteral("Prerusit"));
+            panelShown = Parts(*m_w).Panel1->isVisible();
+            progress = Parts(*m_w).ProgressBar1->text();
+            auto* stop = Parts(*m_w).Panel1->findChild<QPushButton*>(QStringLiteral("Prerusit"));
             QVERIFY(stop);
             stop->click();
         });
@@ -336,26 +340,26 @@ private Q_SLOTS:
                      progress.endsWith(QStringLiteral(" z 1001")),
                  qPrintable(progress));
         QCOMPARE(added().size(), 1);
-        QVERIFY(m_w->StatusBar1->currentMessage().startsWith(QStringLiteral("Načítání přerušeno.")));
+        QVERIFY(Parts(*m_w).StatusBar1->currentMessage().startsWith(QStringLiteral("Načítání přerušeno.")));
         // A control's hint covers the summary only while the pointer rests on the control.
-        const QString summary = m_w->StatusBar1->currentMessage();
+        const QString summary = Parts(*m_w).StatusBar1->currentMessage();
         QStatusTipEvent hint(QStringLiteral("Vyhledávání"));
-        QApplication::sendEvent(m_w->Hledani, &hint);
-        QCOMPARE(m_w->StatusBar1->currentMessage(), QStringLiteral("Vyhledávání"));
+        QApplication::sendEvent(Parts(*m_w).Hledani, &hint);
+        QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(), QStringLiteral("Vyhledávání"));
         QStatusTipEvent gone{QString()};
-        QApplication::sendEvent(m_w->Hledani, &gone);
-        QCOMPARE(m_w->StatusBar1->currentMessage(), summary);
+        QApplication::sendEvent(Parts(*m_w).Hledani, &gone);
+        QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(), summary);
         QVERIFY(m_w->menuBar()->isEnabled());
-        QVERIFY(!m_w->Panel1->isVisible());
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("2"));
+        QVERIFY(!Parts(*m_w).Panel1->isVisible());
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("2"));
 
         // Running it again completes the set without a number twice.
         runImport();
         QCOMPARE(added().size(), 1000);
-        QVERIFY2(
-            m_w->StatusBar1->currentMessage().contains(QStringLiteral("Přidáno záznamů: 999, čísel již v "
-                                                                      "seznamu: 1, odmítnutých řádků: 1.")),
-            qPrintable(m_w->StatusBar1->currentMessage()));
+        QVERIFY2(Parts(*m_w).StatusBar1->currentMessage().contains(
+                     QStringLiteral("Přidáno záznamů: 999, čísel již v "
+                                    "seznamu: 1, odmítnutých řádků: 1.")),
+                 qPrintable(Parts(*m_w).StatusBar1->currentMessage()));
     }
 
     void rowsAreCommittedInGroups()
@@ -366,14 +370,14 @@ private Q_SLOTS:
         WriteBytes(file(), content);
         int commits = 0;
         sqlite3_commit_hook(
-            m_w->ADOConnection1->handle(),
+            Parts(*m_w).ADOConnection1->handle(),
             [](void* count) {
                 ++*static_cast<int*>(count);
                 return 0;
             },
             &commits);
         runImport();
-        sqlite3_commit_hook(m_w->ADOConnection1->handle(), nullptr, nullptr);
+        sqlite3_commit_hook(Parts(*m_w).ADOConnection1->handle(), nullptr, nullptr);
         QCOMPARE(added().size(), 3000);
         QVERIFY(commits >= 1);
         QVERIFY2(commits < 100, qPrintable(QString::number(commits)));

@@ -1,6 +1,7 @@
 // The update check against a small HTTP server on the loopback address.
 #include "app/IniFile.h"
 #include "app/TMain.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
@@ -17,6 +18,8 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+
+using testsupport::Parts;
 
 namespace {
 
@@ -315,11 +318,11 @@ private Q_SLOTS:
         auto window = testsupport::StartMain();
         QVERIFY(window->started());
         QCOMPARE(window->webSite(), QStringLiteral(ZV_WEB_SITE));
-        IniAccess(window->SettingsPath, 1, QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"),
+        IniAccess(window->settingsPath(), 1, QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"),
                   server.site());
-        QCOMPARE(window->Zjistitnovaktualizace1->text(), QStringLiteral("Zjistit nové aktualizace"));
+        QCOMPARE(Parts(*window).Zjistitnovaktualizace1->text(), QStringLiteral("Zjistit nové aktualizace"));
         MessageDialogSeam::clearShown();
-        window->Zjistitnovaktualizace1->trigger();
+        Parts(*window).Zjistitnovaktualizace1->trigger();
         QCOMPARE(ShownTexts(), QStringList{Same});
         QCOMPARE(server.requests.size(), 1);
     }

@@ -5,6 +5,7 @@
 #include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "exchange/InputFile.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"
 #include "ui/FileDialog.h"
@@ -34,6 +35,7 @@ using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
 using testsupport::Column;
+using testsupport::Parts;
 using testsupport::Sandbox;
 using testsupport::WhenModalShown;
 
@@ -58,14 +60,14 @@ class TestVCardCommands : public QObject
                            "'|' || ifnull(poznamka,'') || '|' || ifnull(organizace,'') || '|' || "
                            "ifnull(skupina,'') || '|' || ifnull(icq,'') || '|' || ifnull(skype,'') "
                            "as r from zvonisty");
-        QStringList rows = Column(m_w->ADOConnection1, sql, QStringLiteral("r"));
+        QStringList rows = Column(Parts(*m_w).ADOConnection1, sql, QStringLiteral("r"));
         rows.sort();
         return rows;
     }
     QStringList notes()
     {
         QStringList rows =
-            Column(m_w->ADOConnection1,
+            Column(Parts(*m_w).ADOConnection1,
                    QStringLiteral("select z.telefon || '|' || p.dat || '|' || p.pozn as r from "
                                   "poznamky p join zvonisty z on z.id = p.id"),
                    QStringLiteral("r"));
@@ -76,13 +78,13 @@ class TestVCardCommands : public QObject
     {
         MessageDialogSeam::setNextAnswer(answer);
         FileDialog::setNextFileName(m_box->path(name));
-        m_w->ExportovatdovCard1->trigger();
+        Parts(*m_w).ExportovatdovCard1->trigger();
     }
     void importFile(const QByteArray& bytes)
     {
         WriteBytes(m_box->path(QStringLiteral("in.vcf")), bytes);
         FileDialog::setNextFileName(m_box->path(QStringLiteral("in.vcf")));
-        m_w->ImportovatzvCard1->trigger();
+        Parts(*m_w).ImportovatzvCard1->trigger();
     }
 
 private Q_SLOTS:
@@ -121,7 +123,7 @@ private Q_SLOTS:
     {
         QFETCH(int, answer);
         QFETCH(int, cards);
-        m_w->DBGrid1->selectRow(1);
+        Parts(*m_w).DBGrid1->selectRow(1);
         exportAs(QStringLiteral("adresar.vcf"), answer);
         QCOMPARE(MessageDialogSeam::shown().first().icon, 1);
         QVERIFY(MessageDialogSeam::shown().first().text.contains(QStringLiteral("(3)")));
@@ -140,10 +142,10 @@ private Q_SLOTS:
     void cancelledOrVersionFour()
     {
         MessageDialogSeam::setNextAnswer(2);
-        m_w->ExportovatdovCard1->trigger();
+        Parts(*m_w).ExportovatdovCard1->trigger();
         QCOMPARE(MessagesShown().size(), 1);
         QVERIFY(FileDialog::shown().isEmpty());
-        m_w->ExportovatvCardveverzi401->setChecked(true);
+        Parts(*m_w).ExportovatvCardveverzi401->setChecked(true);
         exportAs(QStringLiteral("v4.vcf"), 0);
         const QByteArray file = ReadBytes(m_box->path(QStringLiteral("v4.vcf")));
         QCOMPARE(int(file.count("VERSION:4.0\r\n")), 3);
@@ -169,11 +171,11 @@ private Q_SLOTS:
                                       "Import z vCard je hotov.\nPřidáno kontaktů: 2\nČísel již v DB: 2\n"
                                       "Nečitelných řádků: 1 (řádek 9)\n"
                                       "Vizitka z řádku 16 nemá konec (END:VCARD), soubor je asi useknutý.")});
-        QCOMPARE(m_w->StatusBar1->currentMessage(),
+        QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(),
                  QStringLiteral("Import z vCard dokončen. Přidáno kontaktů: 2, čísel již v seznamu: 2."));
-        QCOMPARE(m_w->ProgressBar1->format(), QStringLiteral("Načítání vCard: %v z %m"));
+        QCOMPARE(Parts(*m_w).ProgressBar1->format(), QStringLiteral("Načítání vCard: %v z %m"));
         const QString today = DateText(QDate::currentDate());
-        QCOMPARE(Column(m_w->ADOConnection1,
+        QCOMPARE(Column(Parts(*m_w).ADOConnection1,
                         QStringLiteral(
                             "select jmeno || '|' || telefon || '|' || ifnull(skupina,'') || '|' || "
                             "ifnull(skype,'') || '|' || datum as r from zvonisty where id > 3 order by id"),
@@ -181,8 +183,8 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("Dana|+42 055 566 6777|Kolegové|dana|") + today,
                               QStringLiteral("Hynek Čapík|111 222 333|||") + today}));
         // The grid shows the new rows and the filter offers the new group.
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("5"));
-        QVERIFY(m_w->VyberSkupinu->findText(QStringLiteral("Kolegové")) > 0);
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("5"));
+        QVERIFY(Parts(*m_w).VyberSkupinu->findText(QStringLiteral("Kolegové")) > 0);
         QVERIFY(m_w->menuBar()->isEnabled());
     }
 
@@ -191,11 +193,11 @@ private Q_SLOTS:
         const QStringList before = contacts();
         const QStringList notesBefore = notes();
         exportAs(QStringLiteral("vse.vcf"), 0);
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("delete from zvonisty"));
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("delete from poznamky"));
+        testsupport::Exec(Parts(*m_w).ADOConnection1, QStringLiteral("delete from zvonisty"));
+        testsupport::Exec(Parts(*m_w).ADOConnection1, QStringLiteral("delete from poznamky"));
         MessageDialogSeam::clearShown();
         FileDialog::setNextFileName(m_box->path(QStringLiteral("vse.vcf")));
-        m_w->ImportovatzvCard1->trigger();
+        Parts(*m_w).ImportovatzvCard1->trigger();
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
                                       "Import z vCard je hotov.\nPřidáno kontaktů: 3\nČísel již v DB: 0")});
         QCOMPARE(contacts(), before);
@@ -203,7 +205,7 @@ private Q_SLOTS:
         // A second import finds every number present.
         MessageDialogSeam::clearShown();
         FileDialog::setNextFileName(m_box->path(QStringLiteral("vse.vcf")));
-        m_w->ImportovatzvCard1->trigger();
+        Parts(*m_w).ImportovatzvCard1->trigger();
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
                                       "Import z vCard je hotov.\nPřidáno kontaktů: 0\nČísel již v DB: 3")});
         QCOMPARE(contacts(), before);
@@ -220,8 +222,8 @@ private Q_SLOTS:
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral(
                                       "Import z vCard je hotov.\nPřidáno kontaktů: 1500\nČísel již v DB: 0\n"
                                       "Zkrácených hodnot (delších, než pojme sloupec): 1500")});
-        QCOMPARE(sqlite3_get_autocommit(m_w->ADOConnection1->handle()), 1);
-        QCOMPARE(Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
+        QCOMPARE(sqlite3_get_autocommit(Parts(*m_w).ADOConnection1->handle()), 1);
+        QCOMPARE(Column(Parts(*m_w).ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
                         QStringLiteral("n")),
                  QStringList{QStringLiteral("1503")});
     }
@@ -234,16 +236,17 @@ private Q_SLOTS:
             file += "BEGIN:VCARD\r\nFN:Kontakt " + QByteArray::number(i) + "\r\nTEL:9" +
                     QByteArray::number(10000000 + i) + "\r\nORG:" + QByteArray(90, 'o') + "\r\nEND:VCARD\r\n";
         const int pages =
-            Column(m_w->ADOConnection1, QStringLiteral("select * from pragma_page_count() as n"),
+            Column(Parts(*m_w).ADOConnection1, QStringLiteral("select * from pragma_page_count() as n"),
                    QStringLiteral("page_count"))
                 .first()
                 .toInt();
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("pragma max_page_count = %1").arg(pages + 100));
+        testsupport::Exec(Parts(*m_w).ADOConnection1,
+                          QStringLiteral("pragma max_page_count = %1").arg(pages + 100));
         importFile(file);
         const QStringList shown = MessagesShown();
         QCOMPARE(shown.size(), 2);
-        const int kept = Column(m_w->ADOConnection1, QStringLiteral("select count(*) as n from zvonisty"),
-                                QStringLiteral("n"))
+        const int kept = Column(Parts(*m_w).ADOConnection1,
+                                QStringLiteral("select count(*) as n from zvonisty"), QStringLiteral("n"))
                              .first()
                              .toInt() -
                          3;
@@ -255,11 +258,11 @@ private Q_SLOTS:
                                     "Přidáno kontaktů: %1\n")
                          .arg(kept)),
                  qPrintable(shown.last()));
-        QCOMPARE(m_w->StatusBar1->currentMessage(),
+        QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(),
                  QStringLiteral(
                      "Import z vCard zastaven kvůli chybě. Přidáno kontaktů: %1, čísel již v seznamu: 0.")
                      .arg(kept));
-        QCOMPARE(sqlite3_get_autocommit(m_w->ADOConnection1->handle()), 1);
+        QCOMPARE(sqlite3_get_autocommit(Parts(*m_w).ADOConnection1->handle()), 1);
         QVERIFY(m_w->menuBar()->isEnabled());
     }
 
@@ -276,9 +279,9 @@ private Q_SLOTS:
         QVERIFY(contacts().contains(QStringLiteral("605 000 111|Jan Novák|x'; drop table zvonisty;--|||||")));
         QVERIFY(notes().contains(QStringLiteral("605 000 111|8.12.2026 19:05:33|první\r\ndruhý")));
         MessageDialogSeam::clearShown();
-        m_w->Hledani->setText(QStringLiteral("Jan Novák"));
+        Parts(*m_w).Hledani->setText(QStringLiteral("Jan Novák"));
         m_w->NajdiClick();
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("1"));
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("1"));
         const testsupport::SavedAgain again = testsupport::SaveSelectedUnchanged(m_w.get());
         QCOMPARE(again.shownName, QStringLiteral("Jan Novák"));
         QVERIFY(again.saved);
@@ -326,7 +329,7 @@ private Q_SLOTS:
         QVERIFY(!told.isEmpty());
         const QStringList before = contacts();
         FileDialog::setNextFileName(path);
-        m_w->ImportovatzvCard1->trigger();
+        Parts(*m_w).ImportovatzvCard1->trigger();
         QCOMPARE(MessagesShown(), QStringList{told});
         QCOMPARE(MessageDialogSeam::shown().last().icon, 2);
         QCOMPARE(contacts(), before);
@@ -349,10 +352,10 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QFETCH(QString, told);
         FileDialog::setNextFileName(kFixtures + file);
-        m_w->ImportovatzvCard1->trigger();
+        Parts(*m_w).ImportovatzvCard1->trigger();
         QCOMPARE(MessagesShown(), QStringList{told});
         QCOMPARE(
-            Column(m_w->ADOConnection1,
+            Column(Parts(*m_w).ADOConnection1,
                    QStringLiteral("select count(*) as n from zvonisty where telefon = '' or telefon is null"),
                    QStringLiteral("n")),
             QStringList{QStringLiteral("0")});
@@ -370,10 +373,10 @@ private Q_SLOTS:
                 python = candidate;
         if (python.isEmpty())
             QSKIP("python3 with vobject is not installed");
-        testsupport::Exec(m_w->ADOConnection1, QStringLiteral("delete from zvonisty"));
+        testsupport::Exec(Parts(*m_w).ADOConnection1, QStringLiteral("delete from zvonisty"));
         importFile("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Dana Malá\r\nTEL:604111222\r\nTEL:605111222\r\n"
                    "TEL:606111222\r\nEMAIL:dana@example.cz\r\nCATEGORIES:Rodina\r\nEND:VCARD\r\n");
-        QCOMPARE(m_w->pocet->text(), QStringLiteral("3"));
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("3"));
         exportAs(QStringLiteral("dana.vcf"), 0);
         QProcess reader;
         reader.start(python,
@@ -390,10 +393,10 @@ private Q_SLOTS:
 
     void unreadableFileOrCancel()
     {
-        m_w->ImportovatzvCard1->trigger();
+        Parts(*m_w).ImportovatzvCard1->trigger();
         QVERIFY(MessagesShown().isEmpty());
         FileDialog::setNextFileName(m_box->path(QStringLiteral("neni.vcf")));
-        m_w->ImportovatzvCard1->trigger();
+        Parts(*m_w).ImportovatzvCard1->trigger();
         QCOMPARE(MessagesShown(), QStringList{QStringLiteral("Nelze otevřít soubor vCard!")});
     }
 };

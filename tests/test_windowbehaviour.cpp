@@ -2,9 +2,10 @@
 #include "app/AppContext.h"
 #include "app/IniFile.h"
 #include "app/TMain.h"
-#include "ui/DBGrid.h"
 #include "db/Query.h"
+#include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
+#include "ui/DBGrid.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -17,6 +18,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+using testsupport::Parts;
 using testsupport::Sandbox;
 
 class TestWindowBehaviour : public QObject
@@ -28,10 +30,10 @@ class TestWindowBehaviour : public QObject
 
     void wheel(int rotation)
     {
-        QWidget* viewport = m_w->DBGrid1->viewport();
+        QWidget* viewport = Parts(*m_w).DBGrid1->viewport();
         const QPointF at(20, 20);
-        QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, rotation), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
+        QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, rotation), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(viewport, &event);
     }
 
@@ -55,29 +57,29 @@ private Q_SLOTS:
     void wheelStepMovesOneRow()
     {
         QApplication::setActiveWindow(m_w.get());
-        m_w->DBGrid1->setFocus();
-        m_w->DBGrid1->selectRow(3);
+        Parts(*m_w).DBGrid1->setFocus();
+        Parts(*m_w).DBGrid1->selectRow(3);
         wheel(-120);
-        QCOMPARE(m_w->ADOQuery1->recNo(), 5);
+        QCOMPARE(Parts(*m_w).ADOQuery1->recNo(), 5);
         wheel(-480); // the amount of rotation does not matter
-        QCOMPARE(m_w->ADOQuery1->recNo(), 6);
+        QCOMPARE(Parts(*m_w).ADOQuery1->recNo(), 6);
         wheel(120);
         wheel(120);
-        QCOMPARE(m_w->ADOQuery1->recNo(), 4);
+        QCOMPARE(Parts(*m_w).ADOQuery1->recNo(), 4);
     }
 
     void copyModeToggles()
     {
-        QCOMPARE(m_w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
-        m_w->CopyMd1->trigger();
-        QVERIFY(m_w->CopyMd1->isChecked());
-        QCOMPARE(m_w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectItems);
+        QCOMPARE(Parts(*m_w).DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
+        Parts(*m_w).CopyMd1->trigger();
+        QVERIFY(Parts(*m_w).CopyMd1->isChecked());
+        QCOMPARE(Parts(*m_w).DBGrid1->selectionBehavior(), QAbstractItemView::SelectItems);
         // A cell opens in an editor whose text can be selected and copied but not changed.
-        const QModelIndex cell = m_w->DBGrid1->model()->index(2, 1);
+        const QModelIndex cell = Parts(*m_w).DBGrid1->model()->index(2, 1);
         const QString before = cell.data().toString();
-        m_w->DBGrid1->setCurrentIndex(cell);
-        m_w->DBGrid1->edit(cell);
-        auto* editor = m_w->DBGrid1->viewport()->findChild<QLineEdit*>();
+        Parts(*m_w).DBGrid1->setCurrentIndex(cell);
+        Parts(*m_w).DBGrid1->edit(cell);
+        auto* editor = Parts(*m_w).DBGrid1->viewport()->findChild<QLineEdit*>();
         QVERIFY(editor);
         QVERIFY(editor->isVisible());
         QCOMPARE(editor->text(), before);
@@ -88,35 +90,35 @@ private Q_SLOTS:
         QTest::keyClick(editor, Qt::Key_Backspace);
         QCOMPARE(editor->text(), before);
         QTest::keyClick(editor, Qt::Key_Return);
-        QCOMPARE(m_w->DBGrid1->model()->index(2, 1).data().toString(), before);
-        QCOMPARE(m_w->ADOQuery1->text(2, m_w->ADOQuery1->fieldIndex(u"jmeno")), before);
-        m_w->CopyMd1->trigger();
-        QVERIFY(!m_w->CopyMd1->isChecked());
-        QCOMPARE(m_w->DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
+        QCOMPARE(Parts(*m_w).DBGrid1->model()->index(2, 1).data().toString(), before);
+        QCOMPARE(Parts(*m_w).ADOQuery1->text(2, Parts(*m_w).ADOQuery1->fieldIndex(u"jmeno")), before);
+        Parts(*m_w).CopyMd1->trigger();
+        QVERIFY(!Parts(*m_w).CopyMd1->isChecked());
+        QCOMPARE(Parts(*m_w).DBGrid1->selectionBehavior(), QAbstractItemView::SelectRows);
     }
 
     void touchpadGestureEdgesAreNoWheelSteps()
     {
         QApplication::setActiveWindow(m_w.get());
-        m_w->DBGrid1->setFocus();
-        m_w->DBGrid1->selectRow(3);
-        QWidget* viewport = m_w->DBGrid1->viewport();
+        Parts(*m_w).DBGrid1->setFocus();
+        Parts(*m_w).DBGrid1->selectRow(3);
+        QWidget* viewport = Parts(*m_w).DBGrid1->viewport();
         const QPointF at(20, 20);
         for (Qt::ScrollPhase phase : {Qt::ScrollBegin, Qt::ScrollEnd, Qt::NoScrollPhase}) {
             QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(0, 3), QPoint(), Qt::NoButton,
                               Qt::NoModifier, phase, false);
             QCoreApplication::sendEvent(viewport, &event);
         }
-        QCOMPARE(m_w->ADOQuery1->recNo(), 4);
+        QCOMPARE(Parts(*m_w).ADOQuery1->recNo(), 4);
         wheel(-120);
-        QCOMPARE(m_w->ADOQuery1->recNo(), 5);
+        QCOMPARE(Parts(*m_w).ADOQuery1->recNo(), 5);
     }
 
     void alwaysOnTopFollowsItsItem()
     {
-        m_w->Vdynahoe1->trigger();
+        Parts(*m_w).Vdynahoe1->trigger();
         QVERIFY(m_w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        m_w->Vdynahoe1->trigger();
+        Parts(*m_w).Vdynahoe1->trigger();
         QVERIFY(!m_w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
@@ -124,15 +126,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("import") << "Natitelseznamzesouboru2" << "Načti tel. seznam ze souboru...";
-        QTest::newRow("new") << "Nov1" << "Nový";
-        QTest::newRow("delete") << "Odstranitvybranoupoloku1" << "Odstranit vybranou položku (Del)";
-        QTest::newRow("merge") << "PidatzznamyzjinDBjennovsla1" << "Přidat záznamy z jiné DB (jen nová čísla)";
-        QTest::newRow("minimise") << "MinimalizovataplikacipistiskuAltF41" << "Minimalizovat aplikaci při stisku Alt+F4";
-        QTest::newRow("save options") << "Uloitnastaven1" << "Uložit nastavení";
-        QTest::newRow("updates") << "Zjistitnovaktualizace1" << "Zjistit nové aktualizace";
-        QTest::newRow("window menu") << "Oaplikaci1" << "O aplikaci....";
-        QTest::newRow("tray hide") << "Skryt1" << "Skrýt";
+        QTest::newRow("import") << "Natitelseznamzesouboru2"
+                                << "Načti tel. seznam ze souboru...";
+        QTest::newRow("new") << "Nov1"
+                             << "Nový";
+        QTest::newRow("delete") << "Odstranitvybranoupoloku1"
+                                << "Odstranit vybranou položku (Del)";
+        QTest::newRow("merge") << "PidatzznamyzjinDBjennovsla1"
+                               << "Přidat záznamy z jiné DB (jen nová čísla)";
+        QTest::newRow("minimise") << "MinimalizovataplikacipistiskuAltF41"
+                                  << "Minimalizovat aplikaci při stisku Alt+F4";
+        QTest::newRow("save options") << "Uloitnastaven1"
+                                      << "Uložit nastavení";
+        QTest::newRow("updates") << "Zjistitnovaktualizace1"
+                                 << "Zjistit nové aktualizace";
+        QTest::newRow("window menu") << "Oaplikaci1"
+                                     << "O aplikaci....";
+        QTest::newRow("tray hide") << "Skryt1"
+                                   << "Skrýt";
     }
     void menusHoldTheirItems()
     {
@@ -148,20 +159,25 @@ private Q_SLOTS:
         QStringList menus;
         for (QAction* a : m_w->menuBar()->actions())
             menus << a->text();
-        QCOMPARE(menus, (QStringList{QStringLiteral("Soubor"), QStringLiteral("Záznam"), QStringLiteral("Nástroje"),
-                                     QStringLiteral("Nápověda")}));
-        QCOMPARE(m_w->Nov1->shortcut(), QKeySequence(Qt::Key_Insert));
+        QCOMPARE(menus, (QStringList{QStringLiteral("Soubor"), QStringLiteral("Záznam"),
+                                     QStringLiteral("Nástroje"), QStringLiteral("Nápověda")}));
+        QCOMPARE(Parts(*m_w).Nov1->shortcut(), QKeySequence(Qt::Key_Insert));
     }
 
     void gridMenuTriggersItsTwins_data()
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("twin");
-        QTest::newRow("number") << "Otevtvybranzznampropidnnovhosla2" << "Otevtvybranzznampropidnnovhosla1";
-        QTest::newRow("edit") << "Kompletnpravavybranpoloky2" << "Kompletnpravavybranpoloky1";
-        QTest::newRow("note") << "Pdavnpoznmka1" << "P59davn8poy1";
-        QTest::newRow("delete") << "OdstranitvybranoupolokuDel1" << "Odstranitvybranoupoloku1";
-        QTest::newRow("card") << "Vytvoitvizitku2" << "Vytvoitvizitku1";
+        QTest::newRow("number") << "Otevtvybranzznampropidnnovhosla2"
+                                << "Otevtvybranzznampropidnnovhosla1";
+        QTest::newRow("edit") << "Kompletnpravavybranpoloky2"
+                              << "Kompletnpravavybranpoloky1";
+        QTest::newRow("note") << "Pdavnpoznmka1"
+                              << "P59davn8poy1";
+        QTest::newRow("delete") << "OdstranitvybranoupolokuDel1"
+                                << "Odstranitvybranoupoloku1";
+        QTest::newRow("card") << "Vytvoitvizitku2"
+                              << "Vytvoitvizitku1";
     }
     void gridMenuTriggersItsTwins()
     {
@@ -183,16 +199,16 @@ private Q_SLOTS:
         m_w = testsupport::StartMain();
         app::SetTrayAvailable(std::nullopt);
         QVERIFY(m_w->started());
-        QVERIFY(!m_w->TrayIcon1);
+        QVERIFY(!Parts(*m_w).TrayIcon1);
         QCloseEvent event;
         QCoreApplication::sendEvent(m_w.get(), &event);
         QVERIFY(!event.isAccepted());
         // Without a tray the window must stay reachable: minimised, not hidden.
         QTest::qWait(50);
         QVERIFY(!m_w->isHidden());
-        m_w->Skryt1->trigger();
+        Parts(*m_w).Skryt1->trigger();
         QVERIFY(!m_w->isHidden());
-        m_w->Zobraz1->trigger();
+        Parts(*m_w).Zobraz1->trigger();
         QVERIFY(!m_w->isMinimized());
         QVERIFY(m_w->isVisible());
     }
@@ -203,13 +219,13 @@ private Q_SLOTS:
         app::SetTrayAvailable(true);
         m_w = testsupport::StartMain();
         app::SetTrayAvailable(std::nullopt);
-        QVERIFY(m_w->TrayIcon1);
+        QVERIFY(Parts(*m_w).TrayIcon1);
         m_w->showMaximized();
         QTRY_VERIFY(m_w->isMaximized());
         m_w->showMinimized();
         // Minimised into the tray.
         QTRY_VERIFY(m_w->isHidden());
-        m_w->Zobraz1->trigger();
+        Parts(*m_w).Zobraz1->trigger();
         QTRY_VERIFY(m_w->isVisible());
         QVERIFY(m_w->isMaximized());
         QVERIFY(!m_w->isMinimized());
@@ -221,16 +237,16 @@ private Q_SLOTS:
         app::SetTrayAvailable(true);
         m_w = testsupport::StartMain();
         app::SetTrayAvailable(std::nullopt);
-        QVERIFY(m_w->TrayIcon1);
-        m_w->Dotazpiuzaven1->setChecked(false);
+        QVERIFY(Parts(*m_w).TrayIcon1);
+        Parts(*m_w).Dotazpiuzaven1->setChecked(false);
         // Hidden in the tray, as after Alt+F4 with the minimise option.
-        m_w->Skryt1->trigger();
+        Parts(*m_w).Skryt1->trigger();
         QVERIFY(m_w->isHidden());
-        QTimer::singleShot(0, m_w->Konec2, &QAction::trigger);
+        QTimer::singleShot(0, Parts(*m_w).Konec2, &QAction::trigger);
         // Had the program gone on running, this would end the loop instead.
         QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
         QCOMPARE(QApplication::exec(), 0);
-        QVERIFY(!m_w->TrayIcon1->isVisible());
+        QVERIFY(!Parts(*m_w).TrayIcon1->isVisible());
         // The layout was stored on the way out.
         QVERIFY(!IniAccess(m_box->path(QStringLiteral("zvonisty.ini")), 0, QStringLiteral("POZICE"),
                            QStringLiteral("Width"))

@@ -1,19 +1,19 @@
 #include "app/TMain.h"
 
 #include "app/AppContext.h"
-#include "app/UserPlaces.h"
 #include "app/IniFile.h"
 #include "app/OpeningDialog.h"
 #include "app/Pictures.h"
+#include "app/UpgradeDialog.h"
+#include "app/UserPlaces.h"
 #include "app/WheelToKeys.h"
 #include "db/Connection.h"
-#include "ui/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/SearchIndex.h"
 #include "db/Upgrade.h"
-#include "app/UpgradeDialog.h"
+#include "ui/DBGrid.h"
 #include "ui/Guard.h"
 #include "ui/MessageDialog.h"
 
@@ -23,8 +23,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -41,8 +41,7 @@
 
 namespace {
 
-template <typename W>
-W* Named(W* widget, const char* name)
+template <typename W> W* Named(W* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -134,9 +133,10 @@ void TMain::buildControls()
     hledat_dle = Named(new QGroupBox(QStringLiteral("Hledat podle:"), DolniLista), "hledat_dle");
     hledat_dle->setGeometry(134, 0, 157, 52);
     SetHint(hledat_dle, QStringLiteral("Hledat v sloupci:"));
-    hledat_dleButtons = new QButtonGroup(this);
-    const QStringList items = {QStringLiteral("Jméno"),      QStringLiteral("Poznámka"), QStringLiteral("Telefon"),
-                               QStringLiteral("Organizace"), QStringLiteral("Email"),    QStringLiteral("Vše")};
+    hledat_dleButtons = Named(new QButtonGroup(this), "hledat_dleButtons");
+    const QStringList items = {QStringLiteral("Jméno"),   QStringLiteral("Poznámka"),
+                               QStringLiteral("Telefon"), QStringLiteral("Organizace"),
+                               QStringLiteral("Email"),   QStringLiteral("Vše")};
     for (int i = 0; i < items.size(); ++i) {
         auto* radio = new QRadioButton(items[i], hledat_dle);
         radio->setObjectName(QStringLiteral("hledat_dle_%1").arg(i));
@@ -245,9 +245,10 @@ void TMain::FormCreate()
     const int version = ReadStructureVersion(ADOQuery1);
     if (version < kCurrentStructureVersion) {
         if (m_readOnly) {
-            refuseDirectory(QStringLiteral("Soubor %1 má starší strukturu, kterou nelze upravit, protože je otevřen "
-                                           "jen pro čtení.")
-                                .arg(QFileInfo(directoryFilePath()).fileName()));
+            refuseDirectory(
+                QStringLiteral("Soubor %1 má starší strukturu, kterou nelze upravit, protože je otevřen "
+                               "jen pro čtení.")
+                    .arg(QFileInfo(directoryFilePath()).fileName()));
             return;
         }
         QString error;
@@ -298,14 +299,16 @@ void TMain::tellReadOnly()
     setWindowTitle(windowTitle() + QStringLiteral(" (jen pro čtení)"));
     const QString file = QFileInfo(directoryFilePath()).fileName();
     if (ADOConnection1->access() == db::Connection::Access::ReadOnlyDamaged)
-        ShowMessageDialogOver(nullptr,
-                              QStringLiteral("Soubor %1 je poškozen, proto je otevřen jen pro čtení; změny nelze "
-                                             "ukládat. Obnovte jej ze zálohy (kontaktuje prosím správce).")
-                                  .arg(file),
-                              2, 0);
+        ShowMessageDialogOver(
+            nullptr,
+            QStringLiteral("Soubor %1 je poškozen, proto je otevřen jen pro čtení; změny nelze "
+                           "ukládat. Obnovte jej ze zálohy (kontaktuje prosím správce).")
+                .arg(file),
+            2, 0);
     else
         ShowMessageDialogOver(
-            nullptr, QStringLiteral("Soubor %1 je otevřen jen pro čtení; změny nelze ukládat.").arg(file), 0, 0);
+            nullptr, QStringLiteral("Soubor %1 je otevřen jen pro čtení; změny nelze ukládat.").arg(file), 0,
+            0);
 }
 
 void TMain::FillGroupList()
@@ -382,7 +385,8 @@ void TMain::applyResizeRules()
         return;
     if (central->width() < DolniLista->width())
         ZnovuRozmistPanel->start();
-    DolniLista->setGeometry(0, central->height() - DolniLista->height(), central->width(), DolniLista->height());
+    DolniLista->setGeometry(0, central->height() - DolniLista->height(), central->width(),
+                            DolniLista->height());
     const int outerWidth = frameGeometry().width();
     const int clientHeight = central->height() + (StatusBar1 ? StatusBar1->height() : 0);
     const int gridHeight = clientHeight - DolniLista->height() - 30;

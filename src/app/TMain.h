@@ -40,7 +40,98 @@ public:
     // False when the directory could not be opened: the window is never shown then.
     bool started() const { return m_started; }
 
-    // Database
+    // "Konec" was chosen: a close ends the program rather than going to the tray.
+    bool exitChosen() const { return ExitChosen; }
+    // The settings file; another one (a test's) may be named before anything is saved.
+    QString settingsPath() const { return SettingsPath; }
+    void setSettingsPath(const QString& path) { SettingsPath = path; }
+    // The sort of the grid, as the title clicks left it.
+    SortState Sort;
+
+    // The index of the selected search column, -1 when none.
+    int searchIndex() const;
+    void setSearchIndex(int index);
+
+    // MainWindowPort
+    QWidget* window() override { return this; }
+    db::Connection* connection() override { return ADOConnection1; }
+    db::Query* workQuery() override { return ADOQuery2; }
+    db::Query* gridQuery() override { return ADOQuery1; }
+    QString directoryFilePath() const override;
+    bool readOnly() const override { return m_readOnly; }
+    QString commandId() const override;
+    void setCommandId(const QString& value) override;
+    bool refreshGrid() override;
+    bool reopenGrid() override;
+    void showNumberHolders(const QString& number) override;
+    QStringList groups() const override;
+    void addGroup(const QString& group) override;
+    void reloadGroups() override;
+    void focusSearch() override;
+    void showStatus(const QString& text) override;
+    void setCommandsEnabled(bool enabled) override;
+    ProgressDisplay* progress() override;
+
+    void SaveLayout();
+    void LoadLayout();
+    void MarkSortTitles();
+    void FillGroupList();
+    void ReadSettings();
+    // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
+    QString webSite() const;
+
+public Q_SLOTS:
+    // Start-up and shutdown
+    void ADOQuery1AfterOpen();
+    // Search
+    void NajdiClick();
+    void Timer1Timer();
+    void autoSearchClick();
+    void hledat_dleClick();
+    void VyberSkupinuChange();
+    void DBGrid1TitleClick(const QString& fieldName);
+    // Menus
+    void Natitelseznamzesouboru2Click();
+    void Ulozitseznamdosouboru1Click();
+    void Zobrazstrukturunatanchdat2Click();
+    void CopyMd1Click();
+    void Konec1Click();
+    void Nov1Click();
+    void Odstranitvybranoupoloku1Click();
+    void Kompletnpravavybranpoloky1Click();
+    void P59davn8poy1Click();
+    void Otevtvybranzznampropidnnovhosla1Click();
+    void PidatzznamyzjinDBjennovsla1Click();
+    void Vytvoitvizitku1Click();
+    void Nastvizitku1Click();
+    void ExportovatdovCard1Click();
+    void ImportovatzvCard1Click();
+    void Vdynahoe1Click();
+    void Hledatbezohledunadiakritiku1Click();
+    void Uloitnastaven1Click();
+    void Npovda2Click();
+    void Zmnyprogramu1Click();
+#ifdef ZV_UPDATE_CHECK
+    void Zjistitnovaktualizace1Click();
+#endif
+    void About1Click();
+    void KomplUpravaClick();
+    void DBGrid1DblClick();
+    void Zobraz1Click();
+    void Skryt1Click();
+    void TimerSaveAnimTimer();
+    void ZnovuRozmistPanelTimer();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    // Database; tests and subsystems find these parts by object name or through the port
     db::Connection* ADOConnection1 = nullptr;
     db::Connection* ADOConnection2 = nullptr;
     db::Query* ADOQuery1 = nullptr; // the grid's rows
@@ -138,91 +229,7 @@ public:
     int SaveAnimCounter = 0;
     int GridMouseY = 0;
     QString SettingsPath;
-    SortState Sort;
 
-    // The index of the selected search column, -1 when none.
-    int searchIndex() const;
-    void setSearchIndex(int index);
-
-    // MainWindowPort
-    QWidget* window() override { return this; }
-    db::Connection* connection() override { return ADOConnection1; }
-    db::Query* workQuery() override { return ADOQuery2; }
-    db::Query* gridQuery() override { return ADOQuery1; }
-    QString directoryFilePath() const override;
-    bool readOnly() const override { return m_readOnly; }
-    QString commandId() const override;
-    void setCommandId(const QString& value) override;
-    bool refreshGrid() override;
-    bool reopenGrid() override;
-    void showNumberHolders(const QString& number) override;
-    QStringList groups() const override;
-    void addGroup(const QString& group) override;
-    void reloadGroups() override;
-    void focusSearch() override;
-    void showStatus(const QString& text) override;
-    void setCommandsEnabled(bool enabled) override;
-    ProgressDisplay* progress() override;
-
-    void SaveLayout();
-    void LoadLayout();
-    void MarkSortTitles();
-    void FillGroupList();
-    void ReadSettings();
-    // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
-    QString webSite() const;
-
-public Q_SLOTS:
-    // Start-up and shutdown
-    void ADOQuery1AfterOpen();
-    // Search
-    void NajdiClick();
-    void Timer1Timer();
-    void autoSearchClick();
-    void hledat_dleClick();
-    void VyberSkupinuChange();
-    void DBGrid1TitleClick(const QString& fieldName);
-    // Menus
-    void Natitelseznamzesouboru2Click();
-    void Ulozitseznamdosouboru1Click();
-    void Zobrazstrukturunatanchdat2Click();
-    void CopyMd1Click();
-    void Konec1Click();
-    void Nov1Click();
-    void Odstranitvybranoupoloku1Click();
-    void Kompletnpravavybranpoloky1Click();
-    void P59davn8poy1Click();
-    void Otevtvybranzznampropidnnovhosla1Click();
-    void PidatzznamyzjinDBjennovsla1Click();
-    void Vytvoitvizitku1Click();
-    void Nastvizitku1Click();
-    void ExportovatdovCard1Click();
-    void ImportovatzvCard1Click();
-    void Vdynahoe1Click();
-    void Hledatbezohledunadiakritiku1Click();
-    void Uloitnastaven1Click();
-    void Npovda2Click();
-    void Zmnyprogramu1Click();
-#ifdef ZV_UPDATE_CHECK
-    void Zjistitnovaktualizace1Click();
-#endif
-    void About1Click();
-    void KomplUpravaClick();
-    void DBGrid1DblClick();
-    void Zobraz1Click();
-    void Skryt1Click();
-    void TimerSaveAnimTimer();
-    void ZnovuRozmistPanelTimer();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    bool event(QEvent* event) override;
-
-private:
     void buildControls();
     void buildMenus();
     void buildTray();

@@ -6,26 +6,9 @@
 #include "exchange/ListExport.h"
 #include "exchange/Merge.h"
 #include "exchange/TextImport.h"
+#include "ui/Guard.h"
 #include "ui/MessageDialog.h"
 #include "ui/ProgressDisplay.h"
-
-#include <exception>
-
-namespace {
-
-// Nothing may throw through the slot: a failure ends the command and is shown.
-template <typename Command> void Guarded(Command command)
-{
-    try {
-        command();
-    } catch (const Failure& failure) {
-        ShowErrorReport(failure.message());
-    } catch (const std::exception& error) {
-        ShowErrorReport(QString::fromUtf8(error.what()));
-    }
-}
-
-} // namespace
 
 ProgressDisplay* TMain::progress()
 {

@@ -1,12 +1,13 @@
 #include "edit/RecordCommands.h"
 
-#include "ui/DBGrid.h"
 #include "db/Engine.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
+#include "edit/ReadOnlyRefusal.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"
+#include "ui/DBGrid.h"
 #include "ui/Guard.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
@@ -114,14 +115,6 @@ private:
 };
 
 } // namespace
-
-bool RefusedAsReadOnly(MainWindowPort* main, QWidget* over)
-{
-    if (!main->readOnly())
-        return false;
-    ShowMessageDialogOver(over, QStringLiteral("Seznam je otevřen jen pro čtení; změny nelze uložit."), 0, 0);
-    return true;
-}
 
 void NewContact(MainWindowPort* main)
 {

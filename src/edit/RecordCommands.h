@@ -5,7 +5,6 @@
 class MainWindowPort;
 class QAction;
 class QObject;
-class QWidget;
 
 namespace db {
 class DBGrid;
@@ -13,10 +12,6 @@ class DBGrid;
 
 // The record commands of the main window, each behind its menu item.
 namespace records {
-
-// True, after telling the user over `over`, when the directory was opened read-only and so
-// refuses every change.
-bool RefusedAsReadOnly(MainWindowPort* main, QWidget* over);
 
 // Opens the detail dialog: a new contact, a new number of the selected contact, or its full edit.
 void NewContact(MainWindowPort* main);

@@ -4,7 +4,7 @@
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
-#include "edit/RecordCommands.h"
+#include "edit/ReadOnlyRefusal.h"
 #include "ui/DBGrid.h"
 #include "ui/Guard.h"
 #include "ui/MainWindowPort.h"

@@ -1,4 +1,5 @@
 #include "testsupport/TestSupport.h"
+#include "testsupport/MainParts.h"
 
 #include "app/AppContext.h"
 #include "app/TMain.h"
@@ -13,11 +14,11 @@
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QFile>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QPointer>
+#include <QPushButton>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
@@ -170,7 +171,7 @@ SavedAgain SaveSelectedUnchanged(TMain* window)
         d->Uloz->click();
         result.saved = !d->isVisible();
     });
-    window->Kompletnpravavybranpoloky1->trigger();
+    Parts(*window).Kompletnpravavybranpoloky1->trigger();
     return result;
 }
 

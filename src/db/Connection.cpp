@@ -5,7 +5,6 @@
 #include "db/ErrorLog.h"
 #include "db/FileState.h"
 #include "db/OpeningProgress.h"
-#include "db/Query.h"
 #include "db/Schema.h"
 
 #include <QAtomicInt>
@@ -384,7 +383,7 @@ void Connection::detach(bool markClosed)
     if (!m_handle)
         return;
     // Statements still being read would keep the file open and block the close marker.
-    Query::SuspendReading(this);
+    suspendReading();
     qint64 closeTime = -1;
     if (markClosed && m_markOnClose) {
         FileStamp stamp = ReadFileStamp(m_fileFd);

@@ -59,6 +59,13 @@ public:
     // The value of one key of a connection string ("Data Source", "Mode"), case ignored.
     static QString ConnectionStringValue(const QString& connectionString, const QString& key);
 
+    // Ends every statement still being read on this connection, which would block a write or the
+    // close marker: each query keeps the rows read so far, the search index pauses its filling.
+    void suspendReading() { Q_EMIT readingSuspended(); }
+
+Q_SIGNALS:
+    void readingSuspended();
+
 private:
     enum class Outcome { Opened, Damaged };
     Outcome attach(const QString& path, bool readOnly, bool exclusive, bool wal);

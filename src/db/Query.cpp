@@ -12,12 +12,20 @@
 
 namespace db {
 
-Query::Query(Connection* connection, QObject* parent) : QObject(parent), m_connection(connection) {}
+Query::Query(Connection* connection, QObject* parent) : QObject(parent), m_connection(connection)
+{
+    if (m_connection)
+        connect(m_connection, &Connection::readingSuspended, this, &Query::suspendForWrite);
+}
 
 void Query::setConnection(Connection* connection)
 {
     close();
+    if (m_connection)
+        disconnect(m_connection, &Connection::readingSuspended, this, &Query::suspendForWrite);
     m_connection = connection;
+    if (m_connection)
+        connect(m_connection, &Connection::readingSuspended, this, &Query::suspendForWrite);
 }
 
 void Query::addSql(const QString& line)
@@ -30,12 +38,6 @@ void Query::addSql(const QString& line)
 namespace {
 
 // Queries of each connection that keep a statement pending between reads.
-QList<Query*>& Reading()
-{
-    static QList<Query*> list;
-    return list;
-}
-
 constexpr int kBlockRows = 64;
 constexpr size_t kBlocksKept = 16;
 constexpr int kKeptOnWrite = 20000;
@@ -60,17 +62,17 @@ void AppendRow(sqlite3_stmt* statement, int columns, std::vector<quint32>& offse
 
 Query::~Query()
 {
-    Reading().removeAll(this);
     suspend(false);
 }
 
 void Query::SuspendReading(Connection* connection)
 {
-    for (Query* q : Reading())
-        if (q->m_connection == connection)
-            q->suspend(true);
-    if (SearchIndex* index = SearchIndex::Of(connection))
-        index->interrupt();
+    connection->suspendReading();
+}
+
+void Query::suspendForWrite()
+{
+    suspend(true);
 }
 
 void Query::suspend(bool readShortRest)
@@ -101,7 +103,6 @@ void Query::finishPending() const
 
 void Query::close()
 {
-    Reading().removeAll(this);
     suspend(false);
     if (!m_open)
         return;
@@ -261,8 +262,6 @@ void Query::open()
     m_current = 0;
     m_pastEnd = false;
     m_open = true;
-    if (m_byId || m_fetched < m_rows)
-        Reading().append(this);
     Q_EMIT reset();
     Q_EMIT afterOpen();
     Q_EMIT afterScroll();

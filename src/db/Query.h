@@ -79,6 +79,7 @@ Q_SIGNALS:
     void afterScroll();
 
 private:
+    void suspendForWrite();
     int requireField(QStringView name) const;
     void prepareSingle(void** statement) const;
     void prepareText(const QByteArray& text, void** statement) const;

@@ -83,6 +83,7 @@ SearchIndex::SearchIndex(Connection* connection)
     m_timer.setSingleShot(true);
     m_timer.setInterval(0);
     connect(&m_timer, &QTimer::timeout, this, &SearchIndex::step);
+    connect(m_connection, &Connection::readingSuspended, this, &SearchIndex::interrupt);
     restart();
 }
 

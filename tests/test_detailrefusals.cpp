@@ -40,7 +40,8 @@ public:
     QWidget* window() override { return m->window(); }
     db::Connection* connection() override { return m->connection(); }
     db::Query* workQuery() override { return m->workQuery(); }
-    db::Query* gridQuery() override { return m->gridQuery(); }
+    const db::Query& shownContacts() const override { return m->shownContacts(); }
+    std::optional<SelectedContact> currentContact() const override { return m->currentContact(); }
     QString directoryFilePath() const override { return m->directoryFilePath(); }
     bool readOnly() const override { return true; }
     QString commandId() const override { return m->commandId(); }

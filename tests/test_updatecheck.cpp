@@ -1,6 +1,7 @@
 // The update check against a small HTTP server on the loopback address.
 #include "app/IniFile.h"
 #include "app/TMain.h"
+#include "db/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/MainWindowPort.h"
@@ -97,7 +98,9 @@ public:
     QWidget* window() override { return &widget; }
     db::Connection* connection() override { return nullptr; }
     db::Query* workQuery() override { return nullptr; }
-    db::Query* gridQuery() override { return nullptr; }
+    db::Query none{nullptr};
+    const db::Query& shownContacts() const override { return none; }
+    std::optional<SelectedContact> currentContact() const override { return std::nullopt; }
     QString directoryFilePath() const override { return QString(); }
     bool readOnly() const override { return false; }
     QString commandId() const override { return QString(); }

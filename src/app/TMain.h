@@ -56,7 +56,8 @@ public:
     QWidget* window() override { return this; }
     db::Connection* connection() override { return ADOConnection1; }
     db::Query* workQuery() override { return ADOQuery2; }
-    db::Query* gridQuery() override { return ADOQuery1; }
+    const db::Query& shownContacts() const override { return *ADOQuery1; }
+    std::optional<SelectedContact> currentContact() const override;
     QString directoryFilePath() const override;
     bool readOnly() const override { return m_readOnly; }
     QString commandId() const override;

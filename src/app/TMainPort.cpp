@@ -31,6 +31,13 @@ QString TMain::directoryFilePath() const
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
+std::optional<MainWindowPort::SelectedContact> TMain::currentContact() const
+{
+    if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0)
+        return std::nullopt;
+    return SelectedContact{ADOQuery1->fieldText(u"id"), CurrentValues(*ADOQuery1)};
+}
+
 QString TMain::commandId() const
 {
     return id->text();

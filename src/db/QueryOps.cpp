@@ -6,7 +6,8 @@
 
 QString StatementFailureText(const QString& engineMessage)
 {
-    return QStringLiteral("Došlo k chybě! (kontaktuje prosím správce)\r{") + engineMessage + QStringLiteral("}");
+    return QStringLiteral("Došlo k chybě! (kontaktuje prosím správce)\r{") + engineMessage +
+           QStringLiteral("}");
 }
 
 bool OpenQuery(const QString& statement, db::Query* query, bool open)
@@ -37,4 +38,19 @@ bool ExecQuery(const QString& statement, db::Query* query)
         db::ReportStatementFailure(statement, StatementFailureText(error.message()));
     }
     return false;
+}
+
+ContactValues CurrentValues(const db::Query& query)
+{
+    ContactValues v;
+    v.telefon = query.fieldText(u"telefon");
+    v.jmeno = query.fieldText(u"jmeno");
+    v.email = query.fieldText(u"email");
+    v.poznamka = query.fieldText(u"poznamka");
+    v.datum = query.fieldText(u"datum");
+    v.organizace = query.fieldText(u"organizace");
+    v.skupina = query.fieldText(u"skupina");
+    v.icq = query.fieldText(u"icq");
+    v.skype = query.fieldText(u"skype");
+    return v;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/RecordStatements.h"
+
 #include <QString>
 
 namespace db {
@@ -13,6 +15,9 @@ class Query;
 bool OpenQuery(const QString& statement, db::Query* query, bool open = true);
 // Runs a statement that changes data or structure.
 bool ExecQuery(const QString& statement, db::Query* query);
+
+// The stored values of the query's current row, by the contact columns' names.
+ContactValues CurrentValues(const db::Query& query);
 
 // The message shown for a failed statement.
 QString StatementFailureText(const QString& engineMessage);

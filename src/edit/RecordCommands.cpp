@@ -29,7 +29,7 @@ namespace {
 // The grid's query is not open or has no row: there is nothing to act on.
 bool NothingSelected(MainWindowPort* main)
 {
-    if (main->gridQuery()->isOpen() && main->gridQuery()->recordCount() > 0)
+    if (main->currentContact())
         return false;
     ShowMessageDialogOver(main->window(), QStringLiteral("Není vybrán žádný záznam."), 0, 0);
     return true;
@@ -47,9 +47,10 @@ void OpenForSelected(MainWindowPort* main, TDetailNovy::Mode mode)
 {
     if (NothingSelected(main))
         return;
-    main->setCommandId(main->gridQuery()->fieldText(u"id"));
+    const auto contact = main->currentContact();
+    main->setCommandId(contact->id);
     auto* dialog = new TDetailNovy(main, mode);
-    dialog->fillFrom(main->gridQuery(), mode == TDetailNovy::Mode::Edit);
+    dialog->fillFrom(contact->values, mode == TDetailNovy::Mode::Edit);
     Run(dialog);
 }
 
@@ -140,9 +141,10 @@ void DeleteSelected(MainWindowPort* main)
 {
     if (RefusedAsReadOnly(main, main->window()) || NothingSelected(main))
         return;
-    main->setCommandId(main->gridQuery()->fieldText(u"id"));
+    const auto contact = main->currentContact();
+    main->setCommandId(contact->id);
     const QString question = QStringLiteral("Opravdu odstranit položku s telefonem ") +
-                             main->gridQuery()->fieldText(u"telefon") + QStringLiteral(" ?");
+                             contact->values.telefon + QStringLiteral(" ?");
     if (ShowMessageDialogOver(main->window(), question, 1, 1) != 0)
         return;
     if (!ExecQuery(DeleteContactStatement(main->commandId()), main->workQuery()))
@@ -156,7 +158,7 @@ void AddNoteToSelected(MainWindowPort* main)
     if (RefusedAsReadOnly(main, main->window()) || NothingSelected(main))
         return;
     auto* window = new TpoznamkaM(main);
-    window->id->setText(main->gridQuery()->fieldText(u"id"));
+    window->id->setText(main->currentContact()->id);
     window->exec();
     delete window;
 }

@@ -200,17 +200,17 @@ void TDetailNovy::FormCreate()
     Skupina->setEditText(QString());
 }
 
-void TDetailNovy::fillFrom(db::Query* row, bool withNumber)
+void TDetailNovy::fillFrom(const ContactValues& stored, bool withNumber)
 {
     if (withNumber)
-        Telefon->setText(Shown(row->fieldText(u"telefon")));
-    Jmeno->setText(Shown(row->fieldText(u"jmeno")));
-    Email->setText(Shown(row->fieldText(u"email")));
-    Poznamka->setText(Shown(row->fieldText(u"poznamka")));
-    Organizace->setText(Shown(row->fieldText(u"organizace")));
-    ICQ->setText(Shown(row->fieldText(u"icq")));
-    Skype->setText(Shown(row->fieldText(u"skype")));
-    selectGroup(Shown(row->fieldText(u"skupina")));
+        Telefon->setText(Shown(stored.telefon));
+    Jmeno->setText(Shown(stored.jmeno));
+    Email->setText(Shown(stored.email));
+    Poznamka->setText(Shown(stored.poznamka));
+    Organizace->setText(Shown(stored.organizace));
+    ICQ->setText(Shown(stored.icq));
+    Skype->setText(Shown(stored.skype));
+    selectGroup(Shown(stored.skupina));
 }
 
 void TDetailNovy::selectGroup(const QString& stored)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/RecordStatements.h"
+
 #include <QDialog>
 
 class QComboBox;
@@ -26,8 +28,8 @@ public:
     ~TDetailNovy() override;
     Mode mode() const { return m_mode; }
 
-    // Fills the fields from the current row of `row`; the number only when asked.
-    void fillFrom(db::Query* row, bool withNumber);
+    // Fills the fields from a stored contact; the number only when asked.
+    void fillFrom(const ContactValues& stored, bool withNumber);
 
     QLineEdit* Telefon = nullptr;
     QLineEdit* Jmeno = nullptr;

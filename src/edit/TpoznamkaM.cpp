@@ -10,8 +10,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTextDocument>
 #include <QPushButton>
+#include <QTextDocument>
 
 TpoznamkaM::TpoznamkaM(MainWindowPort* main) : QDialog(main->window())
 {
@@ -78,7 +78,8 @@ void TpoznamkaM::save()
     // The memo's lines joined by CR LF, as the notes are stored.
     // The raw text: the plain one would turn non-breaking spaces into blanks.
     QString text = Memo1->document()->toRawText();
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n')).replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'))
+        .replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     // A refused note keeps the window open with its text.
     if (ExecQuery(InsertNoteStatement(id->text(), text), ADOQuery1))

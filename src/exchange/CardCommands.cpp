@@ -28,20 +28,6 @@ void Tell(MainWindowPort* main, const QString& text)
     ShowMessageDialogOver(main->window(), text, 0, 0);
 }
 
-ContactValues CurrentRow(const db::Query* query)
-{
-    ContactValues v;
-    v.telefon = query->fieldText(u"telefon");
-    v.jmeno = query->fieldText(u"jmeno");
-    v.email = query->fieldText(u"email");
-    v.poznamka = query->fieldText(u"poznamka");
-    v.organizace = query->fieldText(u"organizace");
-    v.skupina = query->fieldText(u"skupina");
-    v.icq = query->fieldText(u"icq");
-    v.skype = query->fieldText(u"skype");
-    return v;
-}
-
 // The fields and the character are named, so the user can mend the contact instead.
 QString LossyQuestion(const EncodedCard& card)
 {
@@ -54,8 +40,8 @@ QString LossyQuestion(const EncodedCard& card)
 
 void WriteSelectedCard(MainWindowPort* main)
 {
-    const db::Query* grid = main->gridQuery();
-    if (!grid->isOpen())
+    const auto contact = main->currentContact();
+    if (!main->shownContacts().isOpen())
         return;
     // An existing card is replaced without a question.
     const QString chosen =
@@ -64,7 +50,7 @@ void WriteSelectedCard(MainWindowPort* main)
     if (chosen.isEmpty())
         return;
     const QString path = CardFileName(chosen);
-    const EncodedCard card = EncodeCard(CurrentRow(grid));
+    const EncodedCard card = EncodeCard(contact ? contact->values : ContactValues());
     const bool lossy = !card.lossyFields.isEmpty();
     if (lossy && ShowMessageDialogOver(main->window(), LossyQuestion(card), 1, 1) != 0)
         return;
@@ -82,7 +68,7 @@ void WriteSelectedCard(MainWindowPort* main)
 
 void ReadCardFile(MainWindowPort* main)
 {
-    if (!main->gridQuery()->isOpen())
+    if (!main->shownContacts().isOpen())
         return;
     if (main->readOnly()) {
         ShowMessageDialogOver(main->window(), QStringLiteral("Telefonní seznam je otevřen jen pro čtení."), 2,

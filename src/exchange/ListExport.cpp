@@ -75,7 +75,7 @@ void ExportGridList(MainWindowPort* main)
                                     QString::fromUtf8(kTextFileFilter), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
-    const ExportedList list = BuildExport(*main->gridQuery());
+    const ExportedList list = BuildExport(main->shownContacts());
     if (!list.refused.isEmpty() &&
         ShowMessageDialogOver(main->window(), RefusalQuestion(list.refused), 1, 1) != 0)
         return;

@@ -214,7 +214,7 @@ QList<ContactValues> RowsOfCard(const Card& card, const QString& datum, int* sho
 
 void ExportContacts(MainWindowPort* main, Version version)
 {
-    const db::Query* grid = main->gridQuery();
+    const db::Query* grid = &main->shownContacts();
     if (!grid->isOpen())
         return;
     if (grid->recordCount() == 0) {
@@ -254,7 +254,7 @@ void ExportContacts(MainWindowPort* main, Version version)
 
 void ImportContacts(MainWindowPort* main)
 {
-    if (!main->gridQuery()->isOpen())
+    if (!main->shownContacts().isOpen())
         return;
     if (main->readOnly()) {
         Tell(main, QStringLiteral("Telefonní seznam je otevřen jen pro čtení."), 2);

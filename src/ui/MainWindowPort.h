@@ -1,7 +1,11 @@
 #pragma once
 
+#include "db/RecordStatements.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class ProgressDisplay;
 class QWidget;
@@ -24,8 +28,15 @@ public:
     // The open directory and its work query for data-changing statements and look-ups.
     virtual db::Connection* connection() = 0;
     virtual db::Query* workQuery() = 0;
-    // The rows the grid shows; its current row is the selected contact.
-    virtual db::Query* gridQuery() = 0;
+    // The rows the grid shows, in its order, read only: what the exports write.
+    virtual const db::Query& shownContacts() const = 0;
+    // The contact selected in the grid; none when the grid shows no row.
+    struct SelectedContact
+    {
+        QString id;
+        ContactValues values;
+    };
+    virtual std::optional<SelectedContact> currentContact() const = 0;
     // The canonical path of the open directory file.
     virtual QString directoryFilePath() const = 0;
     // The directory was opened read-only: commands that write refuse at once.

@@ -306,11 +306,11 @@ private Q_SLOTS:
         QVERIFY(index->resolve(statement, &ids));
         QCOMPARE(ids, EngineIds(*m_connection, statement));
 
-        // Given back before a bulk write, and read again by itself after it.
-        // A few contacts to come keep it; many give it back.
-        db::SearchIndex::ExpectWrites(m_connection.get(), 10);
+        // Given back during a bulk write, and read again by itself after it.
+        // A few contacts written keep it; many give it back.
+        db::SearchIndex::Wrote(m_connection.get(), 10);
         QVERIFY(index->complete());
-        db::SearchIndex::ExpectWrites(m_connection.get(), 1000);
+        db::SearchIndex::Wrote(m_connection.get(), 1000);
         QVERIFY(!index->complete());
         QVERIFY(!index->resolve(statement, &ids));
         work.setSql(QStringLiteral("update zvonisty set jmeno = 'Zzz' where id between 1500 and 1510"));

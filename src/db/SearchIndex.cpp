@@ -64,7 +64,7 @@ void SearchIndex::Release(Connection* connection)
     index->m_timer.start(int(kQuietMs));
 }
 
-void SearchIndex::ExpectWrites(Connection* connection, qint64 contacts)
+void SearchIndex::Wrote(Connection* connection, qint64 contacts)
 {
     if (contacts > qint64(kMostInPlace))
         Release(connection);

@@ -41,9 +41,9 @@ public:
     // Gives the index's memory back before a write of many contacts, which would make it
     // read them all again anyway; it does so once the writing has stopped.
     static void Release(Connection* connection);
-    // Told before about that many contacts are written: more than are taken over in place,
-    // and the memory is given back at once.
-    static void ExpectWrites(Connection* connection, qint64 contacts);
+    // Told by a writer of many contacts how many it has written so far: more than are taken
+    // over in place, and the memory is given back at once.
+    static void Wrote(Connection* connection, qint64 contacts);
 
     ~SearchIndex() override;
 

@@ -1,8 +1,8 @@
 #include "exchange/CardCommands.h"
 
+#include "db/BulkWriter.h"
 #include "db/PhoneText.h"
 #include "db/Query.h"
-#include "db/QueryOps.h"
 #include "db/RecordStatements.h"
 #include "exchange/CardFormat.h"
 #include "exchange/InputFile.h"
@@ -115,18 +115,22 @@ void ReadCardFile(MainWindowPort* main)
                        fault.text());
         return;
     }
-    if (!OpenQuery(DuplicateCheckStatement(v.telefon), main->workQuery()))
-        return;
-    if (main->workQuery()->recordCount() > 0) {
-        main->showNumberHolders(v.telefon);
-        QCoreApplication::processEvents();
-        Tell(main, QStringLiteral("Telefonní číslo ") + v.telefon + QStringLiteral(" již je v DB."));
-        return;
+    {
+        db::BulkWriter writer(main->connection(), main->workQuery(), db::BulkWriter::Kind::Card);
+        const db::BulkWriter::Check check = writer.check(v.telefon);
+        if (check == db::BulkWriter::Check::Failed)
+            return;
+        if (check == db::BulkWriter::Check::Present) {
+            main->showNumberHolders(v.telefon);
+            QCoreApplication::processEvents();
+            Tell(main, QStringLiteral("Telefonní číslo ") + v.telefon + QStringLiteral(" již je v DB."));
+            return;
+        }
+        v.datum = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        // A failed insert has been shown already; claiming the card was read would contradict it.
+        if (!writer.insert(v))
+            return;
     }
-    v.datum = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
-    // A failed insert has been shown already; claiming the card was read would contradict it.
-    if (!ExecQuery(InsertContactStatement(v), main->workQuery()))
-        return;
     main->reloadGroups();
     Tell(main, QStringLiteral("Vizitka byla načtena."));
 }

@@ -1,6 +1,6 @@
 #include "exchange/LongOperation.h"
 
-#include "exchange/ContactWriter.h"
+#include "db/BulkWriter.h"
 #include "ui/MainWindowPort.h"
 #include "ui/ProgressDisplay.h"
 
@@ -69,7 +69,7 @@ bool LongOperation::stopRequested() const
     return m_progress && m_progress->stopRequested();
 }
 
-bool LongOperation::reopenGridIfDue(ContactWriter& writer)
+bool LongOperation::reopenGridIfDue(db::BulkWriter& writer)
 {
     if (!writer.changedSinceMark() ||
         m_sinceReopen.elapsed() < qMax(kReopenMs, kReopenCostShare * m_reopenCostMs))
@@ -77,7 +77,7 @@ bool LongOperation::reopenGridIfDue(ContactWriter& writer)
     return reopenGrid(writer);
 }
 
-bool LongOperation::reopenGrid(ContactWriter& writer)
+bool LongOperation::reopenGrid(db::BulkWriter& writer)
 {
     const bool committed = writer.commit();
     QElapsedTimer cost;

@@ -7,9 +7,11 @@ class MainWindowPort;
 class ProgressDisplay;
 class QObject;
 
-namespace exchange {
+namespace db {
+class BulkWriter;
+} // namespace db
 
-class ContactWriter;
+namespace exchange {
 
 // What an import or a merge owes the window while it runs on the user-interface thread:
 // every other command is off and the window cannot be closed, the progress display shows how
@@ -30,9 +32,9 @@ public:
 
     // Commits the rows and shows them in the grid when the last reopening is 0.5 s old, and
     // long enough ago that reopening a large grid does not take most of the time.
-    bool reopenGridIfDue(ContactWriter& writer);
+    bool reopenGridIfDue(db::BulkWriter& writer);
     // Commits and reopens the grid now; false when the grid could not be reopened.
-    bool reopenGrid(ContactWriter& writer);
+    bool reopenGrid(db::BulkWriter& writer);
 
 private:
     MainWindowPort* m_main;

@@ -1,6 +1,8 @@
 #include "exchange/Merge.h"
 
+#include "db/BulkWriter.h"
 #include "db/Connection.h"
+#include "db/ContactRows.h"
 #include "db/Engine.h"
 #include "db/ErrorLog.h"
 #include "db/FailureReporter.h"
@@ -8,9 +10,7 @@
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
-#include "db/SearchIndex.h"
 #include "db/Upgrade.h"
-#include "exchange/ContactWriter.h"
 #include "exchange/InputFile.h"
 #include "exchange/LongOperation.h"
 #include "exchange/TextImport.h"
@@ -21,8 +21,6 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-
-#include <sqlite3.h>
 
 namespace exchange {
 namespace {
@@ -48,77 +46,6 @@ QString Continuation(QString sentence)
     return sentence;
 }
 
-// The other file's contacts, stepped once from the first to the last: a row that cannot be
-// read ends the walk, instead of the statement being run again from the start.
-class SourceRows
-{
-public:
-    explicit SourceRows(sqlite3* handle) : m_handle(handle)
-    {
-        if (sqlite3_prepare_v2(handle, kSelect, -1, &m_statement, nullptr) != SQLITE_OK) {
-            m_failure = db::EngineErrorText(handle);
-            sqlite3_finalize(m_statement);
-            m_statement = nullptr;
-        }
-    }
-    ~SourceRows() { sqlite3_finalize(m_statement); }
-    SourceRows(const SourceRows&) = delete;
-    SourceRows& operator=(const SourceRows&) = delete;
-
-    static constexpr const char* kSelect = "select * from zvonisty";
-
-    bool prepared() const { return m_statement != nullptr; }
-    // The engine's failure, in Czech.
-    QString failure() const { return m_failure; }
-
-    int count() const
-    {
-        sqlite3_stmt* count = nullptr;
-        int rows = 0;
-        if (sqlite3_prepare_v2(m_handle, "select count(*) from zvonisty", -1, &count, nullptr) == SQLITE_OK &&
-            sqlite3_step(count) == SQLITE_ROW)
-            rows = sqlite3_column_int(count, 0);
-        sqlite3_finalize(count);
-        return rows;
-    }
-    // -1 for a column the file lacks.
-    int field(const char* name) const
-    {
-        for (int c = 0; c < sqlite3_column_count(m_statement); ++c)
-            if (sqlite3_stricmp(sqlite3_column_name(m_statement, c), name) == 0)
-                return c;
-        return -1;
-    }
-
-    enum class Step { Row, End, Failed };
-    Step next()
-    {
-        const int rc = sqlite3_step(m_statement);
-        if (rc == SQLITE_ROW)
-            return Step::Row;
-        if (rc == SQLITE_DONE)
-            return Step::End;
-        m_failure = db::EngineErrorText(m_handle);
-        return Step::Failed;
-    }
-
-    // The current row's value as the engine holds it; a missing column or a null is empty.
-    // Valid until the next step.
-    QByteArrayView utf8(int field) const
-    {
-        if (field < 0)
-            return QByteArrayView("");
-        const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
-        return value ? QByteArrayView(value, sqlite3_column_bytes(m_statement, field)) : QByteArrayView("");
-    }
-    QString text(int field) const { return QString::fromUtf8(utf8(field)); }
-
-private:
-    sqlite3* m_handle;
-    sqlite3_stmt* m_statement = nullptr;
-    QString m_failure;
-};
-
 struct Result
 {
     int taken = 0; // rows taken as new, whether or not their INSERT succeeded
@@ -129,13 +56,13 @@ struct Result
     QString stopReason; // why the merge stopped before the last row; empty when it did not
 };
 
-Result CopyNewRows(MainWindowPort* main, sqlite3* handle, int version)
+Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int version)
 {
     Result result;
     const QString mergeDate = DateText(QDate::currentDate());
-    SourceRows source(handle);
+    db::ContactRows source(other);
     if (!source.prepared()) {
-        db::ReportStatementFailure(QString::fromLatin1(SourceRows::kSelect),
+        db::ReportStatementFailure(QString::fromLatin1(db::ContactRows::kSelect),
                                    StatementFailureText(source.failure()));
         return result;
     }
@@ -152,16 +79,16 @@ Result CopyNewRows(MainWindowPort* main, sqlite3* handle, int version)
     const QByteArray mergeDateUtf8 = mergeDate.toUtf8();
 
     const int rows = source.count();
-    db::SearchIndex::ExpectWrites(main->connection(), rows);
     LongOperation operation(main, rows, QStringLiteral("Přidávání z jiné DB"));
-    ContactWriter writer(main->connection(), main->workQuery(),
-                         withIcqSkype ? ContactWriter::Kind::MergeWithIcqSkype : ContactWriter::Kind::Merge);
+    db::BulkWriter writer(main->connection(), main->workQuery(),
+                          withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
+                                       : db::BulkWriter::Kind::Merge);
     for (int row = 0;; ++row) {
-        const SourceRows::Step step = source.next();
-        if (step == SourceRows::Step::End)
+        const db::ContactRows::Step step = source.next();
+        if (step == db::ContactRows::Step::End)
             break;
-        if (step == SourceRows::Step::Failed) {
-            WriteErrorLog(QString::fromLatin1(SourceRows::kSelect));
+        if (step == db::ContactRows::Step::Failed) {
+            WriteErrorLog(QString::fromLatin1(db::ContactRows::kSelect));
             result.stopReason = QStringLiteral("položku srovnávaného souboru nelze přečíst (%1)")
                                     .arg(Continuation(source.failure()).chopped(1)) +
                                 QLatin1Char('.');
@@ -169,19 +96,19 @@ Result CopyNewRows(MainWindowPort* main, sqlite3* handle, int version)
         }
         // The values go from file to file as the engine holds them.
         const QByteArrayView telefon = source.utf8(fTelefon);
-        if (writer.check(telefon) == ContactWriter::Check::Present) {
+        if (writer.check(telefon) == db::BulkWriter::Check::Present) {
             ++result.present;
         } else {
             ++result.taken;
-            const ContactWriter::MergedValues values{telefon,
-                                                     source.utf8(fJmeno),
-                                                     source.utf8(fEmail),
-                                                     source.utf8(fPoznamka),
-                                                     mergeDateUtf8,
-                                                     source.utf8(fOrganizace),
-                                                     source.utf8(fSkupina),
-                                                     source.utf8(fIcq),
-                                                     source.utf8(fSkype)};
+            const db::BulkWriter::MergedValues values{telefon,
+                                                      source.utf8(fJmeno),
+                                                      source.utf8(fEmail),
+                                                      source.utf8(fPoznamka),
+                                                      mergeDateUtf8,
+                                                      source.utf8(fOrganizace),
+                                                      source.utf8(fSkupina),
+                                                      source.utf8(fIcq),
+                                                      source.utf8(fSkype)};
             writer.insert(values, [&] {
                 ContactValues v;
                 v.telefon = source.text(fTelefon);
@@ -294,7 +221,7 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
             db::Query versionQuery(&other);
             version = ReadStructureVersion(&versionQuery);
         }
-        result = CopyNewRows(main, other.handle(), version);
+        result = CopyNewRows(main, other, version);
     }
     if (!result.opened)
         return;

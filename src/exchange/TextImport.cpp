@@ -1,11 +1,9 @@
 #include "exchange/TextImport.h"
 
+#include "db/BulkWriter.h"
 #include "db/ErrorText.h"
-
 #include "db/PhoneText.h"
 #include "db/RecordStatements.h"
-#include "db/SearchIndex.h"
-#include "exchange/ContactWriter.h"
 #include "exchange/ImportLine.h"
 #include "exchange/InputFile.h"
 #include "exchange/LongOperation.h"
@@ -58,17 +56,17 @@ struct Counts
 
 // One phone of the line: the duplicate check, and the INSERT unless the number is present.
 // A failed check skips the line's first phone but not a further one.
-void AddPhone(ContactWriter& writer, const ContactValues& values, bool firstPhone, Counts& counts)
+void AddPhone(db::BulkWriter& writer, const ContactValues& values, bool firstPhone, Counts& counts)
 {
     switch (writer.check(values.telefon)) {
-    case ContactWriter::Check::Present:
+    case db::BulkWriter::Check::Present:
         ++counts.present;
         return;
-    case ContactWriter::Check::Failed:
+    case db::BulkWriter::Check::Failed:
         if (firstPhone)
             return;
         break;
-    case ContactWriter::Check::Absent:
+    case db::BulkWriter::Check::Absent:
         break;
     }
     writer.insert(values);
@@ -169,7 +167,6 @@ void ImportTextFile(MainWindowPort* main)
         ShowErrorReport(QStringLiteral("Soubor %1 nelze přečíst: %2").arg(path, db::FileErrorText(file)));
         return;
     }
-    db::SearchIndex::ExpectWrites(main->connection(), survey.lines);
 
     const QString importDate = DateText(QDate::currentDate());
     Counts counts;
@@ -178,7 +175,7 @@ void ImportTextFile(MainWindowPort* main)
     {
         LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
                                 QStringLiteral("Načítání seznamu"));
-        ContactWriter writer(main->connection(), main->workQuery(), ContactWriter::Kind::Import);
+        db::BulkWriter writer(main->connection(), main->workQuery(), db::BulkWriter::Kind::Import);
         QStringDecoder decoder = LineDecoder(survey.encoding);
         LineStream stream(&file, kLineLimit);
         QByteArray bytes;

@@ -1,11 +1,10 @@
 #include "exchange/VCardCommands.h"
 
+#include "db/BulkWriter.h"
 #include "db/PhoneText.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
-#include "db/SearchIndex.h"
-#include "exchange/ContactWriter.h"
 #include "exchange/InputFile.h"
 #include "exchange/LongOperation.h"
 #include "ui/FileDialog.h"
@@ -157,18 +156,18 @@ bool ReadBounded(QFile& file, QByteArray* bytes)
 }
 
 // Adds the rows of one card; false when the directory takes no more.
-bool AddCard(exchange::ContactWriter& writer, const Card& card, const QString& datum, Tally& tally,
+bool AddCard(db::BulkWriter& writer, const Card& card, const QString& datum, Tally& tally,
              QList<QPair<int, int>>& cutsAt)
 {
     int cut = 0;
     bool notesStored = false;
     for (const ContactValues& v : RowsOfCard(card, datum, &cut)) {
-        const exchange::ContactWriter::Check check = writer.check(v.telefon);
-        if (check == exchange::ContactWriter::Check::Present) {
+        const db::BulkWriter::Check check = writer.check(v.telefon);
+        if (check == db::BulkWriter::Check::Present) {
             ++tally.present;
             continue;
         }
-        if (check == exchange::ContactWriter::Check::Failed || !writer.insert(v)) {
+        if (check == db::BulkWriter::Check::Failed || !writer.insert(v)) {
             ++tally.failed;
             if (!writer.stopReason().isEmpty())
                 return false;
@@ -285,16 +284,11 @@ void ImportContacts(MainWindowPort* main)
              2);
         return;
     }
-    qint64 rows = 0;
-    for (const Card& card : read.cards)
-        rows += card.phones.size();
-    db::SearchIndex::ExpectWrites(main->connection(), rows);
     const QString datum = DateText(QDate::currentDate());
     Tally tally;
     {
         exchange::LongOperation operation(main, int(read.cards.size()), QStringLiteral("Načítání vCard"));
-        exchange::ContactWriter writer(main->connection(), main->workQuery(),
-                                       exchange::ContactWriter::Kind::VCard);
+        db::BulkWriter writer(main->connection(), main->workQuery(), db::BulkWriter::Kind::VCard);
         QList<QPair<int, int>> cutsAt; // rows added before a card's first, values cut in it
         bool gridOk = true;
         for (qsizetype i = 0; i < read.cards.size(); ++i) {

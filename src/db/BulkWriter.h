@@ -11,15 +11,14 @@
 
 struct sqlite3_stmt;
 
+// Adding many contacts in one go: the duplicate check by number and the INSERT of each are
+// prepared once and run with the row's values bound, and the rows are committed in groups, so
+// the cost per row is that of the engine alone. The search index hears from the writer how
+// many contacts it has written.
 namespace db {
+
 class Connection;
 class Query;
-} // namespace db
-
-// Whole-list exchange adds many contacts in one go: the duplicate check by number and the
-// INSERT of each are prepared once and run with the row's values bound, and the rows are
-// committed in groups, so the cost per row is that of the engine alone.
-namespace exchange {
 
 // The INSERT of the text import: values in the order telefon, jmeno, email, poznamka,
 // organizace, icq, skype, datum.
@@ -29,18 +28,19 @@ QString MergeInsertStatement(const ContactValues& v, bool withIcqSkype);
 // The INSERT of the vCard import: the text import's values and skupina.
 QString VCardInsertStatement(const ContactValues& v);
 
-class ContactWriter
+class BulkWriter
 {
 public:
-    enum class Kind { Import, Merge, MergeWithIcqSkype, VCard };
+    // `Card` adds a single contact: every statement stands on its own, without groups.
+    enum class Kind { Import, Merge, MergeWithIcqSkype, VCard, Card };
     enum class Check { Absent, Present, Failed };
 
     // `fallback` runs the statements as texts when they cannot be prepared.
-    ContactWriter(db::Connection* connection, db::Query* fallback, Kind kind);
+    BulkWriter(Connection* connection, Query* fallback, Kind kind);
     // Commits what is still open.
-    ~ContactWriter();
-    ContactWriter(const ContactWriter&) = delete;
-    ContactWriter& operator=(const ContactWriter&) = delete;
+    ~BulkWriter();
+    BulkWriter(const BulkWriter&) = delete;
+    BulkWriter& operator=(const BulkWriter&) = delete;
 
     // Whether the directory holds the number. A failed check is shown and logged.
     Check check(const QString& telefon);
@@ -80,13 +80,14 @@ private:
     QString insertText(const ContactValues& v) const;
     bool begin();
     bool stepInsert(const std::function<ContactValues()>& values);
+    void counted();
     // Commits, then shows and logs the failed statement, so no group stays open behind a dialog.
     void reportFailure(const QString& statement, const QString& text);
     // Remembers why, when the failure just met will meet every further row too.
     void noteBlocking(bool groupLost = false);
 
-    db::Connection* m_connection;
-    db::Query* m_fallback;
+    Connection* m_connection;
+    Query* m_fallback;
     Kind m_kind;
     sqlite3_stmt* m_check = nullptr;
     sqlite3_stmt* m_insert = nullptr;
@@ -101,4 +102,4 @@ private:
     QString m_stopReason;
 };
 
-} // namespace exchange
+} // namespace db

@@ -1,4 +1,4 @@
-#include "exchange/ContactWriter.h"
+#include "db/BulkWriter.h"
 
 #include "db/Connection.h"
 #include "db/Dialect.h"
@@ -6,12 +6,13 @@
 #include "db/FailureReporter.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
+#include "db/SearchIndex.h"
 
 #include <QStringList>
 
 #include <sqlite3.h>
 
-namespace exchange {
+namespace db {
 namespace {
 
 constexpr qint64 kGroupMs = 200;
@@ -63,16 +64,16 @@ QStringList MergeValues(const ContactValues& v, bool withIcqSkype)
 }
 
 // The statement with every value a bound parameter, for preparing once.
-QString PreparedInsertText(ContactWriter::Kind kind)
+QString PreparedInsertText(BulkWriter::Kind kind)
 {
-    const bool extra = kind == ContactWriter::Kind::MergeWithIcqSkype;
-    const QString columns = kind == ContactWriter::Kind::Import ? kImportColumns
-                            : kind == ContactWriter::Kind::VCard
+    const bool extra = kind == BulkWriter::Kind::MergeWithIcqSkype || kind == BulkWriter::Kind::Card;
+    const QString columns = kind == BulkWriter::Kind::Import ? kImportColumns
+                            : kind == BulkWriter::Kind::VCard
                                 ? kVCardColumns
                                 : kMergeColumns + (extra ? kMergeExtraColumns : QString());
-    const qsizetype count = kind == ContactWriter::Kind::Import           ? 8
-                            : extra || kind == ContactWriter::Kind::VCard ? 9
-                                                                          : 7;
+    const qsizetype count = kind == BulkWriter::Kind::Import           ? 8
+                            : extra || kind == BulkWriter::Kind::VCard ? 9
+                                                                       : 7;
     QStringList marks;
     for (qsizetype i = 0; i < count; ++i)
         marks << QStringLiteral("?");
@@ -127,10 +128,20 @@ QString VCardInsertStatement(const ContactValues& v)
     return InsertText(kVCardColumns, Literals(VCardValues(v)));
 }
 
-ContactWriter::ContactWriter(db::Connection* connection, db::Query* fallback, Kind kind)
+BulkWriter::BulkWriter(Connection* connection, Query* fallback, Kind kind)
     : m_connection(connection), m_fallback(fallback), m_kind(kind)
 {
     if (!connection->connected())
+        return;
+    m_check = Prepare(connection->handle(), QStringLiteral("select * from zvonisty where telefon=?"));
+    m_insert = Prepare(connection->handle(), PreparedInsertText(kind));
+    if (!m_check || !m_insert) {
+        sqlite3_finalize(m_check);
+        sqlite3_finalize(m_insert);
+        m_check = m_insert = nullptr;
+    }
+    // A single contact needs no more than browsing does.
+    if (kind == Kind::Card)
         return;
     // Index upkeep of many inserts needs more of the engine's page cache than browsing keeps;
     // lent for the operation and given back after it.
@@ -142,16 +153,9 @@ ContactWriter::ContactWriter(db::Connection* connection, db::Query* fallback, Ki
         sqlite3_exec(connection->handle(), "pragma cache_size = -32768", nullptr, nullptr, nullptr);
     else
         m_previousCache = 0;
-    m_check = Prepare(connection->handle(), QStringLiteral("select * from zvonisty where telefon=?"));
-    m_insert = Prepare(connection->handle(), PreparedInsertText(kind));
-    if (!m_check || !m_insert) {
-        sqlite3_finalize(m_check);
-        sqlite3_finalize(m_insert);
-        m_check = m_insert = nullptr;
-    }
 }
 
-ContactWriter::~ContactWriter()
+BulkWriter::~BulkWriter()
 {
     commit();
     sqlite3_finalize(m_check);
@@ -163,21 +167,23 @@ ContactWriter::~ContactWriter()
     }
 }
 
-QString ContactWriter::insertText(const ContactValues& v) const
+QString BulkWriter::insertText(const ContactValues& v) const
 {
     switch (m_kind) {
     case Kind::Import:
         return ImportInsertStatement(v);
     case Kind::VCard:
         return VCardInsertStatement(v);
+    case Kind::Card:
+        return InsertContactStatement(v);
     default:
         return MergeInsertStatement(v, m_kind == Kind::MergeWithIcqSkype);
     }
 }
 
-bool ContactWriter::begin()
+bool BulkWriter::begin()
 {
-    if (m_inGroup || !m_connection->connected())
+    if (m_inGroup || m_kind == Kind::Card || !m_connection->connected())
         return true;
     sqlite3* handle = m_connection->handle();
     // Inside a transaction someone else opened, the rows go with it.
@@ -191,7 +197,7 @@ bool ContactWriter::begin()
     return true;
 }
 
-void ContactWriter::reportFailure(const QString& statement, const QString& text)
+void BulkWriter::reportFailure(const QString& statement, const QString& text)
 {
     noteBlocking();
     if (m_inGroup && sqlite3_get_autocommit(m_connection->handle())) {
@@ -203,10 +209,10 @@ void ContactWriter::reportFailure(const QString& statement, const QString& text)
         noteBlocking(true);
     }
     commit();
-    db::ReportStatementFailure(statement, text);
+    ReportStatementFailure(statement, text);
 }
 
-void ContactWriter::noteBlocking(bool groupLost)
+void BulkWriter::noteBlocking(bool groupLost)
 {
     if (!m_stopReason.isEmpty() || !m_connection->connected())
         return;
@@ -227,15 +233,15 @@ void ContactWriter::noteBlocking(bool groupLost)
         if (!groupLost)
             return;
     }
-    m_stopReason = db::EngineErrorText(handle);
+    m_stopReason = EngineErrorText(handle);
 }
 
-ContactWriter::Check ContactWriter::check(const QString& telefon)
+BulkWriter::Check BulkWriter::check(const QString& telefon)
 {
     return check(QByteArrayView(telefon.toUtf8()));
 }
 
-ContactWriter::Check ContactWriter::check(QByteArrayView telefon)
+BulkWriter::Check BulkWriter::check(QByteArrayView telefon)
 {
     if (!m_check) {
         if (!OpenQuery(DuplicateCheckStatement(QString::fromUtf8(telefon)), m_fallback))
@@ -249,35 +255,34 @@ ContactWriter::Check ContactWriter::check(QByteArrayView telefon)
         sqlite3_reset(m_check);
         return rc == SQLITE_ROW ? Check::Present : Check::Absent;
     }
-    const QString text = StatementFailureText(db::EngineErrorText(m_connection->handle()));
+    const QString text = StatementFailureText(EngineErrorText(m_connection->handle()));
     noteBlocking();
     sqlite3_reset(m_check);
     reportFailure(DuplicateCheckStatement(QString::fromUtf8(telefon)), text);
     return Check::Failed;
 }
 
-bool ContactWriter::insert(const ContactValues& v)
+bool BulkWriter::insert(const ContactValues& v)
 {
     begin();
     if (!m_insert) {
         if (!ExecQuery(insertText(v), m_fallback))
             return false;
         m_lastId = m_connection->connected() ? sqlite3_last_insert_rowid(m_connection->handle()) : 0;
-        ++m_added;
-        ++m_addedInGroup;
+        counted();
         return true;
     }
     const QStringList values = m_kind == Kind::Import  ? ImportValues(v)
                                : m_kind == Kind::VCard ? VCardValues(v)
-                                                       : MergeValues(v, m_kind == Kind::MergeWithIcqSkype);
+                                                       : MergeValues(v, m_kind != Kind::Merge);
     for (int i = 0; i < values.size(); ++i)
         Bind(m_insert, i + 1, values.at(i));
     return stepInsert([&v] { return v; });
 }
 
-bool ContactWriter::insert(const MergedValues& values, const std::function<ContactValues()>& decoded)
+bool BulkWriter::insert(const MergedValues& values, const std::function<ContactValues()>& decoded)
 {
-    if (!m_insert || m_kind == Kind::Import || m_kind == Kind::VCard)
+    if (!m_insert || (m_kind != Kind::Merge && m_kind != Kind::MergeWithIcqSkype))
         return insert(decoded());
     begin();
     const int count = m_kind == Kind::MergeWithIcqSkype ? 9 : 7;
@@ -286,31 +291,34 @@ bool ContactWriter::insert(const MergedValues& values, const std::function<Conta
     return stepInsert(decoded);
 }
 
-bool ContactWriter::stepInsert(const std::function<ContactValues()>& values)
+bool BulkWriter::stepInsert(const std::function<ContactValues()>& values)
 {
+    // A single contact is written as any other statement is: a walk through the grid's rows
+    // is not disturbed by it.
+    if (m_kind == Kind::Card)
+        Query::SuspendReading(m_connection);
     const int rc = sqlite3_step(m_insert);
     if (rc == SQLITE_DONE) {
         sqlite3_reset(m_insert);
         m_lastId = sqlite3_last_insert_rowid(m_connection->handle());
-        ++m_added;
-        ++m_addedInGroup;
+        counted();
         return true;
     }
-    const QString text = StatementFailureText(db::EngineErrorText(m_connection->handle()));
+    const QString text = StatementFailureText(EngineErrorText(m_connection->handle()));
     noteBlocking();
     sqlite3_reset(m_insert);
     reportFailure(insertText(values()), text);
     return false;
 }
 
-bool ContactWriter::insertNote(qint64 id, const QString& dat, const QString& text)
+bool BulkWriter::insertNote(qint64 id, const QString& dat, const QString& text)
 {
     begin();
     if (!m_note && m_insert)
         m_note = Prepare(
             m_connection->handle(),
             QStringLiteral("insert into poznamky (id, pozn, dat) values (?, ?, ifnull(nullif(?, ''), ") +
-                db::LocalNowExpression() + QStringLiteral("))"));
+                LocalNowExpression() + QStringLiteral("))"));
     if (!m_note)
         return ExecQuery(NoteInsertText(id, dat, text), m_fallback);
     sqlite3_bind_int64(m_note, 1, id);
@@ -321,19 +329,28 @@ bool ContactWriter::insertNote(qint64 id, const QString& dat, const QString& tex
         sqlite3_reset(m_note);
         return true;
     }
-    const QString failure = StatementFailureText(db::EngineErrorText(m_connection->handle()));
+    const QString failure = StatementFailureText(EngineErrorText(m_connection->handle()));
     noteBlocking();
     sqlite3_reset(m_note);
     reportFailure(NoteInsertText(id, dat, text), failure);
     return false;
 }
 
-bool ContactWriter::commitIfDue()
+void BulkWriter::counted()
+{
+    ++m_added;
+    ++m_addedInGroup;
+    // Told as soon as the rows are more than it takes over in place, and after every group.
+    if (m_added == int(SearchIndex::kMostInPlace) + 1)
+        SearchIndex::Wrote(m_connection, m_added);
+}
+
+bool BulkWriter::commitIfDue()
 {
     return (!m_inGroup || m_groupTimer.elapsed() < kGroupMs || commit()) && m_stopReason.isEmpty();
 }
 
-bool ContactWriter::commit()
+bool BulkWriter::commit()
 {
     if (!m_inGroup)
         return true;
@@ -341,17 +358,18 @@ bool ContactWriter::commit()
     sqlite3* handle = m_connection->handle();
     if (sqlite3_exec(handle, "commit", nullptr, nullptr, nullptr) == SQLITE_OK) {
         m_addedInGroup = 0;
+        SearchIndex::Wrote(m_connection, m_added);
         return true;
     }
-    const QString text = StatementFailureText(db::EngineErrorText(handle));
+    const QString text = StatementFailureText(EngineErrorText(handle));
     noteBlocking(true);
     if (!sqlite3_get_autocommit(handle))
         sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
     m_added -= m_addedInGroup;
     m_addedInGroup = 0;
     m_mark = qMin(m_mark, m_added);
-    db::ReportStatementFailure(QStringLiteral("commit"), text);
+    ReportStatementFailure(QStringLiteral("commit"), text);
     return false;
 }
 
-} // namespace exchange
+} // namespace db

@@ -84,8 +84,9 @@ private slots:
         QCOMPARE(FindStoredSortColumn(display, row, &found), column);
         QCOMPARE(found, direction);
         QCOMPARE(FindStoredSortColumn(display, row, nullptr), column);
-        QCOMPARE(BuildInitialGridStatement(column, direction),
-                 QStringLiteral("select * from zvonisty order by ") + column + (direction ? QStringLiteral(" desc") : QString()));
+        QCOMPARE(db::BuildSearchStatement(InitialGridSearch(column, direction)),
+                 QStringLiteral("select * from zvonisty order by ") + column +
+                     (direction ? QStringLiteral(" desc") : QString()));
     }
 
     void updates_data()

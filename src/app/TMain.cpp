@@ -6,6 +6,7 @@
 #include "app/OpeningDialog.h"
 #include "app/Pictures.h"
 #include "app/WheelToKeys.h"
+#include "db/Columns.h"
 #include "db/Connection.h"
 #include "ui/DBGrid.h"
 #include "db/Engine.h"
@@ -104,11 +105,10 @@ void TMain::buildControls()
 
     DBGrid1 = Named(new db::DBGrid(central), "DBGrid1");
     DBGrid1->setGeometry(8, 8, 518, 293);
-    DBGrid1->setColumns({{QStringLiteral("telefon"), QStringLiteral("Telefon")},
-                         {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
-                         {QStringLiteral("organizace"), QStringLiteral("Organizace")},
-                         {QStringLiteral("email"), QStringLiteral("Email")},
-                         {QStringLiteral("poznamka"), QStringLiteral("Poznámka")}});
+    QList<db::QueryModel::Column> gridColumns;
+    for (const QString& field : GridFields())
+        gridColumns.append({field, db::ColumnTitle(*db::FindColumn(field))});
+    DBGrid1->setColumns(gridColumns);
     DBGrid1->setDataSource(ADOQuery1);
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGrid1, &db::DBGrid::titleClick, this, &TMain::DBGrid1TitleClick);
@@ -135,8 +135,10 @@ void TMain::buildControls()
     hledat_dle->setGeometry(134, 0, 157, 52);
     SetHint(hledat_dle, QStringLiteral("Hledat v sloupci:"));
     hledat_dleButtons = new QButtonGroup(this);
-    const QStringList items = {QStringLiteral("Jméno"),      QStringLiteral("Poznámka"), QStringLiteral("Telefon"),
-                               QStringLiteral("Organizace"), QStringLiteral("Email"),    QStringLiteral("Vše")};
+    QStringList items;
+    for (int place = 0; place < db::kSearchColumnCount; ++place)
+        items << db::ColumnTitle(*db::SearchColumn(place));
+    items << QStringLiteral("Vše");
     for (int i = 0; i < items.size(); ++i) {
         auto* radio = new QRadioButton(items[i], hledat_dle);
         radio->setObjectName(QStringLiteral("hledat_dle_%1").arg(i));

@@ -21,6 +21,8 @@ class QRadioButton;
 class QStatusBar;
 class QSystemTrayIcon;
 class QTimer;
+class SearchBar;
+struct GridParts;
 
 namespace db {
 class Connection;
@@ -166,7 +168,6 @@ public:
 
     void SaveLayout();
     void LoadLayout();
-    void MarkSortTitles();
     void FillGroupList();
     void ReadSettings();
     // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
@@ -240,6 +241,8 @@ private:
     void HledaniKeyUp(int key);
     void search();
     void sortByTitle(const QString& fieldName);
+    SearchBar searchBar();
+    GridParts gridParts();
     void applyLegacySettings();
     // True when every option reached the settings file.
     bool writeOptions();

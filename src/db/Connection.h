@@ -59,6 +59,11 @@ public:
     // The value of one key of a connection string ("Data Source", "Mode"), case ignored.
     static QString ConnectionStringValue(const QString& connectionString, const QString& key);
 
+    // Whether LIKE ignores accents as well as letter case; each opening starts with the
+    // engine's own. Statements still being stepped must be ended before a change.
+    bool plainLike() const { return m_plainLike; }
+    void setPlainLike(bool plain);
+
 private:
     enum class Outcome { Opened, Damaged };
     Outcome attach(const QString& path, bool readOnly, bool exclusive, bool wal);
@@ -73,6 +78,7 @@ private:
     bool m_markOnClose = false;
     bool m_checkedIntegrity = false;
     int m_shortenedContacts = 0;
+    bool m_plainLike = false;
     Access m_access = Access::ReadWrite;
     QString m_damage;
 };

@@ -85,8 +85,7 @@ private slots:
         QCOMPARE(found, direction);
         QCOMPARE(FindStoredSortColumn(display, row, nullptr), column);
         QCOMPARE(db::BuildSearchStatement(InitialGridSearch(column, direction)),
-                 QStringLiteral("select * from zvonisty order by ") + column +
-                     (direction ? QStringLiteral(" desc") : QString()));
+                 QStringLiteral("select * from zvonisty order by ") + column + (direction ? QStringLiteral(" desc") : QString()));
     }
 
     void updates_data()

@@ -39,7 +39,6 @@ public:
     explicit ReadOnlyWindow(TMain* main) : m(main) {}
     QWidget* window() override { return m->window(); }
     db::Connection* connection() override { return m->connection(); }
-    db::Query* workQuery() override { return m->workQuery(); }
     const db::Query& shownContacts() const override { return m->shownContacts(); }
     std::optional<SelectedContact> currentContact() const override { return m->currentContact(); }
     QString directoryFilePath() const override { return m->directoryFilePath(); }

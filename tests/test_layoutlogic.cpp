@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(FindStoredSortColumn(display, row, &found), column);
         QCOMPARE(found, direction);
         QCOMPARE(FindStoredSortColumn(display, row, nullptr), column);
-        QCOMPARE(BuildInitialGridStatement(column, direction),
+        QCOMPARE(db::BuildSearchStatement(InitialGridSearch(column, direction)),
                  QStringLiteral("select * from zvonisty order by ") + column + (direction ? QStringLiteral(" desc") : QString()));
     }
 

@@ -4,8 +4,8 @@
 #include "db/Connection.h"
 #include "db/Dialect.h"
 #include "db/Query.h"
+#include "db/RecordStatements.h"
 #include "db/SearchIndex.h"
-#include "db/SearchText.h"
 #include "testsupport/TestSupport.h"
 #include "view/SearchStatement.h"
 
@@ -59,7 +59,18 @@ std::vector<quint32> EngineIds(db::Connection& connection, const QString& statem
     return ids;
 }
 
+// The ids of an open query's rows.
+std::vector<quint32> QueryIds(const db::Query& query)
+{
+    std::vector<quint32> ids;
+    for (int row = 0; row < query.recordCount(); ++row)
+        ids.push_back(query.text(row, 0).toUInt());
+    return ids;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(db::ContactSearch)
 
 class TestSearchIndex : public QObject
 {
@@ -67,6 +78,30 @@ class TestSearchIndex : public QObject
 
     std::unique_ptr<Sandbox> m_box;
     std::unique_ptr<db::Connection> m_connection;
+    bool m_plain = false;
+
+    // A search of the bar's controls, comparing accents as the test does at the moment.
+    db::ContactSearch Search(int column, const QString& text, const QString& group, const QString& order,
+                             bool descending = false,
+                             db::ContactSearch::Form form = db::ContactSearch::Form::Search) const
+    {
+        db::ContactSearch search = BarSearch(column, text, group);
+        search.form = form;
+        search.orderColumn = order;
+        search.descending = descending;
+        search.ignoreAccents = m_plain;
+        return search;
+    }
+
+    // Searches from now on ignore accents or not; the index reads the directory again for them.
+    void ignoreAccents(db::SearchIndex* index, bool plain)
+    {
+        m_plain = plain;
+        m_connection->setPlainLike(plain);
+        std::vector<quint32> ids;
+        QVERIFY(!index->resolve(Search(0, QStringLiteral("a"), AllGroups(), QStringLiteral("jmeno")), &ids));
+        index->buildNow();
+    }
 
     void fill(int count)
     {
@@ -105,18 +140,18 @@ class TestSearchIndex : public QObject
                                   QStringLiteral("O'Neill"),
                                   QStringLiteral("nic")};
         for (int i = 0; i < rounds; ++i) {
-            const int column = rng.bounded(6);
+            const int column = rng.bounded(db::kAllSearchColumns + 1);
             const QString text = RandomText(rng);
             const QString group = groups[rng.bounded(int(std::size(groups)))];
-            const QString order = QString::fromLatin1(db::kSearchColumns[rng.bounded(5)]);
+            const QString order =
+                QString::fromLatin1(db::SearchColumn(rng.bounded(db::kSearchColumnCount))->name);
             const bool descending = rng.bounded(2) == 1;
-            const QString statement =
-                rng.bounded(2) == 0
-                    ? BuildSearchStatement(column, text, group,
-                                           descending ? order + QStringLiteral(" desc") : order)
-                    : BuildSortStatement(order, descending, column, text, group);
+            const db::ContactSearch search = Search(
+                column, text, group, order, descending,
+                rng.bounded(2) == 0 ? db::ContactSearch::Form::Search : db::ContactSearch::Form::TitleClick);
+            const QString statement = db::BuildSearchStatement(search);
             std::vector<quint32> fast;
-            QVERIFY2(index->resolve(statement, &fast), qPrintable(statement));
+            QVERIFY2(index->resolve(search, &fast), qPrintable(statement));
             const std::vector<quint32> engine = EngineIds(*m_connection, statement);
             QVERIFY2(fast == engine, qPrintable(QStringLiteral("%1: %2 rows, engine %3")
                                                     .arg(statement)
@@ -155,19 +190,18 @@ private Q_SLOTS:
     void sameRowsAsEngineIgnoringAccents()
     {
         db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
-        index->setIgnoreAccents(true);
-        index->buildNow();
+        ignoreAccents(index, true);
         compareRandom(index, 2000, 2);
-        const QString statement =
-            BuildSearchStatement(0, QStringLiteral("cermak"), AllGroups(), QStringLiteral("jmeno"));
+        const auto cermak = [&] {
+            return Search(0, QStringLiteral("cermak"), AllGroups(), QStringLiteral("jmeno"));
+        };
         std::vector<quint32> ids;
-        QVERIFY(index->resolve(statement, &ids));
+        QVERIFY(index->resolve(cermak(), &ids));
         QVERIFY(!ids.empty());
-        QCOMPARE(ids, EngineIds(*m_connection, statement));
-        index->setIgnoreAccents(false);
-        index->buildNow();
+        QCOMPARE(ids, EngineIds(*m_connection, db::BuildSearchStatement(cermak())));
+        ignoreAccents(index, false);
         std::vector<quint32> exact;
-        QVERIFY(index->resolve(statement, &exact));
+        QVERIFY(index->resolve(cermak(), &exact));
         QVERIFY(exact.size() < ids.size());
         compareRandom(index, 300, 3);
     }
@@ -183,34 +217,38 @@ private Q_SLOTS:
                  SQLITE_OK);
         db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
         index->buildNow();
-        const QString statement =
-            BuildSearchStatement(0, QStringLiteral("ãab"), AllGroups(), QStringLiteral("jmeno"));
+        const db::ContactSearch search =
+            Search(0, QStringLiteral("ãab"), AllGroups(), QStringLiteral("jmeno"));
         std::vector<quint32> ids;
-        QVERIFY(index->resolve(statement, &ids));
+        QVERIFY(index->resolve(search, &ids));
         QCOMPARE(ids.size(), size_t(1));
-        QCOMPARE(ids, EngineIds(*m_connection, statement));
+        QCOMPARE(ids, EngineIds(*m_connection, db::BuildSearchStatement(search)));
     }
 
-    // Statements of other forms are left to the engine.
+    // Statements of other forms are left to the engine, also with the index at hand.
     void otherStatementsLeftToEngine_data()
     {
         QTest::addColumn<QString>("statement");
-        QTest::newRow("other table") << QStringLiteral("select * from poznamky order by jmeno");
+        QTest::newRow("other table") << QStringLiteral("select * from poznamky order by pozn");
         QTest::newRow("equality") << QStringLiteral("select * from zvonisty where jmeno='x' order by jmeno");
         QTest::newRow("or binds to and") << QStringLiteral("select * from zvonisty where jmeno like '%a%' or "
                                                            "email like '%a%' and skupina='x' order by jmeno");
         QTest::newRow("other order") << QStringLiteral("select * from zvonisty order by datum");
         QTest::newRow("no order") << QStringLiteral("select * from zvonisty where jmeno like '%a%'");
         QTest::newRow("two orders") << QStringLiteral("select * from zvonisty order by jmeno, telefon");
+        // Counted by the engine.
+        QTest::newRow("other shape") << QStringLiteral(
+            "select * from zvonisty where id > 100 order by jmeno");
     }
 
     void otherStatementsLeftToEngine()
     {
         QFETCH(QString, statement);
-        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
-        index->buildNow();
-        std::vector<quint32> ids;
-        QVERIFY(!index->resolve(statement, &ids));
+        db::SearchIndex::Attach(m_connection.get())->buildNow();
+        db::Query query(m_connection.get());
+        query.setSql(statement);
+        query.open();
+        QCOMPARE(QueryIds(query), EngineIds(*m_connection, statement));
     }
 
     // A few contacts changed at a time are taken over at once: every search right after the
@@ -278,18 +316,19 @@ private Q_SLOTS:
     {
         db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
         index->buildNow();
-        const QString statement =
-            BuildSearchStatement(0, QStringLiteral("zzz"), AllGroups(), QStringLiteral("jmeno"));
+        const db::ContactSearch search =
+            Search(0, QStringLiteral("zzz"), AllGroups(), QStringLiteral("jmeno"));
+        const QString statement = db::BuildSearchStatement(search);
         db::Query work(m_connection.get());
         std::vector<quint32> ids;
 
         work.setSql(QStringLiteral("update zvonisty set jmeno = 'Zzzz' where id <= 1000"));
         work.execSql();
         QVERIFY(!index->complete());
-        QVERIFY(!index->resolve(statement, &ids));
+        QVERIFY(!index->resolve(search, &ids));
         // Read again by itself once the writing has stopped.
         QTRY_VERIFY_WITH_TIMEOUT(index->complete(), 10000);
-        QVERIFY(index->resolve(statement, &ids));
+        QVERIFY(index->resolve(search, &ids));
         QCOMPARE(ids.size(), size_t(1000));
         QCOMPARE(ids, EngineIds(*m_connection, statement));
 
@@ -297,13 +336,13 @@ private Q_SLOTS:
         work.execSql();
         work.setSql(QStringLiteral("update zvonisty set jmeno = 'Ozzz' where id = 2000"));
         work.execSql();
-        QVERIFY(index->resolve(statement, &ids));
+        QVERIFY(index->resolve(search, &ids));
         QCOMPARE(ids, EngineIds(*m_connection, statement));
         work.setSql(QStringLiteral("rollback"));
         work.execSql();
-        QVERIFY(!index->resolve(statement, &ids));
+        QVERIFY(!index->resolve(search, &ids));
         index->buildNow();
-        QVERIFY(index->resolve(statement, &ids));
+        QVERIFY(index->resolve(search, &ids));
         QCOMPARE(ids, EngineIds(*m_connection, statement));
 
         // Given back during a bulk write, and read again by itself after it.
@@ -312,18 +351,18 @@ private Q_SLOTS:
         QVERIFY(index->complete());
         db::SearchIndex::Wrote(m_connection.get(), 1000);
         QVERIFY(!index->complete());
-        QVERIFY(!index->resolve(statement, &ids));
+        QVERIFY(!index->resolve(search, &ids));
         work.setSql(QStringLiteral("update zvonisty set jmeno = 'Zzz' where id between 1500 and 1510"));
         work.execSql();
         QTRY_VERIFY_WITH_TIMEOUT(index->complete(), 10000);
-        QVERIFY(index->resolve(statement, &ids));
+        QVERIFY(index->resolve(search, &ids));
         QCOMPARE(ids, EngineIds(*m_connection, statement));
 
         work.setSql(QStringLiteral("delete from zvonisty"));
         work.execSql();
-        QVERIFY(!index->resolve(statement, &ids));
+        QVERIFY(!index->resolve(search, &ids));
         index->buildNow();
-        QVERIFY(index->resolve(statement, &ids));
+        QVERIFY(index->resolve(search, &ids));
         QVERIFY(ids.empty());
     }
 
@@ -331,22 +370,21 @@ private Q_SLOTS:
     // a write ends the pending statement halfway.
     void rowsReadOnDemand()
     {
-        const QString statement =
-            QStringLiteral("select * from zvonisty where jmeno like '%a%' order by telefon desc");
-        const std::vector<quint32> engine = EngineIds(*m_connection, statement);
+        const db::ContactSearch search =
+            Search(0, QStringLiteral("a"), AllGroups(), QStringLiteral("telefon"), true);
+        const std::vector<quint32> engine = EngineIds(*m_connection, db::BuildSearchStatement(search));
         for (const bool indexed : {false, true}) {
             if (indexed)
                 db::SearchIndex::Attach(m_connection.get())->buildNow();
             db::Query query(m_connection.get());
-            query.setSql(statement);
+            query.setSearch(search);
             query.open();
             QCOMPARE(query.recordCount(), int(engine.size()));
             QCOMPARE(query.text(0, 0).toLongLong(), engine.front());
             db::Query work(m_connection.get());
             work.setSql(QStringLiteral("update poznamky set pozn = 'x' where id = 0"));
             work.execSql();
-            for (int row = 0; row < query.recordCount(); ++row)
-                QCOMPARE(query.text(row, 0).toLongLong(), engine[size_t(row)]);
+            QCOMPARE(QueryIds(query), engine);
             query.setRecNo(query.recordCount());
             QCOMPARE(query.fieldInt(u"id"), int(engine.back()));
             QCOMPARE(query.isNull(query.recordCount(), 0), true);
@@ -357,34 +395,47 @@ private Q_SLOTS:
     // the rows, also when the searched text itself holds "order by".
     void engineCountsSearches_data()
     {
-        QTest::addColumn<QString>("statement");
-        QTest::newRow("or of likes") << BuildSearchStatement(5, QStringLiteral("no"), AllGroups(),
-                                                             QStringLiteral("email desc"));
-        QTest::newRow("group") << BuildSearchStatement(0, QStringLiteral("a"), QStringLiteral("O'Neill"),
-                                                       QStringLiteral("jmeno"));
-        QTest::newRow("text with order by") << BuildSearchStatement(1, QStringLiteral("x order by jmeno"),
-                                                                    AllGroups(), QStringLiteral("poznamka"));
-        QTest::newRow("sort") << BuildSortStatement(QStringLiteral("organizace"), true, 2,
-                                                    QStringLiteral("60"), QStringLiteral("Práce"));
-        QTest::newRow("other shape") << QStringLiteral(
-            "select * from zvonisty where id > 100 order by jmeno");
+        QTest::addColumn<db::ContactSearch>("search");
+        QTest::newRow("or of likes") << Search(5, QStringLiteral("no"), AllGroups(), QStringLiteral("email"),
+                                               true);
+        QTest::newRow("group") << Search(0, QStringLiteral("a"), QStringLiteral("O'Neill"),
+                                         QStringLiteral("jmeno"));
+        QTest::newRow("text with order by")
+            << Search(1, QStringLiteral("x order by jmeno"), AllGroups(), QStringLiteral("poznamka"));
+        QTest::newRow("sort") << Search(2, QStringLiteral("60"), QStringLiteral("Práce"),
+                                        QStringLiteral("organizace"), true,
+                                        db::ContactSearch::Form::TitleClick);
     }
 
     void engineCountsSearches()
     {
-        QFETCH(QString, statement);
+        QFETCH(db::ContactSearch, search);
         QCOMPARE(sqlite3_exec(m_connection->handle(),
                               "update zvonisty set poznamka = 'x order by jmeno' where id % 9 = 0", nullptr,
                               nullptr, nullptr),
                  SQLITE_OK);
         db::Query query(m_connection.get());
-        query.setSql(statement);
+        query.setSearch(search);
         query.open();
-        const std::vector<quint32> engine = EngineIds(*m_connection, statement);
+        const std::vector<quint32> engine = EngineIds(*m_connection, query.sql());
         QVERIFY(engine.size() > 64);
-        QCOMPARE(query.recordCount(), int(engine.size()));
-        for (int row = 0; row < query.recordCount(); ++row)
-            QCOMPARE(query.text(row, 0).toLongLong(), engine[size_t(row)]);
+        QCOMPARE(QueryIds(query), engine);
+    }
+
+    // Without the index the engine ignores accents for a search that asks it to, and compares
+    // them again for the next one that does not.
+    void engineIgnoresAccentsWhenAsked()
+    {
+        db::Query query(m_connection.get());
+        QList<int> found;
+        for (const bool plain : {true, false}) {
+            m_plain = plain;
+            query.setSearch(Search(0, QStringLiteral("cermak"), AllGroups(), QStringLiteral("jmeno")));
+            query.open();
+            found << query.recordCount();
+        }
+        QVERIFY2(found[0] > found[1] && found[1] > 0,
+                 qPrintable(QStringLiteral("%1 %2").arg(found[0]).arg(found[1])));
     }
 
     // A long result whose reading a write interrupts is read on by running the statement again.

@@ -1,7 +1,18 @@
 #include "db/PhoneText.h"
+#include "db/RecordStatements.h"
 #include "view/SearchStatement.h"
 
 #include <QtTest>
+
+// The statement of a search of the bar's controls, ordered by a column.
+QString Statement(db::ContactSearch::Form form, int index, const QString& text, const QString& group, const QString& column, bool descending)
+{
+    db::ContactSearch search = BarSearch(index, text, group);
+    search.form = form;
+    search.orderColumn = column;
+    search.descending = descending;
+    return db::BuildSearchStatement(search);
+}
 
 class TestSearchStatement : public QObject
 {
@@ -57,7 +68,8 @@ private slots:
         QFETCH(QString, group);
         QFETCH(QString, orderBy);
         QFETCH(QString, expected);
-        QCOMPARE(BuildSearchStatement(index, text, group, orderBy), expected);
+        const QString column = orderBy.section(QLatin1Char(' '), 0, 0);
+        QCOMPARE(Statement(db::ContactSearch::Form::Search, index, text, group, column, orderBy.endsWith(" desc")), expected);
     }
 
     void sort_data()
@@ -97,7 +109,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, group);
         QFETCH(QString, expected);
-        QCOMPARE(BuildSortStatement(column, descending, index, text, group), expected);
+        QCOMPARE(Statement(db::ContactSearch::Form::TitleClick, index, text, group, column, descending), expected);
     }
 
     void escapeAndHints()

@@ -97,7 +97,6 @@ public:
     QWidget widget;
     QWidget* window() override { return &widget; }
     db::Connection* connection() override { return nullptr; }
-    db::Query* workQuery() override { return nullptr; }
     db::Query none{nullptr};
     const db::Query& shownContacts() const override { return none; }
     std::optional<SelectedContact> currentContact() const override { return std::nullopt; }

@@ -1,5 +1,6 @@
 #include "app/IniFile.h"
 
+#include "db/ContactSearch.h"
 #include "db/ErrorLog.h"
 #include "db/ErrorText.h"
 #include "ui/SafeWrite.h"
@@ -339,7 +340,7 @@ int IniReadInt(const QString& stored, int defaultValue)
 
 int ClampSearchIndex(int index)
 {
-    return std::clamp(index, -1, 5);
+    return std::clamp(index, -1, db::kAllSearchColumns);
 }
 
 QString SettingsFilePath(const QString& executableDir, const QString& executableFileName)

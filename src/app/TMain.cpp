@@ -7,6 +7,7 @@
 #include "app/UpgradeDialog.h"
 #include "app/UserPlaces.h"
 #include "app/WheelToKeys.h"
+#include "db/Columns.h"
 #include "db/Connection.h"
 #include "db/Engine.h"
 #include "db/Query.h"
@@ -103,11 +104,10 @@ void TMain::buildControls()
 
     DBGrid1 = Named(new db::DBGrid(central), "DBGrid1");
     DBGrid1->setGeometry(8, 8, 518, 293);
-    DBGrid1->setColumns({{QStringLiteral("telefon"), QStringLiteral("Telefon")},
-                         {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
-                         {QStringLiteral("organizace"), QStringLiteral("Organizace")},
-                         {QStringLiteral("email"), QStringLiteral("Email")},
-                         {QStringLiteral("poznamka"), QStringLiteral("Poznámka")}});
+    QList<db::QueryModel::Column> gridColumns;
+    for (const QString& field : GridFields())
+        gridColumns.append({field, db::ColumnTitle(*db::FindColumn(field))});
+    DBGrid1->setColumns(gridColumns);
     DBGrid1->setDataSource(ADOQuery1);
     DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGrid1, &db::DBGrid::titleClick, this, &TMain::DBGrid1TitleClick);
@@ -134,9 +134,10 @@ void TMain::buildControls()
     hledat_dle->setGeometry(134, 0, 157, 52);
     SetHint(hledat_dle, QStringLiteral("Hledat v sloupci:"));
     hledat_dleButtons = Named(new QButtonGroup(this), "hledat_dleButtons");
-    const QStringList items = {QStringLiteral("Jméno"),   QStringLiteral("Poznámka"),
-                               QStringLiteral("Telefon"), QStringLiteral("Organizace"),
-                               QStringLiteral("Email"),   QStringLiteral("Vše")};
+    QStringList items;
+    for (int place = 0; place < db::kSearchColumnCount; ++place)
+        items << db::ColumnTitle(*db::SearchColumn(place));
+    items << QStringLiteral("Vše");
     for (int i = 0; i < items.size(); ++i) {
         auto* radio = new QRadioButton(items[i], hledat_dle);
         radio->setObjectName(QStringLiteral("hledat_dle_%1").arg(i));

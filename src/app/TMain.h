@@ -21,6 +21,8 @@ class QRadioButton;
 class QStatusBar;
 class QSystemTrayIcon;
 class QTimer;
+class SearchBar;
+struct GridParts;
 
 namespace db {
 class Connection;
@@ -55,7 +57,6 @@ public:
     // MainWindowPort
     QWidget* window() override { return this; }
     db::Connection* connection() override { return ADOConnection1; }
-    db::Query* workQuery() override { return ADOQuery2; }
     const db::Query& shownContacts() const override { return *ADOQuery1; }
     std::optional<SelectedContact> currentContact() const override;
     QString directoryFilePath() const override;
@@ -75,7 +76,6 @@ public:
 
     void SaveLayout();
     void LoadLayout();
-    void MarkSortTitles();
     void FillGroupList();
     void ReadSettings();
     // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
@@ -248,6 +248,8 @@ private:
     void HledaniKeyUp(int key);
     void search();
     void sortByTitle(const QString& fieldName);
+    SearchBar searchBar();
+    GridParts gridParts();
     void applyLegacySettings();
     // True when every option reached the settings file.
     bool writeOptions();

@@ -5,7 +5,6 @@
 #include "app/Pictures.h"
 #include "ui/DBGrid.h"
 #include "ui/Guard.h"
-#include "db/SearchIndex.h"
 
 #include <QAction>
 #include <QApplication>
@@ -240,10 +239,8 @@ void TMain::Vdynahoe1Click()
 
 void TMain::Hledatbezohledunadiakritiku1Click()
 {
-    if (db::SearchIndex* index = db::SearchIndex::Of(ADOConnection1))
-        index->setIgnoreAccents(Hledatbezohledunadiakritiku1->isChecked());
-    // The grid shows the typed search as it now reads, as when the search column changes;
-    // without a search text there is nothing to read differently.
+    // Every search reads the option. The grid shows the typed search as it now reads, as when
+    // the search column changes; without a search text there is nothing to read differently.
     if (!Hledani->text().isEmpty())
         Najdi->click();
 }

@@ -6,6 +6,7 @@
 #include "db/FileState.h"
 #include "db/OpeningProgress.h"
 #include "db/Schema.h"
+#include "db/SearchText.h"
 
 #include <QAtomicInt>
 #include <QDir>
@@ -161,6 +162,14 @@ Connection::~Connection()
     close();
 }
 
+void Connection::setPlainLike(bool plain)
+{
+    if (plain == m_plainLike || !m_handle)
+        return;
+    RegisterPlainLike(m_handle, plain);
+    m_plainLike = plain;
+}
+
 QString Connection::ConnectionStringValue(const QString& connectionString, const QString& key)
 {
     const QStringList parts = connectionString.split(QLatin1Char(';'));
@@ -283,6 +292,7 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
         m_access = Access::ReadOnlyFile;
     }
     RegisterEngine(handle);
+    m_plainLike = false;
     if (exclusive && !(readOnly && wal)) {
         // The engine's lock taken by the first transaction is kept until the connection
         // closes, so no other program can read or write the file meanwhile. With a write-ahead

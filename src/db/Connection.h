@@ -59,6 +59,11 @@ public:
     // The value of one key of a connection string ("Data Source", "Mode"), case ignored.
     static QString ConnectionStringValue(const QString& connectionString, const QString& key);
 
+    // Whether LIKE ignores accents as well as letter case; each opening starts with the
+    // engine's own. Statements still being stepped must be ended before a change.
+    bool plainLike() const { return m_plainLike; }
+    void setPlainLike(bool plain);
+
     // Ends every statement still being read on this connection, which would block a write or the
     // close marker: each query keeps the rows read so far, the search index pauses its filling.
     void suspendReading() { Q_EMIT readingSuspended(); }
@@ -80,6 +85,7 @@ private:
     bool m_markOnClose = false;
     bool m_checkedIntegrity = false;
     int m_shortenedContacts = 0;
+    bool m_plainLike = false;
     Access m_access = Access::ReadWrite;
     QString m_damage;
 };

@@ -4,7 +4,6 @@
 #include "db/Dialect.h"
 #include "db/Engine.h"
 #include "db/SearchIndex.h"
-#include "db/SearchText.h"
 
 #include <sqlite3.h>
 
@@ -33,6 +32,13 @@ void Query::addSql(const QString& line)
     if (!m_sql.isEmpty())
         m_sql += QLatin1Char('\n');
     m_sql += line;
+    m_search.reset();
+}
+
+void Query::setSearch(const ContactSearch& search)
+{
+    m_sql = BuildSearchStatement(search);
+    m_search = search;
 }
 
 namespace {
@@ -161,6 +167,12 @@ void Query::prepareSingle(void** out) const
 void Query::open()
 {
     close();
+    if (m_search && m_connection && m_connection->connected() &&
+        m_search->ignoreAccents != m_connection->plainLike() && !SearchLikes(*m_search).isEmpty()) {
+        // The engine changes LIKE only while none of its statements is being stepped.
+        SuspendReading(m_connection);
+        m_connection->setPlainLike(m_search->ignoreAccents);
+    }
     void* raw = nullptr;
     prepareSingle(&raw);
     auto* statement = static_cast<sqlite3_stmt*>(raw);
@@ -175,13 +187,14 @@ void Query::open()
     std::vector<quint32> ids;
     bool byId = false;
     int rows = -1;
-    if (SearchIndex* index = SearchIndex::Of(m_connection)) {
-        if (index->resolve(m_sql, &ids)) {
+    SearchIndex* index = m_search ? SearchIndex::Of(m_connection) : nullptr;
+    if (index) {
+        if (index->resolve(*m_search, &ids)) {
             byId = true;
             rows = int(ids.size());
         } else {
             int known = 0;
-            if (index->quickCount(m_sql, &known))
+            if (index->quickCount(*m_search, &known))
                 rows = known;
         }
     }
@@ -210,10 +223,7 @@ void Query::open()
             // Counted by the engine without reading the values. A search's order does not change
             // its count, and without it the engine counts along the table instead of walking an
             // index and fetching every row it names.
-            ContactSearch search;
-            const QString counted = ParseContactSearch(m_sql, &search)
-                                        ? m_sql.left(m_sql.lastIndexOf(QLatin1String("order by ")))
-                                        : m_sql;
+            const QString counted = m_search ? SearchRowsStatement(*m_search) : m_sql;
             const QByteArray text = TranslateStatement(counted).trimmed().toUtf8();
             QByteArray body = text;
             while (body.endsWith(';') || body.endsWith(' ') || body.endsWith('\n'))

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "db/ContactSearch.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +19,8 @@ class Connection;
 // One statement text on a connection. Opening runs a SELECT and places the query on its
 // first row; the row count is known at once and any row can be made current. Rows are
 // read only when asked for: the statement is stepped as far as the furthest row read
-// (counted by a separate count statement), or, when the search index of the connection
-// can answer the statement, the contacts are read by id in the order it gives.
+// (counted by a separate count statement), or, when the query holds a search that the search
+// index of the connection can answer, the contacts are read by id in the order it gives.
 // Values are kept as the engine's UTF-8 text and turned into QString only when read.
 class Query : public QObject
 {
@@ -30,11 +33,21 @@ public:
     void setConnection(Connection* connection);
 
     void close();
-    void clearSql() { m_sql.clear(); }
-    void setSql(const QString& text) { m_sql = text; }
+    void clearSql()
+    {
+        m_sql.clear();
+        m_search.reset();
+    }
+    void setSql(const QString& text)
+    {
+        m_sql = text;
+        m_search.reset();
+    }
     // Adds a line to the statement text, as a list of lines would.
     void addSql(const QString& line);
     QString sql() const { return m_sql; }
+    // A search of the contacts; its statement becomes the query's text.
+    void setSearch(const ContactSearch& search);
 
     // Runs the SELECT and places the query on its first row; throws EngineError.
     void open();
@@ -91,6 +104,7 @@ private:
 
     Connection* m_connection = nullptr;
     QString m_sql;
+    std::optional<ContactSearch> m_search;
     bool m_open = false;
     bool m_pastEnd = false;
     int m_rows = 0;

@@ -10,20 +10,34 @@ QString StatementFailureText(const QString& engineMessage)
            QStringLiteral("}");
 }
 
+namespace {
+
+bool Open(db::Query* query)
+{
+    try {
+        query->open();
+        return true;
+    } catch (const db::EngineError& error) {
+        db::ReportStatementFailure(query->sql(), StatementFailureText(error.message()));
+    }
+    return false;
+}
+
+} // namespace
+
 bool OpenQuery(const QString& statement, db::Query* query, bool open)
 {
     query->close();
     query->clearSql();
     query->setSql(statement);
-    if (!open)
-        return true;
-    try {
-        query->open();
-        return true;
-    } catch (const db::EngineError& error) {
-        db::ReportStatementFailure(statement, StatementFailureText(error.message()));
-    }
-    return false;
+    return !open || Open(query);
+}
+
+bool OpenSearch(const db::ContactSearch& search, db::Query* query)
+{
+    query->close();
+    query->setSearch(search);
+    return Open(query);
 }
 
 bool ExecQuery(const QString& statement, db::Query* query)

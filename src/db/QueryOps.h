@@ -6,6 +6,7 @@
 
 namespace db {
 class Query;
+struct ContactSearch;
 } // namespace db
 
 // The one way statements reach the directory. Failures are written to the error log and
@@ -13,6 +14,8 @@ class Query;
 
 // Puts the statement into the query and, when `open` is true, opens it.
 bool OpenQuery(const QString& statement, db::Query* query, bool open = true);
+// Puts a search of the contacts into the query and opens it.
+bool OpenSearch(const db::ContactSearch& search, db::Query* query);
 // Runs a statement that changes data or structure.
 bool ExecQuery(const QString& statement, db::Query* query);
 

@@ -1,5 +1,6 @@
 #include "db/Schema.h"
 
+#include "db/Columns.h"
 #include "db/Dialect.h"
 #include "db/Engine.h"
 
@@ -31,11 +32,12 @@ const QList<Requirement>& Requirements()
 // The contacts' text columns and their widths.
 const QList<QPair<QString, int>>& ContactTextColumns()
 {
-    static const QList<QPair<QString, int>> list = {
-        {QStringLiteral("telefon"), 20},  {QStringLiteral("jmeno"), 150}, {QStringLiteral("email"), 50},
-        {QStringLiteral("poznamka"), 50}, {QStringLiteral("datum"), 50},  {QStringLiteral("organizace"), 100},
-        {QStringLiteral("skupina"), 20},  {QStringLiteral("icq"), 15},    {QStringLiteral("skype"), 50},
-    };
+    static const QList<QPair<QString, int>> list = [] {
+        QList<QPair<QString, int>> columns;
+        for (const ContactColumn& c : kContactColumns)
+            columns.append({ColumnName(c), c.width});
+        return columns;
+    }();
     return list;
 }
 
@@ -211,18 +213,8 @@ QString OpenCreateStatement(const QString& base, const QString& table, QStringLi
 
 QString ColumnLabel(const QString& column)
 {
-    static const QHash<QString, QString> labels = {
-        {QStringLiteral("telefon"), QStringLiteral("Telefon")},
-        {QStringLiteral("jmeno"), QStringLiteral("Jméno")},
-        {QStringLiteral("email"), QStringLiteral("Email")},
-        {QStringLiteral("poznamka"), QStringLiteral("Poznámka")},
-        {QStringLiteral("datum"), QStringLiteral("Datum")},
-        {QStringLiteral("organizace"), QStringLiteral("Organizace")},
-        {QStringLiteral("skupina"), QStringLiteral("Skupina")},
-        {QStringLiteral("icq"), QStringLiteral("ICQ")},
-        {QStringLiteral("skype"), QStringLiteral("Skype")},
-    };
-    return labels.value(column, column);
+    const ContactColumn* known = FindColumn(column);
+    return known ? ColumnTitle(*known) : column;
 }
 
 void RunStatement(sqlite3* handle, const QString& statement)

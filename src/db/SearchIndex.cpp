@@ -1,21 +1,45 @@
 #include "db/SearchIndex.h"
 
 #include "db/Connection.h"
+#include "db/ContactSearch.h"
 #include "db/Engine.h"
-#include "db/Query.h"
 #include "db/SearchText.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 
 namespace db {
 namespace {
 
 // While contacts are being written in bulk, reading them would be undone by the next write.
 constexpr qint64 kQuietMs = 250;
-// Phases: 0 the rows, 1..5 the order of each column (jmeno first, the usual sort).
-constexpr int kOrderPhases[] = {0, 2, 3, 4, 1};
+// The orders of the columns are read after the rows: the usual sort (by jmeno) first, then
+// as the grid shows them.
+std::array<int, SearchIndex::kColumns> OrderPhases()
+{
+    std::array<int, SearchIndex::kColumns> order{};
+    for (int c = 0; c < SearchIndex::kColumns; ++c)
+        order[size_t(c)] = c;
+    auto rank = [](int c) {
+        const ContactColumn* column = SearchColumn(c);
+        if (qstrcmp(column->name, "jmeno") == 0)
+            return -1;
+        return column->gridPlace < 0 ? kGridColumnCount : column->gridPlace;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rank(a) < rank(b); });
+    return order;
+}
+
+// The rows with every searched column and the group, in id order.
+QByteArray RowsStatement()
+{
+    QByteArray text = "select id";
+    for (int c = 0; c < SearchIndex::kColumns; ++c)
+        text += ", " + QByteArray(SearchColumn(c)->name);
+    return text + ", skupina from zvonisty order by id";
+}
 
 // The place of an id in ascending distinct ids, or -1. The ids of a directory have few gaps,
 // so the place is found near the one it would have without any, which is never below it:
@@ -241,7 +265,8 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
     while (m_phase != kDone) {
         if (m_phase > 0 && m_column < 0) {
             // The order a search last waited for first, then the usual ones.
-            for (int c : kOrderPhases)
+            static const std::array<int, kColumns> phases = OrderPhases();
+            for (int c : phases)
                 if (!(m_columnsRead & (1 << c)) && (m_column < 0 || c == m_wanted))
                     m_column = c;
             m_columnsRead |= 1 << m_column;
@@ -251,11 +276,10 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
             // A reading ended halfway by a write that then changed nothing starts over.
             if (column < 0 && !m_ids.empty())
                 clearContents();
-            const QByteArray text =
-                m_phase == 0 ? QByteArray("select id, jmeno, poznamka, telefon, organizace, email, skupina "
-                                          "from zvonisty order by id")
-                             : "select id, " + QByteArray(kSearchColumns[column]) +
-                                   " from zvonisty order by " + QByteArray(kSearchColumns[column]) + ", id";
+            const QByteArray text = m_phase == 0 ? RowsStatement()
+                                                 : "select id, " + QByteArray(SearchColumn(column)->name) +
+                                                       " from zvonisty order by " +
+                                                       QByteArray(SearchColumn(column)->name) + ", id";
             if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
                 interrupt();
                 m_phase = kDone;
@@ -315,9 +339,10 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     col.arena += kEnd;
                 }
                 quint8 group = kNoGroup;
-                if (sqlite3_column_type(m_reading, 6) != SQLITE_NULL) {
-                    const std::string name(reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 6)),
-                                           size_t(sqlite3_column_bytes(m_reading, 6)));
+                if (sqlite3_column_type(m_reading, kColumns + 1) != SQLITE_NULL) {
+                    const std::string name(
+                        reinterpret_cast<const char*>(sqlite3_column_text(m_reading, kColumns + 1)),
+                        size_t(sqlite3_column_bytes(m_reading, kColumns + 1)));
                     const auto found = std::find(m_groupNames.begin(), m_groupNames.end(), name);
                     if (found != m_groupNames.end()) {
                         group = quint8(found - m_groupNames.begin());
@@ -384,17 +409,6 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
         m_column = -1;
     }
     return true;
-}
-
-void SearchIndex::setIgnoreAccents(bool ignore)
-{
-    if (ignore == m_ignoreAccents)
-        return;
-    m_ignoreAccents = ignore;
-    Query::SuspendReading(m_connection);
-    if (sqlite3* handle = m_connection->handle())
-        RegisterPlainLike(handle, ignore);
-    restart();
 }
 
 } // namespace db

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Columns.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
@@ -19,18 +21,17 @@ namespace db {
 class Connection;
 struct ContactSearch;
 
-// A compact copy of the five searched contact columns and the group, kept beside the
+// A compact copy of the searched contact columns and the group, kept beside the
 // connection so that a search or a sort of the whole directory costs a pass over memory
-// instead of a pass over the file. It answers only the statements whose meaning it
-// reproduces exactly (the search and sort statements over `zvonisty`); anything else,
-// and everything while it is being read or after the contacts changed, is left to the
-// engine. It reads the directory in short steps while the window is idle, and afterwards
+// instead of a pass over the file. It answers searches of the contacts; any other
+// statement, and everything while it is being read or after the contacts changed, is left
+// to the engine. It reads the directory in short steps while the window is idle, and afterwards
 // follows the changes of single contacts in place; a larger change is read again whole.
 class SearchIndex : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kColumns = 5;
+    static constexpr int kColumns = kSearchColumnCount;
     // Contacts written at once that are still taken over in place.
     static constexpr size_t kMostInPlace = 200;
 
@@ -47,14 +48,11 @@ public:
 
     ~SearchIndex() override;
 
-    // True with the contact ids in the statement's order when the index answers it.
-    bool resolve(const QString& statement, std::vector<quint32>* ids);
-    // The row count of a statement without a condition, known without reading rows.
-    bool quickCount(const QString& statement, int* count);
-
-    // Searches ignore accents as well as letter case: the engine's LIKE is replaced too.
-    void setIgnoreAccents(bool ignore);
-    bool ignoreAccents() const { return m_ignoreAccents; }
+    // True with the contact ids in the search's order when the index answers it. A search
+    // comparing accents otherwise than the texts held are folded makes it read them again.
+    bool resolve(const ContactSearch& search, std::vector<quint32>* ids);
+    // The row count of a search without a condition, known without reading rows.
+    bool quickCount(const ContactSearch& search, int* count);
 
     // Reads the whole directory now (tests and measurements).
     void buildNow();
@@ -82,7 +80,7 @@ private:
     size_t live() const { return m_ids.size() - m_dead; }
     // Whether ties of the statement's order come in ascending id order (true) or follow the
     // order's direction (false); an unknown plan leaves the statement to the engine.
-    bool tiesAscending(const QString& statement, const ContactSearch& search, bool* known);
+    bool tiesAscending(const ContactSearch& search, bool* known);
     void matchColumn(int column, const std::string& pattern, std::vector<quint8>& hits) const;
 
     static constexpr int kDone = 100;
@@ -98,6 +96,7 @@ private:
     QPointer<Connection> m_alive;
     QTimer m_timer;
     QElapsedTimer m_sinceBulkWrite;
+    // The texts held are folded without accents.
     bool m_ignoreAccents = false;
     bool m_dirty = true;
     int m_phase = 0;

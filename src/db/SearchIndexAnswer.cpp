@@ -3,6 +3,7 @@
 #include "db/SearchIndex.h"
 
 #include "db/Connection.h"
+#include "db/ContactSearch.h"
 #include "db/Dialect.h"
 #include "db/Engine.h"
 #include "db/SearchText.h"
@@ -19,10 +20,9 @@ enum Plan { TiesAscending = 1, TiesFollow = 2, PlanUnknown = 3 };
 
 } // namespace
 
-bool SearchIndex::quickCount(const QString& statement, int* count)
+bool SearchIndex::quickCount(const ContactSearch& search, int* count)
 {
-    ContactSearch search;
-    if (!ParseContactSearch(statement, &search) || search.hasGroup || !search.likes.isEmpty())
+    if (search.group || !SearchLikes(search).isEmpty())
         return false;
     sqlite3* handle = m_connection->handle();
     sqlite3_stmt* s = nullptr;
@@ -36,11 +36,11 @@ bool SearchIndex::quickCount(const QString& statement, int* count)
     return ok;
 }
 
-bool SearchIndex::tiesAscending(const QString& statement, const ContactSearch& search, bool* known)
+bool SearchIndex::tiesAscending(const ContactSearch& search, bool* known)
 {
     const QString key = QStringLiteral("%1/%2/%3/%4")
-                            .arg(search.hasGroup)
-                            .arg(search.likes.size())
+                            .arg(search.group.has_value())
+                            .arg(SearchLikes(search).size())
                             .arg(search.orderColumn)
                             .arg(search.descending);
     int plan = m_plans.value(key);
@@ -50,9 +50,10 @@ bool SearchIndex::tiesAscending(const QString& statement, const ContactSearch& s
         // that order). Which one, its query plan tells.
         plan = PlanUnknown;
         sqlite3_stmt* s = nullptr;
-        const QByteArray text = "explain query plan " + TranslateStatement(statement).toUtf8();
+        const QByteArray text =
+            "explain query plan " + TranslateStatement(BuildSearchStatement(search)).toUtf8();
         if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), -1, &s, nullptr) == SQLITE_OK) {
-            const QByteArray orderIndex = "ix_zvonisty_" + QByteArray(kSearchColumns[search.orderColumn]);
+            const QByteArray orderIndex = "ix_zvonisty_" + search.orderColumn.toLatin1();
             bool sorts = false, alongOrder = false, inIdOrder = false, other = false;
             int steps = 0;
             while (sqlite3_step(s) == SQLITE_ROW) {
@@ -148,39 +149,47 @@ void SearchIndex::matchColumn(int column, const std::string& pattern, std::vecto
     }
 }
 
-bool SearchIndex::resolve(const QString& statement, std::vector<quint32>* ids)
+bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids)
 {
-    ContactSearch search;
-    if (!ParseContactSearch(statement, &search))
+    const ContactColumn* orderColumn = FindColumn(search.orderColumn);
+    const int orderPlace = orderColumn ? orderColumn->searchPlace : -1;
+    if (orderPlace < 0 || BuildSearchStatement(search).isEmpty())
         return false;
+    // Texts are compared only by a search with a text condition.
+    const QList<SearchLike> likes = SearchLikes(search);
+    if (!likes.isEmpty() && search.ignoreAccents != m_ignoreAccents) {
+        m_ignoreAccents = search.ignoreAccents;
+        restart();
+        return false;
+    }
     if (stale()) {
         restart();
         return false;
     }
-    const Column& order = m_columns[size_t(search.orderColumn)];
+    const Column& order = m_columns[size_t(orderPlace)];
     if (m_broken || m_phase == 0 || !order.ordered) {
-        m_wanted = search.orderColumn;
+        m_wanted = orderPlace;
         return false;
     }
     bool known = false;
-    const bool tiesUp = tiesAscending(statement, search, &known);
+    const bool tiesUp = tiesAscending(search, &known);
     if (!known)
         return false;
 
     const size_t count = m_ids.size();
     std::vector<quint8> hits;
-    if (!search.likes.isEmpty()) {
+    if (!likes.isEmpty()) {
         hits.assign(count, 0);
-        for (const ContactSearch::Like& like : search.likes) {
+        for (const SearchLike& like : likes) {
             const QByteArray utf8 = like.pattern.toUtf8();
             std::string pattern;
             SearchFoldUtf8(utf8.constData(), int(utf8.size()), m_ignoreAccents, pattern);
             matchColumn(like.column, pattern, hits);
         }
     }
-    if (search.hasGroup) {
+    if (search.group) {
         // skupina = 'G' compares by the column's collation.
-        const QByteArray group = search.group.toUtf8();
+        const QByteArray group = search.group->toUtf8();
         std::vector<quint8> groupMatches(m_groupNames.size(), 0);
         for (size_t g = 0; g < m_groupNames.size(); ++g)
             groupMatches[g] = CompareCzechUtf8(m_groupNames[g].data(), int(m_groupNames[g].size()),

@@ -52,7 +52,7 @@ public:
         if (!s) {
             const QByteArray text =
                 column < SearchIndex::kColumns
-                    ? "select " + QByteArray(kSearchColumns[column]) + " from zvonisty where id = ?"
+                    ? "select " + QByteArray(SearchColumn(column)->name) + " from zvonisty where id = ?"
                     : QByteArray("select skupina from zvonisty where id = ?");
             if (sqlite3_prepare_v2(m_handle, text.constData(), -1, &s, nullptr) != SQLITE_OK)
                 return -1;

@@ -147,7 +147,8 @@ void DeleteSelected(MainWindowPort* main)
                              contact->values.telefon + QStringLiteral(" ?");
     if (ShowMessageDialogOver(main->window(), question, 1, 1) != 0)
         return;
-    if (!ExecQuery(DeleteContactStatement(main->commandId()), main->workQuery()))
+    db::Query work(main->connection());
+    if (!ExecQuery(DeleteContactStatement(main->commandId()), &work))
         return;
     // The same statement again, so the search, filter and sort stay; the grid starts on its first row.
     main->reopenGrid();

@@ -179,6 +179,7 @@ void TDetailNovy::buildControls()
 
     ADOQuery1 = new db::Query(m_main->connection(), this);
     ADOQuery2 = new db::Query(m_main->connection(), this);
+    m_work = new db::Query(m_main->connection(), this);
     DBGrid1->setDataSource(ADOQuery1);
 
     connect(Uloz, &QPushButton::clicked, this, &TDetailNovy::UlozClick);
@@ -280,8 +281,8 @@ void TDetailNovy::checkNumberOnExit()
         return;
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
-    OpenQuery(DuplicateCheckStatement(number), m_main->workQuery());
-    if (m_main->workQuery()->isOpen() && m_main->workQuery()->recordCount() > 0) {
+    OpenQuery(DuplicateCheckStatement(number), m_work);
+    if (m_work->isOpen() && m_work->recordCount() > 0) {
         m_main->showNumberHolders(number);
         ShowMessageDialogOver(
             this, QStringLiteral("Telefon ") + number + QStringLiteral(" již je v databázi."), 0, 0);
@@ -290,8 +291,8 @@ void TDetailNovy::checkNumberOnExit()
 
 bool TDetailNovy::numberIsTaken(const QString& number, const QString& message)
 {
-    OpenQuery(DuplicateCheckStatement(number), m_main->workQuery());
-    if (!m_main->workQuery()->isOpen() || m_main->workQuery()->recordCount() == 0)
+    OpenQuery(DuplicateCheckStatement(number), m_work);
+    if (!m_work->isOpen() || m_work->recordCount() == 0)
         return false;
     m_main->showNumberHolders(number);
     QApplication::processEvents();
@@ -345,7 +346,7 @@ void TDetailNovy::saveInsert()
     if (!ExecQuery(
             InsertContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
                                     Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}),
-            m_main->workQuery()))
+            m_work))
         return;
     m_main->addGroup(Skupina->currentText());
     m_main->refreshGrid();
@@ -358,7 +359,7 @@ void TDetailNovy::saveEdit()
     const QString date = DateText(QDate::currentDate());
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
-    db::Query* work = m_main->workQuery();
+    db::Query* work = m_work;
     OpenQuery(ContactRowStatement(m_main->commandId()), work);
     const bool unchanged = work->isOpen() && work->recordCount() > 0 && work->fieldText(u"telefon") == number;
     if (!unchanged &&

@@ -74,6 +74,8 @@ private:
     void selectGroup(const QString& stored);
 
     MainWindowPort* m_main;
+    // The duplicate check and the save.
+    db::Query* m_work = nullptr;
     Mode m_mode;
     bool m_closing = false;
     bool m_shown = false;

@@ -116,7 +116,8 @@ void ReadCardFile(MainWindowPort* main)
         return;
     }
     {
-        db::BulkWriter writer(main->connection(), main->workQuery(), db::BulkWriter::Kind::Card);
+        db::Query work(main->connection());
+        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::Card);
         const db::BulkWriter::Check check = writer.check(v.telefon);
         if (check == db::BulkWriter::Check::Failed)
             return;

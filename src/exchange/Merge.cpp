@@ -80,7 +80,8 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
 
     const int rows = source.count();
     LongOperation operation(main, rows, QStringLiteral("Přidávání z jiné DB"));
-    db::BulkWriter writer(main->connection(), main->workQuery(),
+    db::Query work(main->connection());
+    db::BulkWriter writer(main->connection(), &work,
                           withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
                                        : db::BulkWriter::Kind::Merge);
     for (int row = 0;; ++row) {

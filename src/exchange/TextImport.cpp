@@ -3,6 +3,7 @@
 #include "db/BulkWriter.h"
 #include "db/ErrorText.h"
 #include "db/PhoneText.h"
+#include "db/Query.h"
 #include "db/RecordStatements.h"
 #include "exchange/ImportLine.h"
 #include "exchange/InputFile.h"
@@ -175,7 +176,8 @@ void ImportTextFile(MainWindowPort* main)
     {
         LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
                                 QStringLiteral("Načítání seznamu"));
-        db::BulkWriter writer(main->connection(), main->workQuery(), db::BulkWriter::Kind::Import);
+        db::Query work(main->connection());
+        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::Import);
         QStringDecoder decoder = LineDecoder(survey.encoding);
         LineStream stream(&file, kLineLimit);
         QByteArray bytes;

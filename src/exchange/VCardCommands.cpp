@@ -45,7 +45,8 @@ ContactValues RowValues(const db::Query* q, int row)
 QHash<QString, QList<DatedNote>> AllNotes(MainWindowPort* main)
 {
     QHash<QString, QList<DatedNote>> notes;
-    db::Query* q = main->workQuery();
+    db::Query work(main->connection());
+    db::Query* q = &work;
     if (!OpenQuery(QStringLiteral("select id, dat, pozn from poznamky"), q))
         return notes;
     for (int row = 0; row < q->recordCount(); ++row) {
@@ -288,7 +289,8 @@ void ImportContacts(MainWindowPort* main)
     Tally tally;
     {
         exchange::LongOperation operation(main, int(read.cards.size()), QStringLiteral("Načítání vCard"));
-        db::BulkWriter writer(main->connection(), main->workQuery(), db::BulkWriter::Kind::VCard);
+        db::Query work(main->connection());
+        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::VCard);
         QList<QPair<int, int>> cutsAt; // rows added before a card's first, values cut in it
         bool gridOk = true;
         for (qsizetype i = 0; i < read.cards.size(); ++i) {

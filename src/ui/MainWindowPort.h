@@ -25,9 +25,8 @@ public:
     // The window that owns and centres the subsystems' dialogs.
     virtual QWidget* window() = 0;
 
-    // The open directory and its work query for data-changing statements and look-ups.
+    // The open directory; a subsystem runs its statements through queries of its own on it.
     virtual db::Connection* connection() = 0;
-    virtual db::Query* workQuery() = 0;
     // The rows the grid shows, in its order, read only: what the exports write.
     virtual const db::Query& shownContacts() const = 0;
     // The contact selected in the grid; none when the grid shows no row.

@@ -62,9 +62,13 @@ QString OrderByFor(const QString& column, int direction)
     return direction != 0 ? column + QStringLiteral(" desc") : column;
 }
 
-QString BuildInitialGridStatement(const QString& column, int direction)
+db::ContactSearch InitialGridSearch(const QString& column, int direction)
 {
-    return QStringLiteral("select * from zvonisty order by ") + OrderByFor(column, direction);
+    db::ContactSearch search;
+    search.form = db::ContactSearch::Form::TitleClick;
+    search.orderColumn = column;
+    search.descending = direction != 0;
+    return search;
 }
 
 QString BuildOrderUpdate(const QStringList& displayOrder)
@@ -77,8 +81,11 @@ QString BuildOrderUpdate(const QStringList& displayOrder)
 
 QString BuildSortClear()
 {
-    return QStringLiteral(
-        "update sloupce set telefon = null, jmeno = null, organizace = null, email = null, poznamka = null where id = 'sort'");
+    QStringList cleared;
+    for (const QString& field : GridFields())
+        cleared << field + QStringLiteral(" = null");
+    return QStringLiteral("update sloupce set ") + cleared.join(QStringLiteral(", ")) +
+           QStringLiteral(" where id = 'sort'");
 }
 
 QString BuildSortUpdate(const QString& column, const QString& encodedDirection)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/ContactSearch.h"
+
 #include <QHash>
 #include <QList>
 #include <QRect>
@@ -24,12 +26,12 @@ QString FindStoredSortColumn(const QStringList& displayOrder, const QHash<QStrin
 
 // "jmeno" or "jmeno desc" for a stored direction (0 ascending, other values descending).
 QString OrderByFor(const QString& column, int direction);
-// The grid's first statement at start-up: all contacts in the stored sort.
-QString BuildInitialGridStatement(const QString& column, int direction);
+// The grid's first search at start-up: all contacts in the stored sort.
+db::ContactSearch InitialGridSearch(const QString& column, int direction);
 
 // "update sloupce set jmeno = 0, telefon = 1, ... where id = 'poradi'"
 QString BuildOrderUpdate(const QStringList& displayOrder);
-// Clears all five directions of the "sort" row.
+// Clears the directions of all grid columns in the "sort" row.
 QString BuildSortClear();
 // "update sloupce set jmeno = 0 where id = 'sort'"; empty when there is no
 // valid column or direction to store, so the caller runs nothing.

@@ -13,8 +13,12 @@ qsizetype FieldIndex(const QString& field)
 
 const QStringList& GridFields()
 {
-    static const QStringList fields{QStringLiteral("telefon"), QStringLiteral("jmeno"), QStringLiteral("organizace"),
-                                    QStringLiteral("email"), QStringLiteral("poznamka")};
+    static const QStringList fields = [] {
+        QStringList list;
+        for (int place = 0; place < db::kGridColumnCount; ++place)
+            list << db::ColumnName(*db::ColumnAt(&db::ContactColumn::gridPlace, place));
+        return list;
+    }();
     return fields;
 }
 
@@ -33,11 +37,11 @@ void SortState::setSortedAscending(const QString& field, bool ascending)
 
 QString PlainTitle(const QString& field)
 {
+    if (FieldIndex(field) < 0)
+        return QString();
     // The telefon column is titled after the program.
-    static const QStringList titles{QStringLiteral("Zvonisty"), QStringLiteral("Jméno"), QStringLiteral("Organizace"),
-                                    QStringLiteral("Email"), QStringLiteral("Poznámka")};
-    const qsizetype i = FieldIndex(field);
-    return i >= 0 ? titles.at(i) : QString();
+    return field == QLatin1String("telefon") ? QStringLiteral("Zvonisty")
+                                             : db::ColumnTitle(*db::FindColumn(field));
 }
 
 QString AscendingTitle(const QString& field)
@@ -82,6 +86,19 @@ SortClickResult ApplyTitleClick(SortState& state, const QString& field, int inde
     state.setSortedAscending(field, !descending);
     result.handled = true;
     result.descending = descending;
-    result.statement = BuildSortStatement(field, descending, index, text, group);
+    result.search = BarSearch(index, text, group);
+    result.search.form = db::ContactSearch::Form::TitleClick;
+    result.search.orderColumn = field;
+    result.search.descending = descending;
     return result;
+}
+
+QString OrderColumn(const SortState& state)
+{
+    return OrderDescending(state) ? state.SortOrderBy.chopped(5) : state.SortOrderBy;
+}
+
+bool OrderDescending(const SortState& state)
+{
+    return state.SortOrderBy.endsWith(QLatin1String(" desc"));
 }

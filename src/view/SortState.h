@@ -1,11 +1,13 @@
 #pragma once
 
+#include "db/ContactSearch.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <array>
 
-// The five grid columns, named after the contacts columns they show, in their designed order.
+// The grid columns, named after the contacts columns they show, in their designed order.
 const QStringList& GridFields();
 
 // The grid's sort for the whole run. A column's flag is true when its last
@@ -21,8 +23,12 @@ struct SortState
     void setSortedAscending(const QString& field, bool ascending);
 
 private:
-    std::array<bool, 5> m_ascending{};
+    std::array<bool, db::kGridColumnCount> m_ascending{};
 };
+
+// The column and direction of SortOrderBy, as a search is ordered.
+QString OrderColumn(const SortState& state);
+bool OrderDescending(const SortState& state);
 
 // Column titles: "Zvonisty" for telefon, "Jméno", "Organizace", "Email",
 // "Poznámka"; the marked forms add two blanks and « (ascending) or » (descending).
@@ -42,11 +48,11 @@ void DecodeSortDirection(SortState& state, const QString& field, const QString& 
 struct SortClickResult
 {
     bool handled = false;    // false: not one of the five columns, nothing changed
-    QString statement;       // the grid's new statement
+    db::ContactSearch search; // the grid's new search; its accents are the caller's
     bool descending = false; // direction of this sort
 };
 
 // A click on the title of the column showing field: moves the sort there,
-// toggles that column's flag and builds the statement from the search
+// toggles that column's flag and makes the search from the search
 // controls. Afterwards TitleFor gives every column its new title.
 SortClickResult ApplyTitleClick(SortState& state, const QString& field, int index, const QString& text, const QString& group);

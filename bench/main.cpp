@@ -7,6 +7,7 @@
 #include "db/Connection.h"
 #include "db/Dialect.h"
 #include "db/Engine.h"
+#include "db/JetConversion.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/SearchIndex.h"
@@ -530,6 +531,47 @@ int main(int argc, char** argv)
         figures << ExchangeFigure(QStringLiteral("merge other directory"),
                                   QStringLiteral("merge of %1 rows").arg(exchanged), mergeMs, mergeRawMs,
                                   exchanged);
+    }
+    {
+        // A directory file of the earlier Windows versions, written by the test files' own tool;
+        // the anchor is mdbtools exporting its contacts.
+        const int contacts = qMin(count, 100000);
+        const QString jet = dir.filePath(QStringLiteral("stary.mdb"));
+        QProcess writer;
+        writer.start(QStringLiteral("python3"),
+                     {QStringLiteral(ZV_JET "/jetwrite.py"), jet, QStringLiteral("--zvonisty-version"),
+                      QStringLiteral("4"), QStringLiteral("--extra-contacts"),
+                      QString::number(contacts - 6)});
+        writer.waitForFinished(-1);
+        if (writer.exitCode() == 0 && QFileInfo::exists(jet)) {
+            db::SetOldFileReaderProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/zvonisty"));
+            int round = 0;
+            const auto [convertMs, exportMs] = MedianPair(
+                [&] {
+                    QString why;
+                    const QString converted = dir.filePath(QStringLiteral("prevod-%1.mdb").arg(++round));
+                    if (!db::ConvertJetFileAs(jet, converted, nullptr, &why))
+                        QTextStream(stderr) << why << Qt::endl;
+                    QFile::remove(converted);
+                },
+                [&] {
+                    QProcess exporter;
+                    exporter.setStandardOutputFile(QProcess::nullDevice());
+                    exporter.start(QStringLiteral("mdb-export"), {jet, QStringLiteral("zvonisty")});
+                    exporter.waitForFinished(-1);
+                },
+                [] {});
+            figures << Figure{
+                QStringLiteral("convert Jet 4 file"),
+                QStringLiteral("conversion of a Jet 4 file of %1 contacts; raw: mdb-export of them")
+                    .arg(contacts),
+                convertMs,
+                exportMs,
+                contacts,
+                3000};
+        } else {
+            out << QStringLiteral("convert Jet 4 file: the test file could not be written") << Qt::endl;
+        }
     }
     out << Qt::endl;
     out << QStringLiteral("%1 %2 %3 %4 %5 %6")

@@ -10,6 +10,7 @@ packages=(
   desktop-file-utils appstream
   qt6-translations-l10n python3-vobject
   clang-14 libclang-rt-14-dev
+  mdbtools-dev libmdb3 mdbtools
 )
 
 missing=()

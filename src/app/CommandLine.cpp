@@ -1,12 +1,19 @@
 #include "app/CommandLine.h"
 
 #include "db/Connection.h"
+#include "db/JetConversion.h"
 
 #include "Version.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +41,64 @@ QString HelpText(const QString& program, const QList<QCommandLineOption>& option
     return text;
 }
 
+QString Native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+int Convert(const QString& from, const QString& to, QTextStream& out, QTextStream& err)
+{
+    // The reading process is started through the toolkit, which wants an application object.
+    static int argc = 1;
+    static char name[] = "zvonisty";
+    static char* argv[] = {name, nullptr};
+    const QCoreApplication application(argc, argv);
+    const QString refusal = QStringLiteral("Soubor %1 nelze převést: ").arg(Native(from));
+    if (!QFileInfo(from).isFile()) {
+        err << refusal << QStringLiteral("soubor nebyl nalezen.") << Qt::endl;
+        return 1;
+    }
+    if (!db::IsJetFile(from)) {
+        err << refusal << QStringLiteral("není to soubor starší verze programu.") << Qt::endl;
+        return 1;
+    }
+    QList<db::JetTableSummary> tables;
+    QString why;
+    if (!db::ConvertJetFileAs(from, to, &tables, &why)) {
+        err << refusal << why << Qt::endl;
+        return 1;
+    }
+    qint64 contacts = 0, notes = 0;
+    for (const db::JetTableSummary& t : tables) {
+        if (t.table == QLatin1String("zvonisty"))
+            contacts = t.rows;
+        else if (t.table == QLatin1String("poznamky"))
+            notes = t.rows;
+    }
+    out << QStringLiteral("Soubor %1 byl převeden do %2: kontaktů %3, doplňujících poznámek %4.")
+               .arg(Native(from), Native(to))
+               .arg(contacts)
+               .arg(notes)
+        << Qt::endl;
+    return 0;
+}
+
+// The reading process: its standard output carries the summary or the reason, its error output
+// only what libmdb says.
+int ReadOldFile(const QString& from, const QString& to, QTextStream& out)
+{
+    // Ends with the program that asked, wherever it is.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    QList<db::JetTableSummary> tables;
+    QString why;
+    if (!db::CopyJetTables(from, to, &tables, &why)) {
+        out << why << Qt::endl;
+        return 1;
+    }
+    out << db::FormatJetSummary(tables) << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 CommandLineRequest HandleCommandLine(const QStringList& arguments)
@@ -50,9 +115,19 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     parser.addOption(version);
     const QCommandLineOption userData(
         QStringLiteral("user-data"),
-        QStringLiteral("Pracuje ve složce dat uživatele; při prvním spuštění v ní vytvoří prázdný soubor seznamu."));
+        QStringLiteral(
+            "Pracuje ve složce dat uživatele; při prvním spuštění v ní vytvoří prázdný soubor seznamu."));
+    const QCommandLineOption convert(
+        QStringLiteral("convert"),
+        QStringLiteral(
+            "Převede soubor seznamu starší verze programu (STARY) do nového souboru NOVY a skončí."),
+        QStringLiteral("STARY> <NOVY"));
+    const QCommandLineOption readOld(QLatin1String(db::kReadOldFileOption), QString(),
+                                     QStringLiteral("soubor"));
     parser.addOption(create);
     parser.addOption(userData);
+    parser.addOption(convert);
+    parser.addOption(readOld);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -66,7 +141,8 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(help)) {
         const QString program = QFileInfo(arguments.value(0)).fileName();
-        out << HelpText(program.isEmpty() ? QStringLiteral("zvonisty") : program, {help, version, create});
+        out << HelpText(program.isEmpty() ? QStringLiteral("zvonisty") : program,
+                        {help, version, create, convert});
         return {CommandLineRequest::Action::Exit, 0};
     }
     if (parser.isSet(version)) {
@@ -80,6 +156,19 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
             return {CommandLineRequest::Action::Exit, 1};
         }
         return {CommandLineRequest::Action::Exit, 0};
+    }
+    if (parser.isSet(convert) || parser.isSet(readOld)) {
+        const QStringList rest = parser.positionalArguments();
+        if (rest.size() != 1) {
+            err << QStringLiteral("Volba --%1 chce dva soubory: starý a nový.")
+                       .arg(parser.isSet(convert) ? QStringLiteral("convert")
+                                                  : QLatin1String(db::kReadOldFileOption))
+                << Qt::endl;
+            return {CommandLineRequest::Action::Exit, 2};
+        }
+        return {CommandLineRequest::Action::Exit, parser.isSet(convert)
+                                                      ? Convert(parser.value(convert), rest[0], out, err)
+                                                      : ReadOldFile(parser.value(readOld), rest[0], out)};
     }
     CommandLineRequest run;
     run.userData = parser.isSet(userData);

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/IniFile.h"
+#include "app/OldFileAtStart.h"
 #include "app/OpeningDialog.h"
 #include "app/Pictures.h"
 #include "app/UpgradeDialog.h"
@@ -232,6 +233,18 @@ void TMain::FormCreate()
     SaveAnimCounter = 0;
     ExitChosen = false;
 
+    QString why;
+    switch (ConvertOldFileAtStart(this, ADOConnection1->sourcePath(), &why)) {
+    case OldFileAtStart::Declined:
+        endWithoutWindow();
+        return;
+    case OldFileAtStart::Failed:
+        refuseDirectory(why);
+        return;
+    case OldFileAtStart::NotOld:
+    case OldFileAtStart::Converted:
+        break;
+    }
     try {
         // The slow steps of opening a large or old file are shown; the window is gone before
         // any message about the opening.
@@ -290,6 +303,11 @@ void TMain::refuseDirectory(const QString& why)
     ADOQuery1->close();
     ADOConnection1->close();
     ShowMessageDialogOver(nullptr, QStringLiteral("Nastala chyba při otevření DB: ") + why, 2, 0);
+    endWithoutWindow();
+}
+
+void TMain::endWithoutWindow()
+{
     setMinimumSize(10, 10);
     resize(10, 10);
     m_started = false;

@@ -239,6 +239,7 @@ private:
     void FormCreate();
     // Ends the start-up on a directory file that cannot be used, with the reason shown.
     void refuseDirectory(const QString& why);
+    void endWithoutWindow();
     // The caption and one message tell that changes cannot be saved.
     void tellReadOnly();
     void applyResizeRules();

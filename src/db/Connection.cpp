@@ -189,6 +189,14 @@ bool FileIsWritable(const QString& path)
            ::faccessat(AT_FDCWD, folder.constData(), W_OK, AT_EACCESS) == 0;
 }
 
+QString Connection::sourcePath() const
+{
+    const QString source = m_filePath.isEmpty()
+                               ? ConnectionStringValue(m_connectionString, QStringLiteral("Data Source"))
+                               : m_filePath;
+    return source.isEmpty() ? QString() : QFileInfo(QDir::current(), source).absoluteFilePath();
+}
+
 void Connection::open()
 {
     close();
@@ -197,9 +205,6 @@ void Connection::open()
     m_checkedIntegrity = false;
     m_shortenedContacts = 0;
     m_openedPath.clear();
-    const QString source = m_filePath.isEmpty()
-                               ? ConnectionStringValue(m_connectionString, QStringLiteral("Data Source"))
-                               : m_filePath;
     const QString mode = ConnectionStringValue(m_connectionString, QStringLiteral("Mode"));
     bool exclusive = false, readOnlyRequested = false;
     for (const QString& word : mode.split(QLatin1Char('|'))) {
@@ -208,11 +213,10 @@ void Connection::open()
                     w.compare(QLatin1String("Share Exclusive"), Qt::CaseInsensitive) == 0;
         readOnlyRequested = readOnlyRequested || w.compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
     }
-    if (source.isEmpty())
-        throw EngineError(QStringLiteral("V připojovacím řetězci chybí zdroj dat."));
-
     // The file name is looked up in the working directory at the moment of connecting.
-    const QString path = QFileInfo(QDir::current(), source).absoluteFilePath();
+    const QString path = sourcePath();
+    if (path.isEmpty())
+        throw EngineError(QStringLiteral("V připojovacím řetězci chybí zdroj dat."));
     m_openedPath = path;
     const QByteArray name = QFile::encodeName(path);
     struct stat st;

@@ -37,6 +37,8 @@ public:
     void setFilePath(const QString& path) { m_filePath = path; }
     // The absolute path of the file the last opening looked up.
     QString openedPath() const { return m_openedPath; }
+    // The file the next opening would open: looked up in the working directory now.
+    QString sourcePath() const;
 
     // Connects; throws EngineError with a Czech text. A missing file is never created, and a
     // file that is not a directory database is refused and left byte for byte as it was.

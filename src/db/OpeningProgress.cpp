@@ -26,6 +26,16 @@ void SetOpeningProgress(OpeningProgressReporter reporter, int beatInstructions)
     Current() = Installed{std::move(reporter), qMax(1, beatInstructions)};
 }
 
+void ReportOpeningStep(const OpeningStep& step) noexcept
+{
+    try {
+        if (Current().reporter)
+            Current().reporter(step);
+    } catch (...) {
+        // A failing display must not stop what it shows.
+    }
+}
+
 OpeningProgress::OpeningProgress(sqlite3* handle)
     : m_handle(handle), m_reporter(Current().reporter), m_beatInstructions(Current().beatInstructions)
 {

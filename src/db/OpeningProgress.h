@@ -29,6 +29,8 @@ inline constexpr int kOpeningBeatInstructions = 20000;
 // on the opening's thread, from within the engine during a statement: it must not touch the
 // connection being opened, and what it throws is dropped.
 void SetOpeningProgress(OpeningProgressReporter reporter, int beatInstructions = kOpeningBeatInstructions);
+// Tells the installed reporter of a slow step that runs outside the engine (nothing without one).
+void ReportOpeningStep(const OpeningStep& step) noexcept;
 
 // One opening's reporting, used by the connection. Without an installed reporter it does
 // nothing, so a normal opening pays nothing for it.

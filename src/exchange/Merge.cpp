@@ -7,6 +7,7 @@
 #include "db/ErrorLog.h"
 #include "db/FailureReporter.h"
 #include "db/FileState.h"
+#include "db/JetConversion.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
@@ -21,6 +22,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace exchange {
 namespace {
@@ -187,12 +189,31 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
         return;
     }
 
+    // A file of the earlier Windows versions is read into a temporary file first, and merged
+    // from there as any other; the temporary file goes when the merge ends.
+    QTemporaryDir converted;
+    QString source = path;
+    if (db::IsJetFile(path)) {
+        QString why = QStringLiteral("Dočasnou složku nelze vytvořit.");
+        source = converted.filePath(QStringLiteral("Zvonisty.mdb"));
+        bool ok = false;
+        if (converted.isValid()) {
+            LongOperation operation(main, 1, QStringLiteral("Načítání souboru starší verze"));
+            ok = db::ConvertJetFile(path, source, nullptr, &why, [&operation] { operation.step(0); });
+        }
+        if (!ok) {
+            Message(main, QStringLiteral("Soubor starší verze programu nelze načíst: ") + why +
+                              QStringLiteral(" Nebyla přidána žádná položka."));
+            return;
+        }
+    }
+
     Result result;
     {
         // Opened for this merge only: the other file is free again as soon as it ends.
         db::Connection other;
         other.setConnectionString(OtherDirectoryConnectionString());
-        other.setFilePath(path);
+        other.setFilePath(source);
         try {
             other.open();
         } catch (const db::EngineError& error) {

@@ -3,10 +3,12 @@
 #include "sync/DavXml.h"
 #include "testsupport/Radicale.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -62,6 +64,75 @@ QString EtagOf(const QList<RemoteCard>& cards, const QString& href)
         if (card.href == href)
             return card.etag;
     return QString();
+}
+
+// An HTTP answer of the written server.
+QByteArray Answer(int status, const QByteArray& body = {}, const QByteArray& headers = {})
+{
+    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\n" + headers +
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// A server on 127.0.0.1 that answers each request with the next of its written answers: what no
+// real server can be made to say on purpose. It keeps the methods of the requests it saw.
+class WrittenServer
+{
+public:
+    explicit WrittenServer(const QList<QByteArray>& answers) : m_answers(answers)
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
+        });
+    }
+    QUrl url(const QString& path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    }
+    QStringList verbs() const { return m_verbs; }
+
+private:
+    void read(QTcpSocket* socket)
+    {
+        QByteArray& buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        const qsizetype end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        qsizetype length = 0;
+        for (const QByteArray& line : buffer.left(end).split('\n'))
+            if (line.toLower().startsWith("content-length:"))
+                length = line.mid(15).trimmed().toLongLong();
+        if (buffer.size() < end + 4 + length)
+            return;
+        m_verbs << QString::fromLatin1(buffer.left(buffer.indexOf(' ')));
+        buffer.clear();
+        socket->write(m_answers.isEmpty() ? Answer(500) : m_answers.takeFirst());
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QList<QByteArray> m_answers;
+    QStringList m_verbs;
+    QHash<QTcpSocket*, QByteArray> m_buffers;
+};
+
+QByteArray Multistatus(const QByteArray& inner)
+{
+    return "<multistatus xmlns='DAV:' xmlns:C='urn:ietf:params:xml:ns:carddav'>" + inner + "</multistatus>";
+}
+
+QByteArray Member(const QByteArray& href, const QByteArray& etag, const QByteArray& more = {})
+{
+    return "<response><href>" + href + "</href><propstat><prop><getetag>" + etag + "</getetag>" + more +
+           "</prop><status>HTTP/1.1 200 OK</status></propstat></response>";
+}
+
+QByteArray Gone(const QByteArray& href, int status = 404)
+{
+    return "<response><href>" + href + "</href><status>HTTP/1.1 " + QByteArray::number(status) +
+           " X</status></response>";
 }
 
 } // namespace
@@ -296,6 +367,117 @@ private slots:
         QCOMPARE(dav->failure(), Failure::InvalidToken);
     }
 
+    void answersOnlyAServerCanChoose_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QList<QByteArray>>("answers");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("verbs");
+
+        const QByteArray token = "<sync-token>t2</sync-token>";
+        QTest::newRow("a write without ETag asks for it")
+            << "put" << QList<QByteArray>{Answer(201), Answer(207, Multistatus(Member("/k/a.vcf", "\"n\"")))}
+            << int(Failure::None) << "\"n\""
+            << "PUT PROPFIND";
+        QTest::newRow("changes in rounds")
+            << "sync:t0"
+            << QList<QByteArray>{Answer(207, Multistatus(Member("/k/a.vcf", "1") + Member("/k/c.vcf", "1") +
+                                                         Gone("/k/", 507) + "<sync-token>t1</sync-token>")),
+                                 Answer(207, Multistatus(Member("/k/b.vcf", "2") + Gone("/k/a.vcf") + token))}
+            << int(Failure::None) << "changed=/k/b.vcf,/k/c.vcf deleted=/k/a.vcf token=t2"
+            << "REPORT REPORT";
+        QTest::newRow("409 refusing the token")
+            << "sync:t0" << QList<QByteArray>{Answer(409, "<error xmlns='DAV:'><valid-sync-token/></error>")}
+            << int(Failure::InvalidToken) << "Server už nezná stav poslední synchronizace (HTTP 409)."
+            << "REPORT";
+        QTest::newRow("400 on a token")
+            << "sync:t0" << QList<QByteArray>{Answer(400)} << int(Failure::InvalidToken)
+            << "Server už nezná stav poslední synchronizace (HTTP 400)."
+            << "REPORT";
+        QTest::newRow("400 without a token is no token's fault")
+            << "sync:" << QList<QByteArray>{Answer(400)} << int(Failure::Protocol)
+            << "Server požadavek odmítl (HTTP 400)."
+            << "REPORT";
+        QTest::newRow("changes without a token")
+            << "sync:" << QList<QByteArray>{Answer(207, Multistatus(Member("/k/a.vcf", "1")))}
+            << int(Failure::Protocol) << "Server poslal odpověď, které program nerozumí."
+            << "REPORT";
+        QTest::newRow("unreadable list")
+            << "list" << QList<QByteArray>{Answer(207, "<multistatus xmlns='DAV:'>")}
+            << int(Failure::Protocol) << "Server poslal odpověď, které program nerozumí."
+            << "PROPFIND";
+        QTest::newRow("server error") << "list" << QList<QByteArray>{Answer(503)} << int(Failure::ServerError)
+                                      << "Chyba serveru (HTTP 503)."
+                                      << "PROPFIND";
+        const QByteArray data = "<C:address-data>BEGIN:VCARD\nEND:VCARD\n</C:address-data>";
+        QTest::newRow("fetching in batches of a hundred")
+            << "multiget:101"
+            << QList<QByteArray>{Answer(207,
+                                        Multistatus(Member("/k/0.vcf", "\"0\"", data) + Gone("/k/1.vcf"))),
+                                 Answer(207, Multistatus(Member("/k/100.vcf", "\"9\"", data)))}
+            << int(Failure::None) << "/k/0.vcf \"0\" /k/100.vcf \"9\""
+            << "REPORT REPORT";
+        QTest::newRow("redirect on the same server followed")
+            << "discover"
+            << QList<QByteArray>{Answer(301, {}, "Location: /dav/\r\n"),
+                                 Answer(207, Multistatus(
+                                                 "<response><href>/dav/</href><propstat><prop><resourcetype>"
+                                                 "<collection/><C:addressbook/></resourcetype></prop><status>"
+                                                 "HTTP/1.1 200 OK</status></propstat></response>"))}
+            << int(Failure::None) << "/dav/"
+            << "PROPFIND PROPFIND";
+        QTest::newRow("redirect to another plain server not followed")
+            << "discover"
+            << QList<QByteArray>{Answer(301, {}, "Location: http://localhost:1/\r\n"), Answer(404)}
+            << int(Failure::NotFound) << "Na adrese %1 se nenašel žádný adresář kontaktů."
+            << "PROPFIND PROPFIND";
+    }
+
+    void answersOnlyAServerCanChoose()
+    {
+        QFETCH(QString, call);
+        QFETCH(QList<QByteArray>, answers);
+        QFETCH(int, failure);
+        QFETCH(QString, result);
+        QFETCH(QString, verbs);
+        WrittenServer server(answers);
+        const auto dav = client();
+        const QUrl book = server.url(QStringLiteral("/k/"));
+        QString got;
+        bool ok = false;
+        if (call == QLatin1String("put")) {
+            ok = dav->put(server.url(QStringLiteral("/k/a.vcf")),
+                          Card(QStringLiteral("a"), QStringLiteral("A")), QString(), &got);
+        } else if (call.startsWith(QLatin1String("sync:"))) {
+            carddav::RemoteChanges changes;
+            ok = dav->syncCollection(book, call.mid(5), &changes);
+            got = QStringLiteral("changed=%1 deleted=%2 token=%3")
+                      .arg(Hrefs(changes.changed).join(u','), changes.deleted.join(u','), changes.token);
+        } else if (call.startsWith(QLatin1String("multiget:"))) {
+            QStringList hrefs;
+            for (int i = 0; i < call.mid(9).toInt(); ++i)
+                hrefs << QStringLiteral("/k/%1.vcf").arg(i);
+            QList<RemoteCard> cards;
+            ok = dav->multiget(book, hrefs, &cards);
+            for (const RemoteCard& card : std::as_const(cards))
+                got += (got.isEmpty() ? QString() : QStringLiteral(" ")) + card.href + u' ' + card.etag;
+        } else if (call == QLatin1String("list")) {
+            QList<RemoteCard> cards;
+            ok = dav->listEtags(book, &cards);
+        } else if (call == QLatin1String("discover")) {
+            QUrl found;
+            ok = dav->discover(server.url(QStringLiteral("/")), &found);
+            got = found.path();
+        }
+        QCOMPARE(ok, failure == int(Failure::None));
+        QCOMPARE(int(dav->failure()), failure);
+        if (result.contains(QLatin1String("%1")))
+            result = result.arg(server.url(QStringLiteral("/")).toString());
+        QCOMPARE(ok ? got : dav->errorText(), result);
+        QCOMPARE(server.verbs().join(u' '), verbs);
+    }
+
     void failures_data()
     {
         QTest::addColumn<QString>("how");
@@ -306,6 +488,8 @@ private slots:
         QTest::newRow("server stopped")
             << "stopped" << int(Failure::Network) << "Server 127.0.0.1 nepřijímá spojení.";
         QTest::newRow("server silent") << "silent" << int(Failure::Timeout) << "Server neodpověděl do 0,3 s.";
+        QTest::newRow("aborted") << "aborted" << int(Failure::Aborted)
+                                 << "Spojení se serverem bylo přerušeno na žádost uživatele.";
     }
 
     void failures()
@@ -319,11 +503,14 @@ private slots:
         QTcpServer silent;
         if (how == QLatin1String("stopped"))
             m_server->stop();
-        if (how == QLatin1String("silent")) {
+        if (how == QLatin1String("silent") || how == QLatin1String("aborted")) {
             QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
             book.setPort(silent.serverPort());
-            dav->setTimeoutMs(300);
         }
+        if (how == QLatin1String("silent"))
+            dav->setTimeoutMs(300);
+        if (how == QLatin1String("aborted"))
+            QTimer::singleShot(200, dav.get(), &CardDavClient::abort);
         QList<RemoteCard> cards;
         QVERIFY(!dav->listEtags(book, &cards));
         QCOMPARE(int(dav->failure()), failure);

@@ -1,6 +1,7 @@
 #include "sync/CardDavClient.h"
 
 #include "Version.h"
+#include "sync/DavPaths.h"
 #include "sync/DavXml.h"
 
 #include <QAuthenticator>
@@ -15,42 +16,13 @@ namespace carddav {
 
 namespace {
 
-const QString Dav = QString::fromUtf16(DavNamespace);
-const QString CardDav = QString::fromUtf16(CardDavNamespace);
 constexpr int MaxRedirects = 5;
 constexpr int MultigetBatch = 100;
+// More than any address book sends in one answer: a server sending more is refused, not kept.
+constexpr qint64 MaxAnswerBytes = qint64(256) << 20;
 // A server that truncates its changes answers again from the token it gave; this many rounds
 // are more than any book needs, and end a server that keeps saying "more".
 constexpr int MaxSyncRounds = 1000;
-
-bool SameServer(const QUrl& a, const QUrl& b)
-{
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && a.port(-1) == b.port(-1);
-}
-
-// The path without its escapes and without a final slash: two spellings of one collection agree.
-QString PathKey(const QUrl& url)
-{
-    QString path = url.path(QUrl::FullyDecoded);
-    while (path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
-QUrl AsCollection(QUrl url)
-{
-    if (!url.path().endsWith(u'/'))
-        url.setPath(url.path(QUrl::FullyEncoded) + u'/', QUrl::StrictMode);
-    return url;
-}
-
-bool IsMemberOf(const QUrl& member, const QUrl& book)
-{
-    const QString bookPath = PathKey(book) + u'/';
-    const QString path = PathKey(member);
-    return path.startsWith(bookPath) && path.size() > bookPath.size();
-}
 
 bool IsCard(const DavResponse& response)
 {
@@ -157,85 +129,101 @@ bool CardDavClient::send(const QByteArray& verb, QUrl url, const QByteArray& bod
         return fail(Failure::Protocol, tr("Předchozí požadavek na server ještě neskončil."));
     succeed();
     m_status = 0;
-    m_aborted = false;
     *answer = Answer();
     if (!url.isValid() || url.host().isEmpty() ||
         (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return fail(Failure::Protocol, tr("Adresa serveru není platná: %1.").arg(url.toDisplayString()));
-
     for (int hop = 0;; ++hop) {
-        QNetworkRequest request(url);
-        request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Zvonisty/" ZV_FILE_VERSION));
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-        request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-        if (!body.isEmpty())
-            request.setRawHeader("Content-Type", "application/xml; charset=utf-8");
-        for (const auto& [name, value] : headers)
-            request.setRawHeader(name, value);
-        if (!m_user.isEmpty())
-            request.setRawHeader("Authorization",
-                                 "Basic " + (m_user + u':' + m_password).toUtf8().toBase64());
-
-        m_challenges = 0;
-        m_reply = m_manager->sendCustomRequest(request, verb, body);
-        QNetworkReply* reply = m_reply;
-        bool timedOut = false;
-        QEventLoop loop;
-        QTimer silence;
-        silence.setSingleShot(true);
-        connect(&silence, &QTimer::timeout, reply, [&] {
-            timedOut = true;
-            reply->abort();
-        });
-        // Only silence counts: a large book still arriving is no dead server.
-        const auto heard = [&silence] { silence.start(); };
-        connect(reply, &QNetworkReply::downloadProgress, &silence, heard);
-        connect(reply, &QNetworkReply::uploadProgress, &silence, heard);
-        connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        silence.start(m_timeoutMs);
-        if (!reply->isFinished())
-            loop.exec();
-        silence.stop();
-        m_reply = nullptr;
-
-        answer->status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        answer->body = reply->isOpen() ? reply->readAll() : QByteArray();
-        answer->etag = reply->rawHeader("ETag");
-        answer->url = url;
-        const QUrl location = reply->header(QNetworkRequest::LocationHeader).toUrl();
-        const QNetworkReply::NetworkError error = reply->error();
-        const QString detail = reply->errorString();
-        delete reply;
-        m_status = answer->status;
-
-        if (m_aborted)
-            return fail(Failure::Aborted, tr("Spojení se serverem bylo přerušeno na žádost uživatele."));
-        if (timedOut)
-            return fail(Failure::Timeout, tr("Server neodpověděl do %1 s.").arg(Seconds(m_timeoutMs)));
-        if (answer->status == 0) {
-            if (error == QNetworkReply::ConnectionRefusedError)
-                return fail(Failure::Network, tr("Server %1 nepřijímá spojení.").arg(url.host()));
-            if (error == QNetworkReply::HostNotFoundError)
-                return fail(Failure::Network, tr("Server %1 se nenašel.").arg(url.host()));
-            if (error == QNetworkReply::SslHandshakeFailedError)
-                return fail(Failure::Network,
-                            tr("Zabezpečené spojení se serverem se nepodařilo navázat: %1.").arg(detail));
-            return fail(Failure::Network, tr("Spojení se serverem se přerušilo: %1.").arg(detail));
-        }
-        const bool redirect = answer->status == 301 || answer->status == 302 || answer->status == 303 ||
-                              answer->status == 307 || answer->status == 308;
-        if (!followRedirects || !redirect || hop >= MaxRedirects)
+        QUrl location;
+        if (!sendOnce(verb, url, body, headers, answer, &location))
+            return false;
+        const int status = answer->status;
+        const bool redirect =
+            status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+        if (!followRedirects || !redirect || hop >= MaxRedirects || !location.isValid())
             return true;
         const QUrl next = url.resolved(location);
-        // The password goes to the same server only, and never from an encrypted to a plain line.
-        const bool sameHost = next.host().compare(url.host(), Qt::CaseInsensitive) == 0;
-        const bool lowered =
-            url.scheme() == QLatin1String("https") && next.scheme() != QLatin1String("https");
-        if (!location.isValid() || !sameHost || lowered)
+        // The password never goes from an encrypted line to a plain one, and to another server
+        // only over an encrypted line.
+        const bool encrypted = next.scheme() == QLatin1String("https");
+        if ((url.scheme() == QLatin1String("https") && !encrypted) || (!SameServer(next, url) && !encrypted))
             return true;
         url = next;
     }
+}
+
+bool CardDavClient::sendOnce(const QByteArray& verb, const QUrl& url, const QByteArray& body,
+                             const Headers& headers, Answer* answer, QUrl* location)
+{
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Zvonisty/" ZV_FILE_VERSION));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    if (!body.isEmpty())
+        request.setRawHeader("Content-Type", "application/xml; charset=utf-8");
+    for (const auto& [name, value] : headers)
+        request.setRawHeader(name, value);
+    if (!m_user.isEmpty())
+        request.setRawHeader("Authorization", "Basic " + (m_user + u':' + m_password).toUtf8().toBase64());
+
+    m_challenges = 0;
+    m_aborted = false;
+    m_reply = m_manager->sendCustomRequest(request, verb, body);
+    QNetworkReply* reply = m_reply;
+    bool timedOut = false;
+    bool tooLarge = false;
+    QEventLoop loop;
+    QTimer silence;
+    silence.setSingleShot(true);
+    connect(&silence, &QTimer::timeout, reply, [&] {
+        timedOut = true;
+        reply->abort();
+    });
+    // Only silence counts: a large book still arriving is no dead server.
+    connect(reply, &QNetworkReply::uploadProgress, &silence, [&silence] { silence.start(); });
+    connect(reply, &QNetworkReply::downloadProgress, &silence, [&](qint64 received, qint64 total) {
+        silence.start();
+        if (received > MaxAnswerBytes || total > MaxAnswerBytes) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    silence.start(m_timeoutMs);
+    if (!reply->isFinished())
+        loop.exec();
+    silence.stop();
+    m_reply = nullptr;
+
+    // Read before the reply goes: its error text is the only detail of a broken connection.
+    answer->status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer->body = reply->isOpen() ? reply->readAll() : QByteArray();
+    answer->etag = reply->rawHeader("ETag");
+    answer->url = url;
+    // Qt's own reading of the header drops relative addresses, which servers commonly send.
+    *location = QUrl::fromEncoded(reply->rawHeader("Location").trimmed());
+    const QNetworkReply::NetworkError error = reply->error();
+    const QString detail = reply->errorString();
+    delete reply;
+    m_status = answer->status;
+
+    if (m_aborted)
+        return fail(Failure::Aborted, tr("Spojení se serverem bylo přerušeno na žádost uživatele."));
+    if (timedOut)
+        return fail(Failure::Timeout, tr("Server neodpověděl do %1 s.").arg(Seconds(m_timeoutMs)));
+    if (tooLarge)
+        return fail(Failure::Protocol, tr("Odpověď serveru je větší než %1 MiB.").arg(MaxAnswerBytes >> 20));
+    if (answer->status != 0)
+        return true;
+    if (error == QNetworkReply::ConnectionRefusedError)
+        return fail(Failure::Network, tr("Server %1 nepřijímá spojení.").arg(url.host()));
+    if (error == QNetworkReply::HostNotFoundError)
+        return fail(Failure::Network, tr("Server %1 se nenašel.").arg(url.host()));
+    if (error == QNetworkReply::SslHandshakeFailedError)
+        return fail(Failure::Network,
+                    tr("Zabezpečené spojení se serverem se nepodařilo navázat: %1.").arg(detail));
+    return fail(Failure::Network, tr("Spojení se serverem se přerušilo: %1.").arg(detail));
 }
 
 bool CardDavClient::multistatus(const QByteArray& verb, const QUrl& url, const QByteArray& body,
@@ -252,91 +240,6 @@ bool CardDavClient::multistatus(const QByteArray& verb, const QUrl& url, const Q
     if (!into->ok)
         return fail(Failure::Protocol, tr("Server poslal odpověď, které program nerozumí."));
     return true;
-}
-
-bool CardDavClient::firstBookIn(const QUrl& home, QUrl* addressBook, bool* found)
-{
-    Multistatus list;
-    if (!multistatus("PROPFIND", home, PropfindBody({{Dav, QStringLiteral("resourcetype")}}), "1", &list))
-        return false;
-    for (const DavResponse& response : std::as_const(list.responses)) {
-        const QUrl url = resolve(home, response.href);
-        if (response.isAddressBook && url.isValid() && PathKey(url) != PathKey(home)) {
-            *addressBook = AsCollection(url);
-            *found = true;
-            return true;
-        }
-    }
-    return true;
-}
-
-// One starting point of the discovery: true with `found` false when it led nowhere.
-bool CardDavClient::discoverFrom(const QUrl& start, QUrl* addressBook, bool* found)
-{
-    Multistatus self;
-    Answer answer;
-    const QByteArray body = PropfindBody({{Dav, QStringLiteral("resourcetype")},
-                                          {Dav, QStringLiteral("current-user-principal")},
-                                          {CardDav, QStringLiteral("addressbook-home-set")}});
-    if (!multistatus("PROPFIND", start, body, "0", &self, &answer, true)) {
-        // Only a server that cannot be reached or refuses the user ends the search.
-        const bool final = m_failure == Failure::Network || m_failure == Failure::Timeout ||
-                           m_failure == Failure::Unauthorized || m_failure == Failure::Aborted;
-        return !final;
-    }
-    const QUrl here = answer.url;
-    const DavResponse* response = nullptr;
-    for (const DavResponse& each : std::as_const(self.responses))
-        if (!response || PathKey(resolve(here, each.href)) == PathKey(here))
-            response = &each;
-    if (!response)
-        return true;
-    if (response->isAddressBook) {
-        *addressBook = AsCollection(here);
-        *found = true;
-        return true;
-    }
-    QStringList homes = response->addressBookHomeSet;
-    if (homes.isEmpty() && !response->currentUserPrincipal.isEmpty()) {
-        Multistatus principal;
-        const QUrl url = resolve(here, response->currentUserPrincipal);
-        if (!url.isValid())
-            return true;
-        if (!multistatus("PROPFIND", url, PropfindBody({{CardDav, QStringLiteral("addressbook-home-set")}}),
-                         "0", &principal))
-            return false;
-        for (const DavResponse& each : std::as_const(principal.responses))
-            homes += each.addressBookHomeSet;
-    }
-    for (const QString& home : std::as_const(homes)) {
-        const QUrl url = resolve(here, home);
-        if (url.isValid() && !firstBookIn(AsCollection(url), addressBook, found))
-            return false;
-        if (*found)
-            return true;
-    }
-    return true;
-}
-
-bool CardDavClient::discover(const QUrl& address, QUrl* addressBook)
-{
-    QUrl wellKnown = address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
-    wellKnown.setPath(QStringLiteral("/.well-known/carddav"));
-    // A bare server address is what the well-known address serves; any other path is tried as
-    // given first, as it may be the book itself.
-    const bool bare = address.path().isEmpty() || address.path() == QLatin1String("/");
-    const QList<QUrl> starts = bare ? QList<QUrl>{wellKnown, address} : QList<QUrl>{address, wellKnown};
-    for (const QUrl& start : starts) {
-        bool found = false;
-        if (!discoverFrom(start, addressBook, &found))
-            return false;
-        if (found) {
-            succeed();
-            return true;
-        }
-    }
-    return fail(Failure::NotFound, tr("Na adrese %1 se nenašel žádný adresář kontaktů.")
-                                       .arg(address.toDisplayString(QUrl::RemoveUserInfo)));
 }
 
 bool CardDavClient::supportsSyncCollection(const QUrl& book, bool* supported)

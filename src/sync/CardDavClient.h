@@ -97,6 +97,8 @@ private:
 
     bool send(const QByteArray& verb, QUrl url, const QByteArray& body, const Headers& headers,
               Answer* answer, bool followRedirects = false);
+    bool sendOnce(const QByteArray& verb, const QUrl& url, const QByteArray& body, const Headers& headers,
+                  Answer* answer, QUrl* location);
     bool multistatus(const QByteArray& verb, const QUrl& url, const QByteArray& body, const QByteArray& depth,
                      Multistatus* into, Answer* answer = nullptr, bool followRedirects = false);
     bool discoverFrom(const QUrl& start, QUrl* addressBook, bool* found);

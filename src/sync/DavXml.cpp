@@ -7,9 +7,6 @@ namespace carddav {
 
 namespace {
 
-const QString Dav = QString::fromUtf16(DavNamespace);
-const QString CardDav = QString::fromUtf16(CardDavNamespace);
-
 bool Is(const QXmlStreamReader& xml, const QString& ns, const char* name)
 {
     return xml.namespaceUri() == ns && xml.name() == QLatin1String(name);

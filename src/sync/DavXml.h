@@ -10,8 +10,8 @@
 // asks for and what it does with the answer stay apart from how the answer is spelled.
 namespace carddav {
 
-inline constexpr char16_t DavNamespace[] = u"DAV:";
-inline constexpr char16_t CardDavNamespace[] = u"urn:ietf:params:xml:ns:carddav";
+inline const QString Dav = QStringLiteral("DAV:");
+inline const QString CardDav = QStringLiteral("urn:ietf:params:xml:ns:carddav");
 
 // One response element of a multi-status body. Properties are taken only from propstats whose
 // status is 2xx: a 404 propstat names what the resource lacks, not what it holds.

@@ -418,6 +418,14 @@ private slots:
                                  Answer(207, Multistatus(Member("/k/100.vcf", "\"9\"", data)))}
             << int(Failure::None) << "/k/0.vcf \"0\" /k/100.vcf \"9\""
             << "REPORT REPORT";
+        QTest::newRow("a failing server is no missing book")
+            << "discover" << QList<QByteArray>{Answer(404), Answer(503)} << int(Failure::ServerError)
+            << "Chyba serveru (HTTP 503)."
+            << "PROPFIND PROPFIND";
+        QTest::newRow("no token to refuse")
+            << "sync:" << QList<QByteArray>{Answer(403, "<error xmlns='DAV:'><valid-sync-token/></error>")}
+            << int(Failure::Forbidden) << "Přístup odepřen (HTTP 403)."
+            << "REPORT";
         QTest::newRow("redirect on the same server followed")
             << "discover"
             << QList<QByteArray>{Answer(301, {}, "Location: /dav/\r\n"),

@@ -281,10 +281,11 @@ bool CardDavClient::syncCollection(const QUrl& book, const QString& token, Remot
         if (!send("REPORT", book, SyncCollectionBody(from), {{"Depth", "0"}}, &answer))
             return false;
         if (answer.status != 207) {
+            // Without a token there is none to refuse, and starting again would only repeat this.
             const bool refused = HasPrecondition(answer.body, Dav, QStringLiteral("valid-sync-token")) &&
                                  (answer.status == 403 || answer.status == 409);
-            const bool badToken = !from.isEmpty() && (answer.status == 400 || answer.status == 412);
-            if (refused || badToken)
+            const bool badToken = answer.status == 400 || answer.status == 412;
+            if (!from.isEmpty() && (refused || badToken))
                 return fail(Failure::InvalidToken,
                             tr("Server už nezná stav poslední synchronizace (HTTP %1).").arg(answer.status));
             return failStatus(answer.status);

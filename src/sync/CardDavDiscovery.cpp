@@ -83,6 +83,7 @@ bool CardDavClient::discover(const QUrl& address, QUrl* addressBook)
     // given first, as it may be the book itself.
     const bool bare = address.path().isEmpty() || address.path() == QLatin1String("/");
     const QList<QUrl> starts = bare ? QList<QUrl>{wellKnown, address} : QList<QUrl>{address, wellKnown};
+    QString serverError;
     for (const QUrl& start : starts) {
         bool found = false;
         if (!discoverFrom(start, addressBook, &found))
@@ -91,7 +92,12 @@ bool CardDavClient::discover(const QUrl& address, QUrl* addressBook)
             succeed();
             return true;
         }
+        if (m_failure == Failure::ServerError && serverError.isEmpty())
+            serverError = m_errorText;
     }
+    // A failing server is no proof that there is no book.
+    if (!serverError.isEmpty())
+        return fail(Failure::ServerError, serverError);
     return fail(Failure::NotFound, tr("Na adrese %1 se nenašel žádný adresář kontaktů.")
                                        .arg(address.toDisplayString(QUrl::RemoveUserInfo)));
 }

@@ -57,7 +57,7 @@ bool Radicale::isRunning() const
 QString Radicale::log() const
 {
     QFile file(m_dir.filePath(QStringLiteral("log")));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return m_problem + (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString());
 }
 
 QUrl Radicale::root() const
@@ -80,8 +80,11 @@ bool Radicale::start()
     if (isRunning())
         return m_bookMade;
     const QString program = QStandardPaths::findExecutable(QStringLiteral("radicale"));
-    if (program.isEmpty() || m_port == 0)
+    if (program.isEmpty() || m_port == 0) {
+        m_problem = program.isEmpty() ? QStringLiteral("radicale is not installed (scripts/install-deps.sh)")
+                                      : QStringLiteral("no free port on 127.0.0.1");
         return false;
+    }
     // No configuration file of the machine or of the user takes part.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("HOME"), m_dir.path());

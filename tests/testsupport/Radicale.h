@@ -51,6 +51,7 @@ private:
     QProcess m_process;
     quint16 m_port = 0;
     bool m_bookMade = false;
+    QString m_problem;
     std::unique_ptr<QNetworkAccessManager> m_manager;
 };
 

@@ -14,6 +14,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace testsupport {
 
 namespace {
@@ -38,6 +41,8 @@ Radicale::Radicale() : m_manager(std::make_unique<QNetworkAccessManager>())
             users.write((user() + u':' + password() + u'\n').toUtf8());
     }
     m_port = FreePort();
+    // A test program that crashes leaves no server behind.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.setStandardOutputFile(QProcess::nullDevice());
     // A file, not a pipe nobody reads: a full pipe would stop the server.
     m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("log")), QIODevice::Append);

@@ -1,5 +1,6 @@
 // Cards of the synchronisation: a card from the server is edited, never rebuilt.
 #include "sync/CardEdit.h"
+#include "sync/SyncSettings.h"
 
 #include <QTest>
 
@@ -98,6 +99,42 @@ private Q_SLOTS:
         QCOMPARE(read.cards.first().icq, icq);
         if (gone.isEmpty())
             QCOMPARE(edited, kServerCard);
+    }
+
+    void addressesTheProgramTalksTo_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("usable");
+        QTest::addColumn<bool>("plainElsewhere");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("no scheme is https") << QStringLiteral("dav.example.org/adresar/") << true << false
+                                            << QStringLiteral("https://dav.example.org/adresar/");
+        QTest::newRow("https") << QStringLiteral("https://dav.example.org") << true << false
+                               << QStringLiteral("https://dav.example.org");
+        QTest::newRow("plain here") << QStringLiteral("http://127.0.0.1:5232/") << true << false
+                                    << QStringLiteral("http://127.0.0.1:5232/");
+        QTest::newRow("plain localhost") << QStringLiteral("http://localhost/") << true << false
+                                         << QStringLiteral("http://localhost/");
+        QTest::newRow("plain elsewhere asks") << QStringLiteral("http://dav.example.org/") << false << true
+                                              << QStringLiteral("http://dav.example.org/");
+        QTest::newRow("another scheme") << QStringLiteral("ftp://dav.example.org/") << false << false << QString();
+        QTest::newRow("empty") << QString() << false << false << QString();
+    }
+
+    void addressesTheProgramTalksTo()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, usable);
+        QFETCH(bool, plainElsewhere);
+        QFETCH(QString, url);
+        QUrl parsed;
+        bool plain = true;
+        QString why;
+        QCOMPARE(synchro::UsableAddress(text, &parsed, &plain, &why), usable);
+        QCOMPARE(plain, plainElsewhere);
+        QCOMPARE(why.isEmpty(), usable);
+        if (!url.isEmpty())
+            QCOMPARE(parsed.toString(), url);
     }
 
     void newCardAndRowsOfACard()

@@ -159,8 +159,18 @@ void SynchronizeNow(MainWindowPort* main, bool quiet)
         tell(why, 2);
         return;
     }
+    const QString password = ReadPassword(s.address, s.user);
+    if (password.isEmpty() && !s.user.isEmpty()) {
+        // No secret store keeps it: the password is asked for once in a run.
+        if (quiet) {
+            main->showStatus(QStringLiteral("Synchronizace čeká na heslo: zadejte je v Nástroje › Synchronizace…"));
+            return;
+        }
+        ShowSyncSettings(main);
+        return;
+    }
     carddav::CardDavClient client;
-    client.setCredentials(s.user, ReadPassword(s.address, s.user));
+    client.setCredentials(s.user, password);
     Synchronizer synchronizer(main->connection(), &client);
     SyncOutcome outcome;
     {

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/SyncCommandLine.h"
 #include "db/Connection.h"
 #include "db/JetConversion.h"
 
@@ -126,8 +127,16 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                                      QStringLiteral("soubor"));
     parser.addOption(create);
     parser.addOption(userData);
+    const QCommandLineOption sync(QStringLiteral("sync"),
+                                  QStringLiteral("Jednou synchronizuje seznam se serverem podle uloženého "
+                                                 "nastavení, bez okna, a skončí."));
+    const QCommandLineOption syncUrl(QStringLiteral("sync-url"),
+                                     QStringLiteral("Adresa adresáře na serveru místo uložené (s --sync)."),
+                                     QStringLiteral("adresa"));
     parser.addOption(convert);
     parser.addOption(readOld);
+    parser.addOption(sync);
+    parser.addOption(syncUrl);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -142,7 +151,7 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     if (parser.isSet(help)) {
         const QString program = QFileInfo(arguments.value(0)).fileName();
         out << HelpText(program.isEmpty() ? QStringLiteral("zvonisty") : program,
-                        {help, version, create, convert});
+                        {help, version, create, convert, sync, syncUrl});
         return {CommandLineRequest::Action::Exit, 0};
     }
     if (parser.isSet(version)) {
@@ -170,6 +179,8 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                                                       ? Convert(parser.value(convert), rest[0], out, err)
                                                       : ReadOldFile(parser.value(readOld), rest[0], out)};
     }
+    if (parser.isSet(sync))
+        return {CommandLineRequest::Action::Exit, RunSyncCommand(parser.value(syncUrl))};
     CommandLineRequest run;
     run.userData = parser.isSet(userData);
     return run;

@@ -222,6 +222,8 @@ void TMain::buildControls()
     TimerSaveAnim->setInterval(250);
     ZnovuRozmistPanel = Named(new QTimer(this), "ZnovuRozmistPanel");
     ZnovuRozmistPanel->setInterval(20);
+    SyncTimer = Named(new QTimer(this), "SyncTimer");
+    connect(SyncTimer, &QTimer::timeout, this, &TMain::SyncTimerTimer);
     connect(Timer1, &QTimer::timeout, this, &TMain::Timer1Timer);
     connect(TimerSaveAnim, &QTimer::timeout, this, &TMain::TimerSaveAnimTimer);
     connect(ZnovuRozmistPanel, &QTimer::timeout, this, &TMain::ZnovuRozmistPanelTimer);
@@ -296,6 +298,10 @@ void TMain::FormCreate()
                 .arg(shortened),
             0, 0);
     m_started = true;
+    armSyncTimer();
+    // The automatic synchronisation also runs once as soon as the window is up.
+    if (SyncTimer->isActive())
+        QTimer::singleShot(0, this, &TMain::SyncTimerTimer);
 }
 
 void TMain::refuseDirectory(const QString& why)

@@ -71,6 +71,8 @@ public:
     void reloadGroups() override;
     void focusSearch() override;
     void showStatus(const QString& text) override;
+    QString setting(const QString& section, const QString& key) const override;
+    bool setSetting(const QString& section, const QString& key, const QString& value) override;
     void setCommandsEnabled(bool enabled) override;
     ProgressDisplay* progress() override;
 
@@ -103,6 +105,9 @@ public Q_SLOTS:
     void P59davn8poy1Click();
     void Otevtvybranzznampropidnnovhosla1Click();
     void PidatzznamyzjinDBjennovsla1Click();
+    void Synchronizace1Click();
+    void Synchronizovat1Click();
+    void SyncTimerTimer();
     void Vytvoitvizitku1Click();
     void Nastvizitku1Click();
     void ExportovatdovCard1Click();
@@ -174,6 +179,8 @@ private:
 
     // Timers
     QTimer* Timer1 = nullptr;
+    QTimer* SyncTimer = nullptr; // the automatic synchronisation
+    void armSyncTimer();
     QTimer* TimerSaveAnim = nullptr;
     QTimer* ZnovuRozmistPanel = nullptr;
 
@@ -191,6 +198,8 @@ private:
     QAction* Otevtvybranzznampropidnnovhosla1 = nullptr;
     // "Nástroje"
     QAction* PidatzznamyzjinDBjennovsla1 = nullptr;
+    QAction* Synchronizace1 = nullptr;
+    QAction* Synchronizovat1 = nullptr;
     QAction* Vytvoitvizitku2 = nullptr;
     QAction* Nastvizitku1 = nullptr;
     QAction* ExportovatdovCard1 = nullptr;

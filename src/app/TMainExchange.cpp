@@ -1,12 +1,17 @@
 // Whole-list exchange: the text import, the export and the merge from another directory file.
 #include "app/TMain.h"
 
+#include "sync/SyncCommands.h"
+#include "sync/SyncSettings.h"
+
 #include "app/AppContext.h"
 #include "db/Failure.h"
 #include "exchange/ListExport.h"
 #include "exchange/Merge.h"
 #include "exchange/TextImport.h"
 #include "ui/Guard.h"
+
+#include <QTimer>
 #include "ui/MessageDialog.h"
 #include "ui/ProgressDisplay.h"
 
@@ -25,6 +30,33 @@ void TMain::Natitelseznamzesouboru2Click()
 void TMain::Ulozitseznamdosouboru1Click()
 {
     Guarded([this] { exchange::ExportGridList(this); });
+}
+
+void TMain::Synchronizace1Click()
+{
+    Guarded([this] { synchro::ShowSyncSettings(this); });
+    armSyncTimer();
+}
+
+void TMain::Synchronizovat1Click()
+{
+    Guarded([this] { synchro::SynchronizeNow(this); });
+}
+
+void TMain::SyncTimerTimer()
+{
+    // Not while another command runs its own long operation.
+    if (Synchronizovat1->isEnabled())
+        Guarded([this] { synchro::SynchronizeNow(this, true); });
+}
+
+void TMain::armSyncTimer()
+{
+    const synchro::SyncSettings s = synchro::LoadSyncSettings(this);
+    if (s.automatic && !s.address.isEmpty())
+        SyncTimer->start(s.minutes * 60 * 1000);
+    else
+        SyncTimer->stop();
 }
 
 void TMain::PidatzznamyzjinDBjennovsla1Click()

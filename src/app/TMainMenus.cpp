@@ -74,6 +74,9 @@ void TMain::buildMenus()
     PidatzznamyzjinDBjennovsla1 = AddItem(nastroje, "PidatzznamyzjinDBjennovsla1",
                                           QStringLiteral("Přidat záznamy z jiné DB (jen nová čísla)"), this);
     nastroje->addSeparator();
+    Synchronizace1 = AddItem(nastroje, "Synchronizace1", QStringLiteral("Synchronizace…"), this);
+    Synchronizovat1 = AddItem(nastroje, "Synchronizovat1", QStringLiteral("Synchronizovat"), this);
+    nastroje->addSeparator();
     Vytvoitvizitku2 = AddItem(nastroje, "Vytvoitvizitku2", QStringLiteral("Vytvořit vizitku"), this);
     Nastvizitku1 = AddItem(nastroje, "Nastvizitku1", QStringLiteral("Načíst vizitku"), this);
     nastroje->addSeparator();
@@ -139,6 +142,8 @@ void TMain::buildMenus()
     connect(Otevtvybranzznampropidnnovhosla1, &QAction::triggered, this,
             &TMain::Otevtvybranzznampropidnnovhosla1Click);
     connect(PidatzznamyzjinDBjennovsla1, &QAction::triggered, this, &TMain::PidatzznamyzjinDBjennovsla1Click);
+    connect(Synchronizace1, &QAction::triggered, this, &TMain::Synchronizace1Click);
+    connect(Synchronizovat1, &QAction::triggered, this, &TMain::Synchronizovat1Click);
     connect(Vytvoitvizitku2, &QAction::triggered, Vytvoitvizitku1, &QAction::trigger);
     connect(Vytvoitvizitku1, &QAction::triggered, this, &TMain::Vytvoitvizitku1Click);
     connect(Nastvizitku1, &QAction::triggered, this, &TMain::Nastvizitku1Click);

@@ -1,6 +1,7 @@
 // What the subsystems may ask of the main window.
 #include "app/TMain.h"
 
+#include "app/IniFile.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/QueryOps.h"
@@ -103,6 +104,19 @@ void TMain::showStatus(const QString& text)
 {
     m_statusSummary = text;
     StatusBar1->showMessage(text);
+}
+
+QString TMain::setting(const QString& section, const QString& key) const
+{
+    return SettingsPath.isEmpty() ? QString() : IniAccess(SettingsPath, settings::IniRead, section, key);
+}
+
+bool TMain::setSetting(const QString& section, const QString& key, const QString& value)
+{
+    bool written = false;
+    if (!SettingsPath.isEmpty())
+        IniAccess(SettingsPath, settings::IniWrite, section, key, value, &written);
+    return written;
 }
 
 bool TMain::event(QEvent* event)

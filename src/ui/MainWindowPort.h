@@ -66,4 +66,9 @@ public:
     virtual void setCommandsEnabled(bool enabled) = 0;
     // The progress display of long operations (import, merge); null when the window has none.
     virtual ProgressDisplay* progress() { return nullptr; }
+
+    // A value of the settings file (empty when missing), and writing one; false when the file
+    // does not hold it afterwards.
+    virtual QString setting(const QString& section, const QString& key) const = 0;
+    virtual bool setSetting(const QString& section, const QString& key, const QString& value) = 0;
 };

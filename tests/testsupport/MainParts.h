@@ -79,6 +79,8 @@ struct MainParts
     X(QAction, Kompletnpravavybranpoloky1)                                                                   \
     X(QAction, P59davn8poy1)                                                                                 \
     X(QAction, Otevtvybranzznampropidnnovhosla1)                                                             \
+    X(QAction, Synchronizace1)                                                                               \
+    X(QAction, Synchronizovat1)                                                                              \
     X(QAction, PidatzznamyzjinDBjennovsla1)                                                                  \
     X(QAction, Vytvoitvizitku2)                                                                              \
     X(QAction, Nastvizitku1)                                                                                 \

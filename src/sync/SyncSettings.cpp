@@ -1,0 +1,123 @@
+#include "sync/SyncSettings.h"
+
+#include "ui/MainWindowPort.h"
+
+#include <QEventLoop>
+#include <QHash>
+#include <QTimer>
+
+#include <qt6keychain/keychain.h>
+
+namespace synchro {
+namespace {
+
+const QString kService = QStringLiteral("Zvonisty");
+
+// Where no secret store runs, the password lives until the program ends.
+QHash<QString, QString>& RunPasswords()
+{
+    static QHash<QString, QString> passwords;
+    return passwords;
+}
+
+QString Account(const QString& address, const QString& user)
+{
+    return user + QLatin1Char('@') + address;
+}
+
+// Runs a job of the secret store to its end; a store that does not answer in 5 s counts as none.
+bool Finish(QKeychain::Job* job)
+{
+    QEventLoop loop;
+    bool finished = false;
+    QObject::connect(job, &QKeychain::Job::finished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    job->start();
+    if (!finished)
+        loop.exec();
+    return finished && job->error() == QKeychain::NoError;
+}
+
+} // namespace
+
+SyncSettings LoadSyncSettings(const MainWindowPort* main)
+{
+    const QString section = QLatin1String(kSettingsSection);
+    SyncSettings s;
+    s.address = main->setting(section, QStringLiteral("Adresa"));
+    s.user = main->setting(section, QStringLiteral("Uzivatel"));
+    s.automatic = main->setting(section, QStringLiteral("Automaticky")) == QLatin1String("1");
+    bool ok = false;
+    const int minutes = main->setting(section, QStringLiteral("Minuty")).toInt(&ok);
+    s.minutes = ok && minutes >= 1 && minutes <= 1440 ? minutes : 30;
+    return s;
+}
+
+bool SaveSyncSettings(MainWindowPort* main, const SyncSettings& s)
+{
+    const QString section = QLatin1String(kSettingsSection);
+    return main->setSetting(section, QStringLiteral("Adresa"), s.address) &&
+           main->setSetting(section, QStringLiteral("Uzivatel"), s.user) &&
+           main->setSetting(section, QStringLiteral("Automaticky"),
+                            s.automatic ? QStringLiteral("1") : QStringLiteral("0")) &&
+           main->setSetting(section, QStringLiteral("Minuty"), QString::number(s.minutes));
+}
+
+bool UsableAddress(const QString& text, QUrl* url, bool* plainElsewhere, QString* why)
+{
+    *plainElsewhere = false;
+    QString t = text.trimmed();
+    if (!t.isEmpty() && !t.contains(QStringLiteral("://")))
+        t.prepend(QStringLiteral("https://"));
+    *url = QUrl(t, QUrl::StrictMode);
+    if (t.isEmpty() || !url->isValid() || url->host().isEmpty()) {
+        *why = QStringLiteral("Adresa serveru není platná.");
+        return false;
+    }
+    const QString scheme = url->scheme().toLower();
+    if (scheme == QLatin1String("https"))
+        return true;
+    if (scheme != QLatin1String("http")) {
+        *why = QStringLiteral("Adresa musí začínat https://.");
+        return false;
+    }
+    const QString host = url->host().toLower();
+    if (host == QLatin1String("localhost") || host == QLatin1String("127.0.0.1") ||
+        host == QLatin1String("::1"))
+        return true;
+    *plainElsewhere = true;
+    *why = QStringLiteral("Adresa %1 není šifrovaná: jméno, heslo i kontakty by šly sítí čitelně.")
+               .arg(url->toString());
+    return false;
+}
+
+QString ReadPassword(const QString& address, const QString& user)
+{
+    const QString account = Account(address, user);
+    if (RunPasswords().contains(account))
+        return RunPasswords().value(account);
+    QKeychain::ReadPasswordJob job(kService);
+    job.setAutoDelete(false);
+    job.setKey(account);
+    return Finish(&job) ? job.textData() : QString();
+}
+
+bool SavePassword(const QString& address, const QString& user, const QString& password)
+{
+    const QString account = Account(address, user);
+    QKeychain::WritePasswordJob job(kService);
+    job.setAutoDelete(false);
+    job.setKey(account);
+    job.setTextData(password);
+    const bool stored = Finish(&job);
+    if (stored)
+        RunPasswords().remove(account);
+    else
+        RunPasswords().insert(account, password);
+    return stored;
+}
+
+} // namespace synchro

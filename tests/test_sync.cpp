@@ -1,0 +1,320 @@
+// Two-way synchronisation with an address book on a real server on 127.0.0.1.
+#include "app/TMain.h"
+#include "db/Connection.h"
+#include "sync/CardDavClient.h"
+#include "sync/SyncCommands.h"
+#include "sync/SyncSettings.h"
+#include "testsupport/MainParts.h"
+#include "testsupport/Radicale.h"
+#include "testsupport/TestSupport.h"
+#include "ui/MessageDialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "exchange/VCardReader.h"
+
+#include <sqlite3.h>
+
+using testsupport::Parts;
+using testsupport::Radicale;
+using testsupport::Sandbox;
+
+namespace {
+
+const QByteArray kPetr =
+    "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:petr-1\r\nFN:Petr Dvořák\r\nN:Dvořák;Petr;;;\r\n"
+    "TEL;TYPE=CELL:606 111 222\r\nADR;TYPE=HOME:;;Dlouhá 5;Praha;;11000;Česko\r\n"
+    "PHOTO;ENCODING=b;TYPE=PNG:iVBORw0KGgo=\r\n"
+    "X-VLASTNI:něco\r\nEND:VCARD\r\n";
+
+QStringList Values(db::Connection* c, const QString& select)
+{
+    return testsupport::Column(c, select, QStringLiteral("v"));
+}
+
+int CountInSummary(const QString& summary, const QString& label)
+{
+    const QRegularExpression re(label + QStringLiteral(" (\\d+)"));
+    const auto m = re.match(summary);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+} // namespace
+
+class TestSync : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Radicale> m_server;
+    std::unique_ptr<Sandbox> m_box;
+    std::unique_ptr<TMain> m_w;
+
+    db::Connection* c() { return m_w->connection(); }
+
+    void configure(const QUrl& address, const QString& password = Radicale::password())
+    {
+        const QString a = address.toString();
+        QVERIFY(m_w->setSetting(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Adresa"), a));
+        QVERIFY(
+            m_w->setSetting(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Uzivatel"), Radicale::user()));
+        synchro::SavePassword(a, Radicale::user(), password);
+    }
+
+    QString syncNow()
+    {
+        MessageDialogSeam::clearShown();
+        Parts(*m_w).Synchronizovat1->trigger();
+        const auto shown = MessageDialogSeam::shown();
+        return shown.isEmpty() ? QString() : shown.last().text;
+    }
+
+    // The cards on the server, href to data.
+    QMap<QString, QByteArray> serverCards()
+    {
+        carddav::CardDavClient client;
+        client.setCredentials(Radicale::user(), Radicale::password());
+        QList<carddav::RemoteCard> listed, cards;
+        QStringList hrefs;
+        if (client.listEtags(m_server->book(), &listed))
+            for (const carddav::RemoteCard& card : listed)
+                hrefs << card.href;
+        if (!hrefs.isEmpty())
+            client.multiget(m_server->book(), hrefs, &cards);
+        QMap<QString, QByteArray> all;
+        for (const carddav::RemoteCard& card : cards)
+            all.insert(card.href, card.data);
+        return all;
+    }
+
+    void emptyBook()
+    {
+        for (const QString& href : serverCards().keys())
+            m_server->remove(href);
+        QVERIFY(serverCards().isEmpty());
+    }
+
+    // Every contact belongs to exactly one card, and every card on the server to one person here.
+    void verifyOneToOne(int people)
+    {
+        const QMap<QString, QByteArray> cards = serverCards();
+        QCOMPARE(cards.size(), people);
+        QStringList names;
+        for (const QByteArray& card : cards) {
+            const vcard::ReadResult read = vcard::ReadVCards(card);
+            names << read.cards.value(0).jmeno;
+        }
+        names.sort();
+        QStringList here = Values(c(), QStringLiteral("select distinct jmeno as v from zvonisty order by jmeno"));
+        here.sort();
+        QCOMPARE(names, here);
+        QCOMPARE(Values(c(), QStringLiteral("select count(*) as v from zvonisty")),
+                 Values(c(), QStringLiteral("select count(*) as v from sync_vazby")));
+    }
+
+    void start(const QStringList& statements = {})
+    {
+        m_box = std::make_unique<Sandbox>();
+        m_box->createDirectory(4, statements);
+        m_w = testsupport::StartMain();
+        QVERIFY(m_w->started());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_server = std::make_unique<Radicale>();
+        QVERIFY2(m_server->start(), qPrintable(m_server->log()));
+    }
+    void cleanupTestCase() { m_server.reset(); }
+    void cleanup()
+    {
+        m_w.reset();
+        m_box.reset();
+    }
+
+    // Set up in the dialog with the server's address only; the first sync goes both ways, the
+    // second moves nothing, and later ones carry changes and deletions each way.
+    void firstSyncBothWaysThenChangesAndDeletes()
+    {
+        QCOMPARE(m_server->put(QStringLiteral("/test/adresar/petr-1.vcf"), kPetr), 201);
+        start(
+            {QStringLiteral(
+                 "insert into zvonisty (telefon, jmeno, email) values ('602 123 456', 'Jan Novák', "
+                 "'jan@example.cz')"),
+             QStringLiteral(
+                 "insert into zvonisty (telefon, jmeno, email) values ('777 000 111', 'Jan Novák', "
+                 "'jan@example.cz')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno) values ('603 999 888', 'Věra Šťastná')")});
+        testsupport::WhenModalShown([this](QWidget* dialog) {
+            auto* d = qobject_cast<synchro::TDialogSync*>(dialog);
+            QVERIFY(d);
+            d->Adresa->setText(m_server->root().toString());
+            d->Uzivatel->setText(Radicale::user());
+            d->Heslo->setText(Radicale::password());
+            d->Synchronizovat->click();
+        });
+        MessageDialogSeam::clearShown();
+        Parts(*m_w).Synchronizace1->trigger();
+        QString said = MessageDialogSeam::shown().value(0).text;
+        QVERIFY2(said.startsWith(QStringLiteral("Synchronizace dokončena: odesláno karet 2, přijato 1, ")),
+                 qPrintable(said));
+        QCOMPARE(Values(c(), QStringLiteral("select telefon as v from zvonisty where jmeno = 'Petr Dvořák'")),
+                 QStringList{QStringLiteral("606 111 222")});
+        QByteArray body;
+        QCOMPARE(m_server->get(QStringLiteral("/test/adresar/petr-1.vcf"), &body), 200);
+
+        said = syncNow();
+        QVERIFY2(said.startsWith(
+                     QStringLiteral("Synchronizace dokončena: odesláno karet 0, přijato 0, smazáno zde 0, "
+                                    "smazáno na serveru 0, konfliktů 0.")),
+                 qPrintable(said));
+
+        // A second client adds a number; what the program does not show stays on the card.
+        QByteArray changed = kPetr;
+        changed.replace("END:VCARD", "TEL;TYPE=WORK:606 333 444\r\nEND:VCARD");
+        QCOMPARE(m_server->put(QStringLiteral("/test/adresar/petr-1.vcf"), changed), 201);
+        said = syncNow();
+        QCOMPARE(CountInSummary(said, QStringLiteral("přijato")), 1);
+        QCOMPARE(
+            Values(c(), QStringLiteral(
+                            "select telefon as v from zvonisty where jmeno = 'Petr Dvořák' order by id")),
+            (QStringList{QStringLiteral("606 111 222"), QStringLiteral("606 333 444")}));
+
+        // Here: Petr's name changes, Jan is deleted; there: the card is edited, not rebuilt.
+        testsupport::Exec(
+            c(), QStringLiteral("update zvonisty set jmeno = 'Petr Dvořák ml.' where jmeno = 'Petr Dvořák'"));
+        testsupport::Exec(c(), QStringLiteral("delete from zvonisty where jmeno = 'Jan Novák'"));
+        said = syncNow();
+        QCOMPARE(CountInSummary(said, QStringLiteral("odesláno karet")), 1);
+        QCOMPARE(CountInSummary(said, QStringLiteral("smazáno na serveru")), 1);
+        QCOMPARE(m_server->get(QStringLiteral("/test/adresar/petr-1.vcf"), &body), 200);
+        QVERIFY2(body.contains("FN:Petr Dvořák ml.") &&
+                     body.contains("ADR;TYPE=HOME:;;Dlouhá 5;Praha;;11000;Česko") &&
+                     body.contains("PHOTO;ENCODING=b;TYPE=PNG:iVBORw0KGgo=") && body.contains("X-VLASTNI:něco") &&
+                     body.contains("UID:petr-1"),
+                 body.constData());
+
+        // Deleted there: gone here.
+        QCOMPARE(m_server->remove(QStringLiteral("/test/adresar/petr-1.vcf")), 200);
+        said = syncNow();
+        QCOMPARE(CountInSummary(said, QStringLiteral("smazáno zde")), 1);
+        QCOMPARE(Values(c(), QStringLiteral("select jmeno as v from zvonisty")),
+                 QStringList{QStringLiteral("Věra Šťastná")});
+    }
+
+    // Changed on both sides: the server's card wins, the local values are kept as a note.
+    void conflictKeepsTheLocalValuesAsANote()
+    {
+        emptyBook();
+        start({QStringLiteral("insert into zvonisty (telefon, jmeno, email) values ('603 999 888', 'Věra Šťastná', "
+                              "'vera@example.cz')")});
+        configure(m_server->book());
+        QVERIFY(syncNow().startsWith(QStringLiteral("Synchronizace dokončena: odesláno karet 1,")));
+        const QString href = serverCards().firstKey();
+        QByteArray theirs = serverCards().first();
+        theirs.replace("vera@example.cz", "vera@jinde.cz");
+        QCOMPARE(m_server->put(href, theirs), 201);
+        testsupport::Exec(c(), QStringLiteral("update zvonisty set email = 'vera@tady.cz'"));
+        const QString said = syncNow();
+        QCOMPARE(CountInSummary(said, QStringLiteral("konfliktů")), 1);
+        QCOMPARE(Values(c(), QStringLiteral("select email as v from zvonisty")), QStringList{QStringLiteral("vera@jinde.cz")});
+        const QStringList notes = Values(c(), QStringLiteral("select pozn as v from poznamky"));
+        QCOMPARE(notes.size(), 1);
+        QVERIFY2(notes.first().startsWith(QStringLiteral("Místní změna před synchronizací: Jméno: Věra Šťastná; "
+                                                         "Telefon: 603 999 888; Email: vera@tady.cz")),
+                 qPrintable(notes.first()));
+        // Nothing goes back and forth afterwards.
+        QCOMPARE(CountInSummary(syncNow(), QStringLiteral("odesláno karet")), 0);
+        QVERIFY(serverCards().first().contains("vera@jinde.cz"));
+    }
+
+    // A wrong password and a server that is gone end with a Czech message and change nothing;
+    // the next synchronisation completes the one the server left half done.
+    void failuresToldAndCompletedLater()
+    {
+        emptyBook();
+        QStringList many;
+        for (int i = 0; i < 60; ++i)
+            many << QStringLiteral("insert into zvonisty (telefon, jmeno) values ('600 000 %1', 'Osoba %1')").arg(100 + i);
+        start(many);
+        configure(m_server->book(), QStringLiteral("spatne"));
+        QString said = syncNow();
+        QVERIFY2(said.startsWith(QStringLiteral("Synchronizace se nezdařila: ")) && said.contains(QStringLiteral("401")),
+                 qPrintable(said));
+        QVERIFY(serverCards().isEmpty());
+
+        configure(m_server->book());
+        // The server goes away while the cards are being sent.
+        QTimer::singleShot(150, this, [this] { m_server->stop(); });
+        said = syncNow();
+        QVERIFY2(said.startsWith(QStringLiteral("Synchronizace se nezdařila: ")), qPrintable(said));
+        QVERIFY(!said.contains(QStringLiteral("Connection")));
+        QVERIFY(m_server->start());
+        said = syncNow();
+        QVERIFY2(said.startsWith(QStringLiteral("Synchronizace dokončena: ")), qPrintable(said));
+        verifyOneToOne(60);
+    }
+
+    // Killed at any moment, the next run completes the synchronisation without duplicates on
+    // either side; from the command line, with the address and the password given there.
+    void killedSyncCompletedByTheNext()
+    {
+        emptyBook();
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("Zvonisty.mdb"));
+        {
+            start();
+            QStringList many;
+            for (int i = 0; i < 150; ++i)
+                testsupport::Exec(c(), QStringLiteral("insert into zvonisty (telefon, jmeno) values ('601 000 %1', "
+                                                      "'Kontakt %1')")
+                                           .arg(100 + i));
+            m_w.reset();
+            QVERIFY(QFile::copy(m_box->dbPath(), file));
+            m_box.reset();
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ZVONISTY_SYNC_USER"), Radicale::user());
+        env.insert(QStringLiteral("ZVONISTY_SYNC_PASSWORD"), Radicale::password());
+        const QStringList arguments{QStringLiteral("--sync"), QStringLiteral("--sync-url"), m_server->book().toString()};
+        bool cutShort = false;
+        for (const int killAfterMs : {300, 700, 1200}) {
+            QProcess p;
+            p.setWorkingDirectory(dir.path());
+            p.setProcessEnvironment(env);
+            p.start(QStringLiteral(ZV_PROGRAM), arguments);
+            QVERIFY(p.waitForStarted());
+            QTest::qWait(killAfterMs);
+            p.kill();
+            p.waitForFinished();
+            cutShort = cutShort || serverCards().size() < 150;
+        }
+        QVERIFY(cutShort);
+        QProcess last;
+        last.setWorkingDirectory(dir.path());
+        last.setProcessEnvironment(env);
+        last.start(QStringLiteral(ZV_PROGRAM), arguments);
+        QVERIFY(last.waitForFinished(120000));
+        const QString line = QString::fromUtf8(last.readAllStandardOutput() + last.readAllStandardError());
+        QCOMPARE(last.exitCode(), 0);
+        QVERIFY2(line.startsWith(QStringLiteral("Synchronizace dokončena: ")) && line.count(QLatin1Char('\n')) == 1,
+                 qPrintable(line));
+        m_box = std::make_unique<Sandbox>();
+        QFile::remove(m_box->dbPath());
+        QVERIFY(QFile::copy(file, m_box->dbPath()));
+        m_w = testsupport::StartMain();
+        verifyOneToOne(150);
+    }
+};
+
+QTEST_MAIN(TestSync)
+#include "test_sync.moc"

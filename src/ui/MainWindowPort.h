@@ -69,6 +69,9 @@ public:
 
     // A value of the settings file (empty when missing), and writing one; false when the file
     // does not hold it afterwards.
-    virtual QString setting(const QString& section, const QString& key) const = 0;
-    virtual bool setSetting(const QString& section, const QString& key, const QString& value) = 0;
+    virtual QString setting(const QString& /*section*/, const QString& /*key*/) const { return QString(); }
+    virtual bool setSetting(const QString& /*section*/, const QString& /*key*/, const QString& /*value*/)
+    {
+        return false;
+    }
 };

@@ -70,6 +70,11 @@ QUrl Radicale::root() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
 }
 
+QString Radicale::bookFolder() const
+{
+    return m_dir.filePath(QStringLiteral("data/collection-root/test/adresar"));
+}
+
 QUrl Radicale::book() const
 {
     return url(QStringLiteral("/test/adresar/"));

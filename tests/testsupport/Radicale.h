@@ -31,8 +31,11 @@ public:
     QString log() const;
 
     quint16 port() const { return m_port; }
-    QUrl root() const;                   // http://127.0.0.1:<port>/
-    QUrl book() const;                   // the address book, ending with '/'
+    QUrl root() const; // http://127.0.0.1:<port>/
+    QUrl book() const; // the address book, ending with '/'
+    // Where the server keeps the book's cards, one file each: a large book can be laid there at
+    // once instead of being sent card by card.
+    QString bookFolder() const;
     QUrl url(const QString& href) const; // an href of the server made absolute
     static QString user() { return QStringLiteral("test"); }
     static QString password() { return QStringLiteral("heslo"); }

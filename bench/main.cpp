@@ -591,7 +591,8 @@ int main(int argc, char** argv)
             qputenv("TMPDIR", "/dev/shm");
         testsupport::Radicale upServer;
         testsupport::Radicale downServer;
-        const bool started = upServer.start() && downServer.start();
+        testsupport::Radicale rawServer; // the plain uploads start from an empty book as well
+        const bool started = upServer.start() && downServer.start() && rawServer.start();
         qputenv("TMPDIR", previousTemp);
         const QString upDir = dir.filePath(QStringLiteral("sync-up"));
         const QString downDir = dir.filePath(QStringLiteral("sync-down"));

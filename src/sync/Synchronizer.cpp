@@ -6,6 +6,7 @@
 #include "sync/CardEdit.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QUuid>
 
@@ -95,6 +96,11 @@ private:
     QHash<QString, QString> m_changed; // href -> ETag, cards new or changed on the server
     QSet<QString> m_deleted;
     QList<carddav::RemoteCard> m_fetched;
+    struct
+    {
+        int received = 0;
+        int conflicts = 0;
+    } m_group; // counted once their group is committed
     int m_done = 0;
     int m_total = 0;
 };
@@ -182,21 +188,14 @@ bool Run::applyCard(const QString& href, const carddav::RemoteCard& card)
     const vcard::ReadResult read = vcard::ReadVCards(card.data);
     const auto known = m_known.constFind(href);
     const QList<db::LocalRow> local = m_linked.value(href);
-    if (!m_store.begin())
-        return storeFailed();
-    if (read.cards.size() != 1) {
-        if (!m_store.putCard({href, card.etag, card.data, kNotOurs, QString()}))
-            return storeFailed();
-        return commit();
-    }
+    if (read.cards.size() != 1)
+        return m_store.putCard({href, card.etag, card.data, kNotOurs, QString()}) || storeFailed();
     QList<ContactValues> rows = CardRows(read.cards.first(), DateText(QDate::currentDate()));
     const QString incoming = Fingerprint(rows);
     if (known != m_known.cend() && !known->pendingFingerprint.isEmpty() &&
         incoming == known->pendingFingerprint) {
         // The upload of an earlier run arrived; only its confirmation was lost.
-        if (!m_store.putCard({href, card.etag, card.data, incoming, QString()}))
-            return storeFailed();
-        return commit();
+        return m_store.putCard({href, card.etag, card.data, incoming, QString()}) || storeFailed();
     }
     const bool changedHere =
         known != m_known.cend() && !local.isEmpty() && Fingerprint(Values(local)) != known->fingerprint;
@@ -221,21 +220,47 @@ bool Run::applyCard(const QString& href, const carddav::RemoteCard& card)
         return storeFailed();
     if (!m_store.putCard({href, card.etag, card.data, incoming, QString()}))
         return storeFailed();
-    if (!commit())
-        return false;
     m_linked.insert(href, now);
-    m_out.counts.received += 1;
-    m_out.counts.conflicts += changedHere ? 1 : 0;
+    ++m_group.received;
+    m_group.conflicts += changedHere ? 1 : 0;
     return true;
 }
 
 bool Run::takeServerCards()
 {
-    for (const carddav::RemoteCard& card : std::as_const(m_fetched)) {
-        if (!step() || !applyCard(card.href, card))
+    // The cards are taken in groups: each card whole with what the directory records of it, so
+    // a group cut short by a kill is taken again whole by the next run.
+    QElapsedTimer groupClock;
+    bool open = false;
+    auto close = [&] {
+        if (!open)
+            return true;
+        open = false;
+        if (!commit())
             return false;
-        m_known.remove(card.href);
+        m_out.counts.received += m_group.received;
+        m_out.counts.conflicts += m_group.conflicts;
+        m_group = {};
+        return true;
+    };
+    for (const carddav::RemoteCard& card : std::as_const(m_fetched)) {
+        if (!step())
+            return close() && false;
+        if (!open) {
+            if (!m_store.begin())
+                return storeFailed();
+            open = true;
+            groupClock.start();
+        }
+        if (!applyCard(card.href, card))
+            return false;
+        if (groupClock.elapsed() >= 200 && !close())
+            return false;
     }
+    if (!close())
+        return false;
+    for (const carddav::RemoteCard& card : std::as_const(m_fetched))
+        m_known.remove(card.href);
     return true;
 }
 

@@ -53,7 +53,9 @@ for t in "${targets[@]}"; do
   [[ "$t" == vcard && -d "$shared/fixtures/vcards-public" ]] && seeds+=("$shared/fixtures/vcards-public")
   dict=()
   [[ -f "$root/fuzz/$t.dict" ]] && dict=(-dict="$root/fuzz/$t.dict")
-  before=$(find "$findings" -type f | wc -l)
+  # libFuzzer's own slow-unit reports are wall-clock notes, not findings.
+  count_findings() { find "$findings" -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l; }
+  before=$(count_findings)
   status=0
   # Inputs of a few kilobytes reach every branch; the larger samples are read cut to that.
   # The second an input may take is counted in processor time by the target itself (fuzz/Timed.h):
@@ -65,7 +67,7 @@ for t in "${targets[@]}"; do
   [[ -n "$runs" ]] || runs=$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$log" | tail -1)
   [[ -n "$runs" ]] || runs=$(sed -n 's/^#\([0-9]*\).*/\1/p' "$log" | tail -1)
   slowest=$(sed -n 's/^zv-slowest-input: \([0-9]*\) us.*/\1/p' "$log" | tail -1)
-  found=$(( $(find "$findings" -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l) - before ))
+  found=$(( $(count_findings) - before ))
   # A sanitizer report or a stop without a written input still counts as one finding.
   if [[ $status -ne 0 && $found -eq 0 ]]; then found=1; fi
   [[ $found -eq 0 ]] || { failed=1; echo "fuzz_$t: finding, see $log" >&2; tail -n 40 "$log" >&2; }

@@ -41,6 +41,9 @@ if [[ ! -d "$shared" ]]; then
   [[ -n "$origin" && -d "$origin/../shared" ]] && shared="$origin/../shared"
 fi
 
+# libFuzzer's own slow-unit reports are wall-clock notes, not findings.
+count_findings() { find "$findings" -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l; }
+
 rows=()
 failed=0
 for t in "${targets[@]}"; do
@@ -53,8 +56,6 @@ for t in "${targets[@]}"; do
   [[ "$t" == vcard && -d "$shared/fixtures/vcards-public" ]] && seeds+=("$shared/fixtures/vcards-public")
   dict=()
   [[ -f "$root/fuzz/$t.dict" ]] && dict=(-dict="$root/fuzz/$t.dict")
-  # libFuzzer's own slow-unit reports are wall-clock notes, not findings.
-  count_findings() { find "$findings" -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' -o -name 'oom-*' \) | wc -l; }
   before=$(count_findings)
   status=0
   # Inputs of a few kilobytes reach every branch; the larger samples are read cut to that.

@@ -133,10 +133,15 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     const QCommandLineOption syncUrl(QStringLiteral("sync-url"),
                                      QStringLiteral("Adresa adresáře na serveru místo uložené (s --sync)."),
                                      QStringLiteral("adresa"));
+    const QCommandLineOption forceDelete(
+        QStringLiteral("force-delete"),
+        QStringLiteral("S --sync smaže i tehdy, když byla jedna strana od poslední synchronizace celá "
+                       "vyprázdněna."));
     parser.addOption(convert);
     parser.addOption(readOld);
     parser.addOption(sync);
     parser.addOption(syncUrl);
+    parser.addOption(forceDelete);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -151,7 +156,7 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     if (parser.isSet(help)) {
         const QString program = QFileInfo(arguments.value(0)).fileName();
         out << HelpText(program.isEmpty() ? QStringLiteral("zvonisty") : program,
-                        {help, version, create, convert, sync, syncUrl});
+                        {help, version, create, convert, sync, syncUrl, forceDelete});
         return {CommandLineRequest::Action::Exit, 0};
     }
     if (parser.isSet(version)) {
@@ -180,7 +185,7 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                                                       : ReadOldFile(parser.value(readOld), rest[0], out)};
     }
     if (parser.isSet(sync))
-        return {CommandLineRequest::Action::Exit, RunSyncCommand(parser.value(syncUrl))};
+        return {CommandLineRequest::Action::Exit, RunSyncCommand(parser.value(syncUrl), parser.isSet(forceDelete))};
     CommandLineRequest run;
     run.userData = parser.isSet(userData);
     return run;

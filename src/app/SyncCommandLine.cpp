@@ -5,17 +5,17 @@
 #include "app/UserPlaces.h"
 #include "db/Connection.h"
 #include "db/Engine.h"
+#include "db/JetConversion.h"
 #include "db/Query.h"
 #include "db/Upgrade.h"
-#include "sync/CardDavClient.h"
+#include "sync/SyncJob.h"
 #include "sync/SyncSettings.h"
-#include "sync/Synchronizer.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
 
-int RunSyncCommand(const QString& urlText)
+int RunSyncCommand(const QString& urlText, bool forceDelete)
 {
     static int argc = 1;
     static char name[] = "zvonisty";
@@ -46,32 +46,49 @@ int RunSyncCommand(const QString& urlText)
                                  ? qEnvironmentVariable("ZVONISTY_SYNC_PASSWORD")
                                  : synchro::ReadPassword(address, user);
 
+    const QString failed = QStringLiteral("Synchronizace se nezdařila: ");
     db::Connection connection;
     connection.setConnectionString(db::Connection::DefaultConnectionString());
-    try {
-        connection.open();
-    } catch (const db::EngineError& error) {
-        err << QStringLiteral("Synchronizace se nezdařila: seznam nelze otevřít: ") << error.message()
-            << Qt::endl;
-        return 1;
-    }
-    if (connection.readOnly()) {
-        err << QStringLiteral("Synchronizace se nezdařila: seznam je otevřen jen pro čtení.") << Qt::endl;
-        return 1;
-    }
-    {
-        db::Query versionQuery(&connection);
-        if (ReadStructureVersion(&versionQuery) < kCurrentStructureVersion) {
-            err << QStringLiteral(
-                       "Synchronizace se nezdařila: seznam má starší strukturu; spusťte nejprve program.")
+    // A file of the earlier versions is converted as the opening converts it, without the question.
+    if (const QString path = connection.sourcePath(); !path.isEmpty() && db::IsJetFile(path)) {
+        QString reason;
+        if (!db::ConvertJetFileInPlace(path, nullptr, nullptr, &reason, {})) {
+            err << failed
+                << QStringLiteral("soubor %1 ze starší verze programu nelze převést. %2 Původní soubor zůstal "
+                                  "beze změny.")
+                       .arg(QFileInfo(path).fileName(), reason)
                 << Qt::endl;
             return 1;
         }
     }
-    carddav::CardDavClient client;
-    client.setCredentials(user, password);
-    synchro::Synchronizer synchronizer(&connection, &client);
-    const synchro::SyncOutcome outcome = synchronizer.run(url);
-    (outcome.ok ? out : err) << synchro::SyncSummary(outcome) << Qt::endl;
+    try {
+        connection.open();
+    } catch (const db::EngineError& error) {
+        err << failed << QStringLiteral("seznam nelze otevřít: ") << error.message() << Qt::endl;
+        return 1;
+    }
+    if (connection.readOnly()) {
+        err << failed << QStringLiteral("seznam je otevřen jen pro čtení.") << Qt::endl;
+        return 1;
+    }
+    {
+        db::Query versionQuery(&connection);
+        const int version = ReadStructureVersion(&versionQuery);
+        QString error;
+        db::Query work(&connection);
+        if (version < kCurrentStructureVersion && !UpgradeDatabase(version, &work, {}, &error)) {
+            err << failed << error << Qt::endl;
+            return 1;
+        }
+    }
+    synchro::SyncJob job(&connection);
+    job.emptied = [forceDelete](const synchro::EmptiedSide&) {
+        return forceDelete ? synchro::EmptiedChoice::Delete : synchro::EmptiedChoice::Stop;
+    };
+    const synchro::SyncOutcome outcome = job.run({url, user, password});
+    QString line = synchro::SyncSummary(outcome);
+    if (outcome.stoppedAtEmptied)
+        line += QStringLiteral(" Smazání povolí volba --force-delete.");
+    (outcome.ok ? out : err) << line << Qt::endl;
     return outcome.ok ? 0 : 1;
 }

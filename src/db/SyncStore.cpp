@@ -119,22 +119,36 @@ bool SyncStore::setValue(const QString& key, const QString& value)
 
 QHash<QString, SyncedCard> SyncStore::cards()
 {
+    // Without the cards themselves: a run's memory does not grow with what the server keeps.
     QHash<QString, SyncedCard> all;
-    sqlite3_stmt* statement = prepare("select href, etag, karta, otisk, odeslany_otisk from sync_karty");
+    sqlite3_stmt* statement = prepare("select href, etag, otisk, odeslany_otisk from sync_karty");
     if (!statement)
         return all;
     while (sqlite3_step(statement) == SQLITE_ROW) {
         SyncedCard c;
         c.href = Text(statement, 0);
         c.etag = Text(statement, 1);
-        c.card = QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, 2)),
-                            sqlite3_column_bytes(statement, 2));
-        c.fingerprint = Text(statement, 3);
-        c.pendingFingerprint = Text(statement, 4);
+        c.fingerprint = Text(statement, 2);
+        c.pendingFingerprint = Text(statement, 3);
         all.insert(c.href, c);
     }
     sqlite3_reset(statement);
     return all;
+}
+
+QByteArray SyncStore::cardData(const QString& href)
+{
+    sqlite3_stmt* statement = prepare("select karta from sync_karty where href = ?");
+    if (!statement)
+        return QByteArray();
+    Bind(statement, 1, href);
+    QByteArray data;
+    if (sqlite3_step(statement) == SQLITE_ROW)
+        data = QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, 0)),
+                          sqlite3_column_bytes(statement, 0));
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return data;
 }
 
 QList<LocalRow> SyncStore::rows(const char* select, QList<QString>* hrefs)

@@ -23,7 +23,7 @@ struct SyncedCard
 {
     QString href;
     QString etag;    // empty while an upload has not been confirmed
-    QByteArray card; // the vCard as the server holds it (or as it was sent)
+    QByteArray card; // the vCard as the server holds it (or as it was sent); not read by cards()
     QString fingerprint;
     // The rows' state when an upload was sent and not yet confirmed; empty otherwise.
     QString pendingFingerprint;
@@ -51,6 +51,7 @@ public:
     bool setValue(const QString& key, const QString& value);
 
     QHash<QString, SyncedCard> cards();
+    QByteArray cardData(const QString& href);
     // The existing contacts of each card, in the order of their ids.
     QHash<QString, QList<LocalRow>> linkedRows();
     // The contacts that belong to no card, in the order of their ids.

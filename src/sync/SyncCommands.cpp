@@ -1,14 +1,13 @@
 #include "sync/SyncCommands.h"
 
-#include "exchange/LongOperation.h"
-#include "sync/CardDavClient.h"
+#include "sync/SyncJob.h"
 #include "sync/SyncSettings.h"
-#include "sync/Synchronizer.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/ProgressDisplay.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -37,8 +36,63 @@ bool AcceptedAddress(MainWindowPort* main, const QString& text, QUrl* url)
         ShowMessageDialogOver(main->window(), why, 2, 0);
         return false;
     }
-    return ShowMessageDialogOver(main->window(), why + QStringLiteral(" Přesto ji použít?"), 1, 1) == 0;
+    return ShowMessageDialogOver(main->window(), why + QStringLiteral(" Přesto ji použít?"), 1, kYesNoDefaultNo) == 0;
 }
+
+// While a synchronisation runs: the other commands are off, the progress is shown, and closing
+// the window stops the run at the next card and closes the window after it.
+class RunFrame : public QObject
+{
+public:
+    RunFrame(MainWindowPort* main, SyncJob* job) : m_main(main), m_job(job)
+    {
+        main->setCommandsEnabled(false);
+        main->window()->installEventFilter(this);
+        if (ProgressDisplay* progress = main->progress())
+            progress->start(0, QStringLiteral("Synchronizace"));
+        job->progress = [this](int done, int total) { show(done, total); };
+    }
+    ~RunFrame() override
+    {
+        if (ProgressDisplay* progress = m_main->progress())
+            progress->finish();
+        m_main->setCommandsEnabled(true);
+        if (m_closeAsked)
+            QMetaObject::invokeMethod(m_main->window(), &QWidget::close, Qt::QueuedConnection);
+    }
+    bool closeAsked() const { return m_closeAsked; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_main->window() || event->type() != QEvent::Close)
+            return false;
+        m_closeAsked = true;
+        m_job->stop();
+        event->ignore();
+        return true;
+    }
+
+private:
+    void show(int done, int total)
+    {
+        ProgressDisplay* progress = m_main->progress();
+        if (!progress)
+            return;
+        if (total != m_shownTotal) {
+            m_shownTotal = total;
+            progress->start(total, QStringLiteral("Synchronizace"));
+        }
+        progress->setPosition(done);
+        if (progress->stopRequested())
+            m_job->stop();
+    }
+
+    MainWindowPort* m_main;
+    SyncJob* m_job;
+    int m_shownTotal = 0;
+    bool m_closeAsked = false;
+};
 
 } // namespace
 
@@ -119,37 +173,49 @@ void ShowSyncSettings(MainWindowPort* main)
     const SyncSettings saved = LoadSyncSettings(main);
     TDialogSync dialog(main->window());
     dialog.fill(saved, saved.address.isEmpty() ? QString() : ReadPassword(saved.address, saved.user));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const SyncSettings chosen = dialog.settings();
-    QUrl url;
-    if (!AcceptedAddress(main, chosen.address, &url))
-        return;
-    if (!SaveSyncSettings(main, chosen))
-        ShowMessageDialogOver(main->window(),
-                              QStringLiteral("Nastavení synchronizace nelze uložit do souboru nastavení."), 2,
-                              0);
-    if (!SavePassword(chosen.address, chosen.user, dialog.password()))
-        main->showStatus(QStringLiteral("Heslo nelze uložit do úschovny hesel; platí do ukončení programu."));
-    if (dialog.choice() == 2)
-        SynchronizeNow(main);
+    // The dialog comes back with what was typed until the settings can be used or it is closed.
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const SyncSettings chosen = dialog.settings();
+        QUrl url;
+        if (!AcceptedAddress(main, chosen.address, &url))
+            continue;
+        if (!chosen.user.isEmpty() && dialog.password().isEmpty()) {
+            ShowMessageDialogOver(main->window(),
+                                  QStringLiteral("Zadejte heslo uživatele %1 pro server %2.").arg(chosen.user, url.host()),
+                                  0, 0);
+            dialog.Heslo->setFocus();
+            continue;
+        }
+        if (!SaveSyncSettings(main, chosen))
+            ShowMessageDialogOver(main->window(),
+                                  QStringLiteral("Nastavení synchronizace nelze uložit do souboru nastavení."), 2,
+                                  0);
+        if (!SavePassword(chosen.address, chosen.user, dialog.password()))
+            main->showStatus(QStringLiteral("Heslo nelze uložit do úschovny hesel; platí do ukončení programu."));
+        if (dialog.choice() != 2 || SynchronizeNow(main))
+            return;
+    }
 }
 
-void SynchronizeNow(MainWindowPort* main, bool quiet)
+bool SynchronizeNow(MainWindowPort* main, bool quiet)
 {
     auto tell = [&](const QString& text, int icon) {
         main->showStatus(text);
         if (!quiet)
             ShowMessageDialogOver(main->window(), text, icon, 0);
     };
+    if (SyncJob::running())
+        return true;
     if (main->readOnly()) {
         tell(QStringLiteral("Seznam je otevřen jen pro čtení; synchronizovat jej nelze."), 2);
-        return;
+        return true;
     }
     const SyncSettings s = LoadSyncSettings(main);
     if (s.address.isEmpty()) {
         tell(QStringLiteral("Synchronizace není nastavena: zadejte adresu v Nástroje › Synchronizace…."), 0);
-        return;
+        return true;
     }
     QUrl url;
     bool plain = false;
@@ -157,34 +223,34 @@ void SynchronizeNow(MainWindowPort* main, bool quiet)
     // An unencrypted address elsewhere was accepted with a question when it was saved.
     if (!UsableAddress(s.address, &url, &plain, &why) && !plain) {
         tell(why, 2);
-        return;
+        return false;
     }
     const QString password = ReadPassword(s.address, s.user);
     if (password.isEmpty() && !s.user.isEmpty()) {
         // No secret store keeps it: the password is asked for once in a run.
-        if (quiet) {
-            main->showStatus(QStringLiteral("Synchronizace čeká na heslo: zadejte je v Nástroje › Synchronizace…"));
-            return;
-        }
-        ShowSyncSettings(main);
-        return;
+        const QString ask =
+            QStringLiteral("Synchronizace čeká na heslo uživatele %1: zadejte je v Nástroje › Synchronizace….")
+                .arg(s.user);
+        tell(ask, 0);
+        if (!quiet)
+            ShowSyncSettings(main);
+        return true;
     }
-    carddav::CardDavClient client;
-    client.setCredentials(s.user, password);
-    Synchronizer synchronizer(main->connection(), &client);
+    SyncJob job(main->connection());
+    job.emptied = [&](const EmptiedSide& side) {
+        // Nobody is there to answer an automatic run: the user decides at the next one of their own.
+        if (quiet)
+            return EmptiedChoice::Stop;
+        return ShowMessageDialogOver(main->window(), EmptiedQuestion(side), 1, kYesNoDefaultNo) == 0
+                   ? EmptiedChoice::Delete
+                   : EmptiedChoice::Restore;
+    };
     SyncOutcome outcome;
     {
-        exchange::LongOperation operation(main, 0, QStringLiteral("Synchronizace"));
-        int shownTotal = -1;
-        synchronizer.progress = [&](int done, int total) {
-            if (ProgressDisplay* progress = main->progress(); progress && total != shownTotal) {
-                shownTotal = total;
-                progress->start(total, QStringLiteral("Synchronizace"));
-            }
-            operation.step(done);
-            return !operation.stopRequested();
-        };
-        outcome = synchronizer.run(url);
+        RunFrame frame(main, &job);
+        outcome = job.run({url, s.user, password});
+        if (frame.closeAsked())
+            quiet = true;
     }
     const SyncCounts& c = outcome.counts;
     if (c.received + c.deletedHere > 0) {
@@ -192,6 +258,7 @@ void SynchronizeNow(MainWindowPort* main, bool quiet)
         main->reloadGroups();
     }
     tell(SyncSummary(outcome), outcome.ok || outcome.interrupted ? 0 : 2);
+    return outcome.ok || outcome.interrupted;
 }
 
 } // namespace synchro

@@ -40,8 +40,8 @@ private:
 
 // The dialog; a sync when the user asks for it there.
 void ShowSyncSettings(MainWindowPort* main);
-// One synchronisation with the saved settings, in the long-operation frame. `quiet` (the
-// automatic one) tells its outcome in the status bar only.
-void SynchronizeNow(MainWindowPort* main, bool quiet = false);
+// One synchronisation with the saved settings, while the window stays responsive. `quiet` (the
+// automatic one) tells its outcome in the status bar only. False when it failed.
+bool SynchronizeNow(MainWindowPort* main, bool quiet = false);
 
 } // namespace synchro

@@ -144,6 +144,10 @@ TDialogDotaz::TDialogDotaz(const QString& text, int left, int width, int top, in
                           Qt::MSWindowsFixedSizeDialogHint)
 {
     // Any other value would leave a window with no sensible buttons; show it as a plain message.
+    // "Ne" is the default of a question whose "Ano" takes a risk.
+    const bool noByDefault = buttonSet == kYesNoDefaultNo;
+    if (noByDefault)
+        buttonSet = 1;
     if (buttonSet != 1 && buttonSet != 2)
         buttonSet = 0;
 
@@ -231,7 +235,7 @@ TDialogDotaz::TDialogDotaz(const QString& text, int left, int width, int top, in
     }
 
     // Enter answers "Ano" when it is offered, otherwise the single OK button.
-    QPushButton* first = buttonSet == 0 ? Ne : Ano;
+    QPushButton* first = buttonSet == 0 || noByDefault ? Ne : Ano;
     first->setDefault(true);
     first->setFocus();
 

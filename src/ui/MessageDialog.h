@@ -12,8 +12,11 @@ class QPushButton;
 //
 // Results: 0 "Ano", 1 "Ne" or "OK", 2 "Zrušit". Callers treat only 0 as consent.
 // icon: 1 question, 2 error, anything else information.
-// buttonSet: 0 "OK"; 1 "Ano" + "Ne"; 2 "Ano" + "Ne" + "Zrušit".
+// buttonSet: 0 "OK"; 1 "Ano" + "Ne"; 2 "Ano" + "Ne" + "Zrušit"; kYesNoDefaultNo "Ano" + "Ne"
+// with Enter answering "Ne".
 // left/width/top/height: the outer rectangle of the window the dialog is centred over.
+inline constexpr int kYesNoDefaultNo = 3;
+
 quint8 ShowMessageDialog(const QString& text, int left, int width, int top, int height, int icon,
                          int buttonSet);
 

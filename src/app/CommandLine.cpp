@@ -185,7 +185,8 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                                                       : ReadOldFile(parser.value(readOld), rest[0], out)};
     }
     if (parser.isSet(sync))
-        return {CommandLineRequest::Action::Exit, RunSyncCommand(parser.value(syncUrl), parser.isSet(forceDelete))};
+        return {CommandLineRequest::Action::Exit,
+                RunSyncCommand(parser.value(syncUrl), parser.isSet(forceDelete))};
     CommandLineRequest run;
     run.userData = parser.isSet(userData);
     return run;

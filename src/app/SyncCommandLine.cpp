@@ -54,8 +54,9 @@ int RunSyncCommand(const QString& urlText, bool forceDelete)
         QString reason;
         if (!db::ConvertJetFileInPlace(path, nullptr, nullptr, &reason, {})) {
             err << failed
-                << QStringLiteral("soubor %1 ze starší verze programu nelze převést. %2 Původní soubor zůstal "
-                                  "beze změny.")
+                << QStringLiteral(
+                       "soubor %1 ze starší verze programu nelze převést. %2 Původní soubor zůstal "
+                       "beze změny.")
                        .arg(QFileInfo(path).fileName(), reason)
                 << Qt::endl;
             return 1;

@@ -36,7 +36,8 @@ bool AcceptedAddress(MainWindowPort* main, const QString& text, QUrl* url)
         ShowMessageDialogOver(main->window(), why, 2, 0);
         return false;
     }
-    return ShowMessageDialogOver(main->window(), why + QStringLiteral(" Přesto ji použít?"), 1, kYesNoDefaultNo) == 0;
+    return ShowMessageDialogOver(main->window(), why + QStringLiteral(" Přesto ji použít?"), 1,
+                                 kYesNoDefaultNo) == 0;
 }
 
 // While a synchronisation runs: the other commands are off, the progress is shown, and closing
@@ -182,18 +183,20 @@ void ShowSyncSettings(MainWindowPort* main)
         if (!AcceptedAddress(main, chosen.address, &url))
             continue;
         if (!chosen.user.isEmpty() && dialog.password().isEmpty()) {
-            ShowMessageDialogOver(main->window(),
-                                  QStringLiteral("Zadejte heslo uživatele %1 pro server %2.").arg(chosen.user, url.host()),
-                                  0, 0);
+            ShowMessageDialogOver(
+                main->window(),
+                QStringLiteral("Zadejte heslo uživatele %1 pro server %2.").arg(chosen.user, url.host()), 0,
+                0);
             dialog.Heslo->setFocus();
             continue;
         }
         if (!SaveSyncSettings(main, chosen))
-            ShowMessageDialogOver(main->window(),
-                                  QStringLiteral("Nastavení synchronizace nelze uložit do souboru nastavení."), 2,
-                                  0);
+            ShowMessageDialogOver(
+                main->window(), QStringLiteral("Nastavení synchronizace nelze uložit do souboru nastavení."),
+                2, 0);
         if (!SavePassword(chosen.address, chosen.user, dialog.password()))
-            main->showStatus(QStringLiteral("Heslo nelze uložit do úschovny hesel; platí do ukončení programu."));
+            main->showStatus(
+                QStringLiteral("Heslo nelze uložit do úschovny hesel; platí do ukončení programu."));
         if (dialog.choice() != 2 || SynchronizeNow(main))
             return;
     }
@@ -229,7 +232,8 @@ bool SynchronizeNow(MainWindowPort* main, bool quiet)
     if (password.isEmpty() && !s.user.isEmpty()) {
         // No secret store keeps it: the password is asked for once in a run.
         const QString ask =
-            QStringLiteral("Synchronizace čeká na heslo uživatele %1: zadejte je v Nástroje › Synchronizace….")
+            QStringLiteral(
+                "Synchronizace čeká na heslo uživatele %1: zadejte je v Nástroje › Synchronizace….")
                 .arg(s.user);
         tell(ask, 0);
         if (!quiet)

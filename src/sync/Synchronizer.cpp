@@ -32,7 +32,8 @@ template <typename F> bool OnThreadOf(QObject* owner, F&& work)
     if (QThread::currentThread() == owner->thread())
         return work();
     bool result = false;
-    QMetaObject::invokeMethod(owner, [&] { result = work(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        owner, [&] { result = work(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
@@ -95,8 +96,9 @@ Incoming Read(const carddav::RemoteCard& card)
     in.rows = CardRows(c, DateText(QDate::currentDate()));
     for (qsizetype i = 0; i < in.rows.size(); ++i) {
         const QString whole = StripSpaces(c.phones.value(i));
-        in.wholeNumbers << (StripSpaces(in.rows[i].telefon).size() < whole.size() ? c.phones.value(i).trimmed()
-                                                                                 : QString());
+        in.wholeNumbers << (StripSpaces(in.rows[i].telefon).size() < whole.size()
+                                ? c.phones.value(i).trimmed()
+                                : QString());
     }
     return in;
 }
@@ -321,13 +323,14 @@ bool Run::settleEmptied()
         return true;
     if (choice == EmptiedChoice::Stop) {
         m_out.stoppedAtEmptied = true;
-        return fail(side.server ? QStringLiteral("Na serveru byly od poslední synchronizace smazány všechny karty; "
-                                                 "zde by se smazalo kontaktů: %1. Nic nebylo změněno.")
-                                      .arg(side.count)
-                                : QStringLiteral("Zde byly od poslední synchronizace smazány všechny "
-                                                 "synchronizované kontakty; na serveru by se smazalo karet: "
-                                                 "%1. Nic nebylo změněno.")
-                                      .arg(side.count));
+        return fail(side.server
+                        ? QStringLiteral("Na serveru byly od poslední synchronizace smazány všechny karty; "
+                                         "zde by se smazalo kontaktů: %1. Nic nebylo změněno.")
+                              .arg(side.count)
+                        : QStringLiteral("Zde byly od poslední synchronizace smazány všechny "
+                                         "synchronizované kontakty; na serveru by se smazalo karet: "
+                                         "%1. Nic nebylo změněno.")
+                              .arg(side.count));
     }
     // As a first synchronisation, which deletes nothing: each side gets what the other has.
     if (!db([this] {
@@ -468,7 +471,8 @@ bool Run::upload(const QString& href, const QByteArray& data, const QString& eta
         return true;
     }
     if (!db([&] {
-            return (m_store.begin() && m_store.putCard({href, newEtag, data, fingerprint, QString()}) && commit()) ||
+            return (m_store.begin() && m_store.putCard({href, newEtag, data, fingerprint, QString()}) &&
+                    commit()) ||
                    storeFailed();
         }))
         return false;
@@ -493,7 +497,9 @@ bool Run::sendChanges()
                 }
                 ++m_out.counts.deletedThere;
             }
-            if (!db([&] { return (m_store.begin() && m_store.dropCard(k.href) && commit()) || storeFailed(); }))
+            if (!db([&] {
+                    return (m_store.begin() && m_store.dropCard(k.href) && commit()) || storeFailed();
+                }))
                 return false;
             continue;
         }
@@ -516,7 +522,8 @@ bool Run::sendChanges()
                 const QByteArray card = m_store.cardData(k.href);
                 if (now != k.fingerprint || k.etag.isEmpty())
                     data = EditCard(card, PersonOf(Values(own)));
-                return (m_store.putCard({k.href, k.etag, card, k.fingerprint, data.isEmpty() ? QString() : now}) &&
+                return (m_store.putCard(
+                            {k.href, k.etag, card, k.fingerprint, data.isEmpty() ? QString() : now}) &&
                         commit()) ||
                        storeFailed();
             }))
@@ -620,16 +627,17 @@ QString Remainders(const SyncOutcome& outcome)
 QString SyncSummary(const SyncOutcome& outcome)
 {
     if (outcome.ok)
-        return QStringLiteral("Synchronizace dokončena: ") + CountsText(outcome.counts, true) + QLatin1Char('.') +
-               Remainders(outcome);
+        return QStringLiteral("Synchronizace dokončena: ") + CountsText(outcome.counts, true) +
+               QLatin1Char('.') + Remainders(outcome);
     const QString done = CountsText(outcome.counts, false);
     if (outcome.interrupted)
         return QStringLiteral("Synchronizace byla přerušena; příští ji dokončí.") +
                (done.isEmpty() ? QString() : QStringLiteral(" Zatím ") + done + QLatin1Char('.')) +
                Remainders(outcome);
     return QStringLiteral("Synchronizace se nezdařila: ") + outcome.error +
-           (done.isEmpty() ? QString()
-                           : QStringLiteral(" Příští synchronizace naváže; do té doby ") + done + QLatin1Char('.')) +
+           (done.isEmpty()
+                ? QString()
+                : QStringLiteral(" Příští synchronizace naváže; do té doby ") + done + QLatin1Char('.')) +
            Remainders(outcome);
 }
 

@@ -33,7 +33,7 @@ struct SyncOutcome
 {
     bool ok = false;
     bool interrupted = false;
-    QString error; // Czech, when neither ok nor interrupted
+    QString error;                 // Czech, when neither ok nor interrupted
     bool stoppedAtEmptied = false; // nothing changed: one side was emptied and no one agreed
     SyncCounts counts;
     QStringList notTaken; // each such card's href and why, in Czech

@@ -2,7 +2,6 @@
 
 #include "db/FailureReporter.h"
 
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>

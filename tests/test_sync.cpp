@@ -245,6 +245,46 @@ private Q_SLOTS:
                  QStringList{QStringLiteral("Věra Šťastná")});
     }
 
+    // The dialog comes back with what was typed after each refusal: an invalid address, a user
+    // without a password, and plain http elsewhere, whose question defaults to "Ne".
+    void dialogKeepsWhatWasTyped()
+    {
+        start();
+        QStringList seen;
+        std::function<void(int)> round = [&](int n) {
+            testsupport::WhenModalShown([&, n](QWidget* dialog) {
+                auto* d = qobject_cast<synchro::TDialogSync*>(dialog);
+                QVERIFY(d);
+                seen << d->Adresa->text() + QLatin1Char('|') + d->Uzivatel->text();
+                const QList<QPair<QString, QString>> typed = {
+                    {QStringLiteral("http://"), QStringLiteral("eva")},
+                    {QStringLiteral("https://dav.example.org/"), QStringLiteral("eva")},
+                    {QStringLiteral("http://dav.example.org/"), QString()}};
+                if (n == int(typed.size())) {
+                    d->Zavrit->click();
+                    return;
+                }
+                d->Adresa->setText(typed[n].first);
+                d->Uzivatel->setText(typed[n].second);
+                round(n + 1);
+                d->Ulozit->click();
+            });
+        };
+        round(0);
+        MessageDialogSeam::clearShown();
+        Parts(*m_w).Synchronizace1->trigger();
+        QCOMPARE(seen, (QStringList{QStringLiteral("|"), QStringLiteral("http://|eva"),
+                                    QStringLiteral("https://dav.example.org/|eva"),
+                                    QStringLiteral("http://dav.example.org/|")}));
+        const auto shown = MessageDialogSeam::shown();
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown[1].text, QStringLiteral("Zadejte heslo uživatele eva pro server dav.example.org."));
+        QVERIFY2(shown[2].text.endsWith(QStringLiteral("Přesto ji použít?")) &&
+                     shown[2].buttonSet == kYesNoDefaultNo,
+                 qPrintable(shown[2].text));
+        QVERIFY(m_w->setting(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Adresa")).isEmpty());
+    }
+
     // Changed on both sides: the server's card wins, the local values are kept as a note.
     void conflictKeepsTheLocalValuesAsANote()
     {

@@ -234,6 +234,17 @@ private Q_SLOTS:
                            "",
                            "",
                            ""};
+        QTest::newRow("3.0 is UTF-8 whatever it names, VERSION last")
+            << Crlf("BEGIN:VCARD\nFN;CHARSET=windows-1252:John "
+                    "Doë\nTEL;VALUE=uri:tel:+1-418-656-9254;ext=102\n"
+                    "VERSION:3.0\nEND:VCARD\n")
+            << QStringList{"+14186569254;ext=102", "John Doë", "", "", "", "", "", ""};
+        QTest::newRow("3.0 in the code page it names")
+            << Crlf("BEGIN:VCARD\nVERSION:3.0\nFN;CHARSET=windows-1252:Cr\xE8me\nEND:VCARD\n")
+            << QStringList{"", "Crème", "", "", "", "", "", ""};
+        QTest::newRow("2.1 is read in the code page it names")
+            << Crlf("BEGIN:VCARD\nVERSION:2.1\nFN;CHARSET=windows-1252:John Do\xC3\xAB\nEND:VCARD\n")
+            << QStringList{"", "John DoÃ«", "", "", "", "", "", ""};
         QTest::newRow("LF only, lower-case names, folded value")
             << QByteArray("begin:vcard\nversion:3.0\nfn:Dlouhé\n  jméno\ntel:5\nend:vcard\n")
             << QStringList{"5", "Dlouhé jméno", "", "", "", "", "", ""};
@@ -417,14 +428,17 @@ private Q_SLOTS:
     void rowsOfACard()
     {
         Card card;
-        card.phones = {"604111222", "777 888 999"};
+        card.phones = {"604111222", "777 888 999", "+14186569254;ext=102", "2221110;ext=5"};
         card.jmeno = QString(151, QLatin1Char('j'));
         card.skupina = QStringLiteral("Velmi dlouhá skupina kontaktů");
         int shortened = 0;
         const QList<ContactValues> rows = RowsOfCard(card, QStringLiteral("1.2.2026"), &shortened);
-        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows.at(0).telefon, QStringLiteral("604 111 222"));
         QCOMPARE(rows.at(1).telefon, QStringLiteral("777 888 999"));
+        // A URI's extension stays only where the column has room for it.
+        QCOMPARE(rows.at(2).telefon, QStringLiteral("+14 186 569 254"));
+        QCOMPARE(rows.at(3).telefon, QStringLiteral("222 111 0;e xt=5"));
         QCOMPARE(rows.at(1).jmeno.size(), 150);
         QCOMPARE(rows.at(1).skupina, QStringLiteral("Velmi dlouhá skupina"));
         QCOMPARE(rows.at(0).datum, QStringLiteral("1.2.2026"));

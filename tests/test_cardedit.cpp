@@ -151,11 +151,13 @@ private Q_SLOTS:
             << kAppleCard;
         QTest::newRow("URIs changed, one added")
             << Crlf("BEGIN:VCARD\nVERSION:4.0\nFN:Eliška\nTEL;VALUE=uri;TYPE=home:tel:+420-222-111-000\n"
-                    "TEL;VALUE=uri:tel:+14186569254;ext=102\nEND:VCARD\n")
-            << QStringLiteral("Eliška") << QStringList{"+42 022 211 1001", "+14 186 569 255", "777 000 111"}
+                    "TEL;VALUE=uri:tel:+14186569254;ext=102\nTEL;VALUE=uri:tel:2221110;ext=5\nEND:VCARD\n")
+            << QStringLiteral("Eliška")
+            << QStringList{"+42 022 211 1001", "+14 186 569 255", "222 111 1;e xt=5", "777 000 111"}
             << QString()
             << Crlf("BEGIN:VCARD\nVERSION:4.0\nFN:Eliška\nTEL;VALUE=uri;TYPE=home:tel:+42-022-211-1001\n"
-                    "TEL;VALUE=uri:tel:+14186569255\nTEL;VALUE=text;TYPE=voice:777 000 111\nEND:VCARD\n");
+                    "TEL;VALUE=uri:tel:+14186569255\nTEL;VALUE=uri:tel:2221111;ext=5\nTEL;VALUE=text;TYPE="
+                    "voice:777 000 111\nEND:VCARD\n");
         QTest::newRow("2.1") << kOldPhoneCard << QStringLiteral("Petr Šťastný ml.")
                              << QStringList{"+42 060 311 1222", "777 000 111"}
                              << QStringLiteral("petr@example.com")

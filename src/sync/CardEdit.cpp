@@ -141,7 +141,8 @@ QByteArray QuotedPrintable(const QByteArray& bytes)
 }
 
 // The directory's number as the value of a TEL that held `was`: a tel: URI stays one, with
-// hyphens where it had them, and the number's own parameters (an extension) as URI parameters.
+// hyphens where it had them, and the number's own parameters (an extension) as URI parameters,
+// without the blanks the directory's grouping put in them.
 QByteArray TelValue(const QString& number, const QByteArray& was)
 {
     if (!was.trimmed().toLower().startsWith("tel:"))
@@ -150,7 +151,7 @@ QByteArray TelValue(const QString& number, const QByteArray& was)
     QString digits = number.left(params).simplified();
     digits.replace(QLatin1Char(' '), was.contains('-') ? QStringLiteral("-") : QString());
     return was.trimmed().left(4) + QUrl::toPercentEncoding(digits, "+*#()") +
-           (params < 0 ? QByteArray() : number.mid(params).toUtf8());
+           (params < 0 ? QByteArray() : number.mid(params).remove(QLatin1Char(' ')).toUtf8());
 }
 
 void SetNumber(const Lines& card, Piece& tel, const QString& number)
@@ -169,13 +170,13 @@ void EditPhones(Lines& card, const vcard::Card& read, const QList<ContactValues>
                 const QStringList& now)
 {
     QList<qsizetype> free;
-    for (int line : read.phoneLines)
-        for (qsizetype i = 0; i < card.pieces.size(); ++i)
-            if (card.pieces[i].line == line)
-                free << i;
     QStringList was;
-    for (qsizetype j = 0; j < free.size(); ++j)
-        was << rows.value(j).telefon;
+    for (qsizetype j = 0; j < read.phoneLines.size(); ++j)
+        for (qsizetype i = 0; i < card.pieces.size(); ++i)
+            if (card.pieces[i].line == read.phoneLines[j]) {
+                free << i;
+                was << rows.value(j).telefon;
+            }
     QStringList changed;
     for (const QString& number : now) {
         const qsizetype j = was.indexOf(number);

@@ -1,8 +1,11 @@
 // Cards of the synchronisation: a card from the server is edited, never rebuilt.
 #include "sync/CardEdit.h"
 #include "sync/SyncSettings.h"
+#include "testsupport/TestSupport.h"
 
 #include <QTest>
+
+using testsupport::Crlf;
 
 namespace {
 
@@ -22,13 +25,6 @@ const QByteArray kServerCard =
     "X-ICQ:111\r\n"
     "X-VLASTNI:něco\r\n"
     "END:VCARD\r\n";
-
-QByteArray Crlf(const char* text)
-{
-    QByteArray bytes(text);
-    bytes.replace("\n", "\r\n");
-    return bytes;
-}
 
 // As another program keeps it: a labelled number in a group, parameters in lower case.
 const QByteArray kAppleCard = Crlf("BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Apple Inc.//iOS 17.0//EN\n"

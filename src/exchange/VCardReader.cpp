@@ -10,6 +10,13 @@
 namespace vcard {
 namespace {
 
+bool IsUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
 // The value's text: quoted-printable undone, then read in its CHARSET, or as UTF-8 when it is
 // valid UTF-8 and as code page 1250 otherwise (old phones write their own code page unmarked).
 // Cards of 3.0 and 4.0 are UTF-8 (and a server's must be), so there a CHARSET counts only for
@@ -21,8 +28,7 @@ QString Decoded(const Property& p, const QByteArray& version)
         bytes = DecodeQuotedPrintable(bytes);
     const QByteArray charset = p.param("CHARSET");
     const bool unicodeCard = version == "3.0" || version == "4.0";
-    if (!charset.isEmpty() &&
-        (!unicodeCard || exchange::DetectEncoding(bytes) != exchange::TextEncoding::Utf8)) {
+    if (!charset.isEmpty() && (!unicodeCard || !IsUtf8(bytes))) {
         QStringDecoder decoder(charset.constData(), QStringDecoder::Flag::Stateless);
         if (decoder.isValid())
             return decoder.decode(bytes);

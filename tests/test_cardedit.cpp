@@ -1,8 +1,11 @@
 // Cards of the synchronisation: a card from the server is edited, never rebuilt.
 #include "sync/CardEdit.h"
 #include "sync/SyncSettings.h"
+#include "testsupport/TestSupport.h"
 
 #include <QTest>
+
+using testsupport::Crlf;
 
 namespace {
 
@@ -22,6 +25,21 @@ const QByteArray kServerCard =
     "X-ICQ:111\r\n"
     "X-VLASTNI:něco\r\n"
     "END:VCARD\r\n";
+
+// As another program keeps it: a labelled number in a group, parameters in lower case.
+const QByteArray kAppleCard = Crlf("BEGIN:VCARD\nVERSION:3.0\nPRODID:-//Apple Inc.//iOS 17.0//EN\n"
+                                   "N:Dvořák;Antonín;;;\nFN:Antonín Dvořák\n"
+                                   "item1.TEL;type=pref:+420 777 888 999\nitem1.X-ABLabel:_$!<Mobile>!$_\n"
+                                   "TEL;TYPE=CELL,pref:602 111 222\nTEL;type=WORK;type=VOICE:224 901 448\n"
+                                   "NOTE:Skladatel\nEND:VCARD\n");
+
+const QByteArray kOldPhoneCard =
+    Crlf("BEGIN:VCARD\nVERSION:2.1\n"
+         "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=C5=A0=C5=A5astn=C3=BD;Petr;;;\n"
+         "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Petr =C5=A0=C5=A5astn=C3=BD\n"
+         "TEL;CELL:+420603111222\nEMAIL;HOME:petr@example.cz\n"
+         "PHOTO;ENCODING=BASE64;JPEG:/9j/4AAQSkZJRgABAQ\n AAAQABAAD/2wBD\n\n"
+         "END:VCARD\n");
 
 vcard::Contact Person(const QString& jmeno, const QStringList& phones, const QString& email,
                       const QString& icq)
@@ -61,10 +79,8 @@ private Q_SLOTS:
         QTest::newRow("a second number")
             << QStringLiteral("Jan Novák")
             << QStringList{QStringLiteral("602 123 456"), QStringLiteral("777 000 111")}
-            << QStringLiteral("jan@example.cz") << QStringLiteral("111")
-            << QStringList{QStringLiteral("TEL;TYPE=CELL:602 123 456")}
-            << QStringList{QStringLiteral("TEL;TYPE=VOICE:602 123 456"),
-                           QStringLiteral("TEL;TYPE=VOICE:777 000 111")};
+            << QStringLiteral("jan@example.cz") << QStringLiteral("111") << QStringList()
+            << QStringList{QStringLiteral("TEL;TYPE=VOICE:777 000 111")};
         QTest::newRow("e-mail removed")
             << QStringLiteral("Jan Novák") << phones << QString() << QStringLiteral("111")
             << QStringList{QStringLiteral("EMAIL;TYPE=WORK:jan@example.cz")} << QStringList();
@@ -97,8 +113,111 @@ private Q_SLOTS:
         QCOMPARE(read.cards.first().jmeno, jmeno);
         QCOMPARE(read.cards.first().phones, phones);
         QCOMPARE(read.cards.first().icq, icq);
-        if (gone.isEmpty())
+        if (gone.isEmpty() && added.isEmpty())
             QCOMPARE(edited, kServerCard);
+    }
+
+    // Another program's card: only the lines of the numbers that changed change, in their own
+    // form; what the other directory then reads is what this one holds.
+    void numbersOfAnotherProgramsCard_data()
+    {
+        QTest::addColumn<QByteArray>("card");
+        QTest::addColumn<QString>("jmeno");
+        QTest::addColumn<QStringList>("phones");
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QByteArray>("edited");
+        const QString dvorak = QStringLiteral("Antonín Dvořák");
+        const QString mobile = QStringLiteral("+42 077 788 8999");
+        QByteArray changed = kAppleCard;
+        changed.replace("CELL,pref:602 111 222", "CELL,pref:602 111 333");
+        QTest::newRow("one of three changed")
+            << kAppleCard << dvorak << QStringList{mobile, "602 111 333", "224 901 448"} << QString()
+            << changed;
+        QByteArray unlabelled = kAppleCard;
+        unlabelled.replace("item1.TEL;type=pref:+420 777 888 999\r\nitem1.X-ABLabel:_$!<Mobile>!$_\r\n", "");
+        QTest::newRow("the labelled one removed")
+            << kAppleCard << dvorak << QStringList{"602 111 222", "224 901 448"} << QString() << unlabelled;
+        QByteArray added = kAppleCard;
+        added.replace("VOICE:224 901 448\r\n", "VOICE:224 901 448\r\nTEL;TYPE=VOICE:777 000 111\r\n");
+        QTest::newRow("one added") << kAppleCard << dvorak
+                                   << QStringList{mobile, "602 111 222", "224 901 448", "777 000 111"}
+                                   << QString() << added;
+        QTest::newRow("another order")
+            << kAppleCard << dvorak << QStringList{"224 901 448", mobile, "602 111 222"} << QString()
+            << kAppleCard;
+        QTest::newRow("URIs changed, one added")
+            << Crlf("BEGIN:VCARD\nVERSION:4.0\nFN:Eliška\nTEL;VALUE=uri;TYPE=home:tel:+420-222-111-000\n"
+                    "TEL;VALUE=uri:tel:+14186569254;ext=102\nTEL;VALUE=uri:tel:2221110;ext=5\nEND:VCARD\n")
+            << QStringLiteral("Eliška")
+            << QStringList{"+42 022 211 1001", "+14 186 569 255", "222 111 1;e xt=5", "777 000 111"}
+            << QString()
+            << Crlf("BEGIN:VCARD\nVERSION:4.0\nFN:Eliška\nTEL;VALUE=uri;TYPE=home:tel:+42-022-211-1001\n"
+                    "TEL;VALUE=uri:tel:+14186569255\nTEL;VALUE=uri:tel:2221111;ext=5\nTEL;VALUE=text;TYPE="
+                    "voice:777 000 111\nEND:VCARD\n");
+        QTest::newRow("2.1") << kOldPhoneCard << QStringLiteral("Petr Šťastný ml.")
+                             << QStringList{"+42 060 311 1222", "777 000 111"}
+                             << QStringLiteral("petr@example.com")
+                             << Crlf("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=UTF-8:Petr Šťastný ml.;;;;\n"
+                                     "FN;CHARSET=UTF-8:Petr Šťastný ml.\nTEL;CELL:+420603111222\n"
+                                     "TEL;VOICE:777 000 111\nEMAIL;INTERNET:petr@example.com\n"
+                                     "PHOTO;ENCODING=BASE64;JPEG:/9j/4AAQSkZJRgABAQ\n AAAQABAAD/2wBD\n\n"
+                                     "END:VCARD\n");
+    }
+
+    void numbersOfAnotherProgramsCard()
+    {
+        QFETCH(QByteArray, card);
+        QFETCH(QString, jmeno);
+        QFETCH(QStringList, phones);
+        QFETCH(QString, email);
+        QFETCH(QByteArray, edited);
+        vcard::Contact person =
+            synchro::PersonOf(synchro::CardRows(vcard::ReadVCards(card).cards.value(0), {}));
+        person.values.jmeno = jmeno;
+        person.values.email = email;
+        person.values.telefon = phones.first();
+        person.furtherPhones = phones.mid(1);
+        const QByteArray result = synchro::EditCard(card, person);
+        QCOMPARE(QString::fromUtf8(result), QString::fromUtf8(edited));
+        QStringList read;
+        for (const ContactValues& row : synchro::CardRows(vcard::ReadVCards(result).cards.value(0), {}))
+            read << row.telefon;
+        // The card keeps its own order of the numbers.
+        read.sort();
+        phones.sort();
+        QCOMPARE(read, phones);
+    }
+
+    // Cards the directory takes in and gives back untouched come back to the byte, whatever
+    // form their numbers have; the numbers its column would cut are named whole.
+    void cardsComeBackAsTheyCame_data()
+    {
+        QTest::addColumn<QByteArray>("card");
+        QTest::addColumn<QStringList>("longNumbers");
+        QTest::newRow("numbers grouped their own way")
+            << Crlf("BEGIN:VCARD\nVERSION:3.0\nFN:Skupiny\nTEL:+420 200 111 222\nTEL;TYPE=WORK:905-666-1234\n"
+                    "TEL:business 1\nTEL:+420 (2) 123 456 789 ext. 55\nEND:VCARD\n")
+            << QStringList{"+420 (2) 123 456 789 ext. 55"};
+        QTest::newRow("URI with an extension")
+            << Crlf("BEGIN:VCARD\nVERSION:4.0\nFN:URI\nTEL;VALUE=uri;TYPE=work:tel:+1-418-656-9254;ext=102\n"
+                    "END:VCARD\n")
+            << QStringList{"+14186569254;ext=102"};
+        QTest::newRow("groups and labels") << kAppleCard << QStringList();
+        QTest::newRow("2.1 with a picture") << kOldPhoneCard << QStringList();
+        QTest::newRow("folded, LF only, no last line end")
+            << QByteArray("\xEF\xBB\xBF"
+                          "BEGIN:VCARD\nVERSION:3.0\nFN:Dlouhé\n  jméno\nNOTE:a\n\tb\nTEL:5\nEND:VCARD")
+            << QStringList();
+    }
+
+    void cardsComeBackAsTheyCame()
+    {
+        QFETCH(QByteArray, card);
+        QFETCH(QStringList, longNumbers);
+        const vcard::ReadResult read = vcard::ReadVCards(card);
+        QCOMPARE(read.cards.size(), 1);
+        QCOMPARE(synchro::EditCard(card, synchro::PersonOf(synchro::CardRows(read.cards.first(), {}))), card);
+        QCOMPARE(synchro::LongNumbers(read.cards.first()), longNumbers);
     }
 
     void addressesTheProgramTalksTo_data()
@@ -113,11 +232,12 @@ private Q_SLOTS:
                                << QStringLiteral("https://dav.example.org");
         QTest::newRow("plain here") << QStringLiteral("http://127.0.0.1:5232/") << true << false
                                     << QStringLiteral("http://127.0.0.1:5232/");
-        QTest::newRow("plain localhost") << QStringLiteral("http://localhost/") << true << false
-                                         << QStringLiteral("http://localhost/");
+        QTest::newRow("plain localhost")
+            << QStringLiteral("http://localhost/") << true << false << QStringLiteral("http://localhost/");
         QTest::newRow("plain elsewhere asks") << QStringLiteral("http://dav.example.org/") << false << true
                                               << QStringLiteral("http://dav.example.org/");
-        QTest::newRow("another scheme") << QStringLiteral("ftp://dav.example.org/") << false << false << QString();
+        QTest::newRow("another scheme")
+            << QStringLiteral("ftp://dav.example.org/") << false << false << QString();
         QTest::newRow("empty") << QString() << false << false << QString();
     }
 

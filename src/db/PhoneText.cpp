@@ -8,9 +8,9 @@ void BreakBefore(QString& t, qsizetype position)
         t.insert(position, QLatin1Char(' '));
 }
 
-} // namespace
+constexpr qsizetype kPhoneWidth = 20;
 
-QString FormatPhone(const QString& text)
+QString Grouped(const QString& text)
 {
     if (text.size() < 4)
         return text;
@@ -18,9 +18,19 @@ QString FormatPhone(const QString& text)
     BreakBefore(t, 3);
     BreakBefore(t, 7);
     BreakBefore(t, 11);
-    if (t.size() > 20)
-        t.truncate(20);
     return t;
+}
+
+} // namespace
+
+QString FormatPhone(const QString& text)
+{
+    return Grouped(text).left(kPhoneWidth);
+}
+
+bool PhoneFits(const QString& text)
+{
+    return Grouped(text).size() <= kPhoneWidth;
 }
 
 QString StripSpaces(const QString& text)

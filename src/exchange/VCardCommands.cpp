@@ -204,7 +204,9 @@ QList<ContactValues> RowsOfCard(const Card& card, const QString& datum, int* sho
     v.datum = datum;
     QList<ContactValues> rows;
     for (const QString& phone : card.phones) {
-        v.telefon = FormatPhone(phone);
+        // A tel: URI's parameters (an extension) stay where the column has room for them.
+        const qsizetype params = phone.indexOf(QLatin1Char(';'));
+        v.telefon = FormatPhone(params > 0 && !PhoneFits(phone) ? phone.left(params) : phone);
         rows.append(v);
     }
     if (shortened)

@@ -1,6 +1,7 @@
 #include "exchange/VCardReader.h"
 
 #include "exchange/TextCodec.h"
+#include "exchange/VCardLines.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -9,236 +10,25 @@
 namespace vcard {
 namespace {
 
-struct LogicalLine
+bool IsUtf8(const QByteArray& bytes)
 {
-    QByteArray text;
-    int line = 0;
-};
-
-struct Property
-{
-    QByteArray name;                             // upper case, group prefix dropped
-    QList<QPair<QByteArray, QByteArray>> params; // upper-case name (TYPE for bare values), value
-    QByteArray value;
-
-    QByteArray param(const char* name) const
-    {
-        for (const auto& p : params)
-            if (p.first == name)
-                return p.second;
-        return {};
-    }
-    bool hasType(const char* type) const
-    {
-        for (const auto& p : params)
-            if (p.first == "TYPE")
-                for (const QByteArray& t : p.second.split(','))
-                    if (t.trimmed().toUpper() == type)
-                        return true;
-        return false;
-    }
-};
-
-// UTF-16 files are turned into UTF-8 whole, also without a byte-order mark when the file
-// starts with a letter of "BEGIN"; a UTF-8 mark is dropped.
-QByteArray Normalised(const QByteArray& bytes)
-{
-    const bool le = bytes.startsWith("\xFF\xFE") ||
-                    (bytes.size() >= 2 && bytes.at(1) == '\0' && (bytes.at(0) | 0x20) == 'b');
-    const bool be = bytes.startsWith("\xFE\xFF") ||
-                    (bytes.size() >= 2 && bytes.at(0) == '\0' && (bytes.at(1) | 0x20) == 'b');
-    if (le || be) {
-        QStringDecoder decoder(le ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
-        const bool mark = bytes.at(0) != '\0' && bytes.at(1) != '\0';
-        const QString text = decoder.decode(mark ? bytes.mid(2) : bytes);
-        return text.toUtf8();
-    }
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return bytes.mid(3);
-    return bytes;
-}
-
-// Stops at a line longer than kLongestLine and gives its number in `overlong`.
-QList<LogicalLine> PhysicalLines(const QByteArray& bytes, int* overlong)
-{
-    QList<LogicalLine> lines;
-    int number = 1;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= bytes.size(); ++i) {
-        if (i - start > kLongestLine) {
-            *overlong = number;
-            return lines;
-        }
-        if (i == bytes.size())
-            break;
-        const char c = bytes.at(i);
-        if (c != '\r' && c != '\n')
-            continue;
-        lines.append({bytes.mid(start, i - start), number++});
-        if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
-            ++i;
-        else if (c == '\r' && i + 2 < bytes.size() && bytes.at(i + 1) == '\r' && bytes.at(i + 2) == '\n')
-            i += 2;
-        start = i + 1;
-    }
-    if (start < bytes.size())
-        lines.append({bytes.mid(start), number});
-    return lines;
-}
-
-// The position of the colon that ends the name and parameters, outside quoted parameter values.
-qsizetype ValueColon(const QByteArray& line)
-{
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char c = line.at(i);
-        if (c == '"')
-            quoted = !quoted;
-        else if (c == ':' && !quoted)
-            return i;
-    }
-    return -1;
-}
-
-QByteArray Head(const QByteArray& line)
-{
-    const qsizetype colon = ValueColon(line);
-    return (colon < 0 ? QByteArray() : line.left(colon)).toUpper();
-}
-
-bool IsQuotedPrintable(const QByteArray& head)
-{
-    return head.contains("QUOTED-PRINTABLE");
-}
-
-bool IsBase64(const QByteArray& head)
-{
-    return head.contains("ENCODING=B") || head.contains(";BASE64");
-}
-
-// Unfolding: a line starting with a blank or a tab continues the previous one; a
-// quoted-printable value ending in "=" continues on the next line whatever it starts with;
-// the bare lines of an old phone's base64 picture belong to it until an empty line.
-QList<LogicalLine> Unfolded(const QList<LogicalLine>& physical)
-{
-    QList<LogicalLine> lines;
-    bool quotedPrintable = false;
-    bool base64 = false;
-    for (const LogicalLine& p : physical) {
-        if (!lines.isEmpty()) {
-            LogicalLine& last = lines.last();
-            if (quotedPrintable && last.text.endsWith('=')) {
-                last.text.chop(1);
-                last.text += p.text;
-                continue;
-            }
-            if (!p.text.isEmpty() && (p.text.at(0) == ' ' || p.text.at(0) == '\t')) {
-                last.text += p.text.mid(1);
-                continue;
-            }
-            if (base64 && !p.text.isEmpty() && ValueColon(p.text) < 0) {
-                last.text += p.text;
-                continue;
-            }
-        }
-        lines.append(p);
-        const QByteArray head = Head(p.text);
-        quotedPrintable = IsQuotedPrintable(head);
-        base64 = IsBase64(head);
-    }
-    return lines;
-}
-
-QList<QByteArray> SplitOutsideQuotes(const QByteArray& text, char separator)
-{
-    QList<QByteArray> parts;
-    bool quoted = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text.at(i);
-        if (c == '"')
-            quoted = !quoted;
-        else if (c == separator && !quoted) {
-            parts.append(text.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    parts.append(text.mid(start));
-    return parts;
-}
-
-bool ParseProperty(const QByteArray& line, Property* property)
-{
-    const qsizetype colon = ValueColon(line);
-    if (colon <= 0)
-        return false;
-    const QList<QByteArray> head = SplitOutsideQuotes(line.left(colon), ';');
-    QByteArray name = head.first().trimmed().toUpper();
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot >= 0)
-        name = name.mid(dot + 1);
-    if (name.isEmpty())
-        return false;
-    property->name = name;
-    property->params.clear();
-    for (qsizetype i = 1; i < head.size(); ++i) {
-        const QByteArray& p = head.at(i);
-        const qsizetype eq = p.indexOf('=');
-        if (eq < 0) {
-            const QByteArray bare = p.trimmed().toUpper();
-            // Version 2.1 writes bare values: "TEL;CELL", "NOTE;QUOTED-PRINTABLE".
-            if (bare == "QUOTED-PRINTABLE" || bare == "BASE64" || bare == "8BIT" || bare == "7BIT")
-                property->params.append({"ENCODING", bare});
-            else
-                property->params.append({"TYPE", bare});
-        } else {
-            QByteArray value = p.mid(eq + 1).trimmed();
-            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-                value = value.mid(1, value.size() - 2);
-            property->params.append({p.left(eq).trimmed().toUpper(), value});
-        }
-    }
-    property->value = line.mid(colon + 1);
-    return true;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-QByteArray DecodeQuotedPrintable(const QByteArray& text)
-{
-    QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text.at(i);
-        if (c == '=' && i + 2 < text.size() && HexDigit(text.at(i + 1)) >= 0 &&
-            HexDigit(text.at(i + 2)) >= 0) {
-            out += char(HexDigit(text.at(i + 1)) * 16 + HexDigit(text.at(i + 2)));
-            i += 2;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
 }
 
 // The value's text: quoted-printable undone, then read in its CHARSET, or as UTF-8 when it is
 // valid UTF-8 and as code page 1250 otherwise (old phones write their own code page unmarked).
-QString Decoded(const Property& p)
+// Cards of 3.0 and 4.0 are UTF-8 (and a server's must be), so there a CHARSET counts only for
+// bytes that are no UTF-8: some programs name their own code page while writing UTF-8.
+QString Decoded(const Property& p, const QByteArray& version)
 {
     QByteArray bytes = p.value;
     if (p.param("ENCODING").toUpper() == "QUOTED-PRINTABLE")
         bytes = DecodeQuotedPrintable(bytes);
     const QByteArray charset = p.param("CHARSET");
-    if (!charset.isEmpty()) {
+    const bool unicodeCard = version == "3.0" || version == "4.0";
+    if (!charset.isEmpty() && (!unicodeCard || !IsUtf8(bytes))) {
         QStringDecoder decoder(charset.constData(), QStringDecoder::Flag::Stateless);
         if (decoder.isValid())
             return decoder.decode(bytes);
@@ -257,9 +47,9 @@ QString WithoutControls(QString text)
     return text;
 }
 
-QString ValueText(const Property& p)
+QString ValueText(const Property& p, const QByteArray& version)
 {
-    return WithoutControls(Decoded(p));
+    return WithoutControls(Decoded(p, version));
 }
 
 // Splits a text value at unescaped separators; the parts keep their escapes.
@@ -344,6 +134,7 @@ QString ImppHandle(const QString& value, QString* scheme)
 struct Building
 {
     Card card;
+    QList<QPair<Property, int>> held; // with their lines, until VERSION is known
     QString nameFromN;
     bool hasNote = false;
     bool hasCategories = false;
@@ -382,9 +173,25 @@ void TakeNote(const QString& text, Building& b)
     b.card.notes.append({QString(), note});
 }
 
-void Take(const Property& p, Building& b)
+// The number of a TEL value: a tel: URI without its scheme and visual separators, its
+// parameters (an extension) kept; the rows decide whether they have room for them.
+QString TelNumber(const QString& value)
 {
-    const QString raw = ValueText(p);
+    if (!value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+        return value;
+    const QString uri = value.mid(4);
+    const qsizetype params = uri.indexOf(QLatin1Char(';'));
+    QString number = QUrl::fromPercentEncoding(uri.left(params).toUtf8());
+    // The URI's visual separators mean nothing; the directory groups numbers itself.
+    number.remove(QRegularExpression(QStringLiteral("[-.()]")));
+    if (number.isEmpty() || params < 0)
+        return number;
+    return number + QUrl::fromPercentEncoding(uri.mid(params).toUtf8());
+}
+
+void Take(const Property& p, int line, Building& b)
+{
+    const QString raw = ValueText(p, b.card.version);
     const QByteArray& n = p.name;
     if (n == "FN") {
         b.card.jmeno = OneLine(Unescaped(raw)).trimmed();
@@ -397,18 +204,11 @@ void Take(const Property& p, Building& b)
                 spoken << OneLine(Unescaped(parts.at(i))).trimmed();
         b.nameFromN = spoken.join(QLatin1Char(' '));
     } else if (n == "TEL") {
-        QString number = OneLine(Unescaped(raw)).trimmed();
-        if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive)) {
-            number = number.mid(4);
-            const qsizetype params = number.indexOf(QLatin1Char(';'));
-            if (params >= 0)
-                number.truncate(params);
-            number = QUrl::fromPercentEncoding(number.toUtf8());
-            // The URI's visual separators mean nothing; the directory groups numbers itself.
-            number.remove(QRegularExpression(QStringLiteral("[-.()]")));
-        }
-        if (!number.isEmpty())
+        const QString number = TelNumber(OneLine(Unescaped(raw)).trimmed());
+        if (!number.isEmpty()) {
             b.card.phones.append(number);
+            b.card.phoneLines.append(line);
+        }
     } else if (n == "EMAIL") {
         if (b.card.email.isEmpty())
             b.card.email = OneLine(Unescaped(raw)).trimmed();
@@ -493,6 +293,11 @@ ReadResult ReadVCards(const QByteArray& bytes)
         }
         if (p.name == "END" && value == "VCARD") {
             inCard = false;
+            for (const auto& [held, at] : std::as_const(b.held))
+                if (held.name == "VERSION" && b.card.version.isEmpty())
+                    b.card.version = held.value.trimmed();
+            for (const auto& [held, at] : std::as_const(b.held))
+                Take(held, at, b);
             if (b.card.jmeno.isEmpty())
                 b.card.jmeno = b.nameFromN;
             if (HoldsSomething(b.card))
@@ -501,7 +306,8 @@ ReadResult ReadVCards(const QByteArray& bytes)
                 ++result.badCards;
             continue;
         }
-        Take(p, b);
+        if (!IsUnkept(p.name))
+            b.held.append({p, line.line});
     }
     if (inCard)
         result.unendedLine = b.card.line;

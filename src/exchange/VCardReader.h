@@ -12,10 +12,13 @@ namespace vcard {
 // What one card holds that the directory can keep.
 struct Card
 {
-    QStringList phones; // every TEL, in order, as written
+    QStringList phones;    // every TEL with a number, in order, as written; a tel: URI without
+                           // its scheme and separators, with its parameters
+    QList<int> phoneLines; // the line of each number's TEL
     QString jmeno, email, poznamka, organizace, skupina, icq, skype;
     QList<DatedNote> notes; // NOTEs after the first; dat empty when the note carries no date
     int line = 0;           // the line of its BEGIN
+    QByteArray version;     // as its VERSION gives it
 };
 
 // The longest line, and the longest value of a property the directory keeps, in bytes: more is
@@ -33,11 +36,11 @@ struct ReadResult
 };
 
 // Reads one or many cards of versions 2.1, 3.0 and 4.0: byte-order marks, folded lines,
-// QUOTED-PRINTABLE with soft line breaks, CHARSET parameters, group prefixes, and ICQ and Skype
-// in the forms the big address books write them. Unknown properties are skipped. Lines end with
-// CR LF, LF, CR, or CR CR LF as some phones write them. Control characters other than line
-// breaks are dropped from the values: no stored value may hold what a statement or an edit
-// cannot carry.
+// QUOTED-PRINTABLE with soft line breaks, CHARSET parameters (in 3.0 and 4.0 only for what is no
+// UTF-8), group prefixes, and ICQ and Skype in the forms the big address books write them.
+// Unknown properties are skipped. Lines end with CR LF, LF, CR, or CR CR LF as some phones write
+// them. Control characters other than line breaks are dropped from the values: no stored value
+// may hold what a statement or an edit cannot carry.
 ReadResult ReadVCards(const QByteArray& bytes);
 
 } // namespace vcard

@@ -26,6 +26,12 @@ QString Fingerprint(const QList<ContactValues>& rows);
 QByteArray NewCard(const vcard::Contact& person, const QString& uid);
 // The card from the server with the values the directory keeps replaced by the person's; a
 // property is touched only where its value differs from what the directory read from it.
+// Every line not changed keeps its bytes; a changed number keeps its TEL's parameters, group
+// and place, and a new line is written in the card's version.
 QByteArray EditCard(const QByteArray& original, const vcard::Contact& person);
+
+// The card's numbers, whole, that the directory's column cannot hold (its row keeps them cut,
+// a tel: URI's row without its parameters): for a note of the contact, so nothing is lost.
+QStringList LongNumbers(const vcard::Card& card);
 
 } // namespace synchro

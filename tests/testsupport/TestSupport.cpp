@@ -186,6 +186,13 @@ std::unique_ptr<TMain> StartMain()
     return window;
 }
 
+QByteArray Crlf(const char* text)
+{
+    QByteArray bytes(text);
+    bytes.replace("\n", "\r\n");
+    return bytes;
+}
+
 QByteArray ReadBytes(const QString& path)
 {
     QFile f(path);

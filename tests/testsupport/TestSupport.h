@@ -29,6 +29,8 @@ void WriteCp1250(const QString& path, const QString& text);
 // A file's bytes (empty when it cannot be read), and bytes written as a whole file.
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
+// A text written with LF line ends, as the CR LF the vCard programs write.
+QByteArray Crlf(const char* text);
 
 // The texts of the messages shown so far.
 QStringList MessagesShown();

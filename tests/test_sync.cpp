@@ -285,6 +285,38 @@ private Q_SLOTS:
         QVERIFY(m_w->setting(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Adresa")).isEmpty());
     }
 
+    // Numbers from the server keep their text on the card when something else changes here; a
+    // number longer than the directory keeps is kept whole in a dated note, once.
+    void serverNumbersKeepTheirText()
+    {
+        emptyBook();
+        const QByteArray card = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:cisla\r\nFN:Iva Malá\r\n"
+                                "item1.TEL;TYPE=CELL,pref:+420 200 111 222\r\nitem1.X-ABLabel:mobil\r\n"
+                                "TEL;VALUE=uri:tel:+1-418-656-9254;ext=102\r\n"
+                                "TEL;TYPE=WORK:1234567890123456789012345\r\nEND:VCARD\r\n";
+        QCOMPARE(m_server->put(QStringLiteral("/test/adresar/cisla.vcf"), card), 201);
+        start();
+        configure(m_server->book());
+        QString said = syncNow();
+        QVERIFY2(said.contains(QStringLiteral("číslem delším, než seznam pojme: 2;")), qPrintable(said));
+        QCOMPARE(Values(c(), QStringLiteral("select pozn as v from poznamky order by pozn")),
+                 (QStringList{QStringLiteral("Celé číslo ze serveru: +14186569254;ext=102"),
+                              QStringLiteral("Celé číslo ze serveru: 1234567890123456789012345")}));
+        // The server keeps the card in its own spelling; that is what must stay, line for line.
+        QByteArray before, after;
+        QCOMPARE(m_server->get(QStringLiteral("/test/adresar/cisla.vcf"), &before), 200);
+        testsupport::Exec(c(), QStringLiteral("update zvonisty set email = 'iva@example.cz'"));
+        said = syncNow();
+        QCOMPARE(CountInSummary(said, QStringLiteral("odesláno karet")), 1);
+        QVERIFY2(!said.contains(QStringLiteral("delším")), qPrintable(said));
+        QCOMPARE(m_server->get(QStringLiteral("/test/adresar/cisla.vcf"), &after), 200);
+        for (const QByteArray& line : before.split('\n'))
+            QVERIFY2(after.contains(line), line.constData());
+        QVERIFY2(after.contains("iva@example.cz"), after.constData());
+        QCOMPARE(Values(c(), QStringLiteral("select count(*) as v from poznamky")),
+                 QStringList{QStringLiteral("2")});
+    }
+
     // Changed on both sides: the server's card wins, the local values are kept as a note.
     void conflictKeepsTheLocalValuesAsANote()
     {

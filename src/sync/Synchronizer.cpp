@@ -1,7 +1,6 @@
 #include "sync/Synchronizer.h"
 
 #include "db/Connection.h"
-#include "db/PhoneText.h"
 #include "db/Query.h"
 #include "db/SyncStore.h"
 #include "sync/CardDavClient.h"
@@ -94,12 +93,9 @@ Incoming Read(const carddav::RemoteCard& card)
     }
     const vcard::Card& c = read.cards.first();
     in.rows = CardRows(c, DateText(QDate::currentDate()));
-    for (qsizetype i = 0; i < in.rows.size(); ++i) {
-        const QString whole = StripSpaces(c.phones.value(i));
-        in.wholeNumbers << (StripSpaces(in.rows[i].telefon).size() < whole.size()
-                                ? c.phones.value(i).trimmed()
-                                : QString());
-    }
+    const QStringList cut = LongNumbers(c);
+    for (qsizetype i = 0; i < in.rows.size(); ++i)
+        in.wholeNumbers << (cut.contains(c.phones.value(i)) ? c.phones.value(i) : QString());
     return in;
 }
 
@@ -360,7 +356,7 @@ bool Run::applyCard(const Incoming& card)
     const bool changedHere =
         known != m_known.cend() && !local.isEmpty() && Fingerprint(Values(local)) != known->fingerprint;
     QList<db::LocalRow> now;
-    bool cutShort = false;
+    int cutShort = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         qint64 id = 0;
         const bool numberChanged = i >= local.size() || local[i].values.telefon != rows[i].telefon;
@@ -380,7 +376,7 @@ bool Run::applyCard(const Incoming& card)
         if (!whole.isEmpty() && numberChanged) {
             if (!m_store.addNote(id, QStringLiteral("Celé číslo ze serveru: ") + whole))
                 return storeFailed();
-            cutShort = true;
+            ++cutShort;
         }
     }
     for (qsizetype i = rows.size(); i < local.size(); ++i)
@@ -393,7 +389,7 @@ bool Run::applyCard(const Incoming& card)
     m_linked.insert(card.href, now);
     ++m_group.received;
     m_group.conflicts += changedHere ? 1 : 0;
-    m_group.longNumbers += cutShort ? 1 : 0;
+    m_group.longNumbers += cutShort;
     return true;
 }
 

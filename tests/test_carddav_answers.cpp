@@ -249,6 +249,10 @@ private slots:
             << "sync:t0" << QList<QByteArray>{Answer(400)} << int(Failure::InvalidToken)
             << "Server už nezná stav poslední synchronizace (HTTP 400)."
             << "REPORT";
+        QTest::newRow("500 on a token, and without one too, is a failing server")
+            << "sync:t0" << QList<QByteArray>{Answer(500), Answer(500)} << int(Failure::ServerError)
+            << "Chyba serveru (HTTP 500)."
+            << "REPORT REPORT";
         QTest::newRow("400 without a token is no token's fault")
             << "sync:" << QList<QByteArray>{Answer(400)} << int(Failure::Protocol)
             << "Server požadavek odmítl (HTTP 400)."

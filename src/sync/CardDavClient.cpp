@@ -113,27 +113,8 @@ bool CardDavClient::syncCollection(const QUrl& book, const QString& token, Remot
         Answer answer;
         if (!send("REPORT", book, SyncCollectionBody(from), {{"Depth", "0"}}, &answer, Wait::Listing))
             return false;
-        if (answer.status != 207) {
-            // Without a token there is none to refuse, and starting again would only repeat this.
-            const bool refused = HasPrecondition(answer.body, Dav, QStringLiteral("valid-sync-token")) &&
-                                 (answer.status == 403 || answer.status == 409);
-            const bool badToken = answer.status == 400 || answer.status == 412;
-            const int status = answer.status;
-            // Some servers break on a token they do not know; one that answers without a token
-            // has forgotten it rather than failed.
-            const bool forgotten = !from.isEmpty() && status >= 500 && status != 501 &&
-                                   send("REPORT", book, SyncCollectionBody(QString()), {{"Depth", "0"}},
-                                        &answer, Wait::Listing) &&
-                                   answer.status == 207;
-            if (!from.isEmpty() && (refused || badToken || forgotten))
-                return fail(Failure::InvalidToken,
-                            tr("Server už nezná stav poslední synchronizace (HTTP %1).").arg(status));
-            if (m_failure != Failure::None)
-                return false;
-            if (status == 405 || status == 501)
-                return failNotAddressBook(book);
-            return failStatus(status);
-        }
+        if (answer.status != 207)
+            return failSync(book, from, answer.status, answer.body);
         const Multistatus result = ParseMultistatus(answer.body);
         if (!result.ok || result.syncToken.isEmpty())
             return fail(Failure::Protocol, tr("Server poslal odpověď, které program nerozumí."));
@@ -174,6 +155,31 @@ bool CardDavClient::syncCollection(const QUrl& book, const QString& token, Remot
                         tr("Server posílá změny po částech, ale další část nepřinesla nic nového."));
         from = result.syncToken;
     }
+}
+
+bool CardDavClient::failSync(const QUrl& book, const QString& from, int status, const QByteArray& body)
+{
+    // Without a token there is none to refuse, and starting again would only repeat this.
+    bool forgotten = false;
+    if (!from.isEmpty()) {
+        forgotten = status == 400 || status == 412 ||
+                    ((status == 403 || status == 409) &&
+                     HasPrecondition(body, Dav, QStringLiteral("valid-sync-token")));
+        // Some servers (Xandikos) break on a token they do not know; one that answers without
+        // a token has forgotten it rather than failed.
+        if (!forgotten && status >= 500 && status != 501) {
+            Answer again;
+            if (!send("REPORT", book, SyncCollectionBody(QString()), {{"Depth", "0"}}, &again, Wait::Listing))
+                return false;
+            forgotten = again.status == 207;
+        }
+    }
+    if (forgotten)
+        return fail(Failure::InvalidToken,
+                    tr("Server už nezná stav poslední synchronizace (HTTP %1).").arg(status));
+    if (status == 405 || status == 501)
+        return failNotAddressBook(book);
+    return failStatus(status);
 }
 
 bool CardDavClient::multiget(const QUrl& book, const QStringList& hrefs, QList<RemoteCard>* cards,

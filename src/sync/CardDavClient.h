@@ -32,7 +32,9 @@ struct Multistatus;
 
 struct RemoteCard
 {
-    QString href; // as the server wrote it, e.g. "/test/book/abc.vcf": the card's identity
+    // As the server wrote it in a listing, e.g. "/test/book/abc.vcf": the card's identity. A
+    // multiget gives back the href it was asked for, however the server spells it.
+    QString href;
     QString etag;
     QByteArray data;
 };
@@ -127,6 +129,8 @@ private:
                   Answer* answer, Wait wait, QUrl* location);
     bool multistatus(const QByteArray& verb, const QUrl& url, const QByteArray& body, const QByteArray& depth,
                      Multistatus* into, Answer* answer = nullptr, bool followRedirects = false);
+    // Why a sync-collection was refused: a token the server no longer knows, or a failure.
+    bool failSync(const QUrl& book, const QString& from, int status, const QByteArray& body);
     bool fetchOne(const QUrl& book, const QString& href, QList<RemoteCard>* cards, QStringList* undelivered);
     bool discoverFrom(const QUrl& start, QUrl* addressBook, bool* found);
     bool firstBookIn(const QUrl& home, QUrl* addressBook, bool* found);

@@ -19,6 +19,7 @@ using Failure = carddav::CardDavClient::Failure;
 
 namespace {
 
+// One line a response: href, status, etag, what it is, and the card's data.
 QString Summary(const carddav::Multistatus& result)
 {
     QStringList lines;
@@ -41,6 +42,7 @@ QString Summary(const carddav::Multistatus& result)
     return lines.join(u'\n');
 }
 
+// An HTTP answer of the written server.
 QByteArray Answer(int status, const QByteArray& body = {}, const QByteArray& headers = {})
 {
     return "HTTP/1.1 " + QByteArray::number(status) + " X\r\n" + headers +

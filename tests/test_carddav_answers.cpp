@@ -3,19 +3,17 @@
 #include "sync/CardDavClient.h"
 #include "sync/DavXml.h"
 #include "testsupport/DavServer.h"
+#include "testsupport/WrittenServer.h"
 
-#include <QHash>
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
 using carddav::CardDavClient;
 using carddav::RemoteCard;
 using Failure = carddav::CardDavClient::Failure;
+using testsupport::Answer;
+using testsupport::WrittenServer;
 
 namespace {
 
@@ -41,80 +39,6 @@ QString Summary(const carddav::Multistatus& result)
     }
     return lines.join(u'\n');
 }
-
-// An HTTP answer of the written server.
-QByteArray Answer(int status, const QByteArray& body = {}, const QByteArray& headers = {})
-{
-    return "HTTP/1.1 " + QByteArray::number(status) + " X\r\n" + headers +
-           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-}
-
-// A server on 127.0.0.1 that answers each request with the next of its written answers: what no
-// real server can be made to say on purpose. It keeps the methods of the requests it saw. Paced,
-// it thinks `delayMs` before it answers and then sends the body a byte every `byteMs`.
-class WrittenServer
-{
-public:
-    explicit WrittenServer(const QList<QByteArray>& answers, int delayMs = 0, int byteMs = 0)
-        : m_answers(answers), m_delayMs(delayMs), m_byteMs(byteMs)
-    {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
-            while (QTcpSocket* socket = m_server.nextPendingConnection())
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
-        });
-    }
-    QUrl url(const QString& path) const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
-    }
-    QStringList verbs() const { return m_verbs; }
-
-private:
-    void read(QTcpSocket* socket)
-    {
-        QByteArray& buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        const qsizetype end = buffer.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        qsizetype length = 0;
-        for (const QByteArray& line : buffer.left(end).split('\n'))
-            if (line.toLower().startsWith("content-length:"))
-                length = line.mid(15).trimmed().toLongLong();
-        if (buffer.size() < end + 4 + length)
-            return;
-        m_verbs << QString::fromLatin1(buffer.left(buffer.indexOf(' ')));
-        buffer.clear();
-        const QByteArray answer = m_answers.isEmpty() ? Answer(500) : m_answers.takeFirst();
-        if (m_delayMs == 0 && m_byteMs == 0) {
-            socket->write(answer);
-            socket->disconnectFromHost();
-            return;
-        }
-        QTimer::singleShot(m_delayMs, socket, [this, socket, answer] {
-            const qsizetype head = answer.indexOf("\r\n\r\n") + 4;
-            socket->write(answer.left(head));
-            auto* next = new QTimer(socket);
-            QObject::connect(next, &QTimer::timeout, socket, [socket, next, answer, sent = head]() mutable {
-                if (sent < answer.size())
-                    socket->write(answer.mid(sent++, 1));
-                if (sent == answer.size()) {
-                    next->stop();
-                    socket->disconnectFromHost();
-                }
-            });
-            next->start(m_byteMs);
-        });
-    }
-
-    QTcpServer m_server;
-    QList<QByteArray> m_answers;
-    int m_delayMs;
-    int m_byteMs;
-    QStringList m_verbs;
-    QHash<QTcpSocket*, QByteArray> m_buffers;
-};
 
 QByteArray Multistatus(const QByteArray& inner)
 {
@@ -411,6 +335,45 @@ private slots:
             result = result.arg(server.url(QStringLiteral("/")).toString());
         QCOMPARE(ok ? got : dav->errorText(), result);
         QCOMPARE(server.verbs().join(u' '), verbs);
+    }
+
+    // The password goes only to the server the call was made for: not to another one a redirect
+    // points to, encrypted though the line to it is.
+    void sendsThePasswordOnlyWhereTheCallWent_data()
+    {
+        QTest::addColumn<bool>("redirected");
+        QTest::addColumn<bool>("challenged");
+        QTest::addColumn<QString>("authorized"); // a request the other server saw: with a password
+        QTest::newRow("asked directly") << false << false << "1";
+        QTest::newRow("redirected to from another server") << true << false << "0";
+        QTest::newRow("even when it asks") << true << true << "0";
+    }
+
+    void sendsThePasswordOnlyWhereTheCallWent()
+    {
+        QFETCH(bool, redirected);
+        QFETCH(bool, challenged);
+        QFETCH(QString, authorized);
+        QVERIFY2(!testsupport::EncryptedLine().isNull(),
+                 "openssl is not installed (scripts/install-deps.sh)");
+        QList<QByteArray> answers{
+            Answer(207, Multistatus("<response><href>/dav/</href><propstat><prop><resourcetype><collection/>"
+                                    "<C:addressbook/></resourcetype></prop><status>HTTP/1.1 200 OK</status>"
+                                    "</propstat></response>"))};
+        if (challenged)
+            answers.prepend(Answer(401, {}, "WWW-Authenticate: Basic realm=\"dav\"\r\n"));
+        const auto encrypted = WrittenServer::encrypted(answers);
+        const QUrl book = encrypted->url(QStringLiteral("/dav/"));
+        WrittenServer plain({Answer(301, {}, "Location: " + book.toEncoded() + "\r\n")});
+        const auto dav = client();
+        QUrl found;
+        const bool ok = dav->discover(redirected ? plain.url(QStringLiteral("/")) : book, &found);
+        QCOMPARE(ok, !challenged);
+        QCOMPARE(int(dav->failure()), int(challenged ? Failure::Unauthorized : Failure::None));
+        QStringList seen;
+        for (const bool each : encrypted->authorized())
+            seen << QString::number(int(each));
+        QCOMPARE(seen.join(u' '), authorized);
     }
 
     // Each limit of time against a server of its pace: 0,5 s of silence and 1,5 s in all for a

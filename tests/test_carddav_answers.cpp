@@ -250,7 +250,7 @@ private slots:
             << "PROPFIND PROPFIND";
         QTest::newRow("a password in the address goes nowhere")
             << "discover:test:tajne" << QList<QByteArray>{} << int(Failure::Protocol)
-            << "Adresa %1 nesmí obsahovat jméno a heslo; patří do jejich polí."
+            << "Adresa %1 nesmí obsahovat jméno a heslo; zadejte je do jejich polí."
             << "";
         QTest::newRow("a line break in an ETag would add a header")
             << "list"

@@ -102,9 +102,8 @@ bool CardDavClient::failNotAddressBook(const QUrl& address)
 
 bool CardDavClient::failUserInfo(const QUrl& address)
 {
-    return fail(
-        Failure::Protocol,
-        tr("Adresa %1 nesmí obsahovat jméno a heslo; patří do jejich polí.").arg(DisplayAddress(address)));
+    return fail(Failure::Protocol, tr("Adresa %1 nesmí obsahovat jméno a heslo; zadejte je do jejich polí.")
+                                       .arg(DisplayAddress(address)));
 }
 
 bool CardDavClient::failStatus(int status)

@@ -11,7 +11,7 @@ packages=(
   qt6-translations-l10n python3-vobject
   clang-14 libclang-rt-14-dev
   mdbtools-dev libmdb3 mdbtools
-  radicale qtkeychain-qt6-dev
+  radicale xandikos openssl qtkeychain-qt6-dev
 )
 
 missing=()

@@ -4,6 +4,8 @@
 #include "sync/DavPaths.h"
 #include "sync/DavXml.h"
 
+#include <QScopeGuard>
+
 namespace carddav {
 
 bool CardDavClient::firstBookIn(const QUrl& home, QUrl* addressBook, bool* found)
@@ -77,6 +79,10 @@ bool CardDavClient::discoverFrom(const QUrl& start, QUrl* addressBook, bool* fou
 
 bool CardDavClient::discover(const QUrl& address, QUrl* addressBook)
 {
+    if (!address.userInfo().isEmpty())
+        return failUserInfo(address);
+    m_origin = address;
+    const auto forget = qScopeGuard([this] { m_origin.clear(); });
     QUrl wellKnown = address.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment);
     wellKnown.setPath(QStringLiteral("/.well-known/carddav"));
     // A bare server address is what the well-known address serves; any other path is tried as
@@ -98,8 +104,7 @@ bool CardDavClient::discover(const QUrl& address, QUrl* addressBook)
     // A failing server is no proof that there is no book.
     if (!serverError.isEmpty())
         return fail(Failure::ServerError, serverError);
-    return fail(Failure::NotFound, tr("Na adrese %1 se nenašel žádný adresář kontaktů.")
-                                       .arg(address.toDisplayString(QUrl::RemoveUserInfo)));
+    return failNotAddressBook(address);
 }
 
 } // namespace carddav

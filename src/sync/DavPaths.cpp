@@ -23,6 +23,11 @@ QUrl AsCollection(QUrl url)
     return url;
 }
 
+QString DisplayAddress(const QUrl& url)
+{
+    return url.toDisplayString(QUrl::RemoveUserInfo);
+}
+
 bool IsMemberOf(const QUrl& member, const QUrl& book)
 {
     const QString bookPath = PathKey(book) + u'/';

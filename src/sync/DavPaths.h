@@ -12,6 +12,8 @@ bool SameServer(const QUrl& a, const QUrl& b);
 QString PathKey(const QUrl& url);
 // The address with a final slash, as a collection's address ends.
 QUrl AsCollection(QUrl url);
+// The address to show a person: never with a name and password written into it.
+QString DisplayAddress(const QUrl& url);
 // Whether `member` lies inside the collection `book` (not the collection itself).
 bool IsMemberOf(const QUrl& member, const QUrl& book);
 

@@ -3,6 +3,8 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
+
 namespace carddav {
 
 namespace {
@@ -41,6 +43,11 @@ void ReadResourceType(QXmlStreamReader& xml, DavResponse* into)
     }
 }
 
+QString ReportName(const QXmlStreamReader& xml)
+{
+    return xml.namespaceUri().toString() + u' ' + xml.name().toString();
+}
+
 void ReadSupportedReports(QXmlStreamReader& xml, DavResponse* into)
 {
     while (xml.readNextStartElement()) {
@@ -48,13 +55,15 @@ void ReadSupportedReports(QXmlStreamReader& xml, DavResponse* into)
             xml.skipCurrentElement();
             continue;
         }
+        // Some servers name the report right inside supported-report, without DAV:report.
         while (xml.readNextStartElement()) {
             if (!Is(xml, Dav, "report")) {
+                into->supportedReports << ReportName(xml);
                 xml.skipCurrentElement();
                 continue;
             }
             while (xml.readNextStartElement()) {
-                into->supportedReports << xml.namespaceUri().toString() + u' ' + xml.name().toString();
+                into->supportedReports << ReportName(xml);
                 xml.skipCurrentElement();
             }
         }
@@ -174,10 +183,22 @@ Multistatus ParseMultistatus(const QByteArray& body)
         else
             xml.skipCurrentElement();
     }
-    result.ok = !xml.hasError();
+    result.ok = !xml.hasError() && !HasControlCharacter(result.syncToken) &&
+                std::none_of(result.responses.cbegin(), result.responses.cend(), [](const DavResponse& r) {
+                    return HasControlCharacter(r.href) || HasControlCharacter(r.etag) ||
+                           HasControlCharacter(r.currentUserPrincipal) ||
+                           std::any_of(r.addressBookHomeSet.cbegin(), r.addressBookHomeSet.cend(),
+                                       HasControlCharacter);
+                });
     if (!result.ok)
         result.responses.clear();
     return result;
+}
+
+bool HasControlCharacter(QStringView text)
+{
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
 bool HasPrecondition(const QByteArray& body, const QString& ns, const QString& name)

@@ -5,6 +5,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // The bodies an address book server answers with, read without any network: what the client
 // asks for and what it does with the answer stay apart from how the answer is spelled.
@@ -31,12 +32,17 @@ struct DavResponse
 
 struct Multistatus
 {
-    bool ok = false; // a well-formed DAV:multistatus
+    // A well-formed DAV:multistatus whose hrefs, ETags and token hold no control character:
+    // those go into request headers and addresses, where a line break would add a header.
+    bool ok = false;
     QList<DavResponse> responses;
     QString syncToken;
 };
 
 Multistatus ParseMultistatus(const QByteArray& body);
+
+// Whether the text holds a character below U+0020 or U+007F (tab, CR and LF too).
+bool HasControlCharacter(QStringView text);
 
 // Whether the body is a DAV:error naming the precondition `name` in the namespace `ns`.
 bool HasPrecondition(const QByteArray& body, const QString& ns, const QString& name);

@@ -1,4 +1,5 @@
 #include "sync/SyncSettings.h"
+#include "sync/DavPaths.h"
 
 #include "ui/MainWindowPort.h"
 
@@ -77,6 +78,12 @@ bool UsableAddress(const QString& text, QUrl* url, bool* plainElsewhere, QString
         *why = QStringLiteral("Adresa serveru není platná.");
         return false;
     }
+    // Written into the address, the password would be shown and kept wherever the address is.
+    if (!url->userInfo().isEmpty()) {
+        *why = QStringLiteral("Adresa %1 nesmí obsahovat jméno a heslo; zadejte je do jejich polí.")
+                   .arg(carddav::DisplayAddress(*url));
+        return false;
+    }
     const QString scheme = url->scheme().toLower();
     if (scheme == QLatin1String("https"))
         return true;
@@ -90,7 +97,7 @@ bool UsableAddress(const QString& text, QUrl* url, bool* plainElsewhere, QString
         return true;
     *plainElsewhere = true;
     *why = QStringLiteral("Adresa %1 není šifrovaná: jméno, heslo i kontakty by šly sítí čitelně.")
-               .arg(url->toString());
+               .arg(carddav::DisplayAddress(*url));
     return false;
 }
 

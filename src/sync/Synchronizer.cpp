@@ -19,7 +19,7 @@ namespace {
 const QString kNotOurs = QStringLiteral("-");
 // Larger cards (photos, attachments) are left on the server: kept here, each would be read
 // into memory by every later run.
-constexpr qint64 kMaxCardBytes = qint64(5) << 20;
+constexpr qint64 kMaxCardBytes = carddav::CardDavClient::MaxCardBytes;
 // The directory's work is done in groups this long, each one transaction: the window stays
 // responsive and a kill loses at most one group, which the next run takes again.
 constexpr qint64 kGroupMs = 200;

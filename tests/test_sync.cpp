@@ -381,7 +381,7 @@ private Q_SLOTS:
     void brokenServerCountedAndCompletedLater()
     {
         emptyBook();
-        for (const QString name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
+        for (const QString& name : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")})
             QCOMPARE(m_server->put(QStringLiteral("/test/adresar/%1.vcf").arg(name),
                                    QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:Osoba %1\r\n"
                                                   "TEL:601 000 00%2\r\nEND:VCARD\r\n")

@@ -85,10 +85,14 @@ void ReadProp(QXmlStreamReader& xml, DavResponse* into)
             into->addressBookHomeSet = Hrefs(xml);
         else if (Is(xml, Dav, "supported-report-set"))
             ReadSupportedReports(xml, into);
-        else if (Is(xml, CardDav, "address-data"))
-            // The card's own line breaks are kept; only the XML around it is trimmed away.
-            into->addressData = xml.readElementText(QXmlStreamReader::SkipChildElements).toUtf8();
-        else
+        else if (Is(xml, CardDav, "address-data")) {
+            // XML reading turns a raw CR LF into LF (only an escaped CR survives); a card's
+            // lines end in CR LF, so they are given back that way.
+            QString text = xml.readElementText(QXmlStreamReader::SkipChildElements);
+            text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                .replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+            into->addressData = text.toUtf8();
+        } else
             xml.skipCurrentElement();
     }
 }

@@ -156,6 +156,7 @@ private:
     bool sendNew();
     bool upload(const QString& href, const QByteArray& data, const QString& etag, const QString& fingerprint);
     bool applyCard(const Incoming& card);
+    QString tokenAfterUploads();
 
     db::Connection* m_connection;
     db::SyncStore& m_store;
@@ -170,6 +171,7 @@ private:
     QHash<QString, QString> m_changed; // href -> ETag, cards new or changed on the server
     QSet<QString> m_deleted;
     QList<Incoming> m_fetched;
+    QHash<QString, QString> m_uploaded; // href -> ETag the server gave
     struct
     {
         int received = 0;
@@ -192,8 +194,8 @@ SyncOutcome Run::go(const QUrl& address)
     if (takeServerCards() && takeServerDeletions() && sendChanges() && sendNew()) {
         // The token moves on only when every change it announced was taken; otherwise the next
         // run is told them again.
-        if (m_tokens && m_out.counts.notReceived == 0 &&
-            !db([this] { return m_store.setValue(QStringLiteral("token"), m_newToken); }))
+        const QString token = m_tokens && m_out.counts.notReceived == 0 ? tokenAfterUploads() : QString();
+        if (!token.isEmpty() && !db([&] { return m_store.setValue(QStringLiteral("token"), token); }))
             storeFailed();
         else
             m_out.ok = true;
@@ -473,7 +475,28 @@ bool Run::upload(const QString& href, const QByteArray& data, const QString& eta
         }))
         return false;
     ++m_out.counts.sent;
+    m_uploaded.insert(href, newEtag);
     return true;
+}
+
+// The token to keep. The one of the listing is older than this run's uploads, and a server may
+// leave out of later changes a card made and deleted after it: one deleted by another client
+// before the next run would never be told. When the changes since the listing are exactly the
+// uploads, the token after them is kept instead.
+QString Run::tokenAfterUploads()
+{
+    if (m_uploaded.isEmpty())
+        return m_newToken;
+    carddav::RemoteChanges since;
+    if (!m_client->syncCollection(m_book, m_newToken, &since) || !since.deleted.isEmpty() ||
+        since.changed.size() != m_uploaded.size())
+        return m_newToken;
+    for (const carddav::RemoteCard& c : std::as_const(since.changed)) {
+        const auto sent = m_uploaded.constFind(c.href);
+        if (sent == m_uploaded.cend() || sent->isEmpty() || *sent != c.etag)
+            return m_newToken;
+    }
+    return since.token;
 }
 
 bool Run::sendChanges()

@@ -228,6 +228,14 @@ double PeakMemoryMb()
     return 0;
 }
 
+// Starts counting the peak resident memory again from what the process holds now.
+void ResetPeakMemory()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
 // Builds the directory in a process of its own, so that its memory is not counted.
 int FillDirectory(const QString& path, int count)
 {
@@ -644,12 +652,19 @@ int main(int argc, char** argv)
                 db::Connection down;
                 openDirectory(down, downDir);
                 synchro::Synchronizer synchronizer(&down, &client);
+                ResetPeakMemory();
                 t.restart();
                 const synchro::SyncOutcome first = synchronizer.run(downServer.book());
                 downMs = double(t.nsecsElapsed()) / 1e6;
+                const double downPeak = PeakMemoryMb();
+                ResetPeakMemory();
                 t.restart();
                 const synchro::SyncOutcome again = synchronizer.run(downServer.book());
                 againMs = double(t.nsecsElapsed()) / 1e6;
+                out << QStringLiteral("sync peak memory: first down %1 MB, again %2 MB")
+                           .arg(downPeak, 0, 'f', 1)
+                           .arg(PeakMemoryMb(), 0, 'f', 1)
+                    << Qt::endl;
                 if (!first.ok || !again.ok || again.counts.sent + again.counts.received > 0)
                     out << "sync: " << synchro::SyncSummary(first.ok ? again : first) << Qt::endl;
             }

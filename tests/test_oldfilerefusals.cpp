@@ -57,6 +57,10 @@ private Q_SLOTS:
         QTest::newRow("table of 40 indexes")
             << QStringLiteral("index-count")
             << QStringLiteral("Soubor je poškozen: definice tabulky zvonisty je neplatná.");
+        QTest::newRow("table of one row, said to have two")
+            << QStringLiteral("row-count")
+            << QStringLiteral(
+                   "Soubor je poškozen: z tabulky verze byl přečten 1 řádek, tabulka má mít 2 řádky.");
     }
 
     // libmdb reads on through such damage with fewer rows or a wrong note; the conversion

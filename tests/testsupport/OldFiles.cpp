@@ -81,7 +81,8 @@ MadeFiles& Made()
                 "    print(name + '\\t' + path)"),
             {files.big, files.dir.path()});
         // Headers that lie about the data beside them, made at the places the writer puts them:
-        // two more notes (in the row, on a page of their own), the tables' definitions.
+        // two more notes (in the row, on a page of their own), the tables' definitions and row
+        // counts.
         const QByteArray crafted = RunPython(QStringLiteral(R"(
 import sys, struct, subprocess, csv, io
 sys.path.insert(0, sys.argv[1]); import jetwrite
@@ -98,7 +99,8 @@ for name, at, new in (('memo-inline-length', inline, struct.pack('<I', 0xffffff 
                       ('memo-page-length', page, struct.pack('<I', 0xffffff | 0x40000000)),
                       ('memo-zero-pointer', page + 4, bytes(4)),
                       ('no-columns', tdef['poznamky'] + 45, struct.pack('<H', 0)),
-                      ('index-count', tdef['zvonisty'] + 51, struct.pack('<I', 40))):
+                      ('index-count', tdef['zvonisty'] + 51, struct.pack('<I', 40)),
+                      ('row-count', tdef['verze'] + 16, struct.pack('<I', 2))):
     out = '%s/%s.mdb' % (sys.argv[2], name)
     open(out, 'wb').write(base[:at] + new + base[at + len(new):])
     print(name + '\t' + out)

@@ -567,7 +567,7 @@ int main(int argc, char** argv)
                 [&] {
                     QString why;
                     const QString converted = dir.filePath(QStringLiteral("prevod-%1.mdb").arg(++round));
-                    if (!db::ConvertJetFileAs(jet, converted, nullptr, &why))
+                    if (!db::ConvertJetFile(jet, converted, nullptr, &why))
                         QTextStream(stderr) << why << Qt::endl;
                     QFile::remove(converted);
                 },

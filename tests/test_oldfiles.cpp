@@ -1,21 +1,22 @@
 // Directory files of the earlier Windows versions (Jet 3 and Jet 4): converted value for value,
-// opened at start, merged, and refused whole when damaged.
+// opened at start, and merged; what is refused is in test_oldfilerefusals.cpp.
 #include "app/TMain.h"
 #include "db/JetConversion.h"
 #include "testsupport/MainParts.h"
+#include "testsupport/OldFiles.h"
 #include "testsupport/TestSupport.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageDialog.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,33 +24,15 @@
 
 #include <cstring>
 
+using testsupport::Digest;
+using testsupport::Fixture;
+using testsupport::Made;
 using testsupport::Parts;
+using testsupport::Rows;
+using testsupport::RunPython;
 using testsupport::Sandbox;
 
 namespace {
-
-const QString kJet = QStringLiteral(ZV_JET);
-
-QString Fixture(const QString& name)
-{
-    return kJet + QStringLiteral("/fixtures/") + name;
-}
-
-QByteArray Digest(const QString& path)
-{
-    QFile f(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    return f.open(QIODevice::ReadOnly) && hash.addData(&f) ? hash.result() : QByteArray();
-}
-
-QByteArray RunPython(const QString& script, const QStringList& arguments = {})
-{
-    QProcess p;
-    p.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script, kJet} + arguments);
-    if (!p.waitForFinished(300000) || p.exitCode() != 0)
-        qWarning("python: %s", p.readAllStandardError().constData());
-    return p.readAllStandardOutput();
-}
 
 // What the test files' writer was asked to write, each table's rows in its column order; dates
 // in the program's own form, a contact's id as its autonumber gave it.
@@ -87,37 +70,6 @@ QString Text(const QJsonValue& v)
     if (v.isDouble())
         return QString::number(v.toDouble(), 'g', 15);
     return v.toString();
-}
-
-// A table of a file of this program's engine, NULL as a null text.
-QList<QStringList> Rows(const QString& path, const QString& table, const QStringList& columns)
-{
-    sqlite3* handle = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, SQLITE_OPEN_READONLY, nullptr);
-    QStringList quoted;
-    // A column by its name (some are words of the engine); anything else as an expression.
-    for (const QString& c : columns)
-        quoted << (c.contains(QLatin1Char('(')) ? c : QLatin1Char('"') + c + QLatin1Char('"'));
-    sqlite3_stmt* stmt = nullptr;
-    QList<QStringList> rows;
-    if (sqlite3_prepare_v2(
-            handle, QStringLiteral("select %1 from %2 order by rowid").arg(quoted.join(u','), table).toUtf8(),
-            -1, &stmt, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            QStringList row;
-            for (int c = 0; c < columns.size(); ++c)
-                row << (sqlite3_column_type(stmt, c) == SQLITE_NULL
-                            ? QString()
-                            : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c))));
-            rows << row;
-        }
-    } else {
-        rows << QStringList{QStringLiteral("<") + QString::fromUtf8(sqlite3_errmsg(handle)) +
-                            QLatin1Char('>')};
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(handle);
-    return rows;
 }
 
 // mdbtools' own export of a table, read as CSV; its NULL marker stands for NULL and for an
@@ -175,37 +127,6 @@ bool SameAsExported(const QString& ours, const QString& exported)
 int Version(const QString& path)
 {
     return Rows(path, QStringLiteral("verze"), {QStringLiteral("DB")}).value(0).value(0).toInt();
-}
-
-// Big and damaged files are made once, with the test files' own tools.
-struct MadeFiles
-{
-    QTemporaryDir dir;
-    QString big;
-    QMap<QString, QString> damaged;
-};
-
-MadeFiles& Made()
-{
-    static MadeFiles files;
-    if (files.big.isEmpty()) {
-        files.big = files.dir.filePath(QStringLiteral("velky.mdb"));
-        RunPython(QStringLiteral(
-                      "import sys; sys.path.insert(0, sys.argv[1]); import jetwrite; "
-                      "jetwrite.main([sys.argv[2], '--zvonisty-version', '4', '--extra-contacts', '20000'])"),
-                  {files.big});
-        const QByteArray listed = RunPython(
-            QStringLiteral(
-                "import sys; sys.path.insert(0, sys.argv[1]); import verify\n"
-                "for name, path, what in verify.damage_variants(sys.argv[2], sys.argv[3], 'zvonisty'):\n"
-                "    print(name + '\\t' + path)"),
-            {files.big, files.dir.path()});
-        for (const QByteArray& line : listed.split('\n'))
-            if (line.contains('\t'))
-                files.damaged.insert(QString::fromUtf8(line.split('\t')[0]),
-                                     QString::fromUtf8(line.split('\t')[1]));
-    }
-    return files;
 }
 
 // The conversion in place alone, in a process of its own that the kill test ends at will.
@@ -267,7 +188,7 @@ private Q_SLOTS:
         const QString converted = m_box->path(QStringLiteral("prevedeny.mdb"));
         QString why;
         QList<db::JetTableSummary> tables;
-        QVERIFY2(db::ConvertJetFileAs(old, converted, &tables, &why), qPrintable(why));
+        QVERIFY2(db::ConvertJetFile(old, converted, &tables, &why), qPrintable(why));
         QCOMPARE(Digest(old), before);
 
         const QJsonObject expected = Expected(version, jet3, doubleNumeric);
@@ -311,6 +232,10 @@ private Q_SLOTS:
                                 "jej do nového formátu? Původní soubor zůstane uložen jako "
                                 "Zvonisty-puvodni.mdb."));
         QCOMPARE(shown.first().buttonSet, 1);
+        QCOMPARE(
+            Parts(*m_w).StatusBar1->currentMessage(),
+            QStringLiteral("Soubor Zvonisty.mdb byl převeden do nového formátu: 6 kontaktů, 6 doplňujících "
+                           "poznámek. Původní soubor je uložen jako Zvonisty-puvodni.mdb."));
         QCOMPARE(Digest(m_box->path(QStringLiteral("Zvonisty-puvodni.mdb"))), before);
         m_w.reset();
         const QString now = m_box->dbPath();
@@ -325,7 +250,7 @@ private Q_SLOTS:
         QCOMPARE(contacts[1], (QStringList{QStringLiteral("2"), QStringLiteral("Šťastná Věra"),
                                            version >= 2 ? QStringLiteral("") : QString()}));
         QCOMPARE(Rows(now, QStringLiteral("poznamky"), {QStringLiteral("id")}).size(), 6);
-        QVERIFY(!QFileInfo::exists(m_box->path(QStringLiteral("Zvonisty-prevod.tmp"))));
+        QCOMPARE(QDir(m_box->path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     }
 
     // A note longer than any buffer libmdb is first given comes whole, character for character.
@@ -343,7 +268,7 @@ private Q_SLOTS:
         QVERIFY(note.size() > 128 * 1024);
         const QString converted = m_box->path(QStringLiteral("prevedeny.mdb"));
         QString why;
-        QVERIFY2(db::ConvertJetFileAs(old, converted, nullptr, &why), qPrintable(why));
+        QVERIFY2(db::ConvertJetFile(old, converted, nullptr, &why), qPrintable(why));
         QCOMPARE(Rows(converted, QStringLiteral("poznamky"), {QStringLiteral("pozn")}).last().value(0),
                  QString::fromUtf8(note));
     }
@@ -378,50 +303,20 @@ private Q_SLOTS:
     {
         QVERIFY(QFile::copy(Fixture(QStringLiteral("zvonisty-v4-jet4.mdb")), m_box->dbPath()));
         testsupport::WriteBytes(m_box->path(QStringLiteral("Zvonisty-puvodni.mdb")), "jiny soubor");
+        testsupport::WriteBytes(m_box->path(QStringLiteral("Zvonisty-prevod.tmp")), "taky jiny");
         MessageDialogSeam::setNextAnswer(0);
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
         QVERIFY(
             MessageDialogSeam::shown().first().text.endsWith(QStringLiteral("jako Zvonisty-puvodni-2.mdb.")));
+        QVERIFY(Parts(*m_w).StatusBar1->currentMessage().endsWith(
+            QStringLiteral("Původní soubor je uložen jako Zvonisty-puvodni-2.mdb.")));
+        QCOMPARE(testsupport::ReadBytes(m_box->path(QStringLiteral("Zvonisty-prevod.tmp"))),
+                 QByteArray("taky jiny"));
         QCOMPARE(testsupport::ReadBytes(m_box->path(QStringLiteral("Zvonisty-puvodni.mdb"))),
                  QByteArray("jiny soubor"));
         QCOMPARE(Digest(m_box->path(QStringLiteral("Zvonisty-puvodni-2.mdb"))),
                  Digest(Fixture(QStringLiteral("zvonisty-v4-jet4.mdb"))));
-    }
-
-    void damagedFileRefused_data()
-    {
-        QTest::addColumn<QString>("damage");
-        for (const char* damage : {"truncated", "randompage", "header-version", "memo-cycle"})
-            QTest::newRow(damage) << QString::fromLatin1(damage);
-    }
-
-    // libmdb reads on through such damage with fewer rows or a wrong note; the conversion
-    // refuses instead, leaves no file, and the original is unchanged, also at start.
-    void damagedFileRefused()
-    {
-        QFETCH(QString, damage);
-        const QString source = Made().damaged.value(damage);
-        QVERIFY2(QFileInfo::exists(source), qPrintable(damage));
-        QVERIFY(QFile::copy(source, m_box->dbPath()));
-        const QByteArray before = Digest(source);
-        QString why;
-        const QString converted = m_box->path(QStringLiteral("novy.mdb"));
-        QVERIFY(!db::ConvertJetFileAs(m_box->dbPath(), converted, nullptr, &why));
-        QVERIFY(!why.isEmpty());
-        QVERIFY(!QFileInfo::exists(converted));
-
-        MessageDialogSeam::setNextAnswer(0);
-        m_w = testsupport::StartMain();
-        QVERIFY(!m_w->started());
-        const QString refusal = MessageDialogSeam::shown().last().text;
-        QVERIFY2(refusal.startsWith(
-                     QStringLiteral("Nastala chyba při otevření DB: Soubor Zvonisty.mdb ze starší verze "
-                                    "programu nelze převést. ")),
-                 qPrintable(refusal));
-        QVERIFY(refusal.endsWith(QStringLiteral(" Původní soubor zůstal beze změny.")));
-        QCOMPARE(Digest(m_box->dbPath()), before);
-        QCOMPARE(QDir(m_box->path()).entryList(QDir::Files), QStringList{QStringLiteral("Zvonisty.mdb")});
     }
 
     // Killed at any moment, the name holds the original or the whole new file, never a half one.
@@ -490,70 +385,6 @@ private Q_SLOTS:
                                 QStringLiteral("select jmeno from zvonisty where telefon = '543 210 999'"),
                                 QStringLiteral("jmeno")),
             QStringList{QStringLiteral("ÚDRŽBA – Žďár nad Sázavou")});
-    }
-
-    void commandLineConversion_data()
-    {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<bool>("newExists");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("said");
-        QTest::newRow("converted") << Fixture(QStringLiteral("zvonisty-v3-jet3.mdb")) << false << 0
-                                   << QStringLiteral("Soubor %1 byl převeden do %2: kontaktů 6, doplňujících "
-                                                     "poznámek 6.");
-        QTest::newRow("new file exists")
-            << Fixture(QStringLiteral("zvonisty-v3-jet3.mdb")) << true << 1
-            << QStringLiteral("Soubor %1 nelze převést: Soubor %2 již existuje.");
-        QTest::newRow("not an old file")
-            << QStringLiteral(ZV_PROGRAM) << false << 1
-            << QStringLiteral("Soubor %1 nelze převést: není to soubor starší verze "
-                              "programu.");
-        QTest::newRow("damaged") << QStringLiteral("randompage") << false << 1
-                                 << QStringLiteral("Soubor %1 nelze převést: Soubor je poškozen");
-    }
-
-    // Without a window: one Czech line, and an exit status that tells failure.
-    void commandLineConversion()
-    {
-        QFETCH(QString, from);
-        QFETCH(bool, newExists);
-        QFETCH(int, exitCode);
-        QFETCH(QString, said);
-        if (Made().damaged.contains(from))
-            from = Made().damaged.value(from);
-        const QString to = m_box->path(QStringLiteral("novy.mdb"));
-        if (newExists)
-            testsupport::WriteBytes(to, "obsah");
-        QProcess p;
-        p.start(QStringLiteral(ZV_PROGRAM), {QStringLiteral("--convert"), from, to});
-        QVERIFY(p.waitForFinished(120000));
-        QCOMPARE(p.exitCode(), exitCode);
-        const QString line =
-            QString::fromUtf8(exitCode == 0 ? p.readAllStandardOutput() : p.readAllStandardError());
-        QVERIFY2(line.startsWith(said.replace(QStringLiteral("%1"), from).replace(QStringLiteral("%2"), to)),
-                 qPrintable(line));
-        QCOMPARE(line.count(QLatin1Char('\n')), 1);
-        if (exitCode == 0)
-            QCOMPARE(Rows(to, QStringLiteral("zvonisty"), {QStringLiteral("count(*)")}).value(0).value(0),
-                     QStringLiteral("6"));
-        else
-            QCOMPARE(QFileInfo::exists(to), newExists);
-        QCOMPARE(QDir(m_box->path()).entryList({QStringLiteral("*.tmp")}, QDir::Files), QStringList());
-    }
-
-    void damagedMergeSourceAddsNothing()
-    {
-        m_box->createDirectory(4);
-        m_w = testsupport::StartMain();
-        FileDialog::setNextFileName(Made().damaged.value(QStringLiteral("randompage")));
-        Parts(*m_w).PidatzznamyzjinDBjennovsla1->trigger();
-        const QString said = MessageDialogSeam::shown().last().text;
-        QVERIFY2(said.startsWith(QStringLiteral("Soubor starší verze programu nelze načíst: ")),
-                 qPrintable(said));
-        QVERIFY(said.endsWith(QStringLiteral(" Nebyla přidána žádná položka.")));
-        QCOMPARE(testsupport::Column(m_w->connection(), QStringLiteral("select count(*) as n from zvonisty"),
-                                     QStringLiteral("n")),
-                 QStringList{QStringLiteral("0")});
     }
 };
 

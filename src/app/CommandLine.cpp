@@ -3,6 +3,7 @@
 #include "app/SyncCommandLine.h"
 #include "db/Connection.h"
 #include "db/JetConversion.h"
+#include "exchange/InputFile.h"
 
 #include "Version.h"
 
@@ -55,6 +56,11 @@ int Convert(const QString& from, const QString& to, QTextStream& out, QTextStrea
     static char* argv[] = {name, nullptr};
     const QCoreApplication application(argc, argv);
     const QString refusal = QStringLiteral("Soubor %1 nelze převést: ").arg(Native(from));
+    // A pipe or a device would never end; a folder is no file to read.
+    if (const QString what = exchange::NotRegularFileReason(from); !what.isEmpty()) {
+        err << refusal << what << QLatin1Char('.') << Qt::endl;
+        return 1;
+    }
     if (!QFileInfo(from).isFile()) {
         err << refusal << QStringLiteral("soubor nebyl nalezen.") << Qt::endl;
         return 1;
@@ -65,21 +71,14 @@ int Convert(const QString& from, const QString& to, QTextStream& out, QTextStrea
     }
     QList<db::JetTableSummary> tables;
     QString why;
-    if (!db::ConvertJetFileAs(from, to, &tables, &why)) {
+    if (!db::ConvertJetFile(from, to, &tables, &why)) {
         err << refusal << why << Qt::endl;
         return 1;
     }
-    qint64 contacts = 0, notes = 0;
-    for (const db::JetTableSummary& t : tables) {
-        if (t.table == QLatin1String("zvonisty"))
-            contacts = t.rows;
-        else if (t.table == QLatin1String("poznamky"))
-            notes = t.rows;
-    }
     out << QStringLiteral("Soubor %1 byl převeden do %2: kontaktů %3, doplňujících poznámek %4.")
                .arg(Native(from), Native(to))
-               .arg(contacts)
-               .arg(notes)
+               .arg(db::JetRowsOf(tables, QStringLiteral("zvonisty")))
+               .arg(db::JetRowsOf(tables, QStringLiteral("poznamky")))
         << Qt::endl;
     return 0;
 }

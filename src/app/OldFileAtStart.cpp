@@ -1,12 +1,13 @@
 #include "app/OldFileAtStart.h"
 
 #include "app/OpeningDialog.h"
+#include "db/CzechCount.h"
 #include "db/JetConversion.h"
 #include "ui/MessageDialog.h"
 
 #include <QFileInfo>
 
-OldFileAtStart ConvertOldFileAtStart(QWidget* owner, const QString& path, QString* why)
+OldFileAtStart ConvertOldFileAtStart(QWidget* owner, const QString& path, QString* why, QString* done)
 {
     if (path.isEmpty() || !db::IsJetFile(path))
         return OldFileAtStart::NotOld;
@@ -19,7 +20,8 @@ OldFileAtStart ConvertOldFileAtStart(QWidget* owner, const QString& path, QStrin
                 .arg(name, backup),
             1, 1) != 0)
         return OldFileAtStart::Declined;
-    QString reason;
+    QString reason, kept;
+    QList<db::JetTableSummary> tables;
     bool converted = false;
     {
         const OpeningProgressWindow progress(owner);
@@ -27,10 +29,23 @@ OldFileAtStart ConvertOldFileAtStart(QWidget* owner, const QString& path, QStrin
         db::ReportOpeningStep(step);
         step.working = true;
         converted =
-            db::ConvertJetFileInPlace(path, nullptr, nullptr, &reason, [&] { db::ReportOpeningStep(step); });
+            db::ConvertJetFileInPlace(path, &kept, &tables, &reason, [&] { db::ReportOpeningStep(step); });
     }
-    if (converted)
+    if (converted) {
+        if (done)
+            *done = QStringLiteral("Soubor %1 byl převeden do nového formátu: %2, %3. Původní soubor je "
+                                   "uložen jako %4.")
+                        .arg(name,
+                             db::CzechCount(db::JetRowsOf(tables, QStringLiteral("zvonisty")),
+                                            QStringLiteral("kontakt"), QStringLiteral("kontakty"),
+                                            QStringLiteral("kontaktů")),
+                             db::CzechCount(db::JetRowsOf(tables, QStringLiteral("poznamky")),
+                                            QStringLiteral("doplňující poznámka"),
+                                            QStringLiteral("doplňující poznámky"),
+                                            QStringLiteral("doplňujících poznámek")),
+                             QFileInfo(kept).fileName());
         return OldFileAtStart::Converted;
+    }
     if (why)
         *why =
             QStringLiteral("Soubor %1 ze starší verze programu nelze převést. %2 Původní soubor zůstal beze "

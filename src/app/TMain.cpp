@@ -235,8 +235,8 @@ void TMain::FormCreate()
     SaveAnimCounter = 0;
     ExitChosen = false;
 
-    QString why;
-    switch (ConvertOldFileAtStart(this, ADOConnection1->sourcePath(), &why)) {
+    QString why, converted;
+    switch (ConvertOldFileAtStart(this, ADOConnection1->sourcePath(), &why, &converted)) {
     case OldFileAtStart::Declined:
         endWithoutWindow();
         return;
@@ -297,6 +297,8 @@ void TMain::FormCreate()
                 .arg(QFileInfo(directoryFilePath()).fileName())
                 .arg(shortened),
             0, 0);
+    if (!converted.isEmpty())
+        showStatus(converted);
     m_started = true;
     armSyncTimer();
     // The automatic synchronisation also runs once as soon as the window is up.

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
@@ -168,40 +169,31 @@ QString KeepOriginal(const QString& path, QString* error)
     return QString();
 }
 
-} // namespace
-
-void SetOldFileReaderProgram(const QString& program)
+// The new file is made in a folder of this run's own beside its place: the folder's name is taken
+// exclusively, so everything in it was made by this run, and it goes with everything in it. A
+// name fixed in advance could be another's file, and would be removed or written over.
+QString FolderTemplate(const QString& path)
 {
-    g_readerProgram = program;
+    const QFileInfo info(path);
+    return QDir(info.absolutePath()).filePath(info.fileName() + QStringLiteral("-prevod-XXXXXX"));
 }
 
-QString OldFileReaderProgram()
-{
-    return ProgramPath();
-}
-
-int OldFileReadLimitMs(qint64 bytes)
-{
-    // libmdb reads a hundred thousand contacts in a fraction of a second; minutes mean a loop.
-    return int(qMin<qint64>(30000 + bytes / 1024 / 1024 * 2000, 600000));
-}
-
-bool ConvertJetFile(const QString& jetPath, const QString& outPath, QList<JetTableSummary>* tables,
-                    QString* error, const std::function<void()>& waiting)
+// The reading process makes `made` inside the folder of this run, and the file is checked.
+bool ReadIntoNewFile(const QString& jetPath, const QTemporaryDir& folder, QString* made,
+                     QList<JetTableSummary>* tables, QString* error, const std::function<void()>& waiting)
 {
     QList<JetTableSummary> read;
     auto fail = [&](const QString& why) {
-        QFile::remove(outPath);
         if (error)
             *error = why;
         return false;
     };
-    if (QFileInfo::exists(outPath))
-        return fail(QStringLiteral("Soubor %1 již existuje.").arg(QDir::toNativeSeparators(outPath)));
-
+    if (!folder.isValid())
+        return fail(QStringLiteral("Složku pro převod nelze vytvořit: %1").arg(SystemErrorText(errno)));
+    *made = folder.filePath(QStringLiteral("prevod.mdb"));
     QProcess reader;
     reader.setProgram(OldFileReaderProgram());
-    reader.setArguments({QStringLiteral("--") + QLatin1String(kReadOldFileOption), jetPath, outPath});
+    reader.setArguments({QStringLiteral("--") + QLatin1String(kReadOldFileOption), jetPath, *made});
     reader.setProcessChannelMode(QProcess::SeparateChannels);
     reader.setStandardInputFile(QProcess::nullDevice());
     reader.start();
@@ -233,50 +225,63 @@ bool ConvertJetFile(const QString& jetPath, const QString& outPath, QList<JetTab
     if (!ParseJetSummary(said, &read))
         return fail(QStringLiteral("Čtení souboru nepodalo úplnou zprávu."));
     for (const JetTableSummary& t : read)
-        if (t.rows != t.declaredRows)
-            return fail(QStringLiteral("Z tabulky %1 bylo přečteno %2 řádků, tabulka jich má mít %3.")
-                            .arg(t.table)
-                            .arg(t.rows)
-                            .arg(t.declaredRows));
-    if (const QString wrong = CheckConverted(outPath, read); !wrong.isEmpty())
+        if (const QString fault = JetRowCountFault(t); !fault.isEmpty())
+            return fail(fault);
+    if (const QString wrong = CheckConverted(*made, read); !wrong.isEmpty())
         return fail(wrong);
+    if (!SyncPath(*made, O_RDONLY))
+        return fail(QStringLiteral("Převedený soubor nelze uložit na disk: %1").arg(SystemErrorText(errno)));
     if (tables)
         *tables = read;
     return true;
 }
 
-bool ConvertJetFileAs(const QString& jetPath, const QString& newPath, QList<JetTableSummary>* tables,
-                      QString* error)
+QString Exists(const QString& path)
+{
+    return QStringLiteral("Soubor %1 již existuje.").arg(QDir::toNativeSeparators(path));
+}
+
+} // namespace
+
+void SetOldFileReaderProgram(const QString& program)
+{
+    g_readerProgram = program;
+}
+
+QString OldFileReaderProgram()
+{
+    return ProgramPath();
+}
+
+int OldFileReadLimitMs(qint64 bytes)
+{
+    // libmdb reads a hundred thousand contacts in a fraction of a second; minutes mean a loop.
+    return int(qMin<qint64>(30000 + bytes / 1024 / 1024 * 2000, 600000));
+}
+
+bool ConvertJetFile(const QString& jetPath, const QString& outPath, QList<JetTableSummary>* tables,
+                    QString* error, const std::function<void()>& waiting)
 {
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;
         return false;
     };
-    if (QFileInfo::exists(newPath) || QFileInfo(newPath).isSymLink())
-        return fail(QStringLiteral("Soubor %1 již existuje.").arg(QDir::toNativeSeparators(newPath)));
-    const QString temporary = newPath + QStringLiteral("-prevod.tmp");
-    QFile::remove(temporary);
-    if (!ConvertJetFile(jetPath, temporary, tables, error))
+    if (QFileInfo::exists(outPath) || QFileInfo(outPath).isSymLink())
+        return fail(Exists(outPath));
+    const QTemporaryDir folder(FolderTemplate(outPath));
+    QString made;
+    if (!ReadIntoNewFile(jetPath, folder, &made, tables, error, waiting))
         return false;
-    if (!SyncPath(temporary, O_RDONLY)) {
-        const int err = errno;
-        QFile::remove(temporary);
-        return fail(QStringLiteral("Převedený soubor nelze uložit na disk: %1").arg(SystemErrorText(err)));
-    }
     // A link appears whole and fails where the name is taken meanwhile.
-    const int linked =
-        ::link(QFile::encodeName(temporary).constData(), QFile::encodeName(newPath).constData());
+    const int linked = ::link(QFile::encodeName(made).constData(), QFile::encodeName(outPath).constData());
     const int err = linked == 0 ? 0 : errno;
-    if (linked != 0 && err != EEXIST && !QFileInfo::exists(newPath) &&
-        ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(newPath).constData()) == 0)
+    if (linked != 0 && err != EEXIST && !QFileInfo::exists(outPath) &&
+        ::rename(QFile::encodeName(made).constData(), QFile::encodeName(outPath).constData()) == 0)
         return true;
-    QFile::remove(temporary);
     if (linked != 0)
-        return fail(err == EEXIST
-                        ? QStringLiteral("Soubor %1 již existuje.").arg(QDir::toNativeSeparators(newPath))
-                        : SystemErrorText(err));
-    SyncPath(QFileInfo(newPath).absolutePath(), O_RDONLY | O_DIRECTORY);
+        return fail(err == EEXIST ? Exists(outPath) : SystemErrorText(err));
+    SyncPath(QFileInfo(outPath).absolutePath(), O_RDONLY | O_DIRECTORY);
     return true;
 }
 
@@ -304,31 +309,26 @@ QString FreeBackupName(const QString& path)
 bool ConvertJetFileInPlace(const QString& path, QString* backupPath, QList<JetTableSummary>* tables,
                            QString* error, const std::function<void()>& waiting)
 {
-    const QFileInfo info(path);
-    const QString folder = info.absolutePath();
-    // The program's own temporary name; one left by a conversion that was killed goes first.
-    const QString temporary = QDir(folder).filePath(info.completeBaseName() + QStringLiteral("-prevod.tmp"));
-    QFile::remove(temporary);
-    if (!ConvertJetFile(path, temporary, tables, error, waiting))
-        return false;
     auto fail = [&](const QString& why) {
-        QFile::remove(temporary);
         if (error)
             *error = why;
         return false;
     };
-    if (!SyncPath(temporary, O_RDONLY))
-        return fail(QStringLiteral("Převedený soubor nelze uložit na disk: %1").arg(SystemErrorText(errno)));
+    const QString folderOfFile = QFileInfo(path).absolutePath();
+    const QTemporaryDir folder(FolderTemplate(path));
+    QString made;
+    if (!ReadIntoNewFile(path, folder, &made, tables, error, waiting))
+        return false;
     QString why;
     const QString backup = KeepOriginal(path, &why);
     if (backup.isEmpty())
         return fail(why);
-    SyncPath(folder, O_RDONLY | O_DIRECTORY);
+    SyncPath(folderOfFile, O_RDONLY | O_DIRECTORY);
     // One step: the name shows the original until it shows the whole new file.
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0)
+    if (::rename(QFile::encodeName(made).constData(), QFile::encodeName(path).constData()) != 0)
         return fail(
             QStringLiteral("Převedený soubor nelze dát na místo původního: %1").arg(SystemErrorText(errno)));
-    SyncPath(folder, O_RDONLY | O_DIRECTORY);
+    SyncPath(folderOfFile, O_RDONLY | O_DIRECTORY);
     if (backupPath)
         *backupPath = backup;
     return true;

@@ -24,16 +24,13 @@ QString OldFileReaderProgram();
 // How long the reading process may take for a file of `bytes` before it counts as hung.
 int OldFileReadLimitMs(qint64 bytes);
 
-// Reads the Jet file into a new file at `outPath`, which must not exist, and checks the new
-// file. `waiting` is called now and then while the reading process runs (to keep a window
-// painted). On failure: false, a Czech reason, and no file left at `outPath`.
+// Reads the Jet file into a new file at `outPath`, which appears only whole, flushed to the disk,
+// and never replaces a file that exists. The file is made in a folder of the conversion's own
+// beside it, so no file of another is ever written over or removed. `waiting` is called now and
+// then while the reading process runs (to keep a window painted). On failure: false and a Czech
+// reason.
 bool ConvertJetFile(const QString& jetPath, const QString& outPath, QList<JetTableSummary>* tables,
                     QString* error, const std::function<void()>& waiting = {});
-
-// Converts the Jet file into a new file at `newPath`, which appears only whole and never
-// replaces a file that exists.
-bool ConvertJetFileAs(const QString& jetPath, const QString& newPath, QList<JetTableSummary>* tables,
-                      QString* error);
 
 // The name the original keeps beside the converted file: "Zvonisty-puvodni.mdb" for
 // "Zvonisty.mdb", with a number added when that name is taken by another file.
@@ -41,7 +38,7 @@ QString BackupNameFor(const QString& path, int attempt);
 // The backup name the next conversion in place will use.
 QString FreeBackupName(const QString& path);
 
-// Converts the Jet file at `path` in place: into a temporary file beside it, which is checked,
+// Converts the Jet file at `path` in place: into a folder of its own beside it, where it is checked,
 // then the original is kept under the backup name (never over an existing file) and the new
 // file takes the original's name in one step. Killed at any moment, `path` is either the
 // original or the whole new file. On failure the original stays where it was, unchanged.

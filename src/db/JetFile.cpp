@@ -1,6 +1,8 @@
 #include "db/JetFile.h"
 
+#include "db/CzechCount.h"
 #include "db/Engine.h"
+#include "db/JetNotes.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -28,6 +30,11 @@ constexpr int kRequiredTables = 2;
 constexpr size_t kFirstBindSize = 64 * 1024;
 constexpr size_t kLargestBindSize = size_t(256) * 1024 * 1024;
 
+// What Jet itself allows a table; more in a definition is damage, and libmdb would read on past
+// the definition into other bytes.
+constexpr unsigned kMostColumns = 255;
+constexpr unsigned kMostIndexes = 32;
+
 class Failed
 {
 public:
@@ -37,6 +44,11 @@ public:
 private:
     QString m_why;
 };
+
+Failed Damaged(const QString& what)
+{
+    return Failed(QStringLiteral("Soubor je poškozen: ") + what + QLatin1Char('.'));
+}
 
 QString Quoted(const QString& name)
 {
@@ -181,11 +193,22 @@ public:
         m_table.reset(mdb_read_table(entry));
         if (!m_table)
             throw Failed(QStringLiteral("Tabulku %1 nelze přečíst.").arg(name));
+        const QString wrong = QStringLiteral("definice tabulky %1 je neplatná").arg(name);
+        if (m_table->num_cols == 0 || m_table->num_cols > kMostColumns || m_table->num_idxs > kMostIndexes ||
+            m_table->num_real_idxs > kMostIndexes)
+            throw Damaged(wrong);
         if (!mdb_read_columns(m_table.get()))
             throw Failed(QStringLiteral("Sloupce tabulky %1 nelze přečíst.").arg(name));
+        if (m_table->columns->len != m_table->num_cols)
+            throw Damaged(wrong);
+        QStringList names;
         for (unsigned i = 0; i < m_table->num_cols; ++i) {
             const auto* col = static_cast<MdbColumn*>(g_ptr_array_index(m_table->columns, i));
-            m_columns.push_back({QString::fromUtf8(col->name), col->col_type});
+            const QString column = QString::fromUtf8(col->name);
+            if (column.trimmed().isEmpty() || names.contains(column, Qt::CaseInsensitive))
+                throw Damaged(wrong);
+            names << column;
+            m_columns.push_back({column, col->col_type});
         }
     }
 
@@ -240,6 +263,7 @@ private:
         std::vector<MdbField> fields(count);
         std::vector<bool> isNull(count);
         std::vector<int> start(count);
+        std::vector<int> size(count);
 
         m_summary = JetTableSummary{m_name, 0, qint64(m_table->num_rows), 0};
         mdb_rewind_table(m_table.get());
@@ -261,6 +285,7 @@ private:
                     throw Failed(QStringLiteral("Řádek tabulky %1 nelze přečíst.").arg(m_name));
                 isNull[size_t(c)] = fields[size_t(i)].is_null;
                 start[size_t(c)] = fields[size_t(i)].start;
+                size[size_t(c)] = fields[size_t(i)].siz;
             }
             for (size_t i = 0; i < count; ++i) {
                 const int place = int(i) + 1;
@@ -268,6 +293,12 @@ private:
                 if (isNull[i] && type != MDB_BOOL) {
                     sqlite3_bind_null(m_insert.get(), place);
                 } else if (IsText(type)) {
+                    if (type == MDB_MEMO && !MemoIsWhole(m_mdb, start[i], size[i]))
+                        throw Damaged(QStringLiteral("text sloupce %1 v řádku %2 tabulky %3 neodpovídá "
+                                                     "délce, kterou o sobě udává")
+                                          .arg(m_columns[i].name)
+                                          .arg(m_summary.rows + 1)
+                                          .arg(m_name));
                     if (size_t(lengths[i]) + 1 >= bindSize)
                         return false;
                     sqlite3_bind_text(m_insert.get(), place, bound[i].data(), lengths[i], SQLITE_TRANSIENT);
@@ -325,6 +356,29 @@ bool IsJetFile(const QString& path)
     return header.size() == 20 && header.mid(4, 16) == QByteArray("Standard Jet DB\0", 16);
 }
 
+QString JetRowCountFault(const JetTableSummary& table)
+{
+    if (table.rows == table.declaredRows)
+        return QString();
+    const QString rows =
+        CzechCount(table.rows, QStringLiteral("řádek"), QStringLiteral("řádky"), QStringLiteral("řádků"));
+    const QString verb = table.rows == 1                      ? QStringLiteral("byl přečten")
+                         : table.rows >= 2 && table.rows <= 4 ? QStringLiteral("byly přečteny")
+                                                              : QStringLiteral("bylo přečteno");
+    return QStringLiteral("Soubor je poškozen: z tabulky %1 %2 %3, tabulka má mít %4.")
+        .arg(table.table, verb, rows,
+             CzechCount(table.declaredRows, QStringLiteral("řádek"), QStringLiteral("řádky"),
+                        QStringLiteral("řádků")));
+}
+
+qint64 JetRowsOf(const QList<JetTableSummary>& tables, const QString& table)
+{
+    for (const JetTableSummary& t : tables)
+        if (t.table == table)
+            return t.rows;
+    return 0;
+}
+
 QString FormatJetSummary(const QList<JetTableSummary>& tables)
 {
     QStringList parts;
@@ -373,11 +427,8 @@ bool CopyJetTables(const QString& jetPath, const QString& outPath, QList<JetTabl
             }
             TableCopy table(mdb.get(), entry, QLatin1String(kTables[i]), writer);
             const JetTableSummary read = table.copy();
-            if (read.rows != read.declaredRows)
-                throw Failed(QStringLiteral("Z tabulky %1 bylo přečteno %2 řádků, tabulka jich má mít %3.")
-                                 .arg(read.table)
-                                 .arg(read.rows)
-                                 .arg(read.declaredRows));
+            if (const QString fault = JetRowCountFault(read); !fault.isEmpty())
+                throw Failed(fault);
             summary->append(read);
         }
         writer.commit();

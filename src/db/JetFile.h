@@ -23,6 +23,13 @@ struct JetTableSummary
     qint64 textBytes = 0;
 };
 
+// Why the rows read of a table cannot be trusted; empty when as many were read as the table's
+// definition gives.
+QString JetRowCountFault(const JetTableSummary& table);
+
+// The rows read of `table`; 0 when the file has no such table.
+qint64 JetRowsOf(const QList<JetTableSummary>& tables, const QString& table);
+
 // The tables a directory file holds, as the reading process reports them on one line.
 QString FormatJetSummary(const QList<JetTableSummary>& tables);
 bool ParseJetSummary(const QString& line, QList<JetTableSummary>* tables);

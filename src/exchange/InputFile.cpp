@@ -6,7 +6,7 @@
 
 namespace exchange {
 
-QString SpecialInputRefusal(const QString& path)
+QString NotRegularFileReason(const QString& path)
 {
     struct stat info
     {
@@ -27,7 +27,13 @@ QString SpecialInputRefusal(const QString& path)
         what = QStringLiteral("zařízení");
     else
         what = QStringLiteral("zvláštní soubor");
-    return QStringLiteral("Nelze načíst %1: není to obyčejný soubor, ale %2.").arg(path, what);
+    return QStringLiteral("není to obyčejný soubor, ale %1").arg(what);
+}
+
+QString SpecialInputRefusal(const QString& path)
+{
+    const QString reason = NotRegularFileReason(path);
+    return reason.isEmpty() ? reason : QStringLiteral("Nelze načíst %1: %2.").arg(path, reason);
 }
 
 } // namespace exchange

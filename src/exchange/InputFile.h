@@ -9,5 +9,7 @@ namespace exchange {
 // words). A pipe would block the window for good and a device would never end, so both are
 // refused before anything opens them.
 QString SpecialInputRefusal(const QString& path);
+// The same reason alone, for a sentence of the caller's: "není to obyčejný soubor, ale složka".
+QString NotRegularFileReason(const QString& path);
 
 } // namespace exchange

@@ -164,6 +164,7 @@ private:
     const Synchronizer& m_hooks;
     SyncOutcome m_out;
     QUrl m_book;
+    bool m_quick = false; // the book and its token known from the last run at this address
     bool m_tokens = false;
     QString m_newToken;
     QHash<QString, db::SyncedCard> m_known;
@@ -185,17 +186,48 @@ private:
 
 SyncOutcome Run::go(const QUrl& address)
 {
-    if (!m_client->discover(address, &m_book)) {
+    // The book found at this address before, with a token: its changes are asked for at once,
+    // one request where nothing changed. Anything unexpected there, and the run finds the book
+    // again the long way.
+    db([&] {
+        if (m_store.hasTables() && m_store.value(QStringLiteral("adresa")) == address.toString() &&
+            m_store.value(QStringLiteral("tokeny")) == QLatin1String("1") &&
+            !m_store.value(QStringLiteral("token")).isEmpty()) {
+            m_book = QUrl(m_store.value(QStringLiteral("adresar")));
+            m_quick = m_book.isValid();
+        }
+        return true;
+    });
+    if (!m_quick && !m_client->discover(address, &m_book)) {
         clientFailed();
         return m_out;
     }
-    if (!readState() || !readServer() || !settleEmptied())
+    if (!readState())
+        return m_out;
+    if (!readServer()) {
+        if (!m_quick || m_out.interrupted)
+            return m_out;
+        m_quick = false;
+        m_out = SyncOutcome();
+        if (!m_client->discover(address, &m_book)) {
+            clientFailed();
+            return m_out;
+        }
+        if (!readState() || !readServer())
+            return m_out;
+    }
+    if (!settleEmptied())
         return m_out;
     if (takeServerCards() && takeServerDeletions() && sendChanges() && sendNew()) {
         // The token moves on only when every change it announced was taken; otherwise the next
         // run is told them again.
         const QString token = m_tokens && m_out.counts.notReceived == 0 ? tokenAfterUploads() : QString();
-        if (!token.isEmpty() && !db([&] { return m_store.setValue(QStringLiteral("token"), token); }))
+        if (!db([&] {
+                return m_store.setValue(QStringLiteral("adresa"), address.toString()) &&
+                       m_store.setValue(QStringLiteral("tokeny"),
+                                        m_tokens ? QStringLiteral("1") : QStringLiteral("0")) &&
+                       (token.isEmpty() || m_store.setValue(QStringLiteral("token"), token));
+            }))
             storeFailed();
         else
             m_out.ok = true;
@@ -225,8 +257,8 @@ bool Run::readServer()
     m_changed.clear();
     m_deleted.clear();
     m_fetched.clear();
-    bool tokens = false;
-    if (!m_client->supportsSyncCollection(m_book, &tokens))
+    bool tokens = m_quick;
+    if (!m_quick && !m_client->supportsSyncCollection(m_book, &tokens))
         return clientFailed();
     m_tokens = tokens;
     bool full = true;

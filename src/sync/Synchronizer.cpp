@@ -1,10 +1,13 @@
 #include "sync/Synchronizer.h"
 
+#include "sync/SyncRun.h"
+
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/SyncStore.h"
 #include "sync/CardDavClient.h"
 #include "sync/CardEdit.h"
+#include "sync/SyncTexts.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -12,29 +15,7 @@
 #include <QThread>
 #include <QUuid>
 
-namespace synchro {
-namespace {
-
-// A card the program cannot read as one contact: kept on the server as it is, never touched.
-const QString kNotOurs = QStringLiteral("-");
-// Larger cards (photos, attachments) are left on the server: kept here, each would be read
-// into memory by every later run.
-constexpr qint64 kMaxCardBytes = carddav::CardDavClient::MaxCardBytes;
-// The directory's work is done in groups this long, each one transaction: the window stays
-// responsive and a kill loses at most one group, which the next run takes again.
-constexpr qint64 kGroupMs = 200;
-
-// Runs `work` on the thread of `owner` and waits for it: the directory is used from its own
-// thread only, whichever thread the synchronisation runs on.
-template <typename F> bool OnThreadOf(QObject* owner, F&& work)
-{
-    if (QThread::currentThread() == owner->thread())
-        return work();
-    bool result = false;
-    QMetaObject::invokeMethod(
-        owner, [&] { result = work(); }, Qt::BlockingQueuedConnection);
-    return result;
-}
+namespace synchro::detail {
 
 QList<ContactValues> Values(const QList<db::LocalRow>& rows)
 {
@@ -43,37 +24,6 @@ QList<ContactValues> Values(const QList<db::LocalRow>& rows)
         values.append(r.values);
     return values;
 }
-
-// The local values that lost against the server's, as the note that keeps them.
-QString LostValues(const QList<db::LocalRow>& rows)
-{
-    const vcard::Contact person = PersonOf(Values(rows));
-    const ContactValues& v = person.values;
-    QStringList phones{v.telefon};
-    phones += person.furtherPhones;
-    phones.removeAll(QString());
-    QStringList parts;
-    const QList<QPair<QString, QString>> fields = {
-        {QStringLiteral("Jméno"), v.jmeno},       {QStringLiteral("Telefon"), phones.join(u", ")},
-        {QStringLiteral("Email"), v.email},       {QStringLiteral("Organizace"), v.organizace},
-        {QStringLiteral("Poznámka"), v.poznamka}, {QStringLiteral("Skupina"), v.skupina},
-        {QStringLiteral("ICQ"), v.icq},           {QStringLiteral("Skype"), v.skype}};
-    for (const auto& [label, value] : fields)
-        if (!value.isEmpty())
-            parts << label + QStringLiteral(": ") + value;
-    return QStringLiteral("Místní změna před synchronizací: ") + parts.join(QStringLiteral("; "));
-}
-
-// A card from the server, read on the running thread before the directory takes it.
-struct Incoming
-{
-    QString href;
-    QString etag;
-    QByteArray data;
-    QList<ContactValues> rows;
-    QStringList wholeNumbers; // per row: the server's number where the row holds it cut, else empty
-    QString refusal;          // why the program cannot take it, in Czech
-};
 
 Incoming Read(const carddav::RemoteCard& card)
 {
@@ -98,91 +48,6 @@ Incoming Read(const carddav::RemoteCard& card)
         in.wholeNumbers << (cut.contains(c.phones.value(i)) ? c.phones.value(i) : QString());
     return in;
 }
-
-class Run
-{
-public:
-    Run(db::Connection* connection, carddav::CardDavClient* client, const Synchronizer& hooks)
-        : m_connection(connection), m_store(*new db::SyncStore(connection)), m_client(client), m_hooks(hooks)
-    {
-    }
-    ~Run()
-    {
-        // The store's statements belong to the directory's thread.
-        db([this] {
-            m_store.rollback();
-            delete &m_store;
-            return true;
-        });
-    }
-    Run(const Run&) = delete;
-    Run& operator=(const Run&) = delete;
-
-    SyncOutcome go(const QUrl& address);
-
-private:
-    template <typename F> bool db(F&& work) { return OnThreadOf(m_connection, std::forward<F>(work)); }
-    bool fail(const QString& why)
-    {
-        db([this] {
-            m_store.rollback();
-            return true;
-        });
-        if (m_out.error.isEmpty())
-            m_out.error = why;
-        return false;
-    }
-    bool clientFailed() { return fail(m_client->errorText()); }
-    bool storeFailed() { return fail(m_store.error()); }
-    bool step()
-    {
-        ++m_done;
-        if (m_hooks.progress && !m_hooks.progress(m_done, m_total)) {
-            m_out.interrupted = true;
-            return false;
-        }
-        return true;
-    }
-    bool commit() { return m_store.commit() || storeFailed(); }
-
-    bool readState();
-    bool readServer();
-    EmptiedSide emptiedSide() const;
-    bool settleEmptied();
-    bool takeServerCards();
-    bool takeGroup(qsizetype* next);
-    bool takeServerDeletions();
-    bool sendChanges();
-    bool sendNew();
-    bool upload(const QString& href, const QByteArray& data, const QString& etag, const QString& fingerprint);
-    bool applyCard(const Incoming& card);
-    QString tokenAfterUploads();
-
-    db::Connection* m_connection;
-    db::SyncStore& m_store;
-    carddav::CardDavClient* m_client;
-    const Synchronizer& m_hooks;
-    SyncOutcome m_out;
-    QUrl m_book;
-    bool m_quick = false; // the book and its token known from the last run at this address
-    bool m_tokens = false;
-    QString m_newToken;
-    QHash<QString, db::SyncedCard> m_known;
-    QHash<QString, QList<db::LocalRow>> m_linked;
-    QHash<QString, QString> m_changed; // href -> ETag, cards new or changed on the server
-    QSet<QString> m_deleted;
-    QList<Incoming> m_fetched;
-    QHash<QString, QString> m_uploaded; // href -> ETag the server gave
-    struct
-    {
-        int received = 0;
-        int conflicts = 0;
-        int longNumbers = 0;
-        QStringList notTaken;
-    } m_group; // counted once their group is committed
-    int m_done = 0;
-    int m_total = 0;
-};
 
 SyncOutcome Run::go(const QUrl& address)
 {
@@ -416,7 +281,7 @@ bool Run::applyCard(const Incoming& card)
     for (qsizetype i = rows.size(); i < local.size(); ++i)
         if (!m_store.deleteContact(local[i].id))
             return storeFailed();
-    if (changedHere && !m_store.addNote(now.first().id, LostValues(local)))
+    if (changedHere && !m_store.addNote(now.first().id, LostValues(Values(local))))
         return storeFailed();
     if (!m_store.putCard({card.href, card.etag, card.data, incoming, QString()}))
         return storeFailed();
@@ -490,219 +355,12 @@ bool Run::takeServerDeletions()
     return true;
 }
 
-bool Run::upload(const QString& href, const QByteArray& data, const QString& etag, const QString& fingerprint)
-{
-    QString newEtag;
-    if (!m_client->put(m_client->resolve(m_book, href), data, etag, &newEtag)) {
-        if (m_client->failure() != carddav::CardDavClient::Failure::PreconditionFailed)
-            return clientFailed();
-        // Changed there meanwhile: the next run takes the server's card and keeps ours as a note.
-        ++m_out.counts.refused;
-        return true;
-    }
-    if (!db([&] {
-            return (m_store.begin() && m_store.putCard({href, newEtag, data, fingerprint, QString()}) &&
-                    commit()) ||
-                   storeFailed();
-        }))
-        return false;
-    ++m_out.counts.sent;
-    m_uploaded.insert(href, newEtag);
-    return true;
-}
+} // namespace synchro::detail
 
-// The token to keep. The one of the listing is older than this run's uploads, and a server may
-// leave out of later changes a card made and deleted after it: one deleted by another client
-// before the next run would never be told. When the changes since the listing are exactly the
-// uploads, the token after them is kept instead.
-QString Run::tokenAfterUploads()
-{
-    if (m_uploaded.isEmpty())
-        return m_newToken;
-    carddav::RemoteChanges since;
-    if (!m_client->syncCollection(m_book, m_newToken, &since) || !since.deleted.isEmpty() ||
-        since.changed.size() != m_uploaded.size())
-        return m_newToken;
-    for (const carddav::RemoteCard& c : std::as_const(since.changed)) {
-        const auto sent = m_uploaded.constFind(c.href);
-        if (sent == m_uploaded.cend() || sent->isEmpty() || *sent != c.etag)
-            return m_newToken;
-    }
-    return since.token;
-}
+namespace synchro {
 
-bool Run::sendChanges()
-{
-    for (const db::SyncedCard& k : std::as_const(m_known)) {
-        if (!step())
-            return false;
-        if (k.fingerprint == kNotOurs)
-            continue;
-        const QList<db::LocalRow> local = m_linked.value(k.href);
-        if (local.isEmpty()) {
-            if (!k.etag.isEmpty()) {
-                if (!m_client->remove(m_client->resolve(m_book, k.href), k.etag)) {
-                    if (m_client->failure() == carddav::CardDavClient::Failure::PreconditionFailed)
-                        continue;
-                    return clientFailed();
-                }
-                ++m_out.counts.deletedThere;
-            }
-            if (!db([&] {
-                    return (m_store.begin() && m_store.dropCard(k.href) && commit()) || storeFailed();
-                }))
-                return false;
-            continue;
-        }
-        // Rows changed into another person no longer belong to this card: they go as new ones.
-        const QStringList person = PersonKey(local.first().values);
-        QList<db::LocalRow> own, gone;
-        for (const db::LocalRow& r : local)
-            (PersonKey(r.values) == person ? own : gone).append(r);
-        const QString now = Fingerprint(Values(own));
-        if (gone.isEmpty() && now == k.fingerprint && !k.etag.isEmpty())
-            continue;
-        QByteArray data;
-        // Recorded before it is sent: a confirmation lost on the way is recognised next time.
-        if (!db([&] {
-                if (!m_store.begin())
-                    return storeFailed();
-                for (const db::LocalRow& r : std::as_const(gone))
-                    if (!m_store.unlink(r.id))
-                        return storeFailed();
-                const QByteArray card = m_store.cardData(k.href);
-                if (now != k.fingerprint || k.etag.isEmpty())
-                    data = EditCard(card, PersonOf(Values(own)));
-                return (m_store.putCard(
-                            {k.href, k.etag, card, k.fingerprint, data.isEmpty() ? QString() : now}) &&
-                        commit()) ||
-                       storeFailed();
-            }))
-            return false;
-        if (!data.isEmpty() && !upload(k.href, data, k.etag, now))
-            return false;
-    }
-    return true;
-}
-
-bool Run::sendNew()
-{
-    QList<db::LocalRow> rows;
-    if (!db([&] {
-            rows = m_store.unlinkedRows();
-            return true;
-        }))
-        return false;
-    QList<QList<db::LocalRow>> people;
-    QHash<QStringList, qsizetype> byPerson;
-    for (const db::LocalRow& r : std::as_const(rows)) {
-        const QStringList key = PersonKey(r.values);
-        const auto found = byPerson.constFind(key);
-        if (found == byPerson.cend()) {
-            byPerson.insert(key, people.size());
-            people.append({r});
-        } else {
-            people[*found].append(r);
-        }
-    }
-    m_total += int(people.size());
-    QString folder = m_book.path();
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    for (const QList<db::LocalRow>& person : std::as_const(people)) {
-        if (!step())
-            return false;
-        const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        const QString href = folder + uid + QStringLiteral(".vcf");
-        const QByteArray data = NewCard(PersonOf(Values(person)), uid);
-        const QString fingerprint = Fingerprint(Values(person));
-        if (!db([&] {
-                if (!m_store.begin() || !m_store.putCard({href, QString(), data, QString(), fingerprint}))
-                    return storeFailed();
-                for (const db::LocalRow& r : person)
-                    if (!m_store.link(r.id, href))
-                        return storeFailed();
-                return commit();
-            }))
-            return false;
-        if (!upload(href, data, QString(), fingerprint))
-            return false;
-    }
-    return true;
-}
-
-// "odesláno karet 2, přijato 1", of the counts that are not zero unless `all`.
-QString CountsText(const SyncCounts& c, bool all)
-{
-    const QList<QPair<const char*, int>> counts = {{"odesláno karet", c.sent},
-                                                   {"přijato", c.received},
-                                                   {"smazáno zde", c.deletedHere},
-                                                   {"smazáno na serveru", c.deletedThere},
-                                                   {"konfliktů", c.conflicts}};
-    QStringList parts;
-    for (const auto& [label, count] : counts)
-        if (all || count != 0)
-            parts << QString::fromUtf8(label) + QLatin1Char(' ') + QString::number(count);
-    return parts.join(QStringLiteral(", "));
-}
-
-// What the run left for the next one, or could not take at all.
-QString Remainders(const SyncOutcome& outcome)
-{
-    const SyncCounts& c = outcome.counts;
-    QString text;
-    if (c.notReceived > 0)
-        text += QStringLiteral(" Karet, které server nedodal: %1; příští synchronizace si o ně řekne znovu.")
-                    .arg(c.notReceived);
-    if (c.refused > 0)
-        text += QStringLiteral(" Karet, které server odmítl, protože se na něm mezitím změnily: %1; příští "
-                               "synchronizace je vyrovná.")
-                    .arg(c.refused);
-    if (c.notTaken > 0) {
-        QStringList named = outcome.notTaken.mid(0, 5);
-        if (outcome.notTaken.size() > 5)
-            named << QStringLiteral("…");
-        text += QStringLiteral(" Karet, které program nemůže převzít a nechal je na serveru: %1 (%2).")
-                    .arg(c.notTaken)
-                    .arg(named.join(QStringLiteral(", ")));
-    }
-    if (c.longNumbers > 0)
-        text += QStringLiteral(" Kontaktů s číslem delším, než seznam pojme: %1; celé číslo je v jejich "
-                               "doplňující poznámce.")
-                    .arg(c.longNumbers);
-    return text;
-}
-
-} // namespace
-
-QString SyncSummary(const SyncOutcome& outcome)
-{
-    if (outcome.ok)
-        return QStringLiteral("Synchronizace dokončena: ") + CountsText(outcome.counts, true) +
-               QLatin1Char('.') + Remainders(outcome);
-    const QString done = CountsText(outcome.counts, false);
-    if (outcome.interrupted)
-        return QStringLiteral("Synchronizace byla přerušena; příští ji dokončí.") +
-               (done.isEmpty() ? QString() : QStringLiteral(" Zatím ") + done + QLatin1Char('.')) +
-               Remainders(outcome);
-    return QStringLiteral("Synchronizace se nezdařila: ") + outcome.error +
-           (done.isEmpty()
-                ? QString()
-                : QStringLiteral(" Příští synchronizace naváže; do té doby ") + done + QLatin1Char('.')) +
-           Remainders(outcome);
-}
-
-QString EmptiedQuestion(const EmptiedSide& side)
-{
-    if (side.server)
-        return QStringLiteral("Na serveru byly od poslední synchronizace smazány všechny karty. Smazat také "
-                              "zde kontakty (%1)?\n\nNe: kontakty zůstanou a odešlou se na server znovu.")
-            .arg(side.count);
-    return QStringLiteral("Zde byly od poslední synchronizace smazány všechny synchronizované kontakty. "
-                          "Smazat také karty na serveru (%1)?\n\nNe: karty zůstanou na serveru a vrátí se "
-                          "sem.")
-        .arg(side.count);
-}
+using detail::OnThreadOf;
+using detail::Run;
 
 Synchronizer::Synchronizer(db::Connection* connection, carddav::CardDavClient* client)
     : m_connection(connection), m_client(client)

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -316,20 +317,37 @@ private Q_SLOTS:
         QVERIFY(opened);
     }
 
+    void doubleClickOpensTheEditBelowTheTitles_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("double click") << 0;
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Enter of the number pad") << int(Qt::Key_Enter);
+    }
     void doubleClickOpensTheEditBelowTheTitles()
     {
+        QFETCH(int, key);
         QHeaderView* header = Parts(*m_w).DBGrid1->horizontalHeader();
         QTest::mouseDClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                            QPoint(40, header->height() / 2));
         QVERIFY(!QApplication::activeModalWidget());
-        bool opened = false;
+        int opened = 0;
         WhenModalShown([&](QWidget* modal) {
-            opened = Detail(modal) && Detail(modal)->mode() == TDetailNovy::Mode::Edit;
+            opened += Detail(modal) && Detail(modal)->mode() == TDetailNovy::Mode::Edit;
         });
         const QRect cell = Parts(*m_w).DBGrid1->visualRect(Parts(*m_w).DBGrid1->model()->index(1, 1));
         QTest::mouseClick(Parts(*m_w).DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        QTest::mouseDClick(Parts(*m_w).DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        QVERIFY(opened);
+        if (key) {
+            // The repeats of a held key would reach the dialog that the first press opened.
+            QKeyEvent repeated(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(Parts(*m_w).DBGrid1, &repeated);
+            QCOMPARE(opened, 0);
+            QTest::keyPress(Parts(*m_w).DBGrid1, Qt::Key(key));
+        } else {
+            QTest::mouseDClick(Parts(*m_w).DBGrid1->viewport(), Qt::LeftButton, Qt::NoModifier,
+                               cell.center());
+        }
+        QCOMPARE(opened, 1);
         QCOMPARE(Parts(*m_w).id->text(),
                  stored(QStringLiteral("id"), QStringLiteral("jmeno = 'Bára'")).first());
     }

@@ -13,7 +13,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 using testsupport::Parts;
@@ -72,7 +75,7 @@ private Q_SLOTS:
         TstrukturaDat structure(&owner);
         const QList<std::tuple<QDialog*, QString, QSize>> windows = {
             {&about, QStringLiteral("O aplikaci..."), QSize(233, 207)},
-            {&help, QStringLiteral("Nápověda"), QSize(332, 159)},
+            {&help, QStringLiteral("Nápověda"), help.size()}, // from its text, below
             {&changes, QStringLiteral("Změny programu"), QSize(468, 258)},
             {&structure, QStringLiteral("Struktura Dat"), QSize(458, 198)},
         };
@@ -105,6 +108,13 @@ private Q_SLOTS:
                  QStringLiteral("  přidat rozšiřující poznámku, tato poznámka je viditelná z detailu "));
         QCOMPARE(lines[5], QStringLiteral("  karty, spouští se doubleclickem na datum jejího vytvoření"));
         QVERIFY(help.Memo1->isReadOnly());
+        // Each line on one row and all of them without scrolling, at the fonts installed here.
+        ShowAndWait(&help);
+        for (QTextBlock block = help.Memo1->document()->begin(); block.isValid(); block = block.next())
+            QVERIFY2(block.layout()->lineCount() == 1, qPrintable(block.text()));
+        QCOMPARE(help.Memo1->verticalScrollBar()->maximum(), 0);
+        QVERIFY(help.Memo1->geometry().bottom() < help.Zavrit->y());
+        QVERIFY(help.rect().contains(help.Zavrit->geometry()));
     }
 
     void changeLogStructure()

@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
@@ -173,7 +174,10 @@ private Q_SLOTS:
                                       "Vizitka z řádku 16 nemá konec (END:VCARD), soubor je asi useknutý.")});
         QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(),
                  QStringLiteral("Import z vCard dokončen. Přidáno kontaktů: 2, čísel již v seznamu: 2."));
-        QCOMPARE(Parts(*m_w).ProgressBar1->format(), QStringLiteral("Načítání vCard: %v z %m"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Načítání vCard: \\d+ z \\d+$"))
+                     .match(Parts(*m_w).ProgressBar1->format())
+                     .hasMatch(),
+                 qPrintable(Parts(*m_w).ProgressBar1->format()));
         const QString today = DateText(QDate::currentDate());
         QCOMPARE(Column(Parts(*m_w).ADOConnection1,
                         QStringLiteral(

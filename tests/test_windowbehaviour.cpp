@@ -7,8 +7,14 @@
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -157,11 +163,64 @@ private Q_SLOTS:
     void menuBarAndShortcut()
     {
         QStringList menus;
+        QList<QKeySequence> mnemonics;
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(m_w->menuBar());
+        for (int i = 0; i < bar->childCount(); ++i)
+            menus << bar->child(i)->text(QAccessible::Name);
         for (QAction* a : m_w->menuBar()->actions())
-            menus << a->text();
+            mnemonics << QKeySequence::mnemonic(a->text());
         QCOMPARE(menus, (QStringList{QStringLiteral("Soubor"), QStringLiteral("Záznam"),
                                      QStringLiteral("Nástroje"), QStringLiteral("Nápověda")}));
+        QCOMPARE(mnemonics, (QList<QKeySequence>{Qt::ALT | Qt::Key_S, Qt::ALT | Qt::Key_Z,
+                                                 Qt::ALT | Qt::Key_N, Qt::ALT | Qt::Key_P}));
         QCOMPARE(Parts(*m_w).Nov1->shortcut(), QKeySequence(Qt::Key_Insert));
+
+        // Ctrl+F from anywhere in the window goes to the search box, its text ready to be replaced.
+        m_w->show();
+        QApplication::setActiveWindow(m_w.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+        Parts(*m_w).Hledani->setText(QStringLiteral("N3"));
+        Parts(*m_w).DBGrid1->setFocus();
+        QTest::keyClick(Parts(*m_w).DBGrid1, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(Parts(*m_w).Hledani->hasFocus());
+        QCOMPARE(Parts(*m_w).Hledani->selectedText(), QStringLiteral("N3"));
+    }
+
+    // At the fonts installed here, the search bar's captions lie inside their controls and the
+    // radio buttons inside their frame, and no control covers another.
+    void searchBarFitsItsTexts_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("smallest") << QSize();
+        QTest::newRow("larger") << QSize(900, 600);
+    }
+    void searchBarFitsItsTexts()
+    {
+        QFETCH(QSize, size);
+        m_w->resize(size.isValid() ? size : m_w->minimumSize());
+        m_w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_w.get()));
+        QWidget* bar = Parts(*m_w).DolniLista;
+        QCOMPARE(bar->width(), m_w->centralWidget()->width());
+        QGroupBox* frame = Parts(*m_w).hledat_dle;
+        for (QAbstractButton* radio : Parts(*m_w).hledat_dleButtons->buttons())
+            QVERIFY2(frame->contentsRect().contains(QRect(radio->pos(), radio->sizeHint())),
+                     qPrintable(radio->text()));
+        Parts(*m_w).Image1->show(); // as the save animation shows it
+        const QList<QWidget*> controls = {
+            Parts(*m_w).HledaniLabel, Parts(*m_w).autoSearch,   Parts(*m_w).Hledani, frame,
+            Parts(*m_w).SkupinaLabel, Parts(*m_w).VyberSkupinu, Parts(*m_w).Image1,  Parts(*m_w).pocet};
+        for (QWidget* c : controls) {
+            const QString name = c->objectName();
+            QVERIFY2(bar->rect().contains(c->geometry()), qPrintable(name));
+            // A caption is not cut; the edit boxes and the picture have no caption.
+            if (!c->inherits("QLineEdit") && !c->inherits("QComboBox") && c != Parts(*m_w).Image1)
+                QVERIFY2(c->width() >= c->sizeHint().width() && c->height() >= c->sizeHint().height(),
+                         qPrintable(name));
+            for (QWidget* other : controls)
+                QVERIFY2(c == other || !c->geometry().intersects(other->geometry()),
+                         qPrintable(name + QLatin1Char(' ') + other->objectName()));
+        }
     }
 
     void gridMenuTriggersItsTwins_data()

@@ -43,9 +43,30 @@ QString HelpText(const QString& program, const QList<QCommandLineOption>& option
     return text;
 }
 
-QString Native(const QString& path)
+// A path of hundreds of characters would bury the message; its beginning and end tell which file it is.
+constexpr int kLongestShownPath = 200;
+
+QString ShownPath(const QString& path)
 {
-    return QDir::toNativeSeparators(path);
+    const QString native = QDir::toNativeSeparators(path);
+    if (native.size() <= kLongestShownPath)
+        return native;
+    qsizetype head = kLongestShownPath / 2;
+    qsizetype tail = kLongestShownPath / 2 - 1;
+    if (native.at(head - 1).isHighSurrogate())
+        --head;
+    if (native.at(native.size() - tail).isLowSurrogate())
+        --tail;
+    return native.left(head) + QChar(0x2026) + native.right(tail);
+}
+
+// A message from elsewhere names the paths in full.
+QString WithShortPaths(QString text, const QStringList& paths)
+{
+    for (const QString& path : paths)
+        if (path.size() > kLongestShownPath)
+            text.replace(QDir::toNativeSeparators(path), ShownPath(path));
+    return text;
 }
 
 int Convert(const QString& from, const QString& to, QTextStream& out, QTextStream& err)
@@ -55,7 +76,7 @@ int Convert(const QString& from, const QString& to, QTextStream& out, QTextStrea
     static char name[] = "zvonisty";
     static char* argv[] = {name, nullptr};
     const QCoreApplication application(argc, argv);
-    const QString refusal = QStringLiteral("Soubor %1 nelze převést: ").arg(Native(from));
+    const QString refusal = QStringLiteral("Soubor %1 nelze převést: ").arg(ShownPath(from));
     // A pipe or a device would never end; a folder is no file to read.
     if (const QString what = exchange::NotRegularFileReason(from); !what.isEmpty()) {
         err << refusal << what << QLatin1Char('.') << Qt::endl;
@@ -72,11 +93,11 @@ int Convert(const QString& from, const QString& to, QTextStream& out, QTextStrea
     QList<db::JetTableSummary> tables;
     QString why;
     if (!db::ConvertJetFile(from, to, &tables, &why)) {
-        err << refusal << why << Qt::endl;
+        err << refusal << WithShortPaths(why, {from, to}) << Qt::endl;
         return 1;
     }
     out << QStringLiteral("Soubor %1 byl převeden do %2: kontaktů %3, doplňujících poznámek %4.")
-               .arg(Native(from), Native(to))
+               .arg(ShownPath(from), ShownPath(to))
                .arg(db::JetRowsOf(tables, QStringLiteral("zvonisty")))
                .arg(db::JetRowsOf(tables, QStringLiteral("poznamky")))
         << Qt::endl;
@@ -162,10 +183,18 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
         out << ZV_FILE_VERSION << Qt::endl;
         return {CommandLineRequest::Action::Exit, 0};
     }
+    // Without --sync these would be ignored and the window would start, as if they had been heeded.
+    for (const QCommandLineOption& syncOnly : {syncUrl, forceDelete})
+        if (parser.isSet(syncOnly) && !parser.isSet(sync)) {
+            err << QStringLiteral("Volba --%1 platí jen spolu s volbou --sync.")
+                       .arg(syncOnly.names().constFirst())
+                << Qt::endl;
+            return {CommandLineRequest::Action::Exit, 2};
+        }
     if (parser.isSet(create)) {
         QString error;
         if (!db::CreateDirectoryDatabase(parser.value(create), &error)) {
-            err << error << Qt::endl;
+            err << WithShortPaths(error, {parser.value(create)}) << Qt::endl;
             return {CommandLineRequest::Action::Exit, 1};
         }
         return {CommandLineRequest::Action::Exit, 0};

@@ -27,6 +27,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -85,7 +86,8 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
     m_wheelToKeys = new WheelToKeys(this);
     qApp->installEventFilter(m_wheelToKeys);
     resize(532, 527);
-    setMinimumSize(540, 451);
+    // Wide enough for the search bar at the fonts of this system.
+    setMinimumSize(qMax(540, DolniLista->minimumWidth()), 451);
     FormCreate();
 }
 
@@ -114,59 +116,52 @@ void TMain::buildControls()
     connect(DBGrid1, &db::DBGrid::titleClick, this, &TMain::DBGrid1TitleClick);
 
     DolniLista = Named(new QWidget(central), "DolniLista");
-    DolniLista->setFixedHeight(53);
-    // The bar was laid out for a small 8-point face; keep its controls inside 53 pixels.
+    // The bar was designed for a small 8-point face; its places follow from the controls' sizes.
     QFont barFont = DolniLista->font();
     barFont.setPixelSize(11);
     DolniLista->setFont(barFont);
 
     HledaniLabel = Named(new QLabel(QStringLiteral("Hledání:"), DolniLista), "HledaniLabel");
-    HledaniLabel->move(8, 6);
     Hledani = Named(new QLineEdit(DolniLista), "Hledani");
-    Hledani->setGeometry(8, 23, 121, 21);
     HledaniLabel->setBuddy(Hledani);
 
     autoSearch = Named(new QCheckBox(QStringLiteral("auto"), DolniLista), "autoSearch");
-    autoSearch->setGeometry(54, 6, 64, 17);
     autoSearch->setChecked(true);
     SetHint(autoSearch, QStringLiteral("automatické hledání po zadání hledaného řetězce"));
 
     hledat_dle = Named(new QGroupBox(QStringLiteral("Hledat podle:"), DolniLista), "hledat_dle");
-    hledat_dle->setGeometry(134, 0, 157, 52);
     SetHint(hledat_dle, QStringLiteral("Hledat v sloupci:"));
     hledat_dleButtons = Named(new QButtonGroup(this), "hledat_dleButtons");
     QStringList items;
     for (int place = 0; place < db::kSearchColumnCount; ++place)
         items << db::ColumnTitle(*db::SearchColumn(place));
     items << QStringLiteral("Vše");
+    auto* columns = new QGridLayout(hledat_dle);
     for (int i = 0; i < items.size(); ++i) {
         auto* radio = new QRadioButton(items[i], hledat_dle);
         radio->setObjectName(QStringLiteral("hledat_dle_%1").arg(i));
-        // Two columns, filled top to bottom.
         QFont radioFont = radio->font();
         radioFont.setPixelSize(10);
         radio->setFont(radioFont);
-        radio->setGeometry(4 + (i / 3) * 78, 12 + (i % 3) * 13, 76, 13);
+        // Two columns, filled top to bottom.
+        columns->addWidget(radio, i % 3, i / 3);
         hledat_dleButtons->addButton(radio, i);
     }
     hledat_dleButtons->button(0)->setChecked(true);
 
     SkupinaLabel = Named(new QLabel(QStringLiteral("Výběr skupiny:"), DolniLista), "SkupinaLabel");
-    SkupinaLabel->move(300, 4);
     VyberSkupinu = Named(new QComboBox(DolniLista), "VyberSkupinu");
-    VyberSkupinu->setGeometry(300, 20, 115, 22);
     VyberSkupinu->setEditable(false);
     SetHint(VyberSkupinu, QStringLiteral("Hledat jen ve skupině"));
 
     pocet = Named(new QLabel(QStringLiteral("0"), DolniLista), "pocet");
-    pocet->setGeometry(435, 4, 88, 16);
     pocet->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SetHint(pocet, QStringLiteral("Počet nalezených záznamů"));
 
     Image1 = Named(new QLabel(DolniLista), "Image1");
-    Image1->setGeometry(417, 15, 34, 34);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->hide();
+    layOutSearchBar();
 
     StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
     QFont bold = StatusBar1->font();

@@ -255,6 +255,8 @@ private:
     // Without the width option the five columns share the grid's client width equally.
     void shareColumnWidths();
     void setupSearchBar();
+    // Places the search bar's controls side by side, each as large as its text needs.
+    void layOutSearchBar();
     void HledaniKeyUp(int key);
     void search();
     void sortByTitle(const QString& fieldName);

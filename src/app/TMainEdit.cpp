@@ -15,7 +15,7 @@ void TMain::setupEditCommands()
             GridMouseY = y;
             DBGrid1DblClick();
         },
-        Odstranitvybranoupoloku1);
+        Kompletnpravavybranpoloky1, Odstranitvybranoupoloku1);
 }
 
 void TMain::Nov1Click()

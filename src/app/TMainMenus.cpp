@@ -44,32 +44,33 @@ void TMain::buildMenus()
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu* soubor = bar->addMenu(QStringLiteral("Soubor"));
+    // Alt and the underlined letter open a menu; a screen reader still reads the bare caption.
+    QMenu* soubor = bar->addMenu(QStringLiteral("&Soubor"));
     soubor->setObjectName(QStringLiteral("Soubor1"));
     Natitelseznamzesouboru2 =
         AddItem(soubor, "Natitelseznamzesouboru2", QStringLiteral("Načti tel. seznam ze souboru..."), this);
     Ulozitseznamdosouboru1 =
         AddItem(soubor, "Ulozitseznamdosouboru1", QStringLiteral("Uložit seznam do souboru..."), this);
-    Zobrazstrukturunatanchdat2 =
-        AddItem(soubor, "Zobrazstrukturunatanchdat2", QStringLiteral("Zobraz strukturu načítaných dat"), this);
+    Zobrazstrukturunatanchdat2 = AddItem(soubor, "Zobrazstrukturunatanchdat2",
+                                         QStringLiteral("Zobraz strukturu načítaných dat"), this);
     CopyMd1 = AddCheck(soubor, "CopyMd1", QStringLiteral("Copy Mód"), false, this);
     soubor->addSeparator();
     Konec1 = AddItem(soubor, "Konec1", QStringLiteral("Konec"), this);
 
-    QMenu* zaznam = bar->addMenu(QStringLiteral("Záznam"));
+    QMenu* zaznam = bar->addMenu(QStringLiteral("&Záznam"));
     zaznam->setObjectName(QStringLiteral("Zznam1"));
     Nov1 = AddItem(zaznam, "Nov1", QStringLiteral("Nový"), this);
     Nov1->setShortcut(QKeySequence(Qt::Key_Insert));
     Odstranitvybranoupoloku1 =
         AddItem(zaznam, "Odstranitvybranoupoloku1", QStringLiteral("Odstranit vybranou položku (Del)"), this);
-    Kompletnpravavybranpoloky1 =
-        AddItem(zaznam, "Kompletnpravavybranpoloky1", QStringLiteral("Kompletní úprava vybrané položky"), this);
+    Kompletnpravavybranpoloky1 = AddItem(zaznam, "Kompletnpravavybranpoloky1",
+                                         QStringLiteral("Kompletní úprava vybrané položky"), this);
     P59davn8poy1 = AddItem(zaznam, "P59davn8poy1", QStringLiteral("Přídavná poznámka"), this);
     Otevtvybranzznampropidnnovhosla1 =
         AddItem(zaznam, "Otevtvybranzznampropidnnovhosla1",
                 QStringLiteral("Otevřít vybraný záznam pro přidání nového čísla"), this);
 
-    QMenu* nastroje = bar->addMenu(QStringLiteral("Nástroje"));
+    QMenu* nastroje = bar->addMenu(QStringLiteral("&Nástroje"));
     nastroje->setObjectName(QStringLiteral("Nstroje1"));
     PidatzznamyzjinDBjennovsla1 = AddItem(nastroje, "PidatzznamyzjinDBjennovsla1",
                                           QStringLiteral("Přidat záznamy z jiné DB (jen nová čísla)"), this);
@@ -80,7 +81,8 @@ void TMain::buildMenus()
     Vytvoitvizitku2 = AddItem(nastroje, "Vytvoitvizitku2", QStringLiteral("Vytvořit vizitku"), this);
     Nastvizitku1 = AddItem(nastroje, "Nastvizitku1", QStringLiteral("Načíst vizitku"), this);
     nastroje->addSeparator();
-    ExportovatdovCard1 = AddItem(nastroje, "ExportovatdovCard1", QStringLiteral("Exportovat do vCard..."), this);
+    ExportovatdovCard1 =
+        AddItem(nastroje, "ExportovatdovCard1", QStringLiteral("Exportovat do vCard..."), this);
     ExportovatvCardveverzi401 = AddCheck(nastroje, "ExportovatvCardveverzi401",
                                          QStringLiteral("Exportovat vCard ve verzi 4.0"), false, this);
     ImportovatzvCard1 = AddItem(nastroje, "ImportovatzvCard1", QStringLiteral("Importovat z vCard..."), this);
@@ -93,7 +95,8 @@ void TMain::buildMenus()
     Pamatovatsikusloupchlavnhoseznamu1 =
         AddCheck(nastroje, "Pamatovatsikusloupchlavnhoseznamu1",
                  QStringLiteral("Pamatovat si šířku sloupců hlavního seznamu"), true, this);
-    Pamatovatsikusloupchlavnhoseznamu1->setStatusTip(QStringLiteral("Po zavření aplikace se uloží šířka sloupců"));
+    Pamatovatsikusloupchlavnhoseznamu1->setStatusTip(
+        QStringLiteral("Po zavření aplikace se uloží šířka sloupců"));
     Pamatovatsikusloupchlavnhoseznamu1->setToolTip(Pamatovatsikusloupchlavnhoseznamu1->statusTip());
     Hledatbezohledunadiakritiku1 = AddCheck(nastroje, "Hledatbezohledunadiakritiku1",
                                             QStringLiteral("Hledat bez ohledu na diakritiku"), false, this);
@@ -101,13 +104,14 @@ void TMain::buildMenus()
     nastroje->addSeparator();
     Uloitnastaven1 = AddItem(nastroje, "Uloitnastaven1", QStringLiteral("Uložit nastavení"), this);
 
-    QMenu* napoveda = bar->addMenu(QStringLiteral("Nápověda"));
+    QMenu* napoveda = bar->addMenu(QStringLiteral("Ná&pověda"));
     napoveda->setObjectName(QStringLiteral("Npovda1"));
     Npovda2 = AddItem(napoveda, "Npovda2", QStringLiteral("Nápověda"), this);
     Zmnyprogramu1 = AddItem(napoveda, "Zmnyprogramu1", QStringLiteral("Změny programu..."), this);
     napoveda->addSeparator();
 #ifdef ZV_UPDATE_CHECK
-    Zjistitnovaktualizace1 = AddItem(napoveda, "Zjistitnovaktualizace1", QStringLiteral("Zjistit nové aktualizace"), this);
+    Zjistitnovaktualizace1 =
+        AddItem(napoveda, "Zjistitnovaktualizace1", QStringLiteral("Zjistit nové aktualizace"), this);
 #endif
     About1 = AddItem(napoveda, "About1", QStringLiteral("O aplikaci..."), this);
 
@@ -150,7 +154,8 @@ void TMain::buildMenus()
     connect(ExportovatdovCard1, &QAction::triggered, this, &TMain::ExportovatdovCard1Click);
     connect(ImportovatzvCard1, &QAction::triggered, this, &TMain::ImportovatzvCard1Click);
     connect(Vdynahoe1, &QAction::triggered, this, &TMain::Vdynahoe1Click);
-    connect(Hledatbezohledunadiakritiku1, &QAction::triggered, this, &TMain::Hledatbezohledunadiakritiku1Click);
+    connect(Hledatbezohledunadiakritiku1, &QAction::triggered, this,
+            &TMain::Hledatbezohledunadiakritiku1Click);
     connect(Uloitnastaven1, &QAction::triggered, this, &TMain::Uloitnastaven1Click);
     connect(Npovda2, &QAction::triggered, this, &TMain::Npovda2Click);
     connect(Zmnyprogramu1, &QAction::triggered, this, &TMain::Zmnyprogramu1Click);

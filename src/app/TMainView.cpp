@@ -8,11 +8,16 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -47,6 +52,50 @@ void TMain::setupSearchBar()
             hledat_dleClick();
     });
     connect(VyberSkupinu, &QComboBox::activated, this, &TMain::VyberSkupinuChange);
+    // Whatever has the focus, the next search is typed over the last one.
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] {
+        Hledani->setFocus(Qt::ShortcutFocusReason);
+        Hledani->selectAll();
+    });
+}
+
+void TMain::layOutSearchBar()
+{
+    constexpr int left = 8;
+    constexpr int top = 4;
+    constexpr int gap = 6;
+    // The search box under its label and "auto".
+    const QSize label = HledaniLabel->sizeHint();
+    const QSize check = autoSearch->sizeHint();
+    const int row = qMax(label.height(), check.height());
+    const int boxWidth = qMax(121, label.width() + gap + check.width());
+    HledaniLabel->setGeometry(left, top, label.width(), row);
+    autoSearch->setGeometry(left + boxWidth - check.width(), top, check.width(), row);
+    Hledani->setGeometry(left, top + row, boxWidth, Hledani->sizeHint().height());
+
+    hledat_dle->layout()->setContentsMargins(gap, 0, gap, 2);
+    hledat_dle->layout()->setSpacing(0);
+    static_cast<QGridLayout*>(hledat_dle->layout())->setHorizontalSpacing(gap);
+    hledat_dle->setGeometry(QRect(QPoint(Hledani->geometry().right() + gap, 0), hledat_dle->sizeHint()));
+
+    // The group list under its label, the save picture beside it, the count at the right edge.
+    const int groupLeft = hledat_dle->geometry().right() + gap;
+    const QSize groupLabel = SkupinaLabel->sizeHint();
+    SkupinaLabel->setGeometry(groupLeft, top, groupLabel.width(), row);
+    VyberSkupinu->setGeometry(groupLeft, top + row, qMax(115, groupLabel.width()),
+                              VyberSkupinu->sizeHint().height());
+    Image1->setGeometry(VyberSkupinu->geometry().right() + 2, top + row - 6, 34, 34);
+    const QFontMetrics digits(pocet->font());
+    pocet->resize(digits.horizontalAdvance(QStringLiteral("0000000")) + 4, row);
+    // Never over the picture: the bar is at least as wide as all of it.
+    const int narrowest = Image1->geometry().right() + 1 + gap + pocet->width() + 10;
+    DolniLista->setMinimumWidth(narrowest);
+    pocet->move(qMax(narrowest, DolniLista->width()) - pocet->width() - 10, top);
+
+    const int bottom = std::max({Hledani->geometry().bottom(), hledat_dle->geometry().bottom(),
+                                 VyberSkupinu->geometry().bottom(), Image1->geometry().bottom()});
+    DolniLista->setFixedHeight(qMax(53, bottom + 2));
 }
 
 void TMain::HledaniKeyUp(int key)

@@ -59,8 +59,10 @@ void OpenForSelected(MainWindowPort* main, TDetailNovy::Mode mode)
 class GridWatcher : public QObject
 {
 public:
-    GridWatcher(db::DBGrid* grid, std::function<void(int)> doubleClick, QAction* deleteCommand)
-        : QObject(grid), m_grid(grid), m_doubleClick(std::move(doubleClick)), m_delete(deleteCommand)
+    GridWatcher(db::DBGrid* grid, std::function<void(int)> doubleClick, QAction* openCommand,
+                QAction* deleteCommand)
+        : QObject(grid), m_grid(grid), m_doubleClick(std::move(doubleClick)), m_open(openCommand),
+          m_delete(deleteCommand)
     {
         m_grid->viewport()->setMouseTracking(true);
         m_grid->viewport()->installEventFilter(this);
@@ -88,6 +90,14 @@ public:
                     m_doubleClick(m_mouseY);
                     return true;
                 }
+            } else if (type == QEvent::KeyPress && watched == m_grid &&
+                       OpensTheRow(*static_cast<QKeyEvent*>(event))) {
+                // In copy mode, Enter in a cell's editor comes here too once the editor has passed it on.
+                if (m_grid->editing())
+                    return false;
+                if (m_grid->currentIndex().isValid())
+                    m_open->trigger();
+                return true;
             } else if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && watched == m_grid &&
                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
                 // Holding Delete down asks once, when the key is really released.
@@ -101,6 +111,12 @@ public:
     }
 
 private:
+    // A held Enter opens the row once: the repeats would reach the dialog it opened.
+    static bool OpensTheRow(const QKeyEvent& key)
+    {
+        return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) && !key.isAutoRepeat() &&
+               (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    }
     static int DeleteReleaseDelay()
     {
         const int rate = QGuiApplication::styleHints()->keyboardAutoRepeatRate();
@@ -110,6 +126,7 @@ private:
 
     db::DBGrid* m_grid;
     std::function<void(int)> m_doubleClick;
+    QAction* m_open;
     QAction* m_delete;
     QTimer m_deleteReleased;
     int m_mouseY = 0;
@@ -164,9 +181,10 @@ void AddNoteToSelected(MainWindowPort* main)
     delete window;
 }
 
-QObject* InstallGridWatcher(db::DBGrid* grid, std::function<void(int)> doubleClick, QAction* deleteCommand)
+QObject* InstallGridWatcher(db::DBGrid* grid, std::function<void(int)> doubleClick, QAction* openCommand,
+                            QAction* deleteCommand)
 {
-    return new GridWatcher(grid, std::move(doubleClick), deleteCommand);
+    return new GridWatcher(grid, std::move(doubleClick), openCommand, deleteCommand);
 }
 
 } // namespace records

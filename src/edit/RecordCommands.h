@@ -23,7 +23,9 @@ void DeleteSelected(MainWindowPort* main);
 void AddNoteToSelected(MainWindowPort* main);
 
 // Watches the grid for a double click below its titles (`doubleClick`, with the pointer's height
-// from the grid's top, titles included) and for the release of Delete (`deleteCommand`).
-QObject* InstallGridWatcher(db::DBGrid* grid, std::function<void(int)> doubleClick, QAction* deleteCommand);
+// from the grid's top, titles included), for Enter on a row (`openCommand`) and for the release
+// of Delete (`deleteCommand`).
+QObject* InstallGridWatcher(db::DBGrid* grid, std::function<void(int)> doubleClick, QAction* openCommand,
+                            QAction* deleteCommand);
 
 } // namespace records

@@ -37,6 +37,8 @@ LongOperation::LongOperation(MainWindowPort* main, int maximum, const QString& c
 {
     main->window()->installEventFilter(m_closeGuard);
     main->setCommandsEnabled(false);
+    // The last command's summary would read as this one's.
+    main->showStatus(QString());
     if (m_progress)
         m_progress->start(maximum, caption);
     m_sinceReopen.start();

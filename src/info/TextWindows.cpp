@@ -6,6 +6,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTextLayout>
+
+#include <cmath>
 
 namespace {
 
@@ -30,14 +33,42 @@ QStringList TNapoveda::HelpLines()
     };
 }
 
-TNapoveda::TNapoveda(QWidget* owner) : InfoWindow(owner, QStringLiteral("Nápověda"), 332, 159)
+TNapoveda::TNapoveda(QWidget* owner) : InfoWindow(owner, QStringLiteral("Nápověda"), 0, 0)
 {
     setObjectName(QStringLiteral("Napoveda"));
-    Memo1 = addReadOnlyText("Memo1", QRect(6, 6, 320, 120), HelpLines());
+    const QStringList lines = HelpLines();
+    Memo1 = addReadOnlyText("Memo1", QRect(), lines);
     // The colour of inactive window borders.
     SetBase(Memo1, QColor(0xd4, 0xd0, 0xc8));
-    Memo1->document()->setDocumentMargin(2);
-    Zavrit = addOkButton("Zavrit", QRect(128, 130, 75, 25));
+    constexpr int textMargin = 2;
+    Memo1->document()->setDocumentMargin(textMargin);
+
+    // The lines were broken by hand: the box takes the widest of them on one row and all of them
+    // without scrolling, laid out as the text box lays them out, at whatever font is found here.
+    qreal widest = 0;
+    qreal tall = 0;
+    for (const QString& line : lines) {
+        QTextLayout layout(line, Memo1->font());
+        layout.beginLayout();
+        QTextLine row = layout.createLine();
+        row.setLeadingIncluded(true);
+        layout.endLayout();
+        // With its trailing blanks: they count when the line is broken.
+        widest = qMax(widest, row.horizontalAdvance());
+        tall += row.height();
+    }
+    // The box's frame and the text's margin on both sides, and two pixels for rounding.
+    const int edge = 2 * (Memo1->frameWidth() + textMargin) + 2;
+    const QSize text(int(std::ceil(widest)) + edge, int(std::ceil(tall)) + edge);
+    constexpr int margin = 6;
+    constexpr QSize button(75, 25);
+    // A scroll bar, once shown while the box was still small, would narrow the text and wrap it.
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setGeometry(QRect(QPoint(margin, margin), text));
+    const int width = text.width() + 2 * margin;
+    Zavrit = addOkButton("Zavrit",
+                         QRect(QPoint((width - button.width()) / 2, Memo1->geometry().bottom() + 5), button));
+    setFixedSize(width, Zavrit->geometry().bottom() + 5);
     pressOnEscape(Memo1, Zavrit);
 }
 

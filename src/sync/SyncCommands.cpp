@@ -48,6 +48,8 @@ public:
     RunFrame(MainWindowPort* main, SyncJob* job) : m_main(main), m_job(job)
     {
         main->setCommandsEnabled(false);
+        // The last command's summary would read as this run's.
+        main->showStatus(QString());
         main->window()->installEventFilter(this);
         if (ProgressDisplay* progress = main->progress())
             progress->start(0, QStringLiteral("Synchronizace"));

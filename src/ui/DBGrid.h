@@ -8,8 +8,6 @@
 
 namespace db {
 
-
-
 // Shows the rows of a query in the columns of a grid; one grid column per field name.
 class QueryModel : public QAbstractTableModel
 {
@@ -74,6 +72,8 @@ public:
     QString titleOfField(const QString& fieldName) const;
     void setTitleOfField(const QString& fieldName, const QString& title);
     QStringList fieldsInDisplayOrder() const;
+    // A cell's editor is open (copy mode).
+    bool editing() const { return state() == EditingState; }
 
 Q_SIGNALS:
     // A click on a column title, by the column's field name.

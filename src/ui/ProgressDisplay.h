@@ -41,5 +41,6 @@ private:
     QFrame* m_panel;
     QProgressBar* m_bar;
     QPushButton* m_button;
+    QString m_caption;
     bool m_stop = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -24,12 +25,12 @@ ProgressPanel::ProgressPanel(QFrame* panel, QProgressBar* bar) : QObject(panel),
 
 void ProgressPanel::start(int maximum, const QString& caption)
 {
-    m_bar->setFormat(caption.isEmpty() ? QStringLiteral("%p %") : caption + QStringLiteral(": %v z %m"));
+    m_caption = caption;
     m_bar->setTextVisible(true);
     m_stop = false;
     m_button->setEnabled(true);
     m_bar->setRange(0, qMax(0, maximum));
-    m_bar->setValue(0);
+    setPosition(0);
     m_panel->show();
     m_panel->raise();
 }
@@ -37,6 +38,16 @@ void ProgressPanel::start(int maximum, const QString& caption)
 void ProgressPanel::setPosition(int position)
 {
     m_bar->setValue(position);
+    if (m_caption.isEmpty()) {
+        m_bar->setFormat(QStringLiteral("%p %"));
+        return;
+    }
+    // The bar's own counts have no group separators; "64 786 z 200 000" reads at a glance.
+    const QLocale czech(QLocale::Czech);
+    QString text =
+        m_caption +
+        QStringLiteral(": %1 z %2").arg(czech.toString(m_bar->value()), czech.toString(m_bar->maximum()));
+    m_bar->setFormat(text.replace(QLatin1Char('%'), QStringLiteral("%%")));
 }
 
 void ProgressPanel::finish()

@@ -29,7 +29,9 @@ constexpr bool IsPhoneFiller(char32_t c)
     }
 }
 
-QString Grouped(const QString& text)
+} // namespace
+
+QString GroupPhone(const QString& text)
 {
     if (text.size() < 4)
         return text;
@@ -40,16 +42,14 @@ QString Grouped(const QString& text)
     return t;
 }
 
-} // namespace
-
 QString FormatPhone(const QString& text)
 {
-    return Grouped(text).left(kPhoneWidth);
+    return GroupPhone(text).left(kPhoneWidth);
 }
 
 bool PhoneFits(const QString& text)
 {
-    return Grouped(text).size() <= kPhoneWidth;
+    return GroupPhone(text).size() <= kPhoneWidth;
 }
 
 QString StripSpaces(const QString& text)

@@ -8,6 +8,8 @@
 // the first nine characters in three groups of three, the rest unbroken,
 // at most 20 characters. Texts shorter than four characters are left alone.
 QString FormatPhone(const QString& text);
+// The same grouping without the cut, for a number that must be refused rather than shortened.
+QString GroupPhone(const QString& text);
 // Whether FormatPhone keeps all of the text, cutting nothing.
 bool PhoneFits(const QString& text);
 

@@ -378,6 +378,8 @@ int main(int argc, char** argv)
     search(QStringLiteral("search all columns \"a\""), 5, QStringLiteral("a"), 100);
     search(QStringLiteral("search phone \"602 1\""), 2, QStringLiteral("6021"), 100);
     search(QStringLiteral("search phone \"60\""), 2, QStringLiteral("60"), 100);
+    search(QStringLiteral("search phone grouped otherwise \"(60) 21-2\""), 2, QStringLiteral("(60) 21-2"), 100);
+    search(QStringLiteral("search all columns digits \"12 34\""), 5, QStringLiteral("12 34"), 100);
     // Right after a change of a contact the index reads the directory again while idle;
     // until then the engine answers the search.
     {

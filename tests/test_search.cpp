@@ -98,6 +98,7 @@ private Q_SLOTS:
         QTest::newRow("percent is a wildcard") << 1 << "50%s" << QStringList{"O'Brien Sean"};
         QTest::newRow("underscore is a wildcard") << 1 << "a_b" << QStringList{"Čermák"};
         QTest::newRow("phone grouped") << 2 << "777888" << QStringList{"NOVOTNÝ Petr"};
+        QTest::newRow("phone grouped otherwise") << 5 << "(60) 31-23" << QStringList{"Novák Jan"};
         QTest::newRow("all columns") << 5 << "ráno" << QStringList{"Novák Jan"};
         QTest::newRow("injection stays text") << 0 << "'; delete from zvonisty; --" << QStringList{};
     }

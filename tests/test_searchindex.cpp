@@ -206,6 +206,65 @@ private Q_SLOTS:
         compareRandom(index, 300, 3);
     }
 
+    // A number is found by its digits however the text and the number are grouped, from memory
+    // as from the engine and with accents ignored or not; any other text compares as text.
+    void digitSearches_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("grouped otherwise") << 2 << "212 3456"
+                                           << "ABCD";
+        QTest::newRow("unbroken") << 2 << "602123"
+                                  << "AB";
+        QTest::newRow("with the country") << 2 << "+420 602 123 456"
+                                          << "A";
+        QTest::newRow("separators") << 2 << "(602) 123-456"
+                                    << "AB";
+        QTest::newRow("tab, slash and dash") << 2 << "02/12\t3-4"
+                                             << "ABC";
+        QTest::newRow("no-break space in the number") << 2 << "999000"
+                                                      << "E";
+        QTest::newRow("letters in the number are no separators") << 2 << "34567"
+                                                                 << "";
+        QTest::newRow("plus alone") << 2 << "+"
+                                    << "A";
+        QTest::newRow("all columns") << 5 << "123 45"
+                                     << "ABCD";
+        QTest::newRow("name with digits compares as text") << 5 << "kl. 7"
+                                                           << "D";
+        QTest::newRow("separator alone compares as text") << 2 << "-"
+                                                          << "C";
+    }
+
+    void digitSearches()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        QFETCH(QString, found);
+        QCOMPARE(sqlite3_exec(m_connection->handle(),
+                              "insert into zvonisty (telefon, jmeno) values ('+42 060 212 3456', 'A'), "
+                              "('602.123.456', 'B'), ('(02) 123-45/6', 'C'), ('212 34 56 kl. 7', 'D'), "
+                              "('603' || char(160) || '999 000', 'E')",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        const quint32 first = quint32(sqlite3_last_insert_rowid(m_connection->handle())) - 4;
+        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        // Ends comparing accents, as the other tests do.
+        for (const bool plain : {true, false}) {
+            ignoreAccents(index, plain);
+            const db::ContactSearch search = Search(column, text, AllGroups(), QStringLiteral("jmeno"));
+            std::vector<quint32> ids;
+            QVERIFY(index->resolve(search, &ids));
+            QCOMPARE(ids, EngineIds(*m_connection, db::BuildSearchStatement(search)));
+            QString names;
+            for (quint32 id : ids)
+                if (id >= first)
+                    names += QChar(u'A' + (id - first));
+            QCOMPARE(names, found);
+        }
+    }
+
     // Bytes that are not UTF-8 (written by another tool) match as the engine's LIKE reads them:
     // a stray 0xC3 is no "ã", and only itself matches it.
     void undecodableBytesMatchAsInTheEngine()

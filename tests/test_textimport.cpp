@@ -172,6 +172,11 @@ private Q_SLOTS:
                                        << "Řádek 2: obsahuje znak NUL, který nelze uložit.";
         QTest::newRow("NUL in a further phone") << QByteArray("Jan;603123456;;;;;;604\0", 24)
                                                 << "Řádek 2: obsahuje znak NUL, který nelze uložit.";
+        QTest::newRow("phone too long to keep whole")
+            << QByteArray("Jan;1234567890123456789012345")
+            << "Řádek 2: Telefon má 28 znaků, pole dovoluje nejvýše 20.";
+        QTest::newRow("further phone too long") << QByteArray("Jan;603123456;;;;;;1234567890123456789")
+                                                << "Řádek 2: Telefon má 22 znaků, pole dovoluje nejvýše 20.";
         QTest::newRow("line of megabytes") << QByteArray(3 * 1024 * 1024, 'x') + ";603123456"
                                            << "Řádek 2: řádek je delší než 1 MB.";
     }

@@ -277,30 +277,40 @@ private Q_SLOTS:
             QCOMPARE(read.cards.first().jmeno, firstName);
     }
 
-    // A line or a kept value past the limit stops the reading, named by its line; a big photo
-    // does not.
+    // A line or a kept value past the limit leaves out its card, named by that line, and the
+    // reading goes on; a big photo does not, and such a line outside a card is a bad line.
     void overlongLines_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("line");
+        QTest::addColumn<int>("badLine");
         const QByteArray big(kLongestLine + 1, 'x');
         QByteArray folded;
         for (int i = 0; i <= kLongestLine / 1000; ++i)
             folded += "\r\n " + QByteArray(1000, 'y');
         const QByteArray start("BEGIN:VCARD\r\nFN:A\r\n");
-        QTest::newRow("one line") << start + "NOTE:" + big + "\r\nEND:VCARD\r\n" << 3;
-        QTest::newRow("no line end at all") << big << 1;
-        QTest::newRow("folded note") << start + "TEL:1\r\nNOTE:" + folded + "\r\nEND:VCARD\r\n" << 4;
-        QTest::newRow("folded photo") << start + "TEL:1\r\nPHOTO;ENCODING=b:" + folded + "\r\nEND:VCARD\r\n"
-                                      << 0;
+        const QByteArray next("BEGIN:VCARD\r\nFN:B\r\nTEL:2\r\nEND:VCARD\r\n");
+        QTest::newRow("one line") << start + "NOTE:" + big + "\r\nEND:VCARD\r\n" + next << 3 << 0;
+        QTest::newRow("no line end at all") << next + big << 0 << 5;
+        QTest::newRow("folded note") << start + "TEL:1\r\nNOTE:" + folded + "\r\nEND:VCARD\r\n" + next << 4
+                                     << 0;
+        QTest::newRow("folded photo")
+            << start + "TEL:1\r\nPHOTO;ENCODING=b:" + folded + "\r\nEND:VCARD\r\n" + next << 0 << 0;
+        QTest::newRow("unfolded photo, folded on, CR only")
+            << start + "TEL:1\rPHOTO;ENCODING=b:" + big + "\r y\rEND:VCARD\r" + next << 4 << 0;
+        QTest::newRow("card never ended") << start + "NOTE:" + big + "\r\n" + next << 3 << 0;
     }
     void overlongLines()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, line);
+        QFETCH(int, badLine);
         const ReadResult read = ReadVCards(bytes);
-        QCOMPARE(read.overlongLine, line);
-        QCOMPARE(read.cards.size(), line > 0 ? 0 : 1);
+        QCOMPARE(read.overlongLines, line > 0 ? QList<int>{line} : QList<int>{});
+        QCOMPARE(read.badLines, badLine > 0 ? QList<int>{badLine} : QList<int>{});
+        QCOMPARE(read.cards.size(), line > 0 || badLine > 0 ? 1 : 2);
+        QCOMPARE(read.cards.last().jmeno, QStringLiteral("B"));
+        QCOMPARE(read.badCards, 0);
     }
 
     void everyCardOfAFile()

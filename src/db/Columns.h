@@ -69,6 +69,15 @@ constexpr const ContactColumn* SearchColumn(int place)
     return ColumnAt(&ContactColumn::searchPlace, place);
 }
 
+// The place of the searched column that holds numbers.
+constexpr int PhoneSearchPlace()
+{
+    for (const ContactColumn& c : kContactColumns)
+        if (c.phone)
+            return c.searchPlace;
+    return -1;
+}
+
 // The column of that name (exact, lower case); null for any other.
 const ContactColumn* FindColumn(QStringView name);
 

@@ -1,5 +1,6 @@
 #include "db/ContactSearch.h"
 
+#include "db/Engine.h"
 #include "db/PhoneText.h"
 #include "db/RecordStatements.h"
 
@@ -20,9 +21,13 @@ QString Literal(const QString& value)
 QString Where(const ContactSearch& search)
 {
     QStringList likes;
-    for (const SearchLike& like : SearchLikes(search))
-        likes << QLatin1String(SearchColumn(like.column)->name) + QStringLiteral(" like ") +
-                     Literal(like.pattern);
+    for (const SearchLike& like : SearchLikes(search)) {
+        const QLatin1String name(SearchColumn(like.column)->name);
+        const QString column =
+            like.digits ? QLatin1String(kPhoneDigitsFunction) + QLatin1Char('(') + name + QLatin1Char(')')
+                        : QString(name);
+        likes << column + QStringLiteral(" like ") + Literal(like.pattern);
+    }
     QString condition = likes.join(QStringLiteral(" or "));
     if (likes.size() > 1 && (search.group || search.form == ContactSearch::Form::TitleClick))
         condition = QLatin1Char('(') + condition + QLatin1Char(')');
@@ -46,8 +51,15 @@ QList<SearchLike> SearchLikes(const ContactSearch& search)
         return likes;
     const int first = search.column == kAllSearchColumns ? 0 : search.column;
     const int last = search.column == kAllSearchColumns ? kSearchColumnCount - 1 : search.column;
+    // Finds every number the grouped text finds, and those grouped otherwise.
+    const QString digits = PhoneSearchDigits(search.text);
     for (int place = first; place <= last; ++place) {
-        const QString text = SearchColumn(place)->phone ? FormatPhone(search.text) : search.text;
+        const bool phone = SearchColumn(place)->phone;
+        if (phone && !digits.isEmpty()) {
+            likes.append({place, QLatin1Char('%') + digits + QLatin1Char('%'), true});
+            continue;
+        }
+        const QString text = phone ? FormatPhone(search.text) : search.text;
         likes.append({place, QLatin1Char('%') + text + QLatin1Char('%')});
     }
     return likes;

@@ -40,6 +40,8 @@ struct SearchLike
 {
     int column = 0;
     QString pattern;
+    // Compares the column's number read without blanks and separators (PhoneSearchDigits).
+    bool digits = false;
 };
 
 // The "or" of LIKE conditions the search filters by; empty when it has no text condition.

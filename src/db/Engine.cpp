@@ -1,5 +1,6 @@
 #include "db/Engine.h"
 
+#include "db/PhoneText.h"
 #include "db/Schema.h"
 
 #include <QChar>
@@ -7,9 +8,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <algorithm>
 #include <vector>
 
 namespace db {
@@ -27,10 +28,9 @@ constexpr quint32 kOtherBase = 0x20000;
 
 // Czech alphabet order; "ch" is a letter of its own after "h".
 constexpr char32_t kAlphabet[] = {U'a', U'b', U'c', U'č', U'd', U'e', U'f', U'g', U'h', 0 /* ch */, U'i',
-                                  U'j', U'k', U'l', U'm', U'n', U'o', U'p', U'q', U'r', U'ř',  U's',
+                                  U'j', U'k', U'l', U'm', U'n', U'o', U'p', U'q', U'r', U'ř',       U's',
                                   U'š', U't', U'u', U'v', U'w', U'x', U'y', U'z', U'ž'};
 constexpr quint32 kChPrimary = kLetterBase + 9 * 4;
-
 
 // Weights for the first 0x250 code points (ASCII, Latin-1 and Latin Extended A/B),
 // computed once; everything else sorts after the letters by its code point.
@@ -82,10 +82,8 @@ const WeightTable& Weights()
     return table;
 }
 
-
 // A source of collation elements over a UTF-8 or UTF-16 text.
-template <typename Source>
-class ElementReader
+template <typename Source> class ElementReader
 {
 public:
     explicit ElementReader(Source source) : m_source(source) {}
@@ -154,8 +152,7 @@ struct Utf16Source
     }
 };
 
-template <typename Source>
-int CompareElements(Source a, Source b)
+template <typename Source> int CompareElements(Source a, Source b)
 {
     ElementReader<Source> ra(a), rb(b);
     int secondary = 0;
@@ -173,15 +170,13 @@ int CompareElements(Source a, Source b)
 }
 
 // Case-folded code points of a text, into a reused buffer.
-template <typename Source>
-void FoldInto(Source source, std::vector<char32_t>& out)
+template <typename Source> void FoldInto(Source source, std::vector<char32_t>& out)
 {
     out.clear();
     char32_t c;
     while (source.read(c))
         out.push_back(Fold(c));
 }
-
 
 int SqliteCollate(void*, int na, const void* a, int nb, const void* b)
 {
@@ -191,6 +186,18 @@ int SqliteCollate(void*, int na, const void* a, int nb, const void* b)
 void SqliteLike(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
     RunLike(context, argc, argv, &Fold);
+}
+
+void SqlitePhoneDigits(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    std::string digits;
+    AppendPhoneDigitsUtf8(text, size_t(sqlite3_value_bytes(argv[0])), digits);
+    sqlite3_result_text(context, digits.data(), int(digits.size()), SQLITE_TRANSIENT);
 }
 
 } // namespace
@@ -321,6 +328,8 @@ void RegisterEngine(sqlite3* handle)
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function(handle, "like", 2, flags, nullptr, &SqliteLike, nullptr, nullptr);
     sqlite3_create_function(handle, "like", 3, flags, nullptr, &SqliteLike, nullptr, nullptr);
+    sqlite3_create_function(handle, kPhoneDigitsFunction, 1, flags, nullptr, &SqlitePhoneDigits, nullptr,
+                            nullptr);
 }
 
 QString EngineErrorText(sqlite3* handle)

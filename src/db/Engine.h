@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <QChar>
+#include <QString>
 #include <QStringView>
 
 #include <vector>
@@ -85,7 +85,10 @@ int CompareCzechUtf8(const char* a, int lengthA, const char* b, int lengthB);
 bool LikeCzech(QStringView pattern, QStringView text, char32_t escape = 0);
 bool LikeCzechUtf8(const char* pattern, int patternLength, const char* text, int textLength, char32_t escape);
 
-// Installs the collation and the LIKE operator on a connection.
+// The SQL function that reads a number without its blanks and separators (PhoneSearchDigits).
+inline constexpr const char* kPhoneDigitsFunction = "cislice";
+
+// Installs the collation, the LIKE operator and the reading of numbers on a connection.
 void RegisterEngine(sqlite3* handle);
 
 // The engine's message for the last failure on the handle, in the program's language: a Czech

@@ -3,6 +3,7 @@
 #include "db/Connection.h"
 #include "db/ContactSearch.h"
 #include "db/Engine.h"
+#include "db/PhoneText.h"
 #include "db/SearchText.h"
 
 #include <sqlite3.h>
@@ -177,6 +178,7 @@ void SearchIndex::clearContents()
     m_groupNames.clear();
     for (Column& c : m_columns)
         c = Column();
+    m_phoneDigits = Column();
     m_plans.clear();
 }
 
@@ -322,9 +324,13 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                 if (entry == 16384 && m_expected > entry) {
                     // Room for the rest at the size of the first rows, so the texts are not copied on
                     // growing.
-                    for (Column& c : m_columns)
+                    auto reserve = [&](Column& c) {
                         c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 16384.0 * 1.04) +
                                         4096);
+                    };
+                    for (Column& c : m_columns)
+                        reserve(c);
+                    reserve(m_phoneDigits);
                 }
                 for (int c = 0; c < kColumns; ++c) {
                     Column& col = m_columns[size_t(c)];
@@ -338,6 +344,15 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     }
                     col.arena += kEnd;
                 }
+                if (entry % kSparse == 0)
+                    m_phoneDigits.sparse.push_back(quint32(m_phoneDigits.arena.size()));
+                if (sqlite3_column_type(m_reading, kPhonePlace + 1) == SQLITE_NULL)
+                    m_phoneDigits.arena += kNull;
+                else
+                    AppendPhoneDigitsUtf8(
+                        reinterpret_cast<const char*>(sqlite3_column_text(m_reading, kPhonePlace + 1)),
+                        size_t(sqlite3_column_bytes(m_reading, kPhonePlace + 1)), m_phoneDigits.arena);
+                m_phoneDigits.arena += kEnd;
                 quint8 group = kNoGroup;
                 if (sqlite3_column_type(m_reading, kColumns + 1) != SQLITE_NULL) {
                     const std::string name(

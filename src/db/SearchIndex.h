@@ -81,7 +81,8 @@ private:
     // Whether ties of the statement's order come in ascending id order (true) or follow the
     // order's direction (false); an unknown plan leaves the statement to the engine.
     bool tiesAscending(const ContactSearch& search, bool* known);
-    void matchColumn(int column, const std::string& pattern, std::vector<quint8>& hits) const;
+    struct Column;
+    void matchColumn(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const;
 
     static constexpr int kDone = 100;
     // Ends every text in a column's arena; a null is this single byte.
@@ -135,6 +136,10 @@ private:
     std::vector<quint8> m_group;
     std::vector<std::string> m_groupNames;
     std::array<Column, kColumns> m_columns;
+    // The numbers read without blanks and separators, as a digit search compares them; only
+    // the arena and its sparse starts are used.
+    Column m_phoneDigits;
+    static constexpr int kPhonePlace = PhoneSearchPlace();
     std::string m_previous;
     bool m_previousNull = false;
     QHash<QString, int> m_plans;

@@ -82,9 +82,8 @@ bool SearchIndex::tiesAscending(const ContactSearch& search, bool* known)
     return plan == TiesAscending;
 }
 
-void SearchIndex::matchColumn(int column, const std::string& pattern, std::vector<quint8>& hits) const
+void SearchIndex::matchColumn(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const
 {
-    const Column& col = m_columns[size_t(column)];
     const char* base = col.arena.data();
     const size_t size = col.arena.size();
     const bool wildcards = pattern.find_first_of("%_") != std::string::npos;
@@ -184,7 +183,7 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
             const QByteArray utf8 = like.pattern.toUtf8();
             std::string pattern;
             SearchFoldUtf8(utf8.constData(), int(utf8.size()), m_ignoreAccents, pattern);
-            matchColumn(like.column, pattern, hits);
+            matchColumn(like.digits ? m_phoneDigits : m_columns[size_t(like.column)], pattern, hits);
         }
     }
     if (search.group) {

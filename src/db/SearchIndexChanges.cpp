@@ -6,6 +6,7 @@
 
 #include "db/Connection.h"
 #include "db/Engine.h"
+#include "db/PhoneText.h"
 #include "db/SearchText.h"
 
 #include <sqlite3.h>
@@ -85,6 +86,7 @@ struct Added
     quint8 group = 0;
     std::array<Value, SearchIndex::kColumns> values;
     std::array<std::string, SearchIndex::kColumns> folded;
+    std::string phoneDigits;
 };
 
 // Whether a list may grow by `more` without being copied to a larger place; small lists may.
@@ -153,6 +155,7 @@ bool SearchIndex::applyChanges()
     std::vector<Added> added;
     std::vector<std::string> newGroups;
     std::array<size_t, kColumns> bytes{};
+    size_t digitBytes = 0;
     for (qint64 rowid : changed) {
         if (rowid < 0 || rowid > qint64(UINT32_MAX))
             return false;
@@ -178,6 +181,12 @@ bool SearchIndex::applyChanges()
                 SearchFoldUtf8(v.text.data(), int(v.text.size()), m_ignoreAccents, row.folded[size_t(c)]);
             bytes[size_t(c)] += row.folded[size_t(c)].size() + 1;
         }
+        const Value& phone = row.values[size_t(kPhonePlace)];
+        if (phone.null)
+            row.phoneDigits = std::string(1, kNull);
+        else
+            AppendPhoneDigitsUtf8(phone.text.data(), phone.text.size(), row.phoneDigits);
+        digitBytes += row.phoneDigits.size() + 1;
         row.group = kNoGroup;
         if (!group.null) {
             auto known = std::find(m_groupNames.begin(), m_groupNames.end(), group.text);
@@ -199,6 +208,8 @@ bool SearchIndex::applyChanges()
         if (!Roomy(col.arena, bytes[size_t(c)]) || !Roomy(col.order, added.size()))
             return false;
     }
+    if (!Roomy(m_phoneDigits.arena, digitBytes))
+        return false;
 
     removeEntries(gone);
     const size_t firstNew = m_ids.size();
@@ -211,6 +222,10 @@ bool SearchIndex::applyChanges()
             col.arena += row.folded[size_t(c)];
             col.arena += kEnd;
         }
+        if (entry % kSparse == 0)
+            m_phoneDigits.sparse.push_back(quint32(m_phoneDigits.arena.size()));
+        m_phoneDigits.arena += row.phoneDigits;
+        m_phoneDigits.arena += kEnd;
         if (m_sorted == entry && (entry == 0 || row.id > m_ids[entry - 1]))
             m_sorted = entry + 1;
         else

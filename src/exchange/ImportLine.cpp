@@ -35,9 +35,10 @@ ImportLine ParseImportLine(QStringView line)
             break;
         *column = CutColumn(rest).toString();
     }
-    row.telefon = FormatPhone(row.telefon);
+    // Not cut: a number too long for its column refuses its line rather than lose digits.
+    row.telefon = GroupPhone(row.telefon);
     while (!rest.isEmpty())
-        row.furtherPhones << FormatPhone(CutColumn(rest).toString());
+        row.furtherPhones << GroupPhone(CutColumn(rest).toString());
     return row;
 }
 

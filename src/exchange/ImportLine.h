@@ -19,7 +19,7 @@ struct ImportLine
     QStringList furtherPhones;
 };
 
-// Cuts one line into its columns; every phone passes through FormatPhone.
+// Cuts one line into its columns; every phone is grouped as FormatPhone groups it, but whole.
 ImportLine ParseImportLine(QStringView line);
 
 // The lines of a file's text. A line ends with LF or CR LF; a lone CR is part of its line.

@@ -135,6 +135,17 @@ ContactValues RowValues(const ImportLine& line, const QString& importDate)
     return values;
 }
 
+// The first value of the line its column cannot hold, a further number included.
+FieldFault LineFault(const ImportLine& line, ContactValues values)
+{
+    FieldFault fault = CheckFields(values);
+    for (qsizetype i = 0; !fault && i < line.furtherPhones.size(); ++i) {
+        values.telefon = line.furtherPhones.at(i);
+        fault = CheckFields(values);
+    }
+    return fault;
+}
+
 } // namespace
 
 void ImportTextFile(MainWindowPort* main)
@@ -200,7 +211,7 @@ void ImportTextFile(MainWindowPort* main)
                     bytes.remove(0, Utf8Mark().size());
                 const ImportLine line = ParseImportLine(QString(decoder.decode(bytes)));
                 ContactValues values = RowValues(line, importDate);
-                if (const FieldFault fault = CheckFields(values)) {
+                if (const FieldFault fault = LineFault(line, values)) {
                     counts.refuse(number, fault.text());
                 } else {
                     AddPhone(writer, values, true, counts);

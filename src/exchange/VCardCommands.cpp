@@ -82,7 +82,7 @@ QString NotesText(const QString& text)
 
 struct Tally
 {
-    int added = 0, present = 0, failed = 0, shortened = 0, withoutPhone = 0;
+    int added = 0, present = 0, failed = 0, shortened = 0, withoutPhone = 0, longNumbers = 0;
     bool interrupted = false; // by the user
     bool failedForGood = false;
     QString why; // of a stop by a failure, in Czech
@@ -97,6 +97,17 @@ QString Outcome(const Tally& t)
                          : QStringLiteral("Import z vCard je hotov.");
 }
 
+// The first few of the lines, for the closing message.
+QString FirstLines(const QList<int>& lines)
+{
+    QStringList first;
+    for (qsizetype i = 0; i < lines.size() && i < 5; ++i)
+        first << QString::number(lines.at(i));
+    if (lines.size() > 5)
+        first << QStringLiteral("…");
+    return first.join(QStringLiteral(", "));
+}
+
 QString Summary(const Tally& t, const ReadResult& read)
 {
     QString text =
@@ -105,20 +116,21 @@ QString Summary(const Tally& t, const ReadResult& read)
         text += QStringLiteral("\nNepřidáno kvůli chybě: %1").arg(t.failed);
     if (t.shortened > 0)
         text += QStringLiteral("\nZkrácených hodnot (delších, než pojme sloupec): %1").arg(t.shortened);
+    if (t.longNumbers > 0)
+        text += QStringLiteral("\nKontaktů se zkráceným číslem (celé číslo je v poznámce kontaktu): %1")
+                    .arg(t.longNumbers);
     if (t.withoutPhone > 0)
         text += QStringLiteral("\nVynecháno vizitek bez telefonního čísla: %1").arg(t.withoutPhone);
     if (read.badCards > 0)
         text += QStringLiteral("\nNečitelných vizitek: %1").arg(read.badCards);
-    if (!read.badLines.isEmpty()) {
-        QStringList first;
-        for (qsizetype i = 0; i < read.badLines.size() && i < 5; ++i)
-            first << QString::number(read.badLines.at(i));
-        if (read.badLines.size() > 5)
-            first << QStringLiteral("…");
+    if (!read.overlongLines.isEmpty())
+        text += QStringLiteral("\nVynechaných vizitek s řádkem delším než 1 MB: %1 (řádek %2)")
+                    .arg(read.overlongLines.size())
+                    .arg(FirstLines(read.overlongLines));
+    if (!read.badLines.isEmpty())
         text += QStringLiteral("\nNečitelných řádků: %1 (řádek %2)")
                     .arg(read.badLines.size())
-                    .arg(first.join(QStringLiteral(", ")));
-    }
+                    .arg(FirstLines(read.badLines));
     if (read.unendedLine > 0)
         text += QStringLiteral("\nVizitka z řádku %1 nemá konec (END:VCARD), soubor je asi useknutý.")
                     .arg(read.unendedLine);
@@ -133,36 +145,69 @@ QString StatusText(const Tally& t)
     return how + QStringLiteral("Přidáno kontaktů: %1, čísel již v seznamu: %2.").arg(t.added).arg(t.present);
 }
 
-// Reads the file, but not past a line longer than the reader takes: a file of one endless line
-// must not fill the memory before it is refused.
+// Reads the file, keeping of a line longer than the reader takes only enough for the reader to
+// know it for one, also in a file of UTF-16 (an odd count keeps its units whole): a file of one
+// endless line must not fill the memory.
 bool ReadBounded(QFile& file, QByteArray* bytes)
 {
     constexpr qint64 kChunk = 1 << 16;
+    constexpr qsizetype kKept = 2 * kLongestLine + 1;
     qsizetype lineStart = 0;
+    bool dropping = false; // the rest of a line already kept as long as it needs to be
     while (!file.atEnd()) {
         const QByteArray chunk = file.read(kChunk);
         if (chunk.isEmpty())
             return file.error() == QFileDevice::NoError;
+        qsizetype from = 0;
+        if (dropping) {
+            while (from < chunk.size() && chunk.at(from) != '\n' && chunk.at(from) != '\r')
+                ++from;
+            if (from == chunk.size())
+                continue;
+            dropping = false;
+        }
         const qsizetype before = bytes->size();
-        *bytes += chunk;
+        bytes->append(chunk.constData() + from, chunk.size() - from);
         for (qsizetype i = bytes->size() - 1; i >= before; --i)
             if (bytes->at(i) == '\n' || bytes->at(i) == '\r') {
                 lineStart = i + 1;
                 break;
             }
-        if (bytes->size() - lineStart > kLongestLine)
-            return true;
+        if (bytes->size() - lineStart > kKept) {
+            bytes->truncate(lineStart + kKept);
+            dropping = true;
+        }
     }
     return file.error() == QFileDevice::NoError;
 }
 
+// What the rows added so far hold that the closing message counts, kept by the number of rows
+// added up to then: a lost group takes its rows, and what they hold, with it.
+struct Marks
+{
+    QList<QPair<int, int>> cutsAt; // rows added before a card's first, values cut in it
+    QList<int> longNumbersAt;      // rows added up to a contact holding its number cut
+
+    void count(Tally& tally) const
+    {
+        for (const auto& [firstRow, cut] : cutsAt)
+            if (firstRow <= tally.added)
+                tally.shortened += cut;
+        for (int row : longNumbersAt)
+            if (row <= tally.added)
+                ++tally.longNumbers;
+    }
+};
+
 // Adds the rows of one card; false when the directory takes no more.
-bool AddCard(db::BulkWriter& writer, const Card& card, const QString& datum, Tally& tally,
-             QList<QPair<int, int>>& cutsAt)
+bool AddCard(db::BulkWriter& writer, const Card& card, const QString& datum, Tally& tally, Marks& marks)
 {
     int cut = 0;
     bool notesStored = false;
-    for (const ContactValues& v : RowsOfCard(card, datum, &cut)) {
+    const QList<ContactValues> rows = RowsOfCard(card, datum, &cut);
+    const QStringList longNumbers = LongNumbers(card);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const ContactValues& v = rows.at(i);
         const db::BulkWriter::Check check = writer.check(v.telefon);
         if (check == db::BulkWriter::Check::Present) {
             ++tally.present;
@@ -178,11 +223,19 @@ bool AddCard(db::BulkWriter& writer, const Card& card, const QString& datum, Tal
         if (!notesStored) {
             notesStored = true;
             if (cut > 0)
-                cutsAt.append({writer.added(), cut});
+                marks.cutsAt.append({writer.added(), cut});
             for (const DatedNote& note : card.notes)
                 if (!writer.insertNote(writer.lastId(), note.dat, NotesText(note.text)) &&
                     !writer.stopReason().isEmpty())
                     return false;
+        }
+        const QString& phone = card.phones.at(i);
+        if (longNumbers.contains(phone)) {
+            if (writer.insertNote(writer.lastId(), QString(),
+                                  QStringLiteral("Celé číslo z vizitky: ") + phone))
+                marks.longNumbersAt.append(writer.added());
+            else if (!writer.stopReason().isEmpty())
+                return false;
         }
     }
     return true;
@@ -212,6 +265,15 @@ QList<ContactValues> RowsOfCard(const Card& card, const QString& datum, int* sho
     if (shortened)
         *shortened += cut;
     return rows;
+}
+
+QStringList LongNumbers(const Card& card)
+{
+    QStringList whole;
+    for (const QString& phone : card.phones)
+        if (!PhoneFits(phone))
+            whole << phone;
+    return whole;
 }
 
 void ExportContacts(MainWindowPort* main, Version version)
@@ -279,21 +341,13 @@ void ImportContacts(MainWindowPort* main)
     file.close();
     const ReadResult read = ReadVCards(bytes);
     bytes.clear();
-    if (read.overlongLine > 0) {
-        Tell(main,
-             QStringLiteral("Soubor vCard nelze načíst: řádek %1 je delší než 1 MB, takový soubor neobsahuje "
-                            "kontakty.")
-                 .arg(read.overlongLine),
-             2);
-        return;
-    }
     const QString datum = DateText(QDate::currentDate());
     Tally tally;
     {
         exchange::LongOperation operation(main, int(read.cards.size()), QStringLiteral("Načítání vCard"));
         db::Query work(main->connection());
         db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::VCard);
-        QList<QPair<int, int>> cutsAt; // rows added before a card's first, values cut in it
+        Marks marks;
         bool gridOk = true;
         for (qsizetype i = 0; i < read.cards.size(); ++i) {
             const Card& card = read.cards.at(i);
@@ -301,7 +355,7 @@ void ImportContacts(MainWindowPort* main)
                 ++tally.withoutPhone;
                 continue;
             }
-            if (!AddCard(writer, card, datum, tally, cutsAt) || !writer.commitIfDue())
+            if (!AddCard(writer, card, datum, tally, marks) || !writer.commitIfDue())
                 break;
             operation.step(int(i + 1));
             gridOk = operation.reopenGridIfDue(writer);
@@ -318,10 +372,7 @@ void ImportContacts(MainWindowPort* main)
         tally.why = writer.stopReason();
         tally.failedForGood = !tally.why.isEmpty() || !gridOk;
         tally.added = writer.added();
-        // Only what was kept counts: a lost group took the last rows with it.
-        for (const auto& [firstRow, cut] : cutsAt)
-            if (firstRow <= tally.added)
-                tally.shortened += cut;
+        marks.count(tally);
     }
     if (tally.added > 0)
         main->reloadGroups();

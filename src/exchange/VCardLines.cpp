@@ -89,18 +89,18 @@ QByteArray Normalised(const QByteArray& bytes)
     return bytes;
 }
 
-QList<LogicalLine> PhysicalLines(const QByteArray& bytes, int* overlong)
+QList<LogicalLine> PhysicalLines(const QByteArray& bytes)
 {
     QList<LogicalLine> lines;
-    int number = 1;
+    const auto add = [&](qsizetype start, qsizetype length, qsizetype end) {
+        const int number = int(lines.size()) + 1;
+        if (length > kLongestLine)
+            lines.append({QByteArray(), number, start, end, true});
+        else
+            lines.append({bytes.mid(start, length), number, start, end});
+    };
     qsizetype start = 0;
-    for (qsizetype i = 0; i <= bytes.size(); ++i) {
-        if (i - start > kLongestLine) {
-            *overlong = number;
-            return lines;
-        }
-        if (i == bytes.size())
-            break;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes.at(i);
         if (c != '\r' && c != '\n')
             continue;
@@ -109,11 +109,11 @@ QList<LogicalLine> PhysicalLines(const QByteArray& bytes, int* overlong)
             ++i;
         else if (c == '\r' && i + 2 < bytes.size() && bytes.at(i + 1) == '\r' && bytes.at(i + 2) == '\n')
             i += 2;
-        lines.append({bytes.mid(start, length), number++, start, i + 1});
+        add(start, length, i + 1);
         start = i + 1;
     }
     if (start < bytes.size())
-        lines.append({bytes.mid(start), number, start, bytes.size()});
+        add(start, bytes.size() - start, bytes.size());
     return lines;
 }
 
@@ -136,7 +136,7 @@ QList<LogicalLine> Unfolded(const QList<LogicalLine>& physical)
     bool quotedPrintable = false;
     bool base64 = false;
     for (const LogicalLine& p : physical) {
-        if (!lines.isEmpty()) {
+        if (!lines.isEmpty() && !p.overlong) {
             LogicalLine& last = lines.last();
             if (quotedPrintable && last.text.endsWith('=')) {
                 last.text.chop(1);
@@ -145,7 +145,8 @@ QList<LogicalLine> Unfolded(const QList<LogicalLine>& physical)
                 continue;
             }
             if (!p.text.isEmpty() && (p.text.at(0) == ' ' || p.text.at(0) == '\t')) {
-                last.text += p.text.mid(1);
+                if (!last.overlong)
+                    last.text += p.text.mid(1);
                 last.end = p.end;
                 continue;
             }

@@ -11,10 +11,12 @@ namespace vcard {
 
 struct LogicalLine
 {
-    QByteArray text; // unfolded, without its line end
+    QByteArray text; // unfolded, without its line end; empty for an overlong line
     int line = 0;    // its first physical line, from 1
     qsizetype start = 0;
     qsizetype end = 0; // past the line end of its last physical line
+    // It has a physical line longer than kLongestLine, which is not held.
+    bool overlong = false;
 };
 
 struct Property
@@ -32,13 +34,13 @@ struct Property
 // starts with a letter of "BEGIN"; a UTF-8 mark is dropped.
 QByteArray Normalised(const QByteArray& bytes);
 
-// Lines end with CR LF, LF, CR or CR CR LF. Stops at a line longer than kLongestLine and gives
-// its number in `overlong`.
-QList<LogicalLine> PhysicalLines(const QByteArray& bytes, int* overlong);
+// Lines end with CR LF, LF, CR or CR CR LF. A line longer than kLongestLine is marked overlong.
+QList<LogicalLine> PhysicalLines(const QByteArray& bytes);
 
 // Unfolding: a line starting with a blank or a tab continues the previous one; a
 // quoted-printable value ending in "=" continues on the next line whatever it starts with;
-// the bare lines of an old phone's base64 picture belong to it until an empty line.
+// the bare lines of an old phone's base64 picture belong to it until an empty line. An overlong
+// line continues nothing (its start is not known) but is continued like any other.
 QList<LogicalLine> Unfolded(const QList<LogicalLine>& physical);
 
 // The position of the colon that ends the name and parameters, outside quoted parameter values.

@@ -134,6 +134,7 @@ QString ImppHandle(const QString& value, QString* scheme)
 struct Building
 {
     Card card;
+    int overlong = 0;                 // its first line longer than the reader takes
     QList<QPair<Property, int>> held; // with their lines, until VERSION is known
     QString nameFromN;
     bool hasNote = false;
@@ -261,13 +262,22 @@ bool HoldsSomething(const Card& c)
 ReadResult ReadVCards(const QByteArray& bytes)
 {
     ReadResult result;
-    const QList<LogicalLine> lines = Unfolded(PhysicalLines(Normalised(bytes), &result.overlongLine));
-    if (result.overlongLine > 0)
-        return result;
+    const QList<LogicalLine> lines = Unfolded(PhysicalLines(Normalised(bytes)));
     bool inCard = false;
     Building b;
     Property p;
+    // A line too long for any contact leaves out only its card; the rest of the file is read.
+    const auto tooLong = [&](int line) {
+        if (!inCard)
+            result.badLines.append(line);
+        else if (b.overlong == 0)
+            b.overlong = line;
+    };
     for (const LogicalLine& line : lines) {
+        if (line.overlong) {
+            tooLong(line.line);
+            continue;
+        }
         if (line.text.trimmed().isEmpty())
             continue;
         if (!ParseProperty(line.text, &p)) {
@@ -275,12 +285,14 @@ ReadResult ReadVCards(const QByteArray& bytes)
             continue;
         }
         if (p.value.size() > kLongestLine && !IsUnkept(p.name)) {
-            result.overlongLine = line.line;
-            return result;
+            tooLong(line.line);
+            continue;
         }
         const QByteArray value = p.value.trimmed().toUpper();
         if (p.name == "BEGIN" && value == "VCARD") {
-            if (inCard)
+            if (inCard && b.overlong > 0)
+                result.overlongLines.append(b.overlong);
+            else if (inCard)
                 ++result.badCards; // never ended
             inCard = true;
             b = Building();
@@ -293,6 +305,10 @@ ReadResult ReadVCards(const QByteArray& bytes)
         }
         if (p.name == "END" && value == "VCARD") {
             inCard = false;
+            if (b.overlong > 0) {
+                result.overlongLines.append(b.overlong);
+                continue;
+            }
             for (const auto& [held, at] : std::as_const(b.held))
                 if (held.name == "VERSION" && b.card.version.isEmpty())
                     b.card.version = held.value.trimmed();
@@ -311,6 +327,8 @@ ReadResult ReadVCards(const QByteArray& bytes)
     }
     if (inCard)
         result.unendedLine = b.card.line;
+    if (inCard && b.overlong > 0)
+        result.overlongLines.append(b.overlong);
     return result;
 }
 

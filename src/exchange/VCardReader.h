@@ -28,11 +28,12 @@ constexpr qsizetype kLongestLine = 1 << 20;
 struct ReadResult
 {
     QList<Card> cards;
-    int badCards = 0;     // begun but followed by another BEGIN, or holding nothing the directory keeps
-    QList<int> badLines;  // lines that are no content line, from 1
-    int unendedLine = 0;  // the BEGIN of the last card when the file ends inside it
-    int overlongLine = 0; // the first line (or the start of a value) longer than kLongestLine;
-                          // reading stopped there
+    int badCards = 0;    // begun but followed by another BEGIN, or holding nothing the directory keeps
+    QList<int> badLines; // lines that are no content line, from 1
+    int unendedLine = 0; // the BEGIN of the last card when the file ends inside it
+    // Of each card left out for a line (or a kept value) longer than kLongestLine, that line;
+    // such a line outside a card is a bad line.
+    QList<int> overlongLines;
 };
 
 // Reads one or many cards of versions 2.1, 3.0 and 4.0: byte-order marks, folded lines,

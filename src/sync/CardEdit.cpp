@@ -70,8 +70,7 @@ Lines LinesOf(const QByteArray& card, const QByteArray& version)
 {
     Lines lines;
     lines.version = version;
-    int overlong = 0;
-    for (const vcard::LogicalLine& l : vcard::Unfolded(vcard::PhysicalLines(card, &overlong))) {
+    for (const vcard::LogicalLine& l : vcard::Unfolded(vcard::PhysicalLines(card))) {
         Piece piece;
         piece.raw = card.mid(l.start, l.end - l.start);
         qsizetype text = piece.raw.size();
@@ -298,15 +297,6 @@ QByteArray EditCard(const QByteArray& original, const vcard::Contact& person)
     for (const Piece& p : std::as_const(lines.pieces))
         out += p.raw + p.end;
     return out;
-}
-
-QStringList LongNumbers(const vcard::Card& card)
-{
-    QStringList whole;
-    for (const QString& phone : card.phones)
-        if (!PhoneFits(phone))
-            whole << phone;
-    return whole;
 }
 
 } // namespace synchro

@@ -30,8 +30,4 @@ QByteArray NewCard(const vcard::Contact& person, const QString& uid);
 // and place, and a new line is written in the card's version.
 QByteArray EditCard(const QByteArray& original, const vcard::Contact& person);
 
-// The card's numbers, whole, that the directory's column cannot hold (its row keeps them cut,
-// a tel: URI's row without its parameters): for a note of the contact, so nothing is lost.
-QStringList LongNumbers(const vcard::Card& card);
-
 } // namespace synchro

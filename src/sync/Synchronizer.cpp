@@ -5,6 +5,7 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "db/SyncStore.h"
+#include "exchange/VCardCommands.h"
 #include "sync/CardDavClient.h"
 #include "sync/CardEdit.h"
 #include "sync/SyncTexts.h"
@@ -43,7 +44,7 @@ Incoming Read(const carddav::RemoteCard& card)
     }
     const vcard::Card& c = read.cards.first();
     in.rows = CardRows(c, DateText(QDate::currentDate()));
-    const QStringList cut = LongNumbers(c);
+    const QStringList cut = vcard::LongNumbers(c);
     for (qsizetype i = 0; i < in.rows.size(); ++i)
         in.wholeNumbers << (cut.contains(c.phones.value(i)) ? c.phones.value(i) : QString());
     return in;

@@ -180,7 +180,7 @@ private Q_SLOTS:
                                       "Vizitka z řádku 25 nemá konec (END:VCARD), soubor je asi useknutý.")});
         QCOMPARE(Parts(*m_w).StatusBar1->currentMessage(),
                  QStringLiteral("Import z vCard dokončen. Přidáno kontaktů: 3, čísel již v seznamu: 2."));
-        QVERIFY2(QRegularExpression(QStringLiteral("^Načítání vCard: [\d\x{00a0}]+ z [\d\x{00a0}]+$"))
+        QVERIFY2(QRegularExpression(QStringLiteral("^Načítání vCard: [\\d\\x{00a0}]+ z [\\d\\x{00a0}]+$"))
                      .match(Parts(*m_w).ProgressBar1->format())
                      .hasMatch(),
                  qPrintable(Parts(*m_w).ProgressBar1->format()));

@@ -50,9 +50,14 @@ void TMain::buildMenus()
         AddItem(soubor, "Natitelseznamzesouboru2", QStringLiteral("Načti tel. seznam ze souboru..."), this);
     Ulozitseznamdosouboru1 =
         AddItem(soubor, "Ulozitseznamdosouboru1", QStringLiteral("Uložit seznam do souboru..."), this);
-    Zobrazstrukturunatanchdat2 =
-        AddItem(soubor, "Zobrazstrukturunatanchdat2", QStringLiteral("Zobraz strukturu načítaných dat"), this);
+    Zobrazstrukturunatanchdat2 = AddItem(soubor, "Zobrazstrukturunatanchdat2",
+                                         QStringLiteral("Zobraz strukturu načítaných dat"), this);
     CopyMd1 = AddCheck(soubor, "CopyMd1", QStringLiteral("Copy Mód"), false, this);
+    soubor->addSeparator();
+    Tisk1 = AddItem(soubor, "Tisk1", QStringLiteral("Tisk…"), this);
+    Tisk1->setShortcut(QKeySequence::Print);
+    NahledTisku1 = AddItem(soubor, "NahledTisku1", QStringLiteral("Náhled tisku…"), this);
+    UlozitPdf1 = AddItem(soubor, "UlozitPdf1", QStringLiteral("Uložit jako PDF…"), this);
     soubor->addSeparator();
     Konec1 = AddItem(soubor, "Konec1", QStringLiteral("Konec"), this);
 
@@ -62,8 +67,8 @@ void TMain::buildMenus()
     Nov1->setShortcut(QKeySequence(Qt::Key_Insert));
     Odstranitvybranoupoloku1 =
         AddItem(zaznam, "Odstranitvybranoupoloku1", QStringLiteral("Odstranit vybranou položku (Del)"), this);
-    Kompletnpravavybranpoloky1 =
-        AddItem(zaznam, "Kompletnpravavybranpoloky1", QStringLiteral("Kompletní úprava vybrané položky"), this);
+    Kompletnpravavybranpoloky1 = AddItem(zaznam, "Kompletnpravavybranpoloky1",
+                                         QStringLiteral("Kompletní úprava vybrané položky"), this);
     P59davn8poy1 = AddItem(zaznam, "P59davn8poy1", QStringLiteral("Přídavná poznámka"), this);
     Otevtvybranzznampropidnnovhosla1 =
         AddItem(zaznam, "Otevtvybranzznampropidnnovhosla1",
@@ -80,7 +85,8 @@ void TMain::buildMenus()
     Vytvoitvizitku2 = AddItem(nastroje, "Vytvoitvizitku2", QStringLiteral("Vytvořit vizitku"), this);
     Nastvizitku1 = AddItem(nastroje, "Nastvizitku1", QStringLiteral("Načíst vizitku"), this);
     nastroje->addSeparator();
-    ExportovatdovCard1 = AddItem(nastroje, "ExportovatdovCard1", QStringLiteral("Exportovat do vCard..."), this);
+    ExportovatdovCard1 =
+        AddItem(nastroje, "ExportovatdovCard1", QStringLiteral("Exportovat do vCard..."), this);
     ExportovatvCardveverzi401 = AddCheck(nastroje, "ExportovatvCardveverzi401",
                                          QStringLiteral("Exportovat vCard ve verzi 4.0"), false, this);
     ImportovatzvCard1 = AddItem(nastroje, "ImportovatzvCard1", QStringLiteral("Importovat z vCard..."), this);
@@ -93,7 +99,8 @@ void TMain::buildMenus()
     Pamatovatsikusloupchlavnhoseznamu1 =
         AddCheck(nastroje, "Pamatovatsikusloupchlavnhoseznamu1",
                  QStringLiteral("Pamatovat si šířku sloupců hlavního seznamu"), true, this);
-    Pamatovatsikusloupchlavnhoseznamu1->setStatusTip(QStringLiteral("Po zavření aplikace se uloží šířka sloupců"));
+    Pamatovatsikusloupchlavnhoseznamu1->setStatusTip(
+        QStringLiteral("Po zavření aplikace se uloží šířka sloupců"));
     Pamatovatsikusloupchlavnhoseznamu1->setToolTip(Pamatovatsikusloupchlavnhoseznamu1->statusTip());
     Hledatbezohledunadiakritiku1 = AddCheck(nastroje, "Hledatbezohledunadiakritiku1",
                                             QStringLiteral("Hledat bez ohledu na diakritiku"), false, this);
@@ -107,7 +114,8 @@ void TMain::buildMenus()
     Zmnyprogramu1 = AddItem(napoveda, "Zmnyprogramu1", QStringLiteral("Změny programu..."), this);
     napoveda->addSeparator();
 #ifdef ZV_UPDATE_CHECK
-    Zjistitnovaktualizace1 = AddItem(napoveda, "Zjistitnovaktualizace1", QStringLiteral("Zjistit nové aktualizace"), this);
+    Zjistitnovaktualizace1 =
+        AddItem(napoveda, "Zjistitnovaktualizace1", QStringLiteral("Zjistit nové aktualizace"), this);
 #endif
     About1 = AddItem(napoveda, "About1", QStringLiteral("O aplikaci..."), this);
 
@@ -132,6 +140,9 @@ void TMain::buildMenus()
     // Commands reached from several menus are one handler that the other items trigger.
     connect(Natitelseznamzesouboru2, &QAction::triggered, this, &TMain::Natitelseznamzesouboru2Click);
     connect(Ulozitseznamdosouboru1, &QAction::triggered, this, &TMain::Ulozitseznamdosouboru1Click);
+    connect(Tisk1, &QAction::triggered, this, &TMain::Tisk1Click);
+    connect(NahledTisku1, &QAction::triggered, this, &TMain::NahledTisku1Click);
+    connect(UlozitPdf1, &QAction::triggered, this, &TMain::UlozitPdf1Click);
     connect(Zobrazstrukturunatanchdat2, &QAction::triggered, this, &TMain::Zobrazstrukturunatanchdat2Click);
     connect(CopyMd1, &QAction::triggered, this, &TMain::CopyMd1Click);
     connect(Konec1, &QAction::triggered, this, &TMain::Konec1Click);
@@ -150,7 +161,8 @@ void TMain::buildMenus()
     connect(ExportovatdovCard1, &QAction::triggered, this, &TMain::ExportovatdovCard1Click);
     connect(ImportovatzvCard1, &QAction::triggered, this, &TMain::ImportovatzvCard1Click);
     connect(Vdynahoe1, &QAction::triggered, this, &TMain::Vdynahoe1Click);
-    connect(Hledatbezohledunadiakritiku1, &QAction::triggered, this, &TMain::Hledatbezohledunadiakritiku1Click);
+    connect(Hledatbezohledunadiakritiku1, &QAction::triggered, this,
+            &TMain::Hledatbezohledunadiakritiku1Click);
     connect(Uloitnastaven1, &QAction::triggered, this, &TMain::Uloitnastaven1Click);
     connect(Npovda2, &QAction::triggered, this, &TMain::Npovda2Click);
     connect(Zmnyprogramu1, &QAction::triggered, this, &TMain::Zmnyprogramu1Click);

@@ -211,7 +211,11 @@ PrintOutcome PaintDirectory(QPagedPaintDevice* device, const db::Query& rows, co
     Layout layout(rows, request, page);
     const std::vector<int> firstOfPage = BreakPages(heights, layout.bodyHeight());
     outcome.pages = int(firstOfPage.size());
-    QPainter painter(device);
+    QPainter painter;
+    if (!painter.begin(device)) {
+        outcome.failed = true;
+        return outcome;
+    }
     const double scale = device->logicalDpiX() / 72.0;
     painter.scale(scale, scale);
     int row = 0;
@@ -247,8 +251,8 @@ bool WritePdf(const QString& path, const db::Query& rows, const PrintRequest& re
                                       QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
         *outcome = PaintDirectory(&pdf, rows, request, progress);
     }
-    if (outcome->stopped) {
-        why->clear();
+    if (outcome->stopped || outcome->failed) {
+        *why = outcome->failed ? QStringLiteral("Soubor %1 nelze vytvořit.").arg(path) : QString();
         return false;
     }
     return SafeWriteFile(path, bytes.data(), why);

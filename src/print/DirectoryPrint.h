@@ -30,6 +30,8 @@ using PrintProgress = std::function<bool(int done, int total)>;
 struct PrintOutcome
 {
     bool stopped = false;
+    // The device took no painting (a printer that is gone).
+    bool failed = false;
     int pages = 0;
     int contacts = 0;
 };

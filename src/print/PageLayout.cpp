@@ -84,7 +84,9 @@ QString SelectionLine(const QString& text, const QString& columnTitle, const QSt
 {
     QStringList parts;
     if (!text.isEmpty())
-        parts << QStringLiteral("Hledání „%1“ ve sloupci %2").arg(text, columnTitle);
+        parts << (columnTitle.isEmpty()
+                      ? QStringLiteral("Hledání „%1“ ve všech sloupcích").arg(text)
+                      : QStringLiteral("Hledání „%1“ ve sloupci %2").arg(text, columnTitle));
     if (!group.isEmpty())
         parts << (parts.isEmpty() ? QStringLiteral("Skupina ") : QStringLiteral("skupina ")) + group;
     return parts.join(QStringLiteral(", "));

@@ -26,7 +26,8 @@ QList<double> ShareWidths(const QList<int>& gridWidths, double pageWidth);
 // Š and Ž too, while Á, É, Ů... file under their plain letter. Empty for an empty name.
 QString NameInitial(QStringView name);
 
-// "Hledání „nov“ ve sloupci Jméno, skupina Práce"; empty when nothing narrows the list.
+// "Hledání „nov“ ve sloupci Jméno, skupina Práce"; an empty column title stands for every
+// column. Empty when nothing narrows the list.
 QString SelectionLine(const QString& text, const QString& columnTitle, const QString& group);
 
 QString PageFooter(int page, int pages);

@@ -68,14 +68,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("selection");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QStringList>("headings");
+        QTest::addColumn<bool>("notes");
         QTest::newRow("whole") << QString() << QString() << QString() << kNames
                                << QStringList{QStringLiteral("C"), QStringLiteral("Č"), QStringLiteral("H"),
-                                              QStringLiteral("Ch"), QStringLiteral("Ř")};
+                                              QStringLiteral("Ch"), QStringLiteral("Ř")}
+                               << false;
         QTest::newRow("search and group")
             << QStringLiteral("a") << QStringLiteral("Práce")
             << QStringLiteral("Hledání „a“ ve sloupci Jméno, skupina Práce")
             << QStringList{QStringLiteral("Cibulka"), QStringLiteral("Čapek"), QStringLiteral("Chalupa")}
-            << QStringList{QStringLiteral("C"), QStringLiteral("Č"), QStringLiteral("Ch")};
+            << QStringList{QStringLiteral("C"), QStringLiteral("Č"), QStringLiteral("Ch")} << true;
     }
     void whatTheGridShows()
     {
@@ -84,6 +86,7 @@ private Q_SLOTS:
         QFETCH(QString, selection);
         QFETCH(QStringList, shown);
         QFETCH(QStringList, headings);
+        QFETCH(bool, notes);
         const QString note = QStringLiteral("volat ve všední dny, jinak vzkaz u sekretariátu");
         Sandbox box;
         box.createDirectory(
@@ -96,8 +99,12 @@ private Q_SLOTS:
                             "('4', 'Čapek', 'Práce', '%1')")
                  .arg(note),
              QStringLiteral(
-                 "insert into zvonisty (telefon, jmeno, skupina) values ('5', 'Cibulka', 'Práce')")});
+                 "insert into zvonisty (telefon, jmeno, skupina) values ('5', 'Cibulka', 'Práce')"),
+             QStringLiteral(
+                 "insert into poznamky (id, pozn, dat) values (4, 'vrátit katalog', '2.3.2024')")});
         auto w = testsupport::StartMain();
+        w->setSetting(QStringLiteral("TISK"), QStringLiteral("Poznamky"),
+                      notes ? QStringLiteral("1") : QString());
         Parts(*w).VyberSkupinu->setCurrentText(group);
         Parts(*w).Hledani->setText(search);
         Parts(*w).Najdi->click();
@@ -118,6 +125,8 @@ private Q_SLOTS:
         }
         QCOMPARE(names, shown);
         QCOMPARE(letters, headings);
+        // The dated additional notes only when asked for.
+        QCOMPARE(text.contains(QStringLiteral("2.3.2024: vrátit katalog")), notes);
         // The note wraps within its column and comes whole.
         if (shown.contains(QStringLiteral("Čapek")))
             QVERIFY(text.contains(QStringLiteral("volat")) && text.contains(QStringLiteral("sekretariátu")));

@@ -159,7 +159,6 @@ private:
             m_notes = std::make_unique<db::Query>(m_rows.connection());
         if (!OpenQuery(NotesOfContactStatement(id), m_notes.get()))
             return lines;
-        const QString room = QString(6, QLatin1Char(' '));
         for (int r = 0; r < m_notes->recordCount(); ++r) {
             const QString date = m_notes->text(r, m_notes->fieldIndex(u"dat"));
             const QString text = m_notes->text(r, m_notes->fieldIndex(u"pozn"));

@@ -31,6 +31,7 @@ PrintTimes TimePrint(db::Connection* connection, const QList<MainWindowPort::Sho
                         &why);
         times.pdfMs = double(t.nsecsElapsed()) / 1e6;
         times.pages = outcome.pages;
+        times.rows = outcome.contacts;
         times.peakMb = peakMb();
     }
     db::Query rows(connection);

@@ -16,6 +16,8 @@ struct PrintTimes
     // The anchor: the same rows and columns written as plain text lines.
     double textMs = 0;
     int pages = 0;
+    // The contacts printed: fewer than asked when the directory holds fewer.
+    int rows = 0;
     double peakMb = 0;
 };
 

@@ -551,7 +551,7 @@ int main(int argc, char** argv)
         const PrintTimes p = TimePrint(window.connection(), window.shownLayout().columns, contacts,
                                        dir.path(), ResetPeakMemory, PeakMemoryMb);
         out << QStringLiteral("pdf of %1 contacts: %2 pages, peak memory %3 MB")
-                   .arg(contacts)
+                   .arg(p.rows)
                    .arg(p.pages)
                    .arg(p.peakMb, 0, 'f', 1)
             << Qt::endl;
@@ -560,7 +560,7 @@ int main(int argc, char** argv)
             QStringLiteral("a PDF of %1 contacts by name; raw: the same rows as text lines").arg(contacts),
             p.pdfMs,
             p.textMs,
-            contacts,
+            p.rows,
             contacts > 10000 ? 15000.0 : 2000.0};
     }
     {

@@ -2,6 +2,7 @@
 // statements stepped through the raw sqlite3 API in the same run.
 //
 //   zvonisty_bench [number of contacts]      (default 100000)
+#include "PrintFigure.h"
 #include "app/AppContext.h"
 #include "app/TMain.h"
 #include "db/Connection.h"
@@ -550,6 +551,25 @@ int main(int argc, char** argv)
         figures << ExchangeFigure(QStringLiteral("merge other directory"),
                                   QStringLiteral("merge of %1 rows").arg(exchanged), mergeMs, mergeRawMs,
                                   exchanged);
+    }
+    // A PDF of the contacts by name in the grid's columns; the anchor: the same rows as text lines.
+    for (const int contacts : {10000, 100000}) {
+        if (contacts > count || !wanted("pdf"))
+            continue;
+        const PrintTimes p = TimePrint(window.connection(), window.shownLayout().columns, contacts,
+                                       dir.path(), ResetPeakMemory, PeakMemoryMb);
+        out << QStringLiteral("pdf of %1 contacts: %2 pages, peak memory %3 MB")
+                   .arg(p.rows)
+                   .arg(p.pages)
+                   .arg(p.peakMb, 0, 'f', 1)
+            << Qt::endl;
+        figures << Figure{
+            QStringLiteral("pdf %1 contacts").arg(contacts),
+            QStringLiteral("a PDF of %1 contacts by name; raw: the same rows as text lines").arg(contacts),
+            p.pdfMs,
+            p.textMs,
+            p.rows,
+            contacts > 10000 ? 15000.0 : 2000.0};
     }
     if (wanted("jet")) {
         // A directory file of the earlier Windows versions, written by the test files' own tool;

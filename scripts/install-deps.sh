@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   mdbtools-dev libmdb3 mdbtools
   radicale xandikos openssl qtkeychain-qt6-dev
+  poppler-utils
 )
 
 missing=()

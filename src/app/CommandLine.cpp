@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/PdfCommandLine.h"
 #include "app/SyncCommandLine.h"
 #include "db/Connection.h"
 #include "db/JetConversion.h"
@@ -162,6 +163,10 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     parser.addOption(sync);
     parser.addOption(syncUrl);
     parser.addOption(forceDelete);
+    const QCommandLineOption pdf(QStringLiteral("pdf"),
+                                 QStringLiteral("Uloží celý seznam do souboru PDF, bez okna, a skončí."),
+                                 QStringLiteral("soubor"));
+    parser.addOption(pdf);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -176,7 +181,7 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     if (parser.isSet(help)) {
         const QString program = QFileInfo(arguments.value(0)).fileName();
         out << HelpText(program.isEmpty() ? QStringLiteral("zvonisty") : program,
-                        {help, version, create, convert, sync, syncUrl, forceDelete});
+                        {help, version, create, convert, sync, syncUrl, forceDelete, pdf});
         return {CommandLineRequest::Action::Exit, 0};
     }
     if (parser.isSet(version)) {
@@ -215,6 +220,8 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     if (parser.isSet(sync))
         return {CommandLineRequest::Action::Exit,
                 RunSyncCommand(parser.value(syncUrl), parser.isSet(forceDelete))};
+    if (parser.isSet(pdf))
+        return {CommandLineRequest::Action::Exit, RunPdfCommand(parser.value(pdf))};
     CommandLineRequest run;
     run.userData = parser.isSet(userData);
     return run;

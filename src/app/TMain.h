@@ -58,6 +58,7 @@ public:
     QWidget* window() override { return this; }
     db::Connection* connection() override { return ADOConnection1; }
     const db::Query& shownContacts() const override { return *ADOQuery1; }
+    ShownLayout shownLayout() const override;
     std::optional<SelectedContact> currentContact() const override;
     QString directoryFilePath() const override;
     bool readOnly() const override { return m_readOnly; }
@@ -97,6 +98,9 @@ public Q_SLOTS:
     void Natitelseznamzesouboru2Click();
     void Ulozitseznamdosouboru1Click();
     void Zobrazstrukturunatanchdat2Click();
+    void Tisk1Click();
+    void NahledTisku1Click();
+    void UlozitPdf1Click();
     void CopyMd1Click();
     void Konec1Click();
     void Nov1Click();
@@ -189,6 +193,9 @@ private:
     QAction* Ulozitseznamdosouboru1 = nullptr;
     QAction* Zobrazstrukturunatanchdat2 = nullptr;
     QAction* CopyMd1 = nullptr;
+    QAction* Tisk1 = nullptr;
+    QAction* NahledTisku1 = nullptr;
+    QAction* UlozitPdf1 = nullptr;
     QAction* Konec1 = nullptr;
     // "Záznam"
     QAction* Nov1 = nullptr;

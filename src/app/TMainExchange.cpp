@@ -9,11 +9,12 @@
 #include "exchange/ListExport.h"
 #include "exchange/Merge.h"
 #include "exchange/TextImport.h"
+#include "print/PrintCommands.h"
 #include "ui/Guard.h"
 
-#include <QTimer>
 #include "ui/MessageDialog.h"
 #include "ui/ProgressDisplay.h"
+#include <QTimer>
 
 ProgressDisplay* TMain::progress()
 {
@@ -30,6 +31,21 @@ void TMain::Natitelseznamzesouboru2Click()
 void TMain::Ulozitseznamdosouboru1Click()
 {
     Guarded([this] { exchange::ExportGridList(this); });
+}
+
+void TMain::Tisk1Click()
+{
+    Guarded([this] { print::PrintGrid(this); });
+}
+
+void TMain::NahledTisku1Click()
+{
+    Guarded([this] { print::PreviewGrid(this); });
+}
+
+void TMain::UlozitPdf1Click()
+{
+    Guarded([this] { print::SaveGridPdf(this); });
 }
 
 void TMain::Synchronizace1Click()

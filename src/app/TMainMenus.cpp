@@ -55,6 +55,11 @@ void TMain::buildMenus()
                                          QStringLiteral("Zobraz strukturu načítaných dat"), this);
     CopyMd1 = AddCheck(soubor, "CopyMd1", QStringLiteral("Copy Mód"), false, this);
     soubor->addSeparator();
+    Tisk1 = AddItem(soubor, "Tisk1", QStringLiteral("Tisk…"), this);
+    Tisk1->setShortcut(QKeySequence::Print);
+    NahledTisku1 = AddItem(soubor, "NahledTisku1", QStringLiteral("Náhled tisku…"), this);
+    UlozitPdf1 = AddItem(soubor, "UlozitPdf1", QStringLiteral("Uložit jako PDF…"), this);
+    soubor->addSeparator();
     Konec1 = AddItem(soubor, "Konec1", QStringLiteral("Konec"), this);
 
     QMenu* zaznam = bar->addMenu(QStringLiteral("&Záznam"));
@@ -136,6 +141,9 @@ void TMain::buildMenus()
     // Commands reached from several menus are one handler that the other items trigger.
     connect(Natitelseznamzesouboru2, &QAction::triggered, this, &TMain::Natitelseznamzesouboru2Click);
     connect(Ulozitseznamdosouboru1, &QAction::triggered, this, &TMain::Ulozitseznamdosouboru1Click);
+    connect(Tisk1, &QAction::triggered, this, &TMain::Tisk1Click);
+    connect(NahledTisku1, &QAction::triggered, this, &TMain::NahledTisku1Click);
+    connect(UlozitPdf1, &QAction::triggered, this, &TMain::UlozitPdf1Click);
     connect(Zobrazstrukturunatanchdat2, &QAction::triggered, this, &TMain::Zobrazstrukturunatanchdat2Click);
     connect(CopyMd1, &QAction::triggered, this, &TMain::CopyMd1Click);
     connect(Konec1, &QAction::triggered, this, &TMain::Konec1Click);

@@ -6,9 +6,12 @@
 #include "db/Query.h"
 #include "db/QueryOps.h"
 #include "db/RecordStatements.h"
+#include "print/PageLayout.h"
 #include "ui/DBGrid.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
@@ -30,6 +33,23 @@ QString TMain::directoryFilePath() const
     const QFileInfo info(file);
     const QString canonical = info.canonicalFilePath();
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+MainWindowPort::ShownLayout TMain::shownLayout() const
+{
+    ShownLayout layout;
+    for (int p = 0; p < DBGrid1->gridColumnCount(); ++p) {
+        const QString field = DBGrid1->fieldNameAt(p);
+        if (const int width = DBGrid1->columnWidthAt(p); width > 0)
+            layout.columns.append({field, PlainTitle(field), width});
+    }
+    const QAbstractButton* column = hledat_dleButtons->checkedButton();
+    const bool everyColumn = hledat_dleButtons->checkedId() == db::kAllSearchColumns;
+    layout.selection =
+        print::SelectionLine(Hledani->text().trimmed(), column && !everyColumn ? column->text() : QString(),
+                             VyberSkupinu->currentIndex() > 0 ? VyberSkupinu->currentText() : QString());
+    layout.sortedByName = Sort.SortColumn == QLatin1String("jmeno");
+    return layout;
 }
 
 std::optional<MainWindowPort::SelectedContact> TMain::currentContact() const

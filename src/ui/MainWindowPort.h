@@ -29,6 +29,21 @@ public:
     virtual db::Connection* connection() = 0;
     // The rows the grid shows, in its order, read only: what the exports write.
     virtual const db::Query& shownContacts() const = 0;
+    // How the grid shows them: its visible columns in their order with plain titles and widths,
+    // the line that says what narrows the list (empty when nothing does), the sort by name.
+    struct ShownColumn
+    {
+        QString field;
+        QString title;
+        int width = 0;
+    };
+    struct ShownLayout
+    {
+        QList<ShownColumn> columns;
+        QString selection;
+        bool sortedByName = false;
+    };
+    virtual ShownLayout shownLayout() const { return {}; }
     // The contact selected in the grid; none when the grid shows no row.
     struct SelectedContact
     {

@@ -26,48 +26,48 @@ void MarkSortTitles(const GridParts& parts)
         parts.grid->setTitleOfField(field, TitleFor(*parts.sort, field));
 }
 
-void LoadLayout(const GridParts& parts)
+StoredLayout ReadStoredLayout(db::Query* stored)
 {
-    db::Query* stored = parts.work;
     const QStringList fields = GridFields();
     auto readRow = [&](const char* key) {
         OpenQuery(QStringLiteral("select * from sloupce where id ='%1'").arg(QLatin1String(key)), stored);
         return stored->isOpen() && !stored->eof();
     };
-
+    StoredLayout layout;
+    layout.order = fields;
     if (readRow("poradi")) {
         QHash<QString, int> positions;
         for (const QString& f : fields)
             positions.insert(f, stored->fieldIndex(f) >= 0 ? stored->fieldInt(f) : -1);
-        const QStringList order = RestoreColumnOrder(fields, positions);
-        for (int p = 0; p < order.size(); ++p)
-            parts.grid->moveColumnTo(order[p], p);
+        layout.order = RestoreColumnOrder(fields, positions);
     }
-
-    int direction = 0;
-    QString column = QStringLiteral("jmeno");
     if (readRow("sort")) {
         QHash<QString, std::optional<int>> sortRow;
         for (const QString& f : fields)
             if (stored->fieldIndex(f) >= 0 && !stored->fieldIsNull(f))
                 sortRow.insert(f, stored->fieldInt(f));
-        column = FindStoredSortColumn(parts.grid->fieldsInDisplayOrder(), sortRow, &direction);
+        layout.sortColumn = FindStoredSortColumn(layout.order, sortRow, &layout.direction);
     }
-    SortState& sort = *parts.sort;
-    sort.SortColumn = column;
-    DecodeSortDirection(sort, column, QString::number(direction));
-    OpenSearch(InitialGridSearch(column, direction), parts.rows);
+    if (readRow("sirka"))
+        for (const QString& f : fields)
+            if (stored->fieldIndex(f) >= 0 && stored->fieldInt(f) > 0)
+                layout.widths.insert(f, stored->fieldInt(f));
+    return layout;
+}
 
-    if (readRow("sirka")) {
-        for (int p = 0; p < parts.grid->gridColumnCount(); ++p) {
-            const QString f = parts.grid->fieldNameAt(p);
-            // A missing width would hide the column; it keeps its designed width then.
-            const int width = stored->fieldIndex(f) >= 0 ? stored->fieldInt(f) : 0;
-            if (width > 0)
-                parts.grid->setColumnWidthAt(p, width);
-        }
-    }
-    sort.SortOrderBy = OrderByFor(column, direction);
+void LoadLayout(const GridParts& parts)
+{
+    const StoredLayout stored = ReadStoredLayout(parts.work);
+    for (int p = 0; p < stored.order.size(); ++p)
+        parts.grid->moveColumnTo(stored.order[p], p);
+    SortState& sort = *parts.sort;
+    sort.SortColumn = stored.sortColumn;
+    DecodeSortDirection(sort, stored.sortColumn, QString::number(stored.direction));
+    OpenSearch(InitialGridSearch(stored.sortColumn, stored.direction), parts.rows);
+    // A missing width would hide the column; it keeps its designed width then.
+    for (auto w = stored.widths.cbegin(); w != stored.widths.cend(); ++w)
+        parts.grid->setColumnWidthAt(parts.grid->positionOfField(w.key()), w.value());
+    sort.SortOrderBy = OrderByFor(stored.sortColumn, stored.direction);
     MarkSortTitles(parts);
 }
 

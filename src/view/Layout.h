@@ -2,6 +2,9 @@
 
 #include "view/SortState.h"
 
+#include <QHash>
+#include <QStringList>
+
 #include <functional>
 
 class QWidget;
@@ -24,6 +27,17 @@ struct GridParts
 
 // Gives every grid title its plain or marked form from the sort state.
 void MarkSortTitles(const GridParts& parts);
+
+// The column layout stored in the directory: the columns in display order, the sorted column
+// ("jmeno" when none) and its direction (0 ascending), the stored widths by field.
+struct StoredLayout
+{
+    QStringList order;
+    QString sortColumn = QStringLiteral("jmeno");
+    int direction = 0;
+    QHash<QString, int> widths;
+};
+StoredLayout ReadStoredLayout(db::Query* stored);
 
 // Restores the column order, the sort and the widths stored in the directory, and opens the
 // grid's first list of contacts in that sort.

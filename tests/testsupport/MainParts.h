@@ -71,6 +71,9 @@ struct MainParts
     X(QTimer, ZnovuRozmistPanel)                                                                             \
     X(QAction, Natitelseznamzesouboru2)                                                                      \
     X(QAction, Ulozitseznamdosouboru1)                                                                       \
+    X(QAction, Tisk1)                                                                                        \
+    X(QAction, NahledTisku1)                                                                                 \
+    X(QAction, UlozitPdf1)                                                                                   \
     X(QAction, Zobrazstrukturunatanchdat2)                                                                   \
     X(QAction, CopyMd1)                                                                                      \
     X(QAction, Konec1)                                                                                       \

@@ -746,7 +746,10 @@ int main(int argc, char** argv)
                 againMs,
                 rawAgainMs,
                 kDownCards,
-                1000};
+                // The server's own answer is most of it and grows with its book: the bound is
+                // what the program adds.
+                600000,
+                1.2};
         } else {
             out << QStringLiteral("sync: the address book server could not be started") << Qt::endl;
         }

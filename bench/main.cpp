@@ -14,7 +14,7 @@
 #include "db/SearchIndex.h"
 #include "db/SearchText.h"
 #include "db/Upgrade.h"
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 #include "sync/CardDavClient.h"
 #include "sync/Synchronizer.h"
 #include "testsupport/MainParts.h"

@@ -2,7 +2,7 @@
 #include "db/PhoneText.h"
 #include "exchange/ImportLine.h"
 #include "exchange/InputFile.h"
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 #include "testsupport/TestSupport.h"
 
 #include <QBuffer>

@@ -2,7 +2,7 @@
 #include "app/TMain.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/FileDialog.h"

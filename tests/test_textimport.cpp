@@ -5,7 +5,7 @@
 #include "db/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "exchange/InputFile.h"
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

@@ -1,6 +1,6 @@
 #include "exchange/CardFormat.h"
 
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 
 #include <QFileInfo>
 

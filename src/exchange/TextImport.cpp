@@ -8,7 +8,7 @@
 #include "exchange/ImportLine.h"
 #include "exchange/InputFile.h"
 #include "exchange/LongOperation.h"
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 #include "ui/FileDialog.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"

@@ -1,7 +1,7 @@
 #include "exchange/VCardReader.h"
 
-#include "exchange/TextCodec.h"
 #include "exchange/VCardLines.h"
+#include "formats/TextCodec.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,0 +1,209 @@
+#include "formats/CsvReader.h"
+
+#include "formats/TextCodec.h"
+
+#include <csv.h>
+
+#include <cstdlib>
+#include <utility>
+
+namespace csv {
+namespace {
+
+// libcsv asks for ever smaller steps once one is refused, so a cell grows up to the limit and no
+// further, and the parser then reports that it has no memory.
+void* LimitedRealloc(void* old, size_t size)
+{
+    if (size > size_t(Reader::kCellLimit) + 1)
+        return nullptr;
+    return std::realloc(old, size);
+}
+
+// Enough for a long note at once; libcsv otherwise grows a cell 128 bytes at a time.
+constexpr size_t kBufferStep = 64 * 1024;
+
+constexpr int kOptions = CSV_REPALL_NL;
+
+QString HeadText(QByteArrayView head, Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf16Le:
+        return QStringDecoder(QStringDecoder::Utf16LE).decode(head);
+    case Encoding::Utf16Be:
+        return QStringDecoder(QStringDecoder::Utf16BE).decode(head);
+    case Encoding::Cp1250:
+        return QStringDecoder("windows-1250").decode(head);
+    case Encoding::Utf8:
+        break;
+    }
+    return QString::fromUtf8(head);
+}
+
+} // namespace
+
+Reader::Reader(char separator, Encoding encoding)
+    : m_parser(std::make_unique<csv_parser>()), m_encoding(encoding),
+      m_cp1250("windows-1250", QStringDecoder::Flag::Stateless),
+      m_utf16(encoding == Encoding::Utf16Be ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE)
+{
+    csv_init(m_parser.get(), kOptions);
+    csv_set_delim(m_parser.get(), static_cast<unsigned char>(separator));
+    csv_set_realloc_func(m_parser.get(), LimitedRealloc);
+    csv_set_blk_size(m_parser.get(), kBufferStep);
+}
+
+Reader::~Reader()
+{
+    csv_free(m_parser.get());
+}
+
+void Reader::OnCell(void* data, size_t length, void* self)
+{
+    auto* reader = static_cast<Reader*>(self);
+    const QByteArrayView bytes(static_cast<const char*>(data), qsizetype(length));
+    if (reader->m_cells.isEmpty())
+        reader->m_rowLine = reader->m_lineEnds + 1;
+    reader->m_cells.append(reader->m_encoding == Encoding::Cp1250 ? QString(reader->m_cp1250.decode(bytes))
+                                                                  : QString::fromUtf8(bytes));
+    reader->m_lineEnds += bytes.count('\n');
+}
+
+// Called at the end of every row, and (with CSV_REPALL_NL) for every line end between rows, so
+// that the lines are counted whatever ends them.
+void Reader::OnRowEnd(int c, void* self)
+{
+    auto* reader = static_cast<Reader*>(self);
+    if (!reader->m_cells.isEmpty()) {
+        reader->m_out->append({reader->m_cells, reader->m_rowLine});
+        reader->m_cells.clear();
+    }
+    if (c == '\n')
+        ++reader->m_lineEnds;
+}
+
+bool Reader::parse(QByteArrayView bytes)
+{
+    if (m_failure != Failure::None)
+        return false;
+    const size_t done = csv_parse(m_parser.get(), bytes.data(), size_t(bytes.size()), OnCell, OnRowEnd, this);
+    if (done < size_t(bytes.size())) {
+        m_failure = Failure::CellTooLong;
+        m_failedLine = m_lineEnds + 1;
+        m_cells.clear();
+        return false;
+    }
+    return true;
+}
+
+bool Reader::feed(QByteArrayView piece, QList<Record>* records)
+{
+    m_out = records;
+    if (m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be)
+        return parse(QString(m_utf16.decode(piece)).toUtf8());
+    if (m_leadDone)
+        return parse(piece);
+    // A byte-order mark may come cut across the first pieces.
+    m_lead += piece;
+    if (m_lead.size() < exchange::Utf8Mark().size())
+        return m_failure == Failure::None;
+    m_leadDone = true;
+    QByteArrayView lead(m_lead);
+    if (m_encoding == Encoding::Utf8 && lead.startsWith(exchange::Utf8Mark()))
+        lead = lead.sliced(exchange::Utf8Mark().size());
+    const bool ok = parse(lead);
+    m_lead.clear();
+    return ok;
+}
+
+bool Reader::finish(QList<Record>* records)
+{
+    m_out = records;
+    if (!m_leadDone) {
+        m_leadDone = true;
+        const QByteArray lead = std::exchange(m_lead, QByteArray());
+        parse(m_encoding == Encoding::Utf8 && lead == exchange::Utf8Mark() ? QByteArrayView()
+                                                                           : QByteArrayView(lead));
+    }
+    if (m_failure != Failure::None)
+        return false;
+    // Strict only here: a quote left open at the end is told, while a stray quote within a
+    // cell is taken as it stands, as spreadsheets take it.
+    csv_set_opts(m_parser.get(), kOptions | CSV_STRICT | CSV_STRICT_FINI);
+    const int ended = csv_fini(m_parser.get(), OnCell, OnRowEnd, this);
+    csv_set_opts(m_parser.get(), kOptions);
+    if (ended != 0) {
+        m_failure = Failure::UnclosedQuote;
+        m_failedLine = m_lineEnds + 1;
+        m_cells.clear();
+        return false;
+    }
+    return true;
+}
+
+Encoding EncodingOf(QByteArrayView head, bool utf8)
+{
+    if (head.startsWith("\xFF\xFE"))
+        return Encoding::Utf16Le;
+    if (head.startsWith("\xFE\xFF"))
+        return Encoding::Utf16Be;
+    return utf8 || head.startsWith(exchange::Utf8Mark()) ? Encoding::Utf8 : Encoding::Cp1250;
+}
+
+char SeparatorOf(QByteArrayView head, Encoding encoding)
+{
+    constexpr char kCandidates[] = {',', ';', '\t'};
+    constexpr int kRows = 5;
+    int inFirst[3] = {};
+    int inAll[3] = {};
+    bool quoted = false;
+    int row = 0;
+    for (const QChar c : HeadText(head, encoding)) {
+        const char16_t u = c.unicode();
+        if (u == '"') {
+            quoted = !quoted;
+        } else if (!quoted && u == '\n') {
+            if (++row == kRows)
+                break;
+        } else if (!quoted) {
+            for (int i = 0; i < 3; ++i)
+                if (u == char16_t(kCandidates[i])) {
+                    inFirst[i] += row == 0 ? 1 : 0;
+                    ++inAll[i];
+                }
+        }
+    }
+    int best = 0;
+    for (int i = 1; i < 3; ++i)
+        if (inFirst[i] > inFirst[best] || (inFirst[i] == inFirst[best] && inAll[i] > inAll[best]))
+            best = i;
+    return kCandidates[best];
+}
+
+QList<Record> ReadHead(QByteArrayView head, char separator, Encoding encoding, bool whole, int most)
+{
+    Reader reader(separator, encoding);
+    QList<Record> records;
+    reader.feed(head, &records);
+    if (whole)
+        reader.finish(&records);
+    if (records.size() > most)
+        records.resize(most);
+    return records;
+}
+
+QString EncodingName(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf16Le:
+        return QStringLiteral("UTF-16 LE");
+    case Encoding::Utf16Be:
+        return QStringLiteral("UTF-16 BE");
+    case Encoding::Cp1250:
+        return QStringLiteral("windows-1250");
+    case Encoding::Utf8:
+        break;
+    }
+    return QStringLiteral("UTF-8");
+}
+
+} // namespace csv

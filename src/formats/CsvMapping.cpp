@@ -112,11 +112,20 @@ const KnownColumn kThunderbird[] = {
     {"Poznámky", Field::Note},
 };
 
+// A known export's headers as texts, made once.
 struct KnownExport
 {
-    const char* source; // UTF-8
-    QList<KnownColumn> columns;
+    QString source;
+    QList<QPair<QString, Field>> columns;
 };
+
+template <typename Columns> KnownExport Known(const char* source, const Columns& columns)
+{
+    KnownExport known{QString::fromUtf8(source), {}};
+    for (const KnownColumn& column : columns)
+        known.columns.append({QString::fromUtf8(column.header), column.field});
+    return known;
+}
 
 // The program's own export: the detail dialog's labels, which its header row carries.
 QList<KnownColumn> OwnColumns()
@@ -132,10 +141,10 @@ QList<KnownColumn> OwnColumns()
 const QList<KnownExport>& KnownExports()
 {
     static const QList<KnownExport> exports{
-        {"export z tohoto programu", OwnColumns()},
-        {"export z Google Contacts", {std::begin(kGoogle), std::end(kGoogle)}},
-        {"export z Thunderbirdu", {std::begin(kThunderbird), std::end(kThunderbird)}},
-        {"export z Outlooku", {std::begin(kOutlook), std::end(kOutlook)}},
+        Known("export z tohoto programu", OwnColumns()),
+        Known("export z Google Contacts", kGoogle),
+        Known("export z Thunderbirdu", kThunderbird),
+        Known("export z Outlooku", kOutlook),
     };
     return exports;
 }
@@ -158,9 +167,9 @@ bool HeaderMatches(QStringView cell, const QString& header)
 
 Field FieldOfHeader(const KnownExport& known, QStringView cell)
 {
-    for (const KnownColumn& column : known.columns)
-        if (HeaderMatches(cell, QString::fromUtf8(column.header)))
-            return column.field;
+    for (const auto& [header, field] : known.columns)
+        if (HeaderMatches(cell, header))
+            return field;
     return Field::Unused;
 }
 
@@ -248,7 +257,7 @@ Recognition RecogniseExport(const QStringList& header)
         // One known column alone tells the export only when the header holds nothing else.
         const bool recognised = matched >= 2 || (matched == 1 && named == 1);
         if (recognised && matched > bestMatched) {
-            best = {QString::fromUtf8(known.source), mapping};
+            best = {known.source, mapping};
             bestMatched = matched;
         }
     }
@@ -304,8 +313,10 @@ QList<ContactValues> ContactsOfRow(const QStringList& cells, const Mapping& mapp
         case Field::Unused:
             break;
         case Field::Phone:
+            // Control characters alone are no number: grouping drops them.
             for (const QString& number : ValuesOf(cell))
-                phones << GroupPhone(number);
+                if (const QString grouped = GroupPhone(number); !grouped.isEmpty())
+                    phones << grouped;
             break;
         case Field::Name:
             Keep(name, cell);

@@ -19,8 +19,9 @@ void* LimitedRealloc(void* old, size_t size)
     return std::realloc(old, size);
 }
 
-// Enough for a long note at once; libcsv otherwise grows a cell 128 bytes at a time.
-constexpr size_t kBufferStep = 64 * 1024;
+// libcsv grows a cell's buffer by a fixed step (128 bytes unless told), so a long cell would be
+// copied over and over; the step is kept as large as the buffer, which doubles it.
+constexpr size_t kFirstStep = 256;
 
 constexpr int kOptions = CSV_REPALL_NL;
 
@@ -42,14 +43,17 @@ QString HeadText(QByteArrayView head, Encoding encoding)
 } // namespace
 
 Reader::Reader(char separator, Encoding encoding)
-    : m_parser(std::make_unique<csv_parser>()), m_encoding(encoding),
-      m_cp1250("windows-1250", QStringDecoder::Flag::Stateless),
-      m_utf16(encoding == Encoding::Utf16Be ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE)
+    : m_parser(std::make_unique<csv_parser>()), m_encoding(encoding)
 {
+    if (encoding == Encoding::Cp1250)
+        m_cp1250 = QStringDecoder("windows-1250", QStringDecoder::Flag::Stateless);
+    else if (encoding != Encoding::Utf8)
+        m_utf16 =
+            QStringDecoder(encoding == Encoding::Utf16Be ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE);
     csv_init(m_parser.get(), kOptions);
     csv_set_delim(m_parser.get(), static_cast<unsigned char>(separator));
     csv_set_realloc_func(m_parser.get(), LimitedRealloc);
-    csv_set_blk_size(m_parser.get(), kBufferStep);
+    csv_set_blk_size(m_parser.get(), kFirstStep);
 }
 
 Reader::~Reader()
@@ -86,6 +90,7 @@ bool Reader::parse(QByteArrayView bytes)
     if (m_failure != Failure::None)
         return false;
     const size_t done = csv_parse(m_parser.get(), bytes.data(), size_t(bytes.size()), OnCell, OnRowEnd, this);
+    csv_set_blk_size(m_parser.get(), qMax(kFirstStep, csv_get_buffer_size(m_parser.get())));
     if (done < size_t(bytes.size())) {
         m_failure = Failure::CellTooLong;
         m_failedLine = m_lineEnds + 1;

@@ -49,7 +49,8 @@ Reader::Reader(char separator, Encoding encoding)
         m_cp1250 = QStringDecoder("windows-1250", QStringDecoder::Flag::Stateless);
     else if (encoding != Encoding::Utf8)
         m_utf16 =
-            QStringDecoder(encoding == Encoding::Utf16Be ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE);
+            QStringDecoder(encoding == Encoding::Utf16Be ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE,
+                           QStringDecoder::Flag::ConvertInitialBom);
     csv_init(m_parser.get(), kOptions);
     csv_set_delim(m_parser.get(), static_cast<unsigned char>(separator));
     csv_set_realloc_func(m_parser.get(), LimitedRealloc);
@@ -100,35 +101,53 @@ bool Reader::parse(QByteArrayView bytes)
     return true;
 }
 
+QByteArrayView Reader::utf8(QByteArrayView bytes)
+{
+    if (m_encoding != Encoding::Utf16Le && m_encoding != Encoding::Utf16Be)
+        return bytes;
+    // A pair of surrogates cut by the end of a piece is held back until its second half comes.
+    QString text = std::exchange(m_highSurrogate, QString()) + m_utf16.decode(bytes);
+    if (!text.isEmpty() && text.back().isHighSurrogate()) {
+        m_highSurrogate = text.back();
+        text.chop(1);
+    }
+    m_transcoded = text.toUtf8();
+    return m_transcoded;
+}
+
+// The byte-order mark is dropped here, not by the decoder, which knows one only when it comes
+// whole in its first piece.
+bool Reader::parseLead()
+{
+    m_leadDone = true;
+    const QByteArray lead = std::exchange(m_lead, QByteArray());
+    QByteArrayView rest(lead);
+    const QByteArrayView mark = m_encoding == Encoding::Utf16Le   ? QByteArrayView("\xFF\xFE")
+                                : m_encoding == Encoding::Utf16Be ? QByteArrayView("\xFE\xFF")
+                                : m_encoding == Encoding::Utf8    ? exchange::Utf8Mark()
+                                                                  : QByteArrayView();
+    if (!mark.isEmpty() && rest.startsWith(mark))
+        rest = rest.sliced(mark.size());
+    return parse(utf8(rest));
+}
+
 bool Reader::feed(QByteArrayView piece, QList<Record>* records)
 {
     m_out = records;
-    if (m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be)
-        return parse(QString(m_utf16.decode(piece)).toUtf8());
     if (m_leadDone)
-        return parse(piece);
+        return parse(utf8(piece));
     // A byte-order mark may come cut across the first pieces.
     m_lead += piece;
     if (m_lead.size() < exchange::Utf8Mark().size())
         return m_failure == Failure::None;
-    m_leadDone = true;
-    QByteArrayView lead(m_lead);
-    if (m_encoding == Encoding::Utf8 && lead.startsWith(exchange::Utf8Mark()))
-        lead = lead.sliced(exchange::Utf8Mark().size());
-    const bool ok = parse(lead);
-    m_lead.clear();
-    return ok;
+    return parseLead();
 }
 
 bool Reader::finish(QList<Record>* records)
 {
     m_out = records;
-    if (!m_leadDone) {
-        m_leadDone = true;
-        const QByteArray lead = std::exchange(m_lead, QByteArray());
-        parse(m_encoding == Encoding::Utf8 && lead == exchange::Utf8Mark() ? QByteArrayView()
-                                                                           : QByteArrayView(lead));
-    }
+    if (!m_leadDone)
+        parseLead();
     if (m_failure != Failure::None)
         return false;
     // Strict only here: a quote left open at the end is told, while a stray quote within a

@@ -62,12 +62,17 @@ private:
     static void OnCell(void* data, size_t length, void* self);
     static void OnRowEnd(int c, void* self);
     bool parse(QByteArrayView bytes);
+    bool parseLead();
+    // The bytes as UTF-8: themselves, or a UTF-16 piece transcoded.
+    QByteArrayView utf8(QByteArrayView bytes);
 
     std::unique_ptr<csv_parser> m_parser;
     Encoding m_encoding;
     QStringDecoder m_cp1250;
     QStringDecoder m_utf16;
-    QByteArray m_lead; // the first bytes, until a UTF-8 byte-order mark can be told
+    QByteArray m_transcoded;
+    QString m_highSurrogate;
+    QByteArray m_lead; // the first bytes, until a byte-order mark can be told
     bool m_leadDone = false;
     QList<Record>* m_out = nullptr;
     QStringList m_cells;

@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -103,6 +104,9 @@ CsvTimes TimeCsv(TMain& window, const QString& folder, int rows, const Timer& me
         undo);
 
     importCsv();
+    // The searches before leave their text in the search box; the group alone is to narrow.
+    const QString searched = Parts(window).Hledani->text();
+    Parts(window).Hledani->clear();
     ShowGroup(window, Parts(window).VyberSkupinu->findText(kGroup));
     times.exported = Parts(window).pocet->text().toInt();
     const QString written = QDir(folder).filePath(QStringLiteral("ven.csv"));
@@ -115,6 +119,7 @@ CsvTimes TimeCsv(TMain& window, const QString& folder, int rows, const Timer& me
         FileDialog::setNextFileName(written);
         Parts(window).Ulozitseznamdosouboru1->trigger();
     });
+    Parts(window).Hledani->setText(searched);
     ShowGroup(window, 0);
     undo();
     return times;

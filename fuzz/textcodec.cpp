@@ -1,5 +1,5 @@
 // Any bytes decode in either encoding; the text decoded as code page 1250 encodes back.
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 
 #include "Timed.h"
 

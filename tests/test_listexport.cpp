@@ -1,8 +1,8 @@
 // Saving the grid's contacts to a text file that the import reads back.
 #include "app/TMain.h"
-#include "db/Connection.h"
-#include "db/Query.h"
-#include "exchange/TextCodec.h"
+#include "db/contacts/Query.h"
+#include "db/engine/Connection.h"
+#include "formats/TextCodec.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/FileDialog.h"

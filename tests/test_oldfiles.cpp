@@ -1,7 +1,7 @@
 // Directory files of the earlier Windows versions (Jet 3 and Jet 4): converted value for value,
 // opened at start, and merged; what is refused is in test_oldfilerefusals.cpp.
 #include "app/TMain.h"
-#include "db/JetConversion.h"
+#include "db/oldfiles/JetConversion.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/OldFiles.h"
 #include "testsupport/TestSupport.h"

@@ -1,5 +1,5 @@
 // Recognising the encoding of exchanged files, and writing code page 1250.
-#include "exchange/TextCodec.h"
+#include "formats/TextCodec.h"
 
 #include <QTest>
 

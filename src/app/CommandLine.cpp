@@ -2,9 +2,9 @@
 
 #include "app/PdfCommandLine.h"
 #include "app/SyncCommandLine.h"
-#include "db/Connection.h"
-#include "db/JetConversion.h"
-#include "exchange/InputFile.h"
+#include "db/engine/Connection.h"
+#include "db/oldfiles/JetConversion.h"
+#include "formats/InputFile.h"
 
 #include "Version.h"
 

@@ -1,8 +1,8 @@
 #include "exchange/ListExport.h"
 
-#include "db/Query.h"
-#include "exchange/TextCodec.h"
+#include "db/contacts/Query.h"
 #include "exchange/TextImport.h"
+#include "formats/TextCodec.h"
 #include "ui/FileDialog.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"

@@ -584,7 +584,6 @@ int main(int argc, char** argv)
                       QString::number(contacts - 6)});
         writer.waitForFinished(-1);
         if (writer.exitCode() == 0 && QFileInfo::exists(jet)) {
-            db::SetOldFileReaderProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/zvonisty"));
             int round = 0;
             const auto [convertMs, exportMs] = MedianPair(
                 [&] {

@@ -31,7 +31,6 @@ private:
     std::unique_ptr<TMain> m_w;
 
 private Q_SLOTS:
-    void initTestCase() { db::SetOldFileReaderProgram(QStringLiteral(ZV_PROGRAM)); }
     void init() { m_box = std::make_unique<Sandbox>(); }
     void cleanup()
     {

@@ -1,6 +1,6 @@
 #include "PrintFigure.h"
 
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "print/DirectoryPrint.h"
 #include "ui/SafeWrite.h"
 

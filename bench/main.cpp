@@ -6,15 +6,15 @@
 #include "PrintFigure.h"
 #include "app/AppContext.h"
 #include "app/TMain.h"
-#include "db/Connection.h"
-#include "db/Dialect.h"
-#include "db/Engine.h"
-#include "db/JetConversion.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
-#include "db/SearchIndex.h"
-#include "db/SearchText.h"
-#include "db/Upgrade.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
+#include "db/contacts/Upgrade.h"
+#include "db/engine/Connection.h"
+#include "db/engine/Dialect.h"
+#include "db/engine/Engine.h"
+#include "db/engine/SearchText.h"
+#include "db/oldfiles/JetConversion.h"
+#include "db/search/SearchIndex.h"
 #include "formats/TextCodec.h"
 #include "sync/CardDavClient.h"
 #include "sync/Synchronizer.h"
@@ -380,7 +380,8 @@ int main(int argc, char** argv)
     search(QStringLiteral("search all columns \"a\""), 5, QStringLiteral("a"), 100);
     search(QStringLiteral("search phone \"602 1\""), 2, QStringLiteral("6021"), 100);
     search(QStringLiteral("search phone \"60\""), 2, QStringLiteral("60"), 100);
-    search(QStringLiteral("search phone grouped otherwise \"(60) 21-2\""), 2, QStringLiteral("(60) 21-2"), 100);
+    search(QStringLiteral("search phone grouped otherwise \"(60) 21-2\""), 2, QStringLiteral("(60) 21-2"),
+           100);
     search(QStringLiteral("search all columns digits \"12 34\""), 5, QStringLiteral("12 34"), 100);
     // Right after a change of a contact the index reads the directory again while idle;
     // until then the engine answers the search.
@@ -612,7 +613,6 @@ int main(int argc, char** argv)
                       QString::number(contacts - 6)});
         writer.waitForFinished(-1);
         if (writer.exitCode() == 0 && QFileInfo::exists(jet)) {
-            db::SetOldFileReaderProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/zvonisty"));
             int round = 0;
             const auto [convertMs, exportMs] = MedianPair(
                 [&] {
@@ -772,13 +772,10 @@ int main(int argc, char** argv)
                 QStringLiteral("second synchronisation of the %1 cards, nothing changed; raw: the "
                                "sync-collection request alone")
                     .arg(kDownCards),
-                againMs,
-                rawAgainMs,
-                kDownCards,
+                againMs, rawAgainMs, kDownCards,
                 // The server's own answer is most of it and grows with its book: the bound is
                 // what the program adds.
-                600000,
-                1.2};
+                600000, 1.2};
         } else {
             out << QStringLiteral("sync: the address book server could not be started") << Qt::endl;
         }

@@ -1,5 +1,5 @@
 // A card file's bytes as the card import reads them; what was read writes out again.
-#include "exchange/CardFormat.h"
+#include "formats/CardFormat.h"
 
 #include "Timed.h"
 

@@ -1,5 +1,5 @@
 // The import file's text, cut into lines and columns as the import does.
-#include "exchange/ImportLine.h"
+#include "formats/ImportLine.h"
 #include "formats/TextCodec.h"
 
 #include "Timed.h"

@@ -1,7 +1,7 @@
 // The settings file read and written key by key. The input's first line names what is done,
 // "mode|section|key|value" (mode 0 reads, 1 writes); the rest is the file as it stands.
 #include "app/IniFile.h"
-#include "db/ErrorLog.h"
+#include "db/engine/ErrorLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // A vCard file's bytes as the vCard import reads them.
-#include "exchange/VCardReader.h"
+#include "formats/VCardReader.h"
 
 #include "Timed.h"
 

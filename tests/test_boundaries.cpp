@@ -1,8 +1,8 @@
 // The application's edges: its captions, and failures that must not leave a handler into Qt.
 #include "app/Application.h"
 #include "app/TMain.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

@@ -1,5 +1,5 @@
 // Cards of the synchronisation: a card from the server is edited, never rebuilt.
-#include "exchange/VCardCommands.h"
+#include "formats/VCardRows.h"
 #include "sync/CardEdit.h"
 #include "sync/SyncSettings.h"
 #include "testsupport/TestSupport.h"

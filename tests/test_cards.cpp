@@ -1,7 +1,7 @@
 // Contact card files through the main window: writing, reading, and the duplicate number.
 #include "app/TMain.h"
-#include "db/Query.h"
-#include "exchange/CardFormat.h"
+#include "db/contacts/Query.h"
+#include "formats/CardFormat.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

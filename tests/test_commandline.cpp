@@ -1,5 +1,5 @@
 // The program's command line, run as a user would run it.
-#include "db/Connection.h"
+#include "db/engine/Connection.h"
 #include "testsupport/TestSupport.h"
 
 #include <QDir>

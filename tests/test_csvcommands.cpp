@@ -2,7 +2,7 @@
 // the export and its way back, and the inputs refused before any dialog.
 #include "app/TMain.h"
 #include "exchange/CsvMappingDialog.h"
-#include "exchange/InputFile.h"
+#include "formats/InputFile.h"
 #include "formats/TextCodec.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"

@@ -1,6 +1,6 @@
 // Deleting the selected contact.
 #include "app/TMain.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

@@ -1,7 +1,7 @@
 // The detail dialog: new contacts, a further number, the full edit, and what it stores.
 #include "app/TMain.h"
-#include "db/Query.h"
-#include "db/RecordStatements.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/RecordStatements.h"
 #include "edit/TDetailNovy.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"

@@ -1,6 +1,6 @@
 // The detail dialog when a save is refused: by the engine, by a read-only directory, by a limit.
 #include "app/TMain.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "edit/RecordCommands.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"

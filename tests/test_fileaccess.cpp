@@ -1,7 +1,7 @@
 // The directory file as the file system gives it: read-only files and folders, files that
 // cannot be read, a file cut short while open, and the exclusive hold against other processes.
-#include "db/Connection.h"
-#include "db/Engine.h"
+#include "db/engine/Connection.h"
+#include "db/engine/Engine.h"
 #include "testsupport/TestSupport.h"
 
 #include <QCoreApplication>
@@ -16,8 +16,8 @@
 #include <unistd.h>
 
 using db::Connection;
-using testsupport::ConnectionStringFor;
 using db::EngineError;
+using testsupport::ConnectionStringFor;
 
 namespace {
 

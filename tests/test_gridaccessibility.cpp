@@ -1,7 +1,7 @@
 // A screen reader walking the contacts grid while its rows change.
 #include "app/TMain.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

@@ -6,7 +6,7 @@
 // and runs the same import again in this process.
 #include "app/AppContext.h"
 #include "app/TMain.h"
-#include "db/Connection.h"
+#include "db/engine/Connection.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/FileDialog.h"

@@ -1,7 +1,7 @@
 // Cutting the lines of an import file into columns, and the file's text into lines.
-#include "db/PhoneText.h"
-#include "exchange/ImportLine.h"
-#include "exchange/InputFile.h"
+#include "db/engine/PhoneText.h"
+#include "formats/ImportLine.h"
+#include "formats/InputFile.h"
 #include "formats/TextCodec.h"
 #include "testsupport/TestSupport.h"
 

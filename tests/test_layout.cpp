@@ -1,7 +1,7 @@
 // Column order, sort, widths and the window's place survive a restart.
 #include "app/IniFile.h"
 #include "app/TMain.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

@@ -1,6 +1,6 @@
 // Additional notes: written in the note window, listed and deleted in the detail dialog.
 #include "app/TMain.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "edit/TDetailNovy.h"
 #include "edit/TpoznamkaM.h"
 #include "testsupport/MainParts.h"

@@ -1,7 +1,7 @@
 // What the conversion of the earlier Windows versions' files refuses: damaged files, by every way
 // in (the conversion, the start, the command line, the merge), and what is no file to convert.
 #include "app/TMain.h"
-#include "db/JetConversion.h"
+#include "db/oldfiles/JetConversion.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/OldFiles.h"
 #include "testsupport/TestSupport.h"
@@ -31,7 +31,6 @@ private:
     std::unique_ptr<TMain> m_w;
 
 private Q_SLOTS:
-    void initTestCase() { db::SetOldFileReaderProgram(QStringLiteral(ZV_PROGRAM)); }
     void init() { m_box = std::make_unique<Sandbox>(); }
     void cleanup()
     {

@@ -1,7 +1,7 @@
 // Directory files of the earlier Windows versions (Jet 3 and Jet 4): converted value for value,
 // opened at start, and merged; what is refused is in test_oldfilerefusals.cpp.
 #include "app/TMain.h"
-#include "db/JetConversion.h"
+#include "db/oldfiles/JetConversion.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/OldFiles.h"
 #include "testsupport/TestSupport.h"
@@ -152,7 +152,6 @@ private:
     std::unique_ptr<TMain> m_w;
 
 private Q_SLOTS:
-    void initTestCase() { db::SetOldFileReaderProgram(QStringLiteral(ZV_PROGRAM)); }
     void init() { m_box = std::make_unique<Sandbox>(); }
     void cleanup()
     {
@@ -390,7 +389,6 @@ private Q_SLOTS:
 
 int main(int argc, char** argv)
 {
-    db::SetOldFileReaderProgram(QStringLiteral(ZV_PROGRAM));
     if (argc == 3 && std::strcmp(argv[1], kInPlaceOption) == 0) {
         QCoreApplication application(argc, argv);
         return ConvertInPlace(argv[2]);

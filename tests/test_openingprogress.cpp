@@ -2,8 +2,8 @@
 // a normal opening tells nothing and leaves no progress handler behind.
 #include "app/OpeningDialog.h"
 #include "app/TMain.h"
-#include "db/Connection.h"
-#include "db/OpeningProgress.h"
+#include "db/engine/Connection.h"
+#include "db/engine/OpeningProgress.h"
 #include "testsupport/TestSupport.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // Whole files written so that a failure leaves the old one as it was.
-#include "db/ErrorText.h"
+#include "db/engine/ErrorText.h"
 #include "testsupport/TestSupport.h"
 #include "ui/SafeWrite.h"
 

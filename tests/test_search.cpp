@@ -1,9 +1,9 @@
 // The search bar of the main window: triggers, statements, hit count and failures.
 #include "app/IniFile.h"
 #include "app/TMain.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
-#include "db/SearchIndex.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
+#include "db/search/SearchIndex.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

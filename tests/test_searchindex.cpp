@@ -1,11 +1,11 @@
 // The search index against the engine: random searches and sorts give the same rows in
 // the same order as the statement run by the engine, with and without accents ignored;
 // rows read on demand stay right across writes.
-#include "db/Connection.h"
-#include "db/Dialect.h"
-#include "db/Query.h"
-#include "db/RecordStatements.h"
-#include "db/SearchIndex.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/RecordStatements.h"
+#include "db/engine/Connection.h"
+#include "db/engine/Dialect.h"
+#include "db/search/SearchIndex.h"
 #include "testsupport/TestSupport.h"
 #include "view/SearchStatement.h"
 

@@ -1,5 +1,5 @@
-#include "db/PhoneText.h"
-#include "db/RecordStatements.h"
+#include "db/contacts/RecordStatements.h"
+#include "db/engine/PhoneText.h"
 #include "view/SearchStatement.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The options in the settings file beside the executable.
 #include "app/IniFile.h"
 #include "app/TMain.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/MessageDialog.h"

@@ -1,7 +1,7 @@
 // Sorting the grid by a click on a column title.
 #include "app/TMain.h"
-#include "db/Connection.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
+#include "db/engine/Connection.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

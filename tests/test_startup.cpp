@@ -1,8 +1,8 @@
 // The main window's start-up on its directory file and its close handling.
 #include "app/Application.h"
 #include "app/TMain.h"
-#include "db/Connection.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
+#include "db/engine/Connection.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

@@ -1,6 +1,6 @@
 // Two-way synchronisation with an address book on a real server on 127.0.0.1.
 #include "app/TMain.h"
-#include "db/Connection.h"
+#include "db/engine/Connection.h"
 #include "sync/CardDavClient.h"
 #include "sync/SyncCommands.h"
 #include "sync/SyncSettings.h"
@@ -22,7 +22,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "exchange/VCardReader.h"
+#include "formats/VCardReader.h"
 
 #include <sqlite3.h>
 

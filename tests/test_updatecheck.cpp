@@ -1,7 +1,7 @@
 // The update check against a small HTTP server on the loopback address.
 #include "app/IniFile.h"
 #include "app/TMain.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/MainWindowPort.h"

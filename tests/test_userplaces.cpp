@@ -3,7 +3,7 @@
 #include "app/AppContext.h"
 #include "app/CommandLine.h"
 #include "app/UserPlaces.h"
-#include "db/ErrorLog.h"
+#include "db/engine/ErrorLog.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // vCard reading: cards as the common address books write them, line ends and code pages,
 // the round trip through the writer, and a bounded fuzz run of the reader.
-#include "exchange/VCardCommands.h"
-#include "exchange/VCardReader.h"
-#include "exchange/VCardWriter.h"
+#include "formats/VCardReader.h"
+#include "formats/VCardRows.h"
+#include "formats/VCardWriter.h"
 #include "testsupport/TestSupport.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // vCard writing: escaping, folding, the lines written, and one card per person.
-#include "exchange/VCardReader.h"
-#include "exchange/VCardWriter.h"
+#include "formats/VCardReader.h"
+#include "formats/VCardWriter.h"
 #include "testsupport/TestSupport.h"
 
 #include <QStringDecoder>

@@ -2,7 +2,7 @@
 #include "app/AppContext.h"
 #include "app/IniFile.h"
 #include "app/TMain.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"

@@ -1,6 +1,6 @@
 #include "app/AppContext.h"
 
-#include "db/ErrorLog.h"
+#include "db/engine/ErrorLog.h"
 #include "ui/MessageDialog.h"
 
 #include <QCoreApplication>

@@ -3,9 +3,9 @@
 #include "app/CsvCommandLine.h"
 #include "app/PdfCommandLine.h"
 #include "app/SyncCommandLine.h"
-#include "db/Connection.h"
-#include "db/JetConversion.h"
-#include "exchange/InputFile.h"
+#include "db/engine/Connection.h"
+#include "db/oldfiles/JetConversion.h"
+#include "formats/InputFile.h"
 
 #include "Version.h"
 
@@ -14,10 +14,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
-
-#include <csignal>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -106,22 +102,6 @@ int Convert(const QString& from, const QString& to, QTextStream& out, QTextStrea
     return 0;
 }
 
-// The reading process: its standard output carries the summary or the reason, its error output
-// only what libmdb says.
-int ReadOldFile(const QString& from, const QString& to, QTextStream& out)
-{
-    // Ends with the program that asked, wherever it is.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    QList<db::JetTableSummary> tables;
-    QString why;
-    if (!db::CopyJetTables(from, to, &tables, &why)) {
-        out << why << Qt::endl;
-        return 1;
-    }
-    out << db::FormatJetSummary(tables) << Qt::endl;
-    return 0;
-}
-
 } // namespace
 
 CommandLineRequest HandleCommandLine(const QStringList& arguments)
@@ -145,8 +125,6 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
         QStringLiteral(
             "Převede soubor seznamu starší verze programu (STARY) do nového souboru NOVY a skončí."),
         QStringLiteral("STARY> <NOVY"));
-    const QCommandLineOption readOld(QLatin1String(db::kReadOldFileOption), QString(),
-                                     QStringLiteral("soubor"));
     parser.addOption(create);
     parser.addOption(userData);
     const QCommandLineOption sync(QStringLiteral("sync"),
@@ -160,7 +138,6 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
         QStringLiteral("S --sync smaže i tehdy, když byla jedna strana od poslední synchronizace celá "
                        "vyprázdněna."));
     parser.addOption(convert);
-    parser.addOption(readOld);
     parser.addOption(sync);
     parser.addOption(syncUrl);
     parser.addOption(forceDelete);
@@ -226,18 +203,13 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
         }
         return {CommandLineRequest::Action::Exit, 0};
     }
-    if (parser.isSet(convert) || parser.isSet(readOld)) {
+    if (parser.isSet(convert)) {
         const QStringList rest = parser.positionalArguments();
         if (rest.size() != 1) {
-            err << QStringLiteral("Volba --%1 chce dva soubory: starý a nový.")
-                       .arg(parser.isSet(convert) ? QStringLiteral("convert")
-                                                  : QLatin1String(db::kReadOldFileOption))
-                << Qt::endl;
+            err << QStringLiteral("Volba --convert chce dva soubory: starý a nový.") << Qt::endl;
             return {CommandLineRequest::Action::Exit, 2};
         }
-        return {CommandLineRequest::Action::Exit, parser.isSet(convert)
-                                                      ? Convert(parser.value(convert), rest[0], out, err)
-                                                      : ReadOldFile(parser.value(readOld), rest[0], out)};
+        return {CommandLineRequest::Action::Exit, Convert(parser.value(convert), rest[0], out, err)};
     }
     if (parser.isSet(sync))
         return {CommandLineRequest::Action::Exit,

@@ -1,8 +1,8 @@
 #include "app/IniFile.h"
 
-#include "db/ContactSearch.h"
-#include "db/ErrorLog.h"
-#include "db/ErrorText.h"
+#include "db/engine/ErrorLog.h"
+#include "db/engine/ErrorText.h"
+#include "db/search/ContactSearch.h"
 #include "ui/SafeWrite.h"
 
 #include <QFile>

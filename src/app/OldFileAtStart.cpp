@@ -1,8 +1,8 @@
 #include "app/OldFileAtStart.h"
 
 #include "app/OpeningDialog.h"
-#include "db/CzechCount.h"
-#include "db/JetConversion.h"
+#include "db/engine/CzechCount.h"
+#include "db/oldfiles/JetConversion.h"
 #include "ui/MessageDialog.h"
 
 #include <QFileInfo>

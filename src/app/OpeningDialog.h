@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/OpeningProgress.h"
+#include "db/engine/OpeningProgress.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 #include "app/IniFile.h"
 #include "app/UserPlaces.h"
 #include "app/WorkingFile.h"
-#include "db/Connection.h"
+#include "db/engine/Connection.h"
 #include "sync/SyncJob.h"
 #include "sync/SyncSettings.h"
 

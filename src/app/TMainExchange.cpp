@@ -5,7 +5,7 @@
 #include "sync/SyncSettings.h"
 
 #include "app/AppContext.h"
-#include "db/Failure.h"
+#include "db/engine/Failure.h"
 #include "exchange/CsvCommands.h"
 #include "exchange/ListExport.h"
 #include "exchange/Merge.h"

@@ -2,10 +2,10 @@
 #include "app/TMain.h"
 
 #include "app/IniFile.h"
-#include "db/Connection.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
-#include "db/RecordStatements.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
+#include "db/contacts/RecordStatements.h"
+#include "db/engine/Connection.h"
 #include "print/PageLayout.h"
 #include "ui/DBGrid.h"
 

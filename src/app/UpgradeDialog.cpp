@@ -1,6 +1,6 @@
 #include "app/UpgradeDialog.h"
 
-#include "db/Upgrade.h"
+#include "db/contacts/Upgrade.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,8 +1,8 @@
 #include "app/UserPlaces.h"
 
 #include "app/AppContext.h"
-#include "db/Connection.h"
-#include "db/ErrorLog.h"
+#include "db/engine/Connection.h"
+#include "db/engine/ErrorLog.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "app/WorkingFile.h"
 
-#include "db/Connection.h"
-#include "db/Engine.h"
-#include "db/JetConversion.h"
-#include "db/Query.h"
-#include "db/Upgrade.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/Upgrade.h"
+#include "db/engine/Connection.h"
+#include "db/engine/Engine.h"
+#include "db/oldfiles/JetConversion.h"
 
 #include <QFileInfo>
 #include <QTextStream>

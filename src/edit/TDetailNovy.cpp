@@ -1,9 +1,9 @@
 #include "edit/TDetailNovy.h"
 
-#include "db/PhoneText.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
-#include "db/RecordStatements.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
+#include "db/contacts/RecordStatements.h"
+#include "db/engine/PhoneText.h"
 #include "edit/ReadOnlyRefusal.h"
 #include "ui/DBGrid.h"
 #include "ui/Guard.h"

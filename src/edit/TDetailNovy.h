@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/RecordStatements.h"
+#include "db/contacts/RecordStatements.h"
 
 #include <QDialog>
 

@@ -1,8 +1,8 @@
 #include "edit/TpoznamkaM.h"
 
-#include "db/Query.h"
-#include "db/QueryOps.h"
-#include "db/RecordStatements.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
+#include "db/contacts/RecordStatements.h"
 #include "ui/Guard.h"
 #include "ui/MainWindowPort.h"
 

@@ -1,11 +1,11 @@
 #include "exchange/CsvImport.h"
 
-#include "db/BulkWriter.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
-#include "exchange/ImportLine.h"
-#include "exchange/InputFile.h"
+#include "db/contacts/BulkWriter.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
 #include "formats/CsvWriter.h"
+#include "formats/ImportLine.h"
+#include "formats/InputFile.h"
 #include "formats/TextCodec.h"
 #include "ui/TextLimit.h"
 

@@ -1,6 +1,6 @@
 #include "exchange/ListExport.h"
 
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 #include "exchange/TextImport.h"
 #include "formats/TextCodec.h"
 #include "ui/FileDialog.h"

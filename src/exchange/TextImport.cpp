@@ -1,16 +1,16 @@
 #include "exchange/TextImport.h"
 
-#include "db/BulkWriter.h"
-#include "db/ErrorText.h"
-#include "db/PhoneText.h"
-#include "db/Query.h"
-#include "db/RecordStatements.h"
-#include "exchange/ImportLine.h"
-#include "exchange/InputFile.h"
+#include "db/contacts/BulkWriter.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/RecordStatements.h"
+#include "db/engine/ErrorText.h"
+#include "db/engine/PhoneText.h"
 #include "exchange/LineRefusals.h"
-#include "exchange/LongOperation.h"
+#include "formats/ImportLine.h"
+#include "formats/InputFile.h"
 #include "formats/TextCodec.h"
 #include "ui/FileDialog.h"
+#include "ui/LongOperation.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/TextLimit.h"
@@ -37,6 +37,7 @@ namespace {
 // Far beyond any contact (the widest column holds 150 characters): such a line is passed over
 // unread rather than held, however long it is.
 constexpr qint64 kLineLimit = 1024 * 1024;
+
 struct Counts
 {
     int present = 0;

@@ -1,13 +1,14 @@
 #include "exchange/VCardCommands.h"
+#include "formats/VCardRows.h"
 
-#include "db/BulkWriter.h"
-#include "db/PhoneText.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
-#include "db/RecordStatements.h"
-#include "exchange/InputFile.h"
-#include "exchange/LongOperation.h"
+#include "db/contacts/BulkWriter.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
+#include "db/contacts/RecordStatements.h"
+#include "db/engine/PhoneText.h"
+#include "formats/InputFile.h"
 #include "ui/FileDialog.h"
+#include "ui/LongOperation.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/SafeWrite.h"
@@ -41,21 +42,6 @@ QHash<QString, QList<DatedNote>> AllNotes(MainWindowPort* main)
     }
     q->close();
     return notes;
-}
-
-// The value cut to `width` characters as the engine counts them (code points), never inside one.
-QString Cut(const QString& value, int width, int* shortened)
-{
-    qsizetype units = 0;
-    for (int n = 0; n < width; ++n) {
-        if (units == value.size())
-            return value;
-        units += value.at(units).isHighSurrogate() && units + 1 < value.size() ? 2 : 1;
-    }
-    if (units == value.size())
-        return value;
-    ++*shortened;
-    return value.left(units);
 }
 
 QString NotesText(const QString& text)
@@ -227,39 +213,6 @@ bool AddCard(db::BulkWriter& writer, const Card& card, const QString& datum, Tal
 }
 
 } // namespace
-
-QList<ContactValues> RowsOfCard(const Card& card, const QString& datum, int* shortened)
-{
-    int cut = 0;
-    ContactValues v;
-    v.jmeno = Cut(card.jmeno, 150, &cut);
-    v.email = Cut(card.email, 50, &cut);
-    v.poznamka = Cut(card.poznamka, 50, &cut);
-    v.organizace = Cut(card.organizace, 100, &cut);
-    v.skupina = Cut(card.skupina, 20, &cut);
-    v.icq = Cut(card.icq, 15, &cut);
-    v.skype = Cut(card.skype, 50, &cut);
-    v.datum = datum;
-    QList<ContactValues> rows;
-    for (const QString& phone : card.phones) {
-        // A tel: URI's parameters (an extension) stay where the column has room for them.
-        const qsizetype params = phone.indexOf(QLatin1Char(';'));
-        v.telefon = FormatPhone(params > 0 && !PhoneFits(phone) ? phone.left(params) : phone);
-        rows.append(v);
-    }
-    if (shortened)
-        *shortened += cut;
-    return rows;
-}
-
-QStringList LongNumbers(const Card& card)
-{
-    QStringList whole;
-    for (const QString& phone : card.phones)
-        if (!PhoneFits(phone))
-            whole << phone;
-    return whole;
-}
 
 void ExportContacts(MainWindowPort* main, Version version)
 {

@@ -1,7 +1,7 @@
 #include "formats/CsvMapping.h"
 
-#include "db/Columns.h"
-#include "db/PhoneText.h"
+#include "db/engine/Columns.h"
+#include "db/engine/PhoneText.h"
 
 #include <QCryptographicHash>
 

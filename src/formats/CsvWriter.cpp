@@ -1,6 +1,6 @@
 #include "formats/CsvWriter.h"
 
-#include "db/Columns.h"
+#include "db/engine/Columns.h"
 #include "formats/TextCodec.h"
 
 namespace csv {

@@ -1,9 +1,9 @@
 #include "print/DirectoryPrint.h"
 
-#include "db/Engine.h"
-#include "db/Query.h"
-#include "db/QueryOps.h"
-#include "db/RecordStatements.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
+#include "db/contacts/RecordStatements.h"
+#include "db/engine/Engine.h"
 #include "print/PageLayout.h"
 #include "ui/SafeWrite.h"
 

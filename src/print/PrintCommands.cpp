@@ -1,9 +1,9 @@
 #include "print/PrintCommands.h"
 
-#include "db/Query.h"
-#include "exchange/LongOperation.h"
+#include "db/contacts/Query.h"
 #include "print/DirectoryPrint.h"
 #include "ui/FileDialog.h"
+#include "ui/LongOperation.h"
 #include "ui/MessageDialog.h"
 
 #include <QAction>

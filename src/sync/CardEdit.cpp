@@ -1,9 +1,9 @@
 #include "sync/CardEdit.h"
 
-#include "db/PhoneText.h"
-#include "exchange/VCardCommands.h"
-#include "exchange/VCardLines.h"
-#include "exchange/VCardReader.h"
+#include "db/engine/PhoneText.h"
+#include "formats/VCardLines.h"
+#include "formats/VCardReader.h"
+#include "formats/VCardRows.h"
 
 #include <QCryptographicHash>
 #include <QUrl>

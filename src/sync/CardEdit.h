@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/RecordStatements.h"
-#include "exchange/VCardReader.h"
+#include "db/contacts/RecordStatements.h"
+#include "formats/VCardReader.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "sync/SyncJob.h"
 
-#include "db/Connection.h"
+#include "db/engine/Connection.h"
 #include "sync/CardDavClient.h"
 
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/Connection.h"
-#include "db/SyncStore.h"
+#include "db/engine/Connection.h"
+#include "db/syncstore/SyncStore.h"
 #include "sync/CardDavClient.h"
 #include "sync/Synchronizer.h"
 

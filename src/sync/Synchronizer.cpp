@@ -2,10 +2,10 @@
 
 #include "sync/SyncRun.h"
 
-#include "db/Connection.h"
-#include "db/Query.h"
-#include "db/SyncStore.h"
-#include "exchange/VCardCommands.h"
+#include "db/contacts/Query.h"
+#include "db/engine/Connection.h"
+#include "db/syncstore/SyncStore.h"
+#include "formats/VCardRows.h"
 #include "sync/CardDavClient.h"
 #include "sync/CardEdit.h"
 #include "sync/SyncTexts.h"

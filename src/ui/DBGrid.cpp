@@ -1,9 +1,9 @@
 #include "ui/DBGrid.h"
 
-#include "db/Engine.h"
-#include "db/FailureReporter.h"
+#include "db/engine/Engine.h"
+#include "db/engine/FailureReporter.h"
 
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 
 #include <QAccessible>
 #include <QHeaderView>
@@ -18,7 +18,8 @@ class ReadOnlyDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
     {
         QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         if (auto* line = qobject_cast<QLineEdit*>(editor))
@@ -194,7 +195,8 @@ void DBGrid::followQueryRow()
         if (column < 0)
             column = 0;
         const QModelIndex index = m_model->index(row, column);
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(index,
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         scrollTo(index);
     }
     // Only sections that exist: a view may act on every section the signal names.

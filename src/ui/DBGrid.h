@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QTableView>
 
-#include "db/Query.h"
+#include "db/contacts/Query.h"
 
 namespace db {
 

@@ -1,6 +1,6 @@
 #include "ui/Guard.h"
 
-#include "db/Failure.h"
+#include "db/engine/Failure.h"
 #include "ui/MessageDialog.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "ui/MessageDialog.h"
 
-#include "db/FailureReporter.h"
+#include "db/engine/FailureReporter.h"
 
 #include <QApplication>
 #include <QCloseEvent>

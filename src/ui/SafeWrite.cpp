@@ -1,6 +1,6 @@
 #include "ui/SafeWrite.h"
 
-#include "db/ErrorText.h"
+#include "db/engine/ErrorText.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

@@ -1,8 +1,8 @@
 // The grid's column layout, kept in the directory's table sloupce.
 #include "view/Layout.h"
 
-#include "db/Query.h"
-#include "db/QueryOps.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
 #include "ui/DBGrid.h"
 #include "view/LayoutLogic.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/ContactSearch.h"
+#include "db/search/ContactSearch.h"
 
 #include <QHash>
 #include <QList>
@@ -22,7 +22,8 @@ QStringList RestoreColumnOrder(const QStringList& designedOrder, const QHash<QSt
 
 // The leftmost column in display order with a stored direction; "jmeno" with
 // direction 0 when there is none. direction may be null.
-QString FindStoredSortColumn(const QStringList& displayOrder, const QHash<QString, std::optional<int>>& sortRow, int* direction);
+QString FindStoredSortColumn(const QStringList& displayOrder,
+                             const QHash<QString, std::optional<int>>& sortRow, int* direction);
 
 // "jmeno" or "jmeno desc" for a stored direction (0 ascending, other values descending).
 QString OrderByFor(const QString& column, int direction);

@@ -1,7 +1,7 @@
 #include "view/SearchBar.h"
 
-#include "db/Engine.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
+#include "db/engine/Engine.h"
 #include "ui/DBGrid.h"
 #include "ui/MessageDialog.h"
 #include "view/SearchStatement.h"

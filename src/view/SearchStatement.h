@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/ContactSearch.h"
+#include "db/search/ContactSearch.h"
 
 #include <QString>
 

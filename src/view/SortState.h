@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/ContactSearch.h"
+#include "db/search/ContactSearch.h"
 
 #include <QString>
 #include <QStringList>
@@ -47,12 +47,13 @@ void DecodeSortDirection(SortState& state, const QString& field, const QString& 
 
 struct SortClickResult
 {
-    bool handled = false;    // false: not one of the five columns, nothing changed
+    bool handled = false;     // false: not one of the five columns, nothing changed
     db::ContactSearch search; // the grid's new search; its accents are the caller's
-    bool descending = false; // direction of this sort
+    bool descending = false;  // direction of this sort
 };
 
 // A click on the title of the column showing field: moves the sort there,
 // toggles that column's flag and makes the search from the search
 // controls. Afterwards TitleFor gives every column its new title.
-SortClickResult ApplyTitleClick(SortState& state, const QString& field, int index, const QString& text, const QString& group);
+SortClickResult ApplyTitleClick(SortState& state, const QString& field, int index, const QString& text,
+                                const QString& group);

@@ -1,7 +1,7 @@
 #include "testsupport/MainParts.h"
 
-#include "db/Connection.h"
-#include "db/Query.h"
+#include "db/contacts/Query.h"
+#include "db/engine/Connection.h"
 #include "ui/DBGrid.h"
 
 #include <QAction>

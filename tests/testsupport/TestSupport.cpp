@@ -3,9 +3,9 @@
 
 #include "app/AppContext.h"
 #include "app/TMain.h"
-#include "db/Connection.h"
-#include "db/Query.h"
-#include "db/Upgrade.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/Upgrade.h"
+#include "db/engine/Connection.h"
 #include "edit/TDetailNovy.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageDialog.h"

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "db/RecordStatements.h"
+#include "db/contacts/RecordStatements.h"
 
 #include <functional>
 #include <memory>

@@ -1,0 +1,375 @@
+#include "db/contacts/BulkWriter.h"
+
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
+#include "db/engine/Connection.h"
+#include "db/engine/Dialect.h"
+#include "db/engine/Engine.h"
+#include "db/engine/FailureReporter.h"
+#include "db/search/SearchIndex.h"
+
+#include <QStringList>
+
+#include <sqlite3.h>
+
+namespace db {
+namespace {
+
+constexpr qint64 kGroupMs = 200;
+constexpr int kOperationCache = -32768; // KiB, as the engine counts a negative size
+
+QString Literal(const QString& value)
+{
+    return QLatin1Char('\'') + EscapeQuotes(value) + QLatin1Char('\'');
+}
+
+QStringList Literals(const QStringList& values)
+{
+    QStringList list;
+    list.reserve(values.size());
+    for (const QString& v : values)
+        list << Literal(v);
+    return list;
+}
+
+QString InsertText(const QString& columns, const QStringList& literals)
+{
+    return QStringLiteral("insert into zvonisty (") + columns + QStringLiteral(") values (") +
+           literals.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+const QString kImportColumns =
+    QStringLiteral("telefon, jmeno, email, poznamka, organizace, icq, skype, datum");
+const QString kMergeColumns = QStringLiteral("telefon, jmeno, email, poznamka, datum, organizace, skupina");
+const QString kMergeExtraColumns = QStringLiteral(", icq, skype");
+const QString kVCardColumns =
+    QStringLiteral("telefon, jmeno, email, poznamka, organizace, skupina, icq, skype, datum");
+
+QStringList ImportValues(const ContactValues& v)
+{
+    return {v.telefon, v.jmeno, v.email, v.poznamka, v.organizace, v.icq, v.skype, v.datum};
+}
+
+QStringList VCardValues(const ContactValues& v)
+{
+    return {v.telefon, v.jmeno, v.email, v.poznamka, v.organizace, v.skupina, v.icq, v.skype, v.datum};
+}
+
+QStringList MergeValues(const ContactValues& v, bool withIcqSkype)
+{
+    QStringList values{v.telefon, v.jmeno, v.email, v.poznamka, v.datum, v.organizace, v.skupina};
+    if (withIcqSkype)
+        values << v.icq << v.skype;
+    return values;
+}
+
+// The statement with every value a bound parameter, for preparing once.
+QString PreparedInsertText(BulkWriter::Kind kind)
+{
+    const bool extra = kind == BulkWriter::Kind::MergeWithIcqSkype || kind == BulkWriter::Kind::Card;
+    const QString columns = kind == BulkWriter::Kind::Import ? kImportColumns
+                            : kind == BulkWriter::Kind::VCard
+                                ? kVCardColumns
+                                : kMergeColumns + (extra ? kMergeExtraColumns : QString());
+    const qsizetype count = kind == BulkWriter::Kind::Import           ? 8
+                            : extra || kind == BulkWriter::Kind::VCard ? 9
+                                                                       : 7;
+    QStringList marks;
+    for (qsizetype i = 0; i < count; ++i)
+        marks << QStringLiteral("?");
+    return InsertText(columns, marks);
+}
+
+sqlite3_stmt* Prepare(sqlite3* handle, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(handle, utf8.constData(), int(utf8.size()), &statement, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    return statement;
+}
+
+void Bind(sqlite3_stmt* statement, int index, QByteArrayView utf8)
+{
+    // An empty value is an empty text, never null, as the quoted literal would be.
+    sqlite3_bind_text(statement, index, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void Bind(sqlite3_stmt* statement, int index, const QString& value)
+{
+    Bind(statement, index, QByteArrayView(value.toUtf8()));
+}
+
+QString NoteInsertText(qint64 id, const QString& dat, const QString& text)
+{
+    if (dat.isEmpty())
+        return InsertNoteStatement(QString::number(id), text);
+    return QStringLiteral("insert into poznamky (id, pozn, dat) values (%1, %2, %3)")
+        .arg(QString::number(id), Literal(text), Literal(dat));
+}
+
+} // namespace
+
+QString ImportInsertStatement(const ContactValues& v)
+{
+    return InsertText(kImportColumns, Literals(ImportValues(v)));
+}
+
+QString MergeInsertStatement(const ContactValues& v, bool withIcqSkype)
+{
+    return InsertText(kMergeColumns + (withIcqSkype ? kMergeExtraColumns : QString()),
+                      Literals(MergeValues(v, withIcqSkype)));
+}
+
+QString VCardInsertStatement(const ContactValues& v)
+{
+    return InsertText(kVCardColumns, Literals(VCardValues(v)));
+}
+
+BulkWriter::BulkWriter(Connection* connection, Query* fallback, Kind kind)
+    : m_connection(connection), m_fallback(fallback), m_kind(kind)
+{
+    if (!connection->connected())
+        return;
+    m_check = Prepare(connection->handle(), QStringLiteral("select * from zvonisty where telefon=?"));
+    m_insert = Prepare(connection->handle(), PreparedInsertText(kind));
+    if (!m_check || !m_insert) {
+        sqlite3_finalize(m_check);
+        sqlite3_finalize(m_insert);
+        m_check = m_insert = nullptr;
+    }
+    // A single contact needs no more than browsing does.
+    if (kind == Kind::Card)
+        return;
+    // Index upkeep of many inserts needs more of the engine's page cache than browsing keeps;
+    // lent for the operation and given back after it.
+    sqlite3_stmt* cache = Prepare(connection->handle(), QStringLiteral("pragma cache_size"));
+    if (cache && sqlite3_step(cache) == SQLITE_ROW)
+        m_previousCache = sqlite3_column_int(cache, 0);
+    sqlite3_finalize(cache);
+    if (m_previousCache < 0 && m_previousCache > kOperationCache)
+        sqlite3_exec(connection->handle(), "pragma cache_size = -32768", nullptr, nullptr, nullptr);
+    else
+        m_previousCache = 0;
+}
+
+BulkWriter::~BulkWriter()
+{
+    commit();
+    sqlite3_finalize(m_check);
+    sqlite3_finalize(m_insert);
+    sqlite3_finalize(m_note);
+    if (m_previousCache != 0 && m_connection->connected()) {
+        const QByteArray pragma = "pragma cache_size = " + QByteArray::number(m_previousCache);
+        sqlite3_exec(m_connection->handle(), pragma.constData(), nullptr, nullptr, nullptr);
+    }
+}
+
+QString BulkWriter::insertText(const ContactValues& v) const
+{
+    switch (m_kind) {
+    case Kind::Import:
+        return ImportInsertStatement(v);
+    case Kind::VCard:
+        return VCardInsertStatement(v);
+    case Kind::Card:
+        return InsertContactStatement(v);
+    default:
+        return MergeInsertStatement(v, m_kind == Kind::MergeWithIcqSkype);
+    }
+}
+
+bool BulkWriter::begin()
+{
+    if (m_inGroup || m_kind == Kind::Card || !m_connection->connected())
+        return true;
+    sqlite3* handle = m_connection->handle();
+    // Inside a transaction someone else opened, the rows go with it.
+    if (!sqlite3_get_autocommit(handle))
+        return true;
+    if (sqlite3_exec(handle, "begin", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false; // each row then stands on its own
+    m_inGroup = true;
+    m_addedInGroup = 0;
+    m_groupTimer.start();
+    return true;
+}
+
+void BulkWriter::reportFailure(const QString& statement, const QString& text)
+{
+    noteBlocking();
+    if (m_inGroup && sqlite3_get_autocommit(m_connection->handle())) {
+        // The engine gave up the whole group (a full disk, an I/O error): its rows are gone.
+        m_inGroup = false;
+        m_added -= m_addedInGroup;
+        m_addedInGroup = 0;
+        m_mark = qMin(m_mark, m_added);
+        noteBlocking(true);
+    }
+    commit();
+    ReportStatementFailure(statement, text);
+}
+
+void BulkWriter::noteBlocking(bool groupLost)
+{
+    if (!m_stopReason.isEmpty() || !m_connection->connected())
+        return;
+    sqlite3* handle = m_connection->handle();
+    switch (sqlite3_errcode(handle) & 0xFF) {
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_READONLY:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOMEM:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_NOLFS:
+        break;
+    default:
+        if (!groupLost)
+            return;
+    }
+    m_stopReason = EngineErrorText(handle);
+}
+
+BulkWriter::Check BulkWriter::check(const QString& telefon)
+{
+    return check(QByteArrayView(telefon.toUtf8()));
+}
+
+BulkWriter::Check BulkWriter::check(QByteArrayView telefon)
+{
+    if (!m_check) {
+        if (!OpenQuery(DuplicateCheckStatement(QString::fromUtf8(telefon)), m_fallback))
+            return Check::Failed;
+        return m_fallback->eof() ? Check::Absent : Check::Present;
+    }
+    begin();
+    Bind(m_check, 1, telefon);
+    const int rc = sqlite3_step(m_check);
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
+        sqlite3_reset(m_check);
+        return rc == SQLITE_ROW ? Check::Present : Check::Absent;
+    }
+    const QString text = StatementFailureText(EngineErrorText(m_connection->handle()));
+    noteBlocking();
+    sqlite3_reset(m_check);
+    reportFailure(DuplicateCheckStatement(QString::fromUtf8(telefon)), text);
+    return Check::Failed;
+}
+
+bool BulkWriter::insert(const ContactValues& v)
+{
+    begin();
+    if (!m_insert) {
+        if (!ExecQuery(insertText(v), m_fallback))
+            return false;
+        m_lastId = m_connection->connected() ? sqlite3_last_insert_rowid(m_connection->handle()) : 0;
+        counted();
+        return true;
+    }
+    const QStringList values = m_kind == Kind::Import  ? ImportValues(v)
+                               : m_kind == Kind::VCard ? VCardValues(v)
+                                                       : MergeValues(v, m_kind != Kind::Merge);
+    for (int i = 0; i < values.size(); ++i)
+        Bind(m_insert, i + 1, values.at(i));
+    return stepInsert([&v] { return v; });
+}
+
+bool BulkWriter::insert(const MergedValues& values, const std::function<ContactValues()>& decoded)
+{
+    if (!m_insert || (m_kind != Kind::Merge && m_kind != Kind::MergeWithIcqSkype))
+        return insert(decoded());
+    begin();
+    const int count = m_kind == Kind::MergeWithIcqSkype ? 9 : 7;
+    for (int i = 0; i < count; ++i)
+        Bind(m_insert, i + 1, values[size_t(i)]);
+    return stepInsert(decoded);
+}
+
+bool BulkWriter::stepInsert(const std::function<ContactValues()>& values)
+{
+    // A single contact is written as any other statement is: a walk through the grid's rows
+    // is not disturbed by it.
+    if (m_kind == Kind::Card)
+        Query::SuspendReading(m_connection);
+    const int rc = sqlite3_step(m_insert);
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(m_insert);
+        m_lastId = sqlite3_last_insert_rowid(m_connection->handle());
+        counted();
+        return true;
+    }
+    const QString text = StatementFailureText(EngineErrorText(m_connection->handle()));
+    noteBlocking();
+    sqlite3_reset(m_insert);
+    reportFailure(insertText(values()), text);
+    return false;
+}
+
+bool BulkWriter::insertNote(qint64 id, const QString& dat, const QString& text)
+{
+    begin();
+    if (!m_note && m_insert)
+        m_note = Prepare(
+            m_connection->handle(),
+            QStringLiteral("insert into poznamky (id, pozn, dat) values (?, ?, ifnull(nullif(?, ''), ") +
+                LocalNowExpression() + QStringLiteral("))"));
+    if (!m_note)
+        return ExecQuery(NoteInsertText(id, dat, text), m_fallback);
+    sqlite3_bind_int64(m_note, 1, id);
+    Bind(m_note, 2, text);
+    Bind(m_note, 3, dat);
+    const int rc = sqlite3_step(m_note);
+    if (rc == SQLITE_DONE) {
+        sqlite3_reset(m_note);
+        return true;
+    }
+    const QString failure = StatementFailureText(EngineErrorText(m_connection->handle()));
+    noteBlocking();
+    sqlite3_reset(m_note);
+    reportFailure(NoteInsertText(id, dat, text), failure);
+    return false;
+}
+
+void BulkWriter::counted()
+{
+    ++m_added;
+    ++m_addedInGroup;
+    // Told as soon as the rows are more than it takes over in place, and after every group.
+    if (m_added == int(SearchIndex::kMostInPlace) + 1)
+        SearchIndex::Wrote(m_connection, m_added);
+}
+
+bool BulkWriter::commitIfDue()
+{
+    return (!m_inGroup || m_groupTimer.elapsed() < kGroupMs || commit()) && m_stopReason.isEmpty();
+}
+
+bool BulkWriter::commit()
+{
+    if (!m_inGroup)
+        return true;
+    m_inGroup = false;
+    sqlite3* handle = m_connection->handle();
+    if (sqlite3_exec(handle, "commit", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        m_addedInGroup = 0;
+        SearchIndex::Wrote(m_connection, m_added);
+        return true;
+    }
+    const QString text = StatementFailureText(EngineErrorText(handle));
+    noteBlocking(true);
+    if (!sqlite3_get_autocommit(handle))
+        sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
+    m_added -= m_addedInGroup;
+    m_addedInGroup = 0;
+    m_mark = qMin(m_mark, m_added);
+    ReportStatementFailure(QStringLiteral("commit"), text);
+    return false;
+}
+
+} // namespace db

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "db/search/ContactSearch.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace db {
+
+class Connection;
+
+// One statement text on a connection. Opening runs a SELECT and places the query on its
+// first row; the row count is known at once and any row can be made current. Rows are
+// read only when asked for: the statement is stepped as far as the furthest row read
+// (counted by a separate count statement), or, when the query holds a search that the search
+// index of the connection can answer, the contacts are read by id in the order it gives.
+// Values are kept as the engine's UTF-8 text and turned into QString only when read.
+class Query : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Query(Connection* connection, QObject* parent = nullptr);
+    ~Query() override;
+
+    Connection* connection() const { return m_connection; }
+    void setConnection(Connection* connection);
+
+    void close();
+    void clearSql()
+    {
+        m_sql.clear();
+        m_search.reset();
+    }
+    void setSql(const QString& text)
+    {
+        m_sql = text;
+        m_search.reset();
+    }
+    // Adds a line to the statement text, as a list of lines would.
+    void addSql(const QString& line);
+    QString sql() const { return m_sql; }
+    // A search of the contacts; its statement becomes the query's text.
+    void setSearch(const ContactSearch& search);
+
+    // Runs the SELECT and places the query on its first row; throws EngineError.
+    void open();
+    // Runs a statement that returns no rows; throws EngineError.
+    void execSql();
+
+    bool isOpen() const { return m_open; }
+    // No current row: an empty result, or moved past the last row.
+    bool eof() const { return !m_open || m_rows == 0 || m_pastEnd; }
+    int recordCount() const { return m_open ? m_rows : 0; }
+    // The current row's number from 1 (0 when there is none).
+    int recNo() const { return m_open && m_rows > 0 ? m_current + 1 : 0; }
+    void setRecNo(int number);
+    void first() { setRecNo(1); }
+    void next();
+
+    int fieldCount() const { return int(m_names.size()); }
+    QString fieldName(int field) const { return m_names.value(field); }
+    // Case is ignored; -1 when there is no such field.
+    int fieldIndex(QStringView name) const;
+    // The current row's value by field name; throws EngineError for an unknown field.
+    QString fieldText(QStringView name) const;
+    int fieldInt(QStringView name) const;
+    bool fieldIsNull(QStringView name) const;
+
+    // Direct access for grids: row from 0.
+    QString text(int row, int field) const;
+    // The value as the engine's UTF-8 text, empty for a null; valid until a further row is read.
+    QByteArrayView utf8(int row, int field) const;
+    bool isNull(int row, int field) const;
+
+    // Ends every statement left pending by the queries of a connection before a write:
+    // the rows read so far stay, further ones are read by running the statement again.
+    static void SuspendReading(Connection* connection);
+
+Q_SIGNALS:
+    // The rows are about to change (opening, closing) and have changed.
+    void aboutToReset();
+    void reset();
+    void afterOpen();
+    // The current row changed, opening included.
+    void afterScroll();
+
+private:
+    void suspendForWrite();
+    int requireField(QStringView name) const;
+    void prepareSingle(void** statement) const;
+    void prepareText(const QByteArray& text, void** statement) const;
+    // Makes rows up to `row` available; false when the row is not there.
+    bool fetchTo(int row) const;
+    void finishPending() const;
+    void suspend(bool readShortRest);
+    const char* cell(int row, int field, qint32* length) const;
+
+    Connection* m_connection = nullptr;
+    QString m_sql;
+    std::optional<ContactSearch> m_search;
+    bool m_open = false;
+    bool m_pastEnd = false;
+    int m_rows = 0;
+    int m_current = 0;
+    QStringList m_names;
+    // Rows read so far, row-major cells: offset into m_arena and length (-1 for null).
+    mutable std::vector<quint32> m_offsets;
+    mutable std::vector<qint32> m_lengths;
+    mutable std::string m_arena;
+    mutable int m_fetched = 0;
+    // The statement still being stepped (null once done or suspended).
+    mutable void* m_pending = nullptr;
+    QByteArray m_translated;
+    // Rows given by the search index: contact ids in order; a few blocks of read rows are kept.
+    struct Block
+    {
+        int from = 0;
+        std::vector<quint32> offsets;
+        std::vector<qint32> lengths;
+        std::string arena;
+    };
+    bool m_byId = false;
+    std::vector<quint32> m_ids;
+    mutable std::vector<Block> m_blocks;
+    mutable void* m_byIdStatement = nullptr;
+    const Block* blockOf(int row) const;
+};
+
+} // namespace db

@@ -1,0 +1,429 @@
+#include "db/search/SearchIndex.h"
+
+#include "db/engine/Connection.h"
+#include "db/engine/Engine.h"
+#include "db/engine/PhoneText.h"
+#include "db/engine/SearchText.h"
+#include "db/search/ContactSearch.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <array>
+
+namespace db {
+namespace {
+
+// While contacts are being written in bulk, reading them would be undone by the next write.
+constexpr qint64 kQuietMs = 250;
+// The orders of the columns are read after the rows: the usual sort (by jmeno) first, then
+// as the grid shows them.
+std::array<int, SearchIndex::kColumns> OrderPhases()
+{
+    std::array<int, SearchIndex::kColumns> order{};
+    for (int c = 0; c < SearchIndex::kColumns; ++c)
+        order[size_t(c)] = c;
+    auto rank = [](int c) {
+        const ContactColumn* column = SearchColumn(c);
+        if (qstrcmp(column->name, "jmeno") == 0)
+            return -1;
+        return column->gridPlace < 0 ? kGridColumnCount : column->gridPlace;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rank(a) < rank(b); });
+    return order;
+}
+
+// The rows with every searched column and the group, in id order.
+QByteArray RowsStatement()
+{
+    QByteArray text = "select id";
+    for (int c = 0; c < SearchIndex::kColumns; ++c)
+        text += ", " + QByteArray(SearchColumn(c)->name);
+    return text + ", skupina from zvonisty order by id";
+}
+
+// The place of an id in ascending distinct ids, or -1. The ids of a directory have few gaps,
+// so the place is found near the one it would have without any, which is never below it:
+// a look at one place instead of a binary search through cold memory.
+qint64 EntryOfId(const std::vector<quint32>& ids, qint64 id)
+{
+    if (ids.empty() || id < ids.front() || id > ids.back())
+        return -1;
+    size_t high = size_t(std::min<qint64>(id - ids.front(), qint64(ids.size()) - 1));
+    if (ids[high] == id)
+        return qint64(high);
+    // Back in growing steps to a place at or below the id, then a binary search between.
+    size_t low = high, step = 1;
+    while (low > 0 && ids[low] > id) {
+        high = low;
+        low = low > step ? low - step : 0;
+        step *= 2;
+    }
+    const auto at = std::lower_bound(ids.begin() + qint64(low), ids.begin() + qint64(high) + 1, id);
+    return at != ids.end() && *at == id ? at - ids.begin() : -1;
+}
+
+} // namespace
+
+SearchIndex* SearchIndex::Of(const Connection* connection)
+{
+    return connection ? connection->findChild<SearchIndex*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+SearchIndex* SearchIndex::Attach(Connection* connection)
+{
+    if (SearchIndex* index = Of(connection))
+        return index;
+    return new SearchIndex(connection);
+}
+
+void SearchIndex::Release(Connection* connection)
+{
+    SearchIndex* index = Of(connection);
+    if (!index)
+        return;
+    index->interrupt();
+    index->clearContents();
+    index->m_dirty = true;
+    index->m_sinceBulkWrite.start();
+    index->m_timer.start(int(kQuietMs));
+}
+
+void SearchIndex::Wrote(Connection* connection, qint64 contacts)
+{
+    if (contacts > qint64(kMostInPlace))
+        Release(connection);
+}
+
+SearchIndex::SearchIndex(Connection* connection)
+    : QObject(connection), m_connection(connection), m_alive(connection)
+{
+    if (sqlite3* handle = m_connection->handle()) {
+        sqlite3_update_hook(handle, &SearchIndex::UpdateHook, this);
+        sqlite3_rollback_hook(handle, &SearchIndex::RollbackHook, this);
+        // The index holds what searches read; the engine need not keep the whole file in memory.
+        sqlite3_exec(handle, "pragma mmap_size = 0", nullptr, nullptr, nullptr);
+        sqlite3_exec(handle, "pragma cache_size = -2048", nullptr, nullptr, nullptr);
+    }
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(0);
+    connect(&m_timer, &QTimer::timeout, this, &SearchIndex::step);
+    connect(m_connection, &Connection::readingSuspended, this, &SearchIndex::interrupt);
+    restart();
+}
+
+SearchIndex::~SearchIndex()
+{
+    interrupt();
+    // Destroyed with its connection, which is then no longer one.
+    if (m_alive && m_alive->handle()) {
+        sqlite3_update_hook(m_alive->handle(), nullptr, nullptr);
+        sqlite3_rollback_hook(m_alive->handle(), nullptr, nullptr);
+    }
+}
+
+void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qint64 rowid)
+{
+    auto* index = static_cast<SearchIndex*>(self);
+    ++index->m_heard;
+    if (!table || qstricmp(table, "zvonisty") != 0)
+        return;
+    // Only noted here: the engine may not be asked anything while it writes.
+    if (index->m_dirty) {
+        index->m_sinceBulkWrite.start();
+        return;
+    }
+    if (index->m_phase != kDone || index->m_broken || index->m_changed.size() >= kMostInPlace) {
+        index->m_dirty = true;
+        index->m_changed = {};
+        index->m_sinceBulkWrite.start();
+        // Its memory is given back at once: a bulk write wants the engine's cache larger.
+        if (!index->m_reading)
+            index->clearContents();
+        // Read again once the writing has stopped, without waiting for the next search.
+        index->m_timer.start(int(kQuietMs));
+        return;
+    }
+    index->m_changed.push_back(rowid);
+}
+
+void SearchIndex::RollbackHook(void* self)
+{
+    // What was taken over may have been undone without the update hook hearing of it.
+    auto* index = static_cast<SearchIndex*>(self);
+    index->m_dirty = true;
+    index->m_changed = {};
+    index->m_timer.start(0);
+}
+
+void SearchIndex::interrupt()
+{
+    sqlite3_finalize(m_reading);
+    m_reading = nullptr;
+}
+
+void SearchIndex::clearContents()
+{
+    m_phase = 0;
+    m_column = -1;
+    m_columnsRead = 0;
+    m_ids = {};
+    m_sorted = 0;
+    m_moved.clear();
+    m_dead = 0;
+    m_changed = {};
+    m_broken = false;
+    m_expected = 0;
+    m_group = {};
+    m_groupNames.clear();
+    for (Column& c : m_columns)
+        c = Column();
+    m_phoneDigits = Column();
+    m_plans.clear();
+}
+
+void SearchIndex::restart()
+{
+    interrupt();
+    m_dirty = false;
+    clearContents();
+    sqlite3* handle = m_connection->handle();
+    m_totalChanges = handle ? sqlite3_total_changes64(handle) : -1;
+    m_heard = 0;
+    m_schemaVersion = -1;
+    if (handle) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(handle, "pragma schema_version", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            m_schemaVersion = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+        m_timer.start(0);
+    }
+}
+
+bool SearchIndex::stale()
+{
+    sqlite3* handle = m_connection->handle();
+    if (!handle)
+        return true;
+    if (m_dirty)
+        return true;
+    int schema = -2;
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(handle, "pragma schema_version", -1, &s, nullptr) == SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW)
+        schema = sqlite3_column_int(s, 0);
+    sqlite3_finalize(s);
+    if (schema != m_schemaVersion)
+        return true;
+    if (!m_changed.empty() && !applyChanges())
+        return true;
+    const qint64 total = sqlite3_total_changes64(handle);
+    if (total - m_totalChanges > m_heard) {
+        // More rows were written than the update hook heard of: a deletion of all rows
+        // passes it by.
+        qint64 rows = -1;
+        if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            rows = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        if (m_phase > 0 && !m_broken && rows != qint64(live()))
+            return true;
+    }
+    m_totalChanges = total;
+    m_heard = 0;
+    return false;
+}
+
+void SearchIndex::step()
+{
+    if (m_sinceBulkWrite.isValid() && m_sinceBulkWrite.elapsed() < kQuietMs) {
+        m_timer.start(int(kQuietMs - m_sinceBulkWrite.elapsed()) + 1);
+        return;
+    }
+    if (stale())
+        restart();
+    if (m_phase != kDone && !stepFor(12 * 1000 * 1000))
+        m_timer.start(0);
+}
+
+void SearchIndex::buildNow()
+{
+    if (stale())
+        restart();
+    while (m_phase != kDone && !stepFor(1000LL * 1000 * 1000 * 60)) {
+    }
+    m_timer.stop();
+}
+
+// Reads for at most the given time; true when everything is read.
+bool SearchIndex::stepFor(qint64 nanoseconds)
+{
+    sqlite3* handle = m_connection->handle();
+    if (!handle)
+        return true;
+    QElapsedTimer clock;
+    clock.start();
+    while (m_phase != kDone) {
+        if (m_phase > 0 && m_column < 0) {
+            // The order a search last waited for first, then the usual ones.
+            static const std::array<int, kColumns> phases = OrderPhases();
+            for (int c : phases)
+                if (!(m_columnsRead & (1 << c)) && (m_column < 0 || c == m_wanted))
+                    m_column = c;
+            m_columnsRead |= 1 << m_column;
+        }
+        const int column = m_phase == 0 ? -1 : m_column;
+        if (!m_reading) {
+            // A reading ended halfway by a write that then changed nothing starts over.
+            if (column < 0 && !m_ids.empty())
+                clearContents();
+            const QByteArray text = m_phase == 0 ? RowsStatement()
+                                                 : "select id, " + QByteArray(SearchColumn(column)->name) +
+                                                       " from zvonisty order by " +
+                                                       QByteArray(SearchColumn(column)->name) + ", id";
+            if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
+                interrupt();
+                m_phase = kDone;
+                m_broken = true;
+                return true;
+            }
+            if (column < 0) {
+                // Counted here, not at attaching: the start of the program does not wait for it.
+                sqlite3_stmt* s = nullptr;
+                if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) ==
+                        SQLITE_OK &&
+                    sqlite3_step(s) == SQLITE_ROW)
+                    m_expected = size_t(qMax<qint64>(0, sqlite3_column_int64(s, 0)));
+                sqlite3_finalize(s);
+                // Room for contacts changed later, so that the lists are not copied on growing.
+                m_ids.reserve(m_expected + m_expected / 25 + 64);
+                m_group.reserve(m_expected + m_expected / 25 + 64);
+            } else {
+                m_columns[size_t(column)].order.clear();
+                m_columns[size_t(column)].runStart.clear();
+                m_columns[size_t(column)].order.reserve(m_ids.size());
+                m_columns[size_t(column)].runStart.reserve(m_ids.size());
+            }
+            m_previous.clear();
+            m_previousNull = false;
+        }
+        int rc;
+        int n = 0;
+        while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
+            if (m_phase == 0) {
+                const size_t entry = m_ids.size();
+                const qint64 id = sqlite3_column_int64(m_reading, 0);
+                if (id < 0 || id > qint64(UINT32_MAX)) {
+                    interrupt();
+                    m_phase = kDone;
+                    m_broken = true;
+                    return true;
+                }
+                m_ids.push_back(quint32(id));
+                if (entry == 16384 && m_expected > entry) {
+                    // Room for the rest at the size of the first rows, so the texts are not copied on
+                    // growing.
+                    auto reserve = [&](Column& c) {
+                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 16384.0 * 1.04) +
+                                        4096);
+                    };
+                    for (Column& c : m_columns)
+                        reserve(c);
+                    reserve(m_phoneDigits);
+                }
+                for (int c = 0; c < kColumns; ++c) {
+                    Column& col = m_columns[size_t(c)];
+                    if (entry % kSparse == 0)
+                        col.sparse.push_back(quint32(col.arena.size()));
+                    if (sqlite3_column_type(m_reading, c + 1) == SQLITE_NULL) {
+                        col.arena += kNull;
+                    } else {
+                        SearchFoldUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_reading, c + 1)),
+                                       sqlite3_column_bytes(m_reading, c + 1), m_ignoreAccents, col.arena);
+                    }
+                    col.arena += kEnd;
+                }
+                if (entry % kSparse == 0)
+                    m_phoneDigits.sparse.push_back(quint32(m_phoneDigits.arena.size()));
+                if (sqlite3_column_type(m_reading, kPhonePlace + 1) == SQLITE_NULL)
+                    m_phoneDigits.arena += kNull;
+                else
+                    AppendPhoneDigitsUtf8(
+                        reinterpret_cast<const char*>(sqlite3_column_text(m_reading, kPhonePlace + 1)),
+                        size_t(sqlite3_column_bytes(m_reading, kPhonePlace + 1)), m_phoneDigits.arena);
+                m_phoneDigits.arena += kEnd;
+                quint8 group = kNoGroup;
+                if (sqlite3_column_type(m_reading, kColumns + 1) != SQLITE_NULL) {
+                    const std::string name(
+                        reinterpret_cast<const char*>(sqlite3_column_text(m_reading, kColumns + 1)),
+                        size_t(sqlite3_column_bytes(m_reading, kColumns + 1)));
+                    const auto found = std::find(m_groupNames.begin(), m_groupNames.end(), name);
+                    if (found != m_groupNames.end()) {
+                        group = quint8(found - m_groupNames.begin());
+                    } else if (m_groupNames.size() < kDead) {
+                        group = quint8(m_groupNames.size());
+                        m_groupNames.push_back(name);
+                    } else {
+                        // Too many distinct groups to keep apart: leave everything to the engine.
+                        interrupt();
+                        m_phase = kDone;
+                        m_broken = true;
+                        return true;
+                    }
+                }
+                m_group.push_back(group);
+            } else {
+                const qint64 id = sqlite3_column_int64(m_reading, 0);
+                if (id < 0 || id > qint64(UINT32_MAX)) {
+                    m_dirty = true;
+                    break;
+                }
+                // The id for now; turned into its entry when the column is read, in one pass
+                // whose lookups do not wait for one another.
+                Column& col = m_columns[size_t(column)];
+                col.order.push_back(quint32(id));
+                const bool null = sqlite3_column_type(m_reading, 1) == SQLITE_NULL;
+                const char* value = reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 1));
+                const int bytes = sqlite3_column_bytes(m_reading, 1);
+                bool starts = col.order.size() == 1;
+                if (!starts)
+                    starts = null != m_previousNull ||
+                             (!null &&
+                              CompareCzechUtf8(m_previous.data(), int(m_previous.size()), value, bytes) != 0);
+                col.runStart.push_back(starts);
+                m_previousNull = null;
+                m_previous.assign(value ? value : "", size_t(bytes));
+            }
+            if (++n == 512) {
+                n = 0;
+                if (clock.nsecsElapsed() > nanoseconds)
+                    return false;
+            }
+        }
+        interrupt();
+        if (m_dirty || (rc != SQLITE_DONE && rc != SQLITE_ROW)) {
+            restart();
+            return false;
+        }
+        if (m_phase == 0)
+            m_sorted = m_ids.size();
+        if (m_phase > 0) {
+            Column& col = m_columns[size_t(column)];
+            for (quint32& id : col.order) {
+                const qint64 entry = EntryOfId(m_ids, id);
+                if (entry < 0) {
+                    restart();
+                    return false;
+                }
+                id = quint32(entry);
+            }
+            col.ordered = col.order.size() == m_ids.size();
+        }
+        m_phase = m_phase == kColumns ? kDone : m_phase + 1;
+        m_column = -1;
+    }
+    return true;
+}
+
+} // namespace db

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "db/engine/Columns.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace db {
+
+class Connection;
+struct ContactSearch;
+
+// A compact copy of the searched contact columns and the group, kept beside the
+// connection so that a search or a sort of the whole directory costs a pass over memory
+// instead of a pass over the file. It answers searches of the contacts; any other
+// statement, and everything while it is being read or after the contacts changed, is left
+// to the engine. It reads the directory in short steps while the window is idle, and afterwards
+// follows the changes of single contacts in place; a larger change is read again whole.
+class SearchIndex : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kColumns = kSearchColumnCount;
+    // Contacts written at once that are still taken over in place.
+    static constexpr size_t kMostInPlace = 200;
+
+    // The index of the connection, or null when it has none.
+    static SearchIndex* Of(const Connection* connection);
+    // Gives the connection an index; reading starts when the event loop next runs.
+    static SearchIndex* Attach(Connection* connection);
+    // Gives the index's memory back before a write of many contacts, which would make it
+    // read them all again anyway; it does so once the writing has stopped.
+    static void Release(Connection* connection);
+    // Told by a writer of many contacts how many it has written so far: more than are taken
+    // over in place, and the memory is given back at once.
+    static void Wrote(Connection* connection, qint64 contacts);
+
+    ~SearchIndex() override;
+
+    // True with the contact ids in the search's order when the index answers it. A search
+    // comparing accents otherwise than the texts held are folded makes it read them again.
+    bool resolve(const ContactSearch& search, std::vector<quint32>* ids);
+    // The row count of a search without a condition, known without reading rows.
+    bool quickCount(const ContactSearch& search, int* count);
+
+    // Reads the whole directory now (tests and measurements).
+    void buildNow();
+    bool complete() const { return m_phase == kDone && !m_dirty; }
+    // Ends a statement kept open between two reading steps; a write follows.
+    void interrupt();
+
+private:
+    explicit SearchIndex(Connection* connection);
+    void restart();
+    // Forgets everything read; asks the engine nothing.
+    void clearContents();
+    void step();
+    bool stepFor(qint64 nanoseconds);
+    bool stale();
+    static void UpdateHook(void* self, int operation, const char* database, const char* table, qint64 rowid);
+    static void RollbackHook(void* self);
+
+    // The changed contacts taken over into the index; false when they cannot be, and the
+    // directory must be read again.
+    bool applyChanges();
+    // The entry of a contact, or -1.
+    qint64 entryOf(quint32 id) const;
+    void removeEntries(const std::vector<quint32>& entries);
+    size_t live() const { return m_ids.size() - m_dead; }
+    // Whether ties of the statement's order come in ascending id order (true) or follow the
+    // order's direction (false); an unknown plan leaves the statement to the engine.
+    bool tiesAscending(const ContactSearch& search, bool* known);
+    struct Column;
+    void matchColumn(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const;
+
+    static constexpr int kDone = 100;
+    // Ends every text in a column's arena; a null is this single byte.
+    static constexpr char kEnd = char(0xFF);
+    static constexpr char kNull = char(0xFE);
+    // The group byte of a contact without a group, and of an entry no longer used.
+    static constexpr quint8 kNoGroup = 0xFF;
+    static constexpr quint8 kDead = 0xFE;
+    static constexpr int kSparse = 32;
+
+    Connection* m_connection;
+    QPointer<Connection> m_alive;
+    QTimer m_timer;
+    QElapsedTimer m_sinceBulkWrite;
+    // The texts held are folded without accents.
+    bool m_ignoreAccents = false;
+    bool m_dirty = true;
+    int m_phase = 0;
+    // The column whose order is being read, and the one a search last waited for.
+    int m_column = -1;
+    int m_wanted = 0;
+    int m_columnsRead = 0;
+    sqlite3_stmt* m_reading = nullptr;
+    qint64 m_totalChanges = -1;
+    // Rows the update hook heard of since m_totalChanges was taken.
+    qint64 m_heard = 0;
+    int m_schemaVersion = -1;
+
+    struct Column
+    {
+        // Folded texts, one after another, each ended by 0xFF; a null is the single byte 0xFE.
+        std::string arena;
+        // Start of every 32nd entry's text.
+        std::vector<quint32> sparse;
+        // Entries in the order of the column's index, and where a run of equal values starts.
+        std::vector<quint32> order;
+        std::vector<bool> runStart;
+        bool ordered = false;
+    };
+    // Contact ids by entry: ascending up to m_sorted, where the entries of changed contacts
+    // follow (found through m_moved). An id beyond 32 bits leaves the directory to the engine.
+    std::vector<quint32> m_ids;
+    size_t m_sorted = 0;
+    QHash<quint32, quint32> m_moved;
+    // Entries of contacts since changed or deleted; their texts stay in the arenas unused.
+    size_t m_dead = 0;
+    // Contacts written since the index was last brought up to date.
+    std::vector<qint64> m_changed;
+    size_t m_expected = 0;
+    bool m_broken = false;
+    std::vector<quint8> m_group;
+    std::vector<std::string> m_groupNames;
+    std::array<Column, kColumns> m_columns;
+    // The numbers read without blanks and separators, as a digit search compares them; only
+    // the arena and its sparse starts are used.
+    Column m_phoneDigits;
+    static constexpr int kPhonePlace = PhoneSearchPlace();
+    std::string m_previous;
+    bool m_previousNull = false;
+    QHash<QString, int> m_plans;
+};
+
+} // namespace db

@@ -1,0 +1,94 @@
+#include "ui/LongOperation.h"
+
+#include "db/contacts/BulkWriter.h"
+#include "ui/MainWindowPort.h"
+#include "ui/ProgressDisplay.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QWidget>
+
+namespace exchange {
+namespace {
+
+constexpr qint64 kEventsMs = 50;
+constexpr qint64 kReopenMs = 500;
+// Reopening costs at most a seventh of the time.
+constexpr qint64 kReopenCostShare = 6;
+
+// The window must not be closed under a running operation: its connection and grid are in use.
+class CloseGuard : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::Close)
+            return false;
+        event->ignore();
+        return true;
+    }
+};
+
+} // namespace
+
+LongOperation::LongOperation(MainWindowPort* main, int maximum, const QString& caption)
+    : m_main(main), m_progress(main->progress()), m_closeGuard(new CloseGuard(main->window()))
+{
+    main->window()->installEventFilter(m_closeGuard);
+    main->setCommandsEnabled(false);
+    // The last command's summary would read as this one's.
+    main->showStatus(QString());
+    if (m_progress)
+        m_progress->start(maximum, caption);
+    m_sinceReopen.start();
+    // Paint the panel before the first row.
+    QCoreApplication::processEvents();
+    m_sinceEvents.start();
+}
+
+LongOperation::~LongOperation()
+{
+    if (m_progress)
+        m_progress->finish();
+    m_main->setCommandsEnabled(true);
+    delete m_closeGuard;
+    QCoreApplication::processEvents();
+}
+
+void LongOperation::step(int position)
+{
+    if (m_sinceEvents.elapsed() < kEventsMs)
+        return;
+    if (m_progress)
+        m_progress->setPosition(position);
+    QCoreApplication::processEvents();
+    m_sinceEvents.restart();
+}
+
+bool LongOperation::stopRequested() const
+{
+    return m_progress && m_progress->stopRequested();
+}
+
+bool LongOperation::reopenGridIfDue(db::BulkWriter& writer)
+{
+    if (!writer.changedSinceMark() ||
+        m_sinceReopen.elapsed() < qMax(kReopenMs, kReopenCostShare * m_reopenCostMs))
+        return true;
+    return reopenGrid(writer);
+}
+
+bool LongOperation::reopenGrid(db::BulkWriter& writer)
+{
+    const bool committed = writer.commit();
+    QElapsedTimer cost;
+    cost.start();
+    const bool reopened = m_main->reopenGrid();
+    m_reopenCostMs = cost.elapsed();
+    m_sinceReopen.restart();
+    writer.mark();
+    return committed && reopened;
+}
+
+} // namespace exchange

@@ -45,9 +45,12 @@ QString HeadText(QByteArrayView head, Encoding encoding)
 Reader::Reader(char separator, Encoding encoding)
     : m_parser(std::make_unique<csv_parser>()), m_encoding(encoding)
 {
-    if (encoding == Encoding::Cp1250)
-        m_cp1250 = QStringDecoder("windows-1250", QStringDecoder::Flag::Stateless);
-    else if (encoding != Encoding::Utf8)
+    // A cell's own leading U+FEFF is a character; only the file's first one is a mark.
+    m_cellDecoder = encoding == Encoding::Cp1250
+                        ? QStringDecoder("windows-1250", QStringDecoder::Flag::Stateless)
+                        : QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                                   QStringDecoder::Flag::ConvertInitialBom);
+    if (encoding == Encoding::Utf16Le || encoding == Encoding::Utf16Be)
         m_utf16 =
             QStringDecoder(encoding == Encoding::Utf16Be ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE,
                            QStringDecoder::Flag::ConvertInitialBom);
@@ -68,8 +71,7 @@ void Reader::OnCell(void* data, size_t length, void* self)
     const QByteArrayView bytes(static_cast<const char*>(data), qsizetype(length));
     if (reader->m_cells.isEmpty())
         reader->m_rowLine = reader->m_lineEnds + 1;
-    reader->m_cells.append(reader->m_encoding == Encoding::Cp1250 ? QString(reader->m_cp1250.decode(bytes))
-                                                                  : QString::fromUtf8(bytes));
+    reader->m_cells.append(reader->m_cellDecoder.decode(bytes));
     reader->m_lineEnds += bytes.count('\n');
 }
 

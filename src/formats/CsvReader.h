@@ -68,7 +68,7 @@ private:
 
     std::unique_ptr<csv_parser> m_parser;
     Encoding m_encoding;
-    QStringDecoder m_cp1250;
+    QStringDecoder m_cellDecoder;
     QStringDecoder m_utf16;
     QByteArray m_transcoded;
     QString m_highSurrogate;

@@ -13,8 +13,8 @@ struct CsvTimes
     // the text import of the same rows.
     double importMs = 0;
     double textImportMs = 0;
-    // The CSV export of those rows, the grid showing them alone, and beside it the list export
-    // of the same rows.
+    // The CSV export of those rows, the grid showing them alone (found by name), and beside it the list
+    // export of the same rows.
     double exportMs = 0;
     double listExportMs = 0;
     // The rows the grid showed for the export: all of the imported ones, or the figure is wrong.

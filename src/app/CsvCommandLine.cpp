@@ -72,7 +72,7 @@ int ImportCsv(const QString& path, QTextStream& out, QTextStream& err)
     exchange::CsvTally tally;
     {
         db::Query work(&connection);
-        db::BulkWriter writer(&connection, &work, db::BulkWriter::Kind::VCard);
+        db::BulkWriter writer(&connection, &work, exchange::CsvWriterKind(proposal.mapping));
         exchange::ImportCsvRows(
             &file, survey.layout, proposal.mapping, writer,
             [&writer](qint64) { return writer.commitIfDue(); }, &tally);

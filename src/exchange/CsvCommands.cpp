@@ -105,7 +105,7 @@ void ImportCsvFile(MainWindowPort* main)
         LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
                                 QStringLiteral("Načítání CSV"));
         db::Query work(main->connection());
-        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::VCard);
+        db::BulkWriter writer(main->connection(), &work, CsvWriterKind(mapping));
         bool gridOk = true;
         ImportCsvRows(
             &file, layout, mapping, writer,

@@ -146,6 +146,11 @@ void TakeRememberedHeader(CsvSurvey* survey, const std::function<QString(const Q
     survey->layout.header = !first.isEmpty() && !remembered(csv::HeaderKey(first)).isEmpty();
 }
 
+db::BulkWriter::Kind CsvWriterKind(const csv::Mapping& mapping)
+{
+    return mapping.contains(csv::Field::Group) ? db::BulkWriter::Kind::VCard : db::BulkWriter::Kind::Import;
+}
+
 bool MapsPhone(const csv::Mapping& mapping)
 {
     return mapping.contains(csv::Field::Phone);

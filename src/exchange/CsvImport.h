@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/contacts/BulkWriter.h"
 #include "exchange/LineRefusals.h"
 #include "formats/CsvMapping.h"
 
@@ -13,7 +14,6 @@ class QFile;
 class QIODevice;
 
 namespace db {
-class BulkWriter;
 class Query;
 } // namespace db
 
@@ -57,6 +57,10 @@ CsvProposal ProposeMapping(const QStringList& header,
 void TakeRememberedHeader(CsvSurvey* survey, const std::function<QString(const QString&)>& remembered);
 // Whether the mapping takes a number from any column: without one no row would be added.
 bool MapsPhone(const csv::Mapping& mapping);
+
+// How the rows are written: with their group when a column gives one; otherwise as the list
+// import writes them, the group left unset (an empty group is one more key in its index).
+db::BulkWriter::Kind CsvWriterKind(const csv::Mapping& mapping);
 
 struct CsvTally
 {

@@ -193,6 +193,11 @@ const QString kJoiner = QStringLiteral(" ::: ");
 
 QStringList ValuesOf(const QString& cell)
 {
+    // Most cells hold one value.
+    if (!cell.contains(kJoiner)) {
+        const QString value = cell.trimmed();
+        return value.isEmpty() ? QStringList() : QStringList{value};
+    }
     QStringList values;
     for (const QString& part : cell.split(kJoiner))
         if (const QString value = part.trimmed(); !value.isEmpty())

@@ -81,8 +81,7 @@ void Reader::OnRowEnd(int c, void* self)
 {
     auto* reader = static_cast<Reader*>(self);
     if (!reader->m_cells.isEmpty()) {
-        reader->m_out->append({reader->m_cells, reader->m_rowLine});
-        reader->m_cells.clear();
+        reader->m_out->append({std::exchange(reader->m_cells, QStringList()), reader->m_rowLine});
     }
     if (c == '\n')
         ++reader->m_lineEnds;

@@ -57,9 +57,13 @@ bool ChooseMapping(MainWindowPort* main, CsvSurvey& survey, csv::Layout* layout,
         return false;
     *layout = dialog.layout();
     *mapping = dialog.mapping();
-    if (!dialog.header().isEmpty())
-        main->setSetting(QLatin1String(csv::kSettingsSection), csv::HeaderKey(dialog.header()),
-                         csv::MappingText(*mapping));
+    if (!dialog.header().isEmpty() &&
+        !main->setSetting(QLatin1String(csv::kSettingsSection), csv::HeaderKey(dialog.header()),
+                          csv::MappingText(*mapping)))
+        Tell(main,
+             QStringLiteral("Přiřazení sloupců nelze uložit do souboru nastavení; soubor se načte i tak, "
+                            "příště je bude třeba přiřadit znovu."),
+             2);
     return true;
 }
 

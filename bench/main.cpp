@@ -557,7 +557,7 @@ int main(int argc, char** argv)
     for (const int contacts : {10000, 100000}) {
         if (contacts > count || !wanted("pdf"))
             continue;
-        const PrintTimes p = TimePrint(window.connection(), window.shownLayout().columns, contacts,
+        const PrintTimes p = TimePrint(window.directory().connection(), window.shownLayout().columns, contacts,
                                        dir.path(), ResetPeakMemory, PeakMemoryMb);
         out << QStringLiteral("pdf of %1 contacts: %2 pages, peak memory %3 MB")
                    .arg(p.rows)

@@ -1,6 +1,7 @@
 // The update check against a small HTTP server on the loopback address.
 #include "app/IniFile.h"
 #include "app/TMain.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
@@ -96,7 +97,8 @@ class FakeWindow : public MainWindowPort
 public:
     QWidget widget;
     QWidget* window() override { return &widget; }
-    db::Connection* connection() override { return nullptr; }
+    db::Directory nowhere{nullptr};
+    db::Directory& directory() override { return nowhere; }
     db::Query none{nullptr};
     const db::Query& shownContacts() const override { return none; }
     std::optional<SelectedContact> currentContact() const override { return std::nullopt; }

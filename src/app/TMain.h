@@ -1,9 +1,12 @@
 #pragma once
 
+#include "db/contacts/Directory.h"
 #include "ui/MainWindowPort.h"
 #include "view/SortState.h"
 
 #include <QMainWindow>
+
+#include <memory>
 
 class QAction;
 class QButtonGroup;
@@ -26,6 +29,7 @@ struct GridParts;
 
 namespace db {
 class Connection;
+class Directory;
 class DBGrid;
 class Query;
 } // namespace db
@@ -56,7 +60,7 @@ public:
 
     // MainWindowPort
     QWidget* window() override { return this; }
-    db::Connection* connection() override { return ADOConnection1; }
+    db::Directory& directory() override { return *m_directory; }
     const db::Query& shownContacts() const override { return *ADOQuery1; }
     ShownLayout shownLayout() const override;
     std::optional<SelectedContact> currentContact() const override;
@@ -143,11 +147,9 @@ protected:
 private:
     // Database; tests and subsystems find these parts by object name or through the port
     db::Connection* ADOConnection1 = nullptr;
-    db::Connection* ADOConnection2 = nullptr;
     db::Query* ADOQuery1 = nullptr; // the grid's rows
     db::Query* ADOQuery2 = nullptr; // data-changing statements and look-ups
-    db::Query* ADOQuery3 = nullptr; // the other directory of a merge
-    db::Query* ADOQuery4 = nullptr; // the group list at start-up
+    std::unique_ptr<db::Directory> m_directory;
 
     // Visible controls
     db::DBGrid* DBGrid1 = nullptr;

@@ -2,9 +2,8 @@
 #include "app/TMain.h"
 
 #include "app/IniFile.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
 #include "db/engine/Connection.h"
 #include "print/PageLayout.h"
 #include "ui/DBGrid.h"
@@ -86,7 +85,7 @@ bool TMain::reopenGrid()
 
 void TMain::showNumberHolders(const QString& number)
 {
-    OpenQuery(NumberHoldersStatement(number), ADOQuery1);
+    db::Directory::openNumberHolders(number, ADOQuery1);
     RefreshGrid(DBGrid1);
 }
 

@@ -1,8 +1,8 @@
 #include "print/DirectoryPrint.h"
 
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "db/engine/Engine.h"
 #include "print/PageLayout.h"
 #include "ui/SafeWrite.h"
@@ -157,7 +157,7 @@ private:
         QStringList lines;
         if (!m_notes)
             m_notes = std::make_unique<db::Query>(m_rows.connection());
-        if (!OpenQuery(NotesOfContactStatement(id), m_notes.get()))
+        if (!db::Directory::openNotes(id, m_notes.get()))
             return lines;
         for (int r = 0; r < m_notes->recordCount(); ++r) {
             const QString date = m_notes->text(r, m_notes->fieldIndex(u"dat"));

@@ -1,5 +1,6 @@
 #include "sync/SyncCommands.h"
 
+#include "db/contacts/Directory.h"
 #include "sync/SyncJob.h"
 #include "sync/SyncSettings.h"
 #include "ui/MainWindowPort.h"
@@ -242,7 +243,7 @@ bool SynchronizeNow(MainWindowPort* main, bool quiet)
             ShowSyncSettings(main);
         return true;
     }
-    SyncJob job(main->connection());
+    SyncJob job(main->directory().connection());
     job.emptied = [&](const EmptiedSide& side) {
         // Nobody is there to answer an automatic run: the user decides at the next one of their own.
         if (quiet)

@@ -134,3 +134,6 @@ private:
 };
 
 } // namespace db
+
+// The stored values of the query's current row, by the contact columns' names.
+ContactValues CurrentValues(const db::Query& query);

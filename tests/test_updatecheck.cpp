@@ -1,5 +1,4 @@
 // The update check against a small HTTP server on the loopback address.
-#include "app/IniFile.h"
 #include "app/TMain.h"
 #include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
@@ -321,9 +320,7 @@ private Q_SLOTS:
         server.body = "[zvonisty]\r\nverze=1.1.1.101\r\n";
         auto window = testsupport::StartMain();
         QVERIFY(window->started());
-        QCOMPARE(window->webSite(), QStringLiteral(ZV_WEB_SITE));
-        IniAccess(window->settingsPath(), 1, QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"),
-                  server.site());
+        QVERIFY(window->setSetting(QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"), server.site()));
         QCOMPARE(Parts(*window).Zjistitnovaktualizace1->text(), QStringLiteral("Zjistit nové aktualizace"));
         MessageDialogSeam::clearShown();
         Parts(*window).Zjistitnovaktualizace1->trigger();

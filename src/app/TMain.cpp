@@ -167,22 +167,6 @@ void TMain::buildControls()
     StatusBar1->setFixedHeight(19);
     setStatusBar(StatusBar1);
 
-    // Carriers that are never shown.
-    auto hiddenEdit = [&](const char* name, int maxLength) {
-        auto* e = Named(new QLineEdit(central), name);
-        if (maxLength > 0)
-            e->setMaxLength(maxLength);
-        e->hide();
-        return e;
-    };
-    id = hiddenEdit("id", 0);
-    Telefon = hiddenEdit("Telefon", 20);
-    Jmeno = hiddenEdit("Jmeno", 150);
-    Email = hiddenEdit("Email", 50);
-    Poznamka = hiddenEdit("Poznamka", 50);
-    organizace = hiddenEdit("organizace", 0);
-    icq = hiddenEdit("icq", 0);
-    skype = hiddenEdit("skype", 0);
     KomplUprava = Named(new QPushButton(QStringLiteral("Kompletní úprava"), central), "KomplUprava");
     SetHint(KomplUprava, QStringLiteral("Zobrazí dialog pro úpravu všech možný hodnot vybrané položky"));
     KomplUprava->hide();

@@ -58,16 +58,6 @@ std::optional<MainWindowPort::SelectedContact> TMain::currentContact() const
     return SelectedContact{ADOQuery1->fieldText(u"id"), CurrentValues(*ADOQuery1)};
 }
 
-QString TMain::commandId() const
-{
-    return id->text();
-}
-
-void TMain::setCommandId(const QString& value)
-{
-    id->setText(value);
-}
-
 bool TMain::refreshGrid()
 {
     const bool ok = RefreshGrid(DBGrid1);

@@ -56,7 +56,7 @@ public:
     // The directory was opened read-only: commands that write refuse at once.
     virtual bool readOnly() const = 0;
 
-    // The contact a command acts on (the window's never-visible `id` field).
+    // The contact a command acts on, chosen when the command starts.
     virtual QString commandId() const = 0;
     virtual void setCommandId(const QString& id) = 0;
 

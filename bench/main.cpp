@@ -561,10 +561,11 @@ int main(int argc, char** argv)
             continue;
         const PrintTimes p = TimePrint(window.directory().connection(), window.shownLayout().columns, contacts,
                                        dir.path(), ResetPeakMemory, PeakMemoryMb);
-        out << QStringLiteral("pdf of %1 contacts: %2 pages, peak memory %3 MB")
+        out << QStringLiteral("pdf of %1 contacts: %2 pages, peak memory %3 MB (%4 MB above its start)")
                    .arg(p.rows)
                    .arg(p.pages)
                    .arg(p.peakMb, 0, 'f', 1)
+                   .arg(p.peakMb - p.startMb, 0, 'f', 1)
             << Qt::endl;
         figures << Figure{
             QStringLiteral("pdf %1 contacts").arg(contacts),

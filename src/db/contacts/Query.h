@@ -92,6 +92,7 @@ Q_SIGNALS:
     void afterScroll();
 
 private:
+    friend class RowWalk;
     void suspendForWrite();
     int requireField(QStringView name) const;
     void prepareSingle(void** statement) const;

@@ -2,6 +2,7 @@
 // statements stepped through the raw sqlite3 API in the same run.
 //
 //   zvonisty_bench [number of contacts]      (default 100000)
+#include "CsvFigure.h"
 #include "PrintFigure.h"
 #include "app/AppContext.h"
 #include "app/TMain.h"
@@ -554,6 +555,34 @@ int main(int argc, char** argv)
         figures << ExchangeFigure(QStringLiteral("merge other directory"),
                                   QStringLiteral("merge of %1 rows").arg(exchanged), mergeMs, mergeRawMs,
                                   exchanged);
+    }
+    // CSV both ways: the import against the text import of the same rows in the same run, and
+    // the export of the rows imported.
+    if (wanted("csv")) {
+        const CsvTimes csv = TimeCsv(
+            window, dir.path(), exchanged, [](const std::function<void()>& run) { return Median(run); },
+            MedianPair,
+            [&] {
+                sqlite3_exec(handle, "delete from zvonisty where telefon like '8%'", nullptr, nullptr,
+                             nullptr);
+                window.reopenGrid();
+            });
+        figures << Figure{
+            QStringLiteral("import CSV file"),
+            QStringLiteral("CSV import of %1 rows; raw: the text import of the same rows").arg(exchanged),
+            csv.importMs,
+            csv.textImportMs,
+            exchanged,
+            2000,
+            1.5};
+        figures << Figure{
+            QStringLiteral("export CSV file"),
+            QStringLiteral("CSV export of the %1 rows the grid shows; raw: the list export of them")
+                .arg(csv.exported),
+            csv.exportMs,
+            csv.listExportMs,
+            csv.exported,
+            1000};
     }
     // A PDF of the contacts by name in the grid's columns; the anchor: the same rows as text lines.
     for (const int contacts : {10000, 100000}) {

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/CsvCommandLine.h"
 #include "app/PdfCommandLine.h"
 #include "app/SyncCommandLine.h"
 #include "db/engine/Connection.h"
@@ -144,6 +145,22 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                                  QStringLiteral("Uloží celý seznam do souboru PDF, bez okna, a skončí."),
                                  QStringLiteral("soubor"));
     parser.addOption(pdf);
+    const QCommandLineOption importCsv(
+        QStringLiteral("import-csv"),
+        QStringLiteral(
+            "Přidá kontakty ze souboru CSV s rozpoznaným nebo uloženým přiřazením sloupců, bez okna, "
+            "a skončí."),
+        QStringLiteral("soubor"));
+    const QCommandLineOption exportCsv(QStringLiteral("export-csv"),
+                                       QStringLiteral("Uloží celý seznam do souboru CSV (UTF-8, čárka), bez "
+                                                      "okna, a skončí."),
+                                       QStringLiteral("soubor"));
+    const QCommandLineOption cp1250(
+        QStringLiteral("cp1250"),
+        QStringLiteral("S --export-csv zapíše kódování windows-1250 se středníkem."));
+    parser.addOption(importCsv);
+    parser.addOption(exportCsv);
+    parser.addOption(cp1250);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -157,8 +174,9 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(help)) {
         const QString program = QFileInfo(arguments.value(0)).fileName();
-        out << HelpText(program.isEmpty() ? QStringLiteral("zvonisty") : program,
-                        {help, version, create, convert, sync, syncUrl, forceDelete, pdf});
+        out << HelpText(
+            program.isEmpty() ? QStringLiteral("zvonisty") : program,
+            {help, version, create, convert, sync, syncUrl, forceDelete, pdf, importCsv, exportCsv, cp1250});
         return {CommandLineRequest::Action::Exit, 0};
     }
     if (parser.isSet(version)) {
@@ -173,6 +191,10 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                 << Qt::endl;
             return {CommandLineRequest::Action::Exit, 2};
         }
+    if (parser.isSet(cp1250) && !parser.isSet(exportCsv)) {
+        err << QStringLiteral("Volba --cp1250 platí jen spolu s volbou --export-csv.") << Qt::endl;
+        return {CommandLineRequest::Action::Exit, 2};
+    }
     if (parser.isSet(create)) {
         QString error;
         if (!db::CreateDirectoryDatabase(parser.value(create), &error)) {
@@ -194,6 +216,9 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                 RunSyncCommand(parser.value(syncUrl), parser.isSet(forceDelete))};
     if (parser.isSet(pdf))
         return {CommandLineRequest::Action::Exit, RunPdfCommand(parser.value(pdf))};
+    if (parser.isSet(importCsv) || parser.isSet(exportCsv))
+        return {CommandLineRequest::Action::Exit,
+                RunCsvCommand(parser.value(importCsv), parser.value(exportCsv), parser.isSet(cp1250))};
     CommandLineRequest run;
     run.userData = parser.isSet(userData);
     return run;

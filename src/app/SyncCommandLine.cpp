@@ -3,15 +3,12 @@
 #include "app/AppContext.h"
 #include "app/IniFile.h"
 #include "app/UserPlaces.h"
-#include "db/contacts/Query.h"
-#include "db/contacts/Upgrade.h"
+#include "app/WorkingFile.h"
 #include "db/engine/Connection.h"
-#include "db/engine/Engine.h"
-#include "db/oldfiles/JetConversion.h"
+#include "sync/SyncJob.h"
 #include "sync/SyncSettings.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTextStream>
 
 int RunSyncCommand(const QString& urlText, bool forceDelete)
@@ -48,40 +45,8 @@ int RunSyncCommand(const QString& urlText, bool forceDelete)
     }
 
     db::Connection connection;
-    connection.setConnectionString(db::Connection::DefaultConnectionString());
-    // A file of the earlier versions is converted as the opening converts it, without the question.
-    if (const QString path = connection.sourcePath(); !path.isEmpty() && db::IsJetFile(path)) {
-        QString reason;
-        if (!db::ConvertJetFileInPlace(path, nullptr, nullptr, &reason, {})) {
-            err << failed
-                << QStringLiteral(
-                       "soubor %1 ze starší verze programu nelze převést. %2 Původní soubor zůstal "
-                       "beze změny.")
-                       .arg(QFileInfo(path).fileName(), reason)
-                << Qt::endl;
-            return 1;
-        }
-    }
-    try {
-        connection.open();
-    } catch (const db::EngineError& error) {
-        err << failed << QStringLiteral("seznam nelze otevřít: ") << error.message() << Qt::endl;
+    if (!OpenWorkingFile(connection, failed, err))
         return 1;
-    }
-    if (connection.readOnly()) {
-        err << failed << QStringLiteral("seznam je otevřen jen pro čtení.") << Qt::endl;
-        return 1;
-    }
-    {
-        db::Query versionQuery(&connection);
-        const int version = ReadStructureVersion(&versionQuery);
-        QString error;
-        db::Query work(&connection);
-        if (version < kCurrentStructureVersion && !UpgradeDatabase(version, &work, {}, &error)) {
-            err << failed << error << Qt::endl;
-            return 1;
-        }
-    }
     synchro::SyncJob job(&connection);
     job.emptied = [forceDelete](const synchro::EmptiedSide&) {
         return forceDelete ? synchro::EmptiedChoice::Delete : synchro::EmptiedChoice::Stop;

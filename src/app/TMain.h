@@ -112,6 +112,8 @@ private Q_SLOTS:
     void Nastvizitku1Click();
     void ExportovatdovCard1Click();
     void ImportovatzvCard1Click();
+    void ImportovatzCSV1Click();
+    void ExportovatdoCSV1Click();
     void Vdynahoe1Click();
     void Hledatbezohledunadiakritiku1Click();
     void Uloitnastaven1Click();
@@ -190,6 +192,8 @@ private:
     QAction* ExportovatdovCard1 = nullptr;
     QAction* ExportovatvCardveverzi401 = nullptr; // option of the export
     QAction* ImportovatzvCard1 = nullptr;
+    QAction* ImportovatzCSV1 = nullptr;
+    QAction* ExportovatdoCSV1 = nullptr;
     QAction* Vdynahoe1 = nullptr;
     QAction* Dotazpiuzaven1 = nullptr;
     QAction* MinimalizovataplikacipistiskuAltF41 = nullptr;

@@ -27,21 +27,6 @@ void Tell(MainWindowPort* main, const QString& text, int icon = 0)
     ShowMessageDialogOver(main->window(), text, icon, 0);
 }
 
-ContactValues RowValues(const db::Query* q, int row)
-{
-    const auto at = [&](const char16_t* name) { return q->text(row, q->fieldIndex(name)); };
-    ContactValues v;
-    v.telefon = at(u"telefon");
-    v.jmeno = at(u"jmeno");
-    v.email = at(u"email");
-    v.poznamka = at(u"poznamka");
-    v.organizace = at(u"organizace");
-    v.skupina = at(u"skupina");
-    v.icq = at(u"icq");
-    v.skype = at(u"skype");
-    return v;
-}
-
 // Every dated note of the directory by contact, read once rather than once per contact.
 QHash<QString, QList<DatedNote>> AllNotes(MainWindowPort* main)
 {
@@ -253,7 +238,7 @@ void ExportContacts(MainWindowPort* main, Version version)
     const int last = all ? grid->recordCount() - 1 : first;
     const int idField = grid->fieldIndex(u"id");
     for (int row = first; row <= last; ++row)
-        contacts.append({RowValues(grid, row), notes.value(grid->text(row, idField)), {}});
+        contacts.append({ValuesAt(*grid, row), notes.value(grid->text(row, idField)), {}});
     contacts = OneCardPerPerson(contacts);
     QString why;
     if (!SafeWriteFile(path, WriteVCards(contacts, version), &why)) {

@@ -83,6 +83,8 @@ struct MainParts
     X(QAction, ExportovatdovCard1)                                                                           \
     X(QAction, ExportovatvCardveverzi401)                                                                    \
     X(QAction, ImportovatzvCard1)                                                                            \
+    X(QAction, ImportovatzCSV1)                                                                              \
+    X(QAction, ExportovatdoCSV1)                                                                             \
     X(QAction, Vdynahoe1)                                                                                    \
     X(QAction, Dotazpiuzaven1)                                                                               \
     X(QAction, MinimalizovataplikacipistiskuAltF41)                                                          \

@@ -138,3 +138,5 @@ private:
 
 // The stored values of the query's current row, by the contact columns' names.
 ContactValues CurrentValues(const db::Query& query);
+// The stored values of a row (from 0) of the query, leaving its current row where it is.
+ContactValues ValuesAt(const db::Query& query, int row);

@@ -61,3 +61,19 @@ ContactValues CurrentValues(const db::Query& query)
         db::ValueOf(v, c) = query.fieldText(db::ColumnName(c));
     return v;
 }
+
+ContactValues ValuesAt(const db::Query& query, int row)
+{
+    const auto at = [&](const char16_t* name) { return query.text(row, query.fieldIndex(name)); };
+    ContactValues v;
+    v.telefon = at(u"telefon");
+    v.jmeno = at(u"jmeno");
+    v.email = at(u"email");
+    v.poznamka = at(u"poznamka");
+    v.datum = at(u"datum");
+    v.organizace = at(u"organizace");
+    v.skupina = at(u"skupina");
+    v.icq = at(u"icq");
+    v.skype = at(u"skype");
+    return v;
+}

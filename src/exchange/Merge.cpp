@@ -24,6 +24,8 @@
 #include <QTemporaryDir>
 #include <array>
 
+#include <optional>
+
 namespace exchange {
 namespace {
 
@@ -55,10 +57,24 @@ struct Result
     int added = 0;
     bool interrupted = false;
     bool opened = false;
+    bool damaged = false;
     QString stopReason; // why the merge stopped before the last row; empty when it did not
 };
 
-Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int version)
+// Whether the check found the file sound; nothing is kept otherwise. Logs the finding.
+bool Sound(db::IntegrityCheckBeside& check)
+{
+    QString finding;
+    if (check.passed(&finding))
+        return true;
+    WriteErrorLog(QStringLiteral("pragma quick_check: ") + finding);
+    return false;
+}
+
+// Copies the rows while `check` reads the file beside: nothing is committed before it has found
+// the file sound, and nothing is kept when it has not.
+Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int version,
+                   db::IntegrityCheckBeside* check)
 {
     Result result;
     const QString mergeDate = DateText(QDate::currentDate());
@@ -86,7 +102,19 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
     const auto writing = main->directory().writer(withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
                                                                : db::BulkWriter::Kind::Merge);
     db::BulkWriter& writer = *writing;
+    if (check)
+        writer.holdCommits();
+    auto settle = [&] {
+        result.damaged = !Sound(*check);
+        writer.releaseCommits(!result.damaged);
+        check = nullptr;
+    };
     for (int row = 0;; ++row) {
+        if (check && check->finished()) {
+            settle();
+            if (result.damaged)
+                break;
+        }
         const db::ContactRows::Step step = source.next();
         if (step == db::ContactRows::Step::End)
             break;
@@ -123,6 +151,11 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
             result.interrupted = true;
             break;
         }
+    }
+    if (check) {
+        while (!check->finished(20))
+            operation.step(rows);
+        settle();
     }
     writer.commit();
     if (result.stopReason.isEmpty() && writer.stopped())
@@ -203,6 +236,7 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
         // Opened for this merge only: the other file is free again as soon as it ends.
         db::Connection other;
         other.setConnectionString(OtherDirectoryConnectionString());
+        other.setCheckedByReader(true);
         other.setFilePath(source);
         try {
             other.open();
@@ -215,25 +249,25 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
                         : QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r") + why);
             return;
         }
-        // Checked whole before the first row is copied: a damaged file gives some of its rows,
-        // and empty ones, in place of others, and nothing of it is taken.
-        QString finding;
-        bool damaged = other.access() == db::Connection::Access::ReadOnlyDamaged;
-        if (!damaged && !other.checkedIntegrity() && !db::IntegrityOk(other.handle(), &finding)) {
-            damaged = true;
-            WriteErrorLog(QStringLiteral("pragma quick_check: ") + finding);
+        // Checked whole before a row is kept: a damaged file gives some of its rows, and empty
+        // ones, in place of others, and nothing of it is taken. The check reads the file beside
+        // the copying, which keeps what it wrote uncommitted until the file is found sound.
+        std::optional<db::IntegrityCheckBeside> check;
+        if (other.access() != db::Connection::Access::ReadOnlyDamaged && !other.checkedIntegrity())
+            check.emplace(other.handle());
+        if (other.access() != db::Connection::Access::ReadOnlyDamaged) {
+            int version = 1;
+            {
+                db::Query versionQuery(&other);
+                version = ReadStructureVersion(&versionQuery);
+            }
+            result = CopyNewRows(main, other, version, check ? &*check : nullptr);
         }
-        if (damaged) {
+        if (other.access() == db::Connection::Access::ReadOnlyDamaged || result.damaged) {
             Message(main,
                     QStringLiteral("Srovnávaný soubor je poškozen, nebyla z něj přidána žádná položka."));
             return;
         }
-        int version = 1;
-        {
-            db::Query versionQuery(&other);
-            version = ReadStructureVersion(&versionQuery);
-        }
-        result = CopyNewRows(main, other, version);
     }
     if (!result.opened)
         return;

@@ -177,6 +177,8 @@ BulkWriter::BulkWriter(Connection* connection, Kind kind) : BulkWriter(connectio
 
 BulkWriter::~BulkWriter()
 {
+    if (m_held)
+        releaseCommits(false);
     commit();
     sqlite3_finalize(m_check);
     sqlite3_finalize(m_insert);
@@ -370,7 +372,7 @@ bool BulkWriter::commitIfDue()
 
 bool BulkWriter::commit()
 {
-    if (!m_inGroup)
+    if (!m_inGroup || m_held)
         return true;
     m_inGroup = false;
     sqlite3* handle = m_connection->handle();
@@ -388,6 +390,18 @@ bool BulkWriter::commit()
     m_mark = qMin(m_mark, m_added);
     ReportStatementFailure(QStringLiteral("commit"), text);
     return false;
+}
+
+void BulkWriter::releaseCommits(bool keep)
+{
+    m_held = false;
+    if (keep || !m_inGroup)
+        return;
+    m_inGroup = false;
+    sqlite3_exec(m_connection->handle(), "rollback", nullptr, nullptr, nullptr);
+    m_added -= m_addedInGroup;
+    m_addedInGroup = 0;
+    m_mark = qMin(m_mark, m_added);
 }
 
 } // namespace db

@@ -67,6 +67,11 @@ public:
     // Ends the open group. A failed commit is shown; the group's rows are lost and no
     // longer counted, and the writing has stopped.
     bool commit();
+    // Until released, nothing is committed, so that all rows written can still be undone;
+    // the writer's end undoes them.
+    void holdCommits() { m_held = true; }
+    // Ends the hold: the rows written so far go with the next commit, or are undone.
+    void releaseCommits(bool keep);
 
     // Why no further row can be written (a full disk, a damaged or unwritable file), as a
     // Czech sentence; empty while a failure concerns its row alone.
@@ -101,6 +106,7 @@ private:
     int m_addedInGroup = 0;
     int m_mark = 0;
     int m_previousCache = 0; // the engine's cache size to give back, 0 when unchanged
+    bool m_held = false;
     sqlite3_stmt* m_note = nullptr;
     qint64 m_lastId = 0;
     QString m_stopReason;

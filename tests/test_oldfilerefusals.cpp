@@ -182,7 +182,7 @@ private Q_SLOTS:
         QVERIFY2(said.startsWith(QStringLiteral("Soubor starší verze programu nelze načíst: ")),
                  qPrintable(said));
         QVERIFY(said.endsWith(QStringLiteral(" Nebyla přidána žádná položka.")));
-        QCOMPARE(testsupport::Column(m_w->connection(), QStringLiteral("select count(*) as n from zvonisty"),
+        QCOMPARE(testsupport::Column(m_w->directory().connection(), QStringLiteral("select count(*) as n from zvonisty"),
                                      QStringLiteral("n")),
                  QStringList{QStringLiteral("0")});
     }

@@ -287,7 +287,7 @@ private Q_SLOTS:
         QVERIFY(notes().contains(QStringLiteral("605 000 111|8.12.2026 19:05:33|první\r\ndruhý")));
         MessageDialogSeam::clearShown();
         Parts(*m_w).Hledani->setText(QStringLiteral("Jan Novák"));
-        m_w->NajdiClick();
+        Parts(*m_w).Najdi->click();
         QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("1"));
         const testsupport::SavedAgain again = testsupport::SaveSelectedUnchanged(m_w.get());
         QCOMPARE(again.shownName, QStringLiteral("Jan Novák"));

@@ -21,28 +21,29 @@ int RunSyncCommand(const QString& urlText, bool forceDelete)
     QTextStream err(stderr);
     app::ChooseDataPlaces();
     const QString ini = SettingsFilePath(app::SettingsDir(), app::ExecutableFileName());
-    const QString section = QLatin1String(synchro::kSettingsSection);
-    const QString address =
-        urlText.isEmpty() ? IniAccess(ini, settings::IniRead, section, QStringLiteral("Adresa")) : urlText;
-    const QString user = qEnvironmentVariableIsSet("ZVONISTY_SYNC_USER")
-                             ? qEnvironmentVariable("ZVONISTY_SYNC_USER")
-                             : IniAccess(ini, settings::IniRead, section, QStringLiteral("Uzivatel"));
-    if (address.isEmpty()) {
+    synchro::SyncSettings saved =
+        synchro::ReadSyncSettings([&ini](const QString& section, const QString& key) {
+            return IniAccess(ini, settings::IniRead, section, key);
+        });
+    if (!urlText.isEmpty())
+        saved.address = urlText;
+    if (qEnvironmentVariableIsSet("ZVONISTY_SYNC_USER"))
+        saved.user = qEnvironmentVariable("ZVONISTY_SYNC_USER");
+    if (saved.address.isEmpty()) {
         err << QStringLiteral("Synchronizace není nastavena: chybí adresa serveru (--sync-url).") << Qt::endl;
         return 2;
     }
-    QUrl url;
-    bool plain = false;
+    std::optional<QString> password;
+    if (qEnvironmentVariableIsSet("ZVONISTY_SYNC_PASSWORD"))
+        password = qEnvironmentVariable("ZVONISTY_SYNC_PASSWORD");
+    const QString failed = QStringLiteral("Synchronizace se nezdařila: ");
     QString why;
-    if (!synchro::UsableAddress(address, &url, &plain, &why)) {
-        err << QStringLiteral("Synchronizace se nezdařila: ") << why << Qt::endl;
+    const std::optional<synchro::SyncRequest> request = synchro::RunRequest(saved, false, &why, password);
+    if (!request) {
+        err << failed << why << Qt::endl;
         return 2;
     }
-    const QString password = qEnvironmentVariableIsSet("ZVONISTY_SYNC_PASSWORD")
-                                 ? qEnvironmentVariable("ZVONISTY_SYNC_PASSWORD")
-                                 : synchro::ReadPassword(address, user);
 
-    const QString failed = QStringLiteral("Synchronizace se nezdařila: ");
     db::Connection connection;
     if (!OpenWorkingFile(connection, failed, err))
         return 1;
@@ -50,7 +51,7 @@ int RunSyncCommand(const QString& urlText, bool forceDelete)
     job.emptied = [forceDelete](const synchro::EmptiedSide&) {
         return forceDelete ? synchro::EmptiedChoice::Delete : synchro::EmptiedChoice::Stop;
     };
-    const synchro::SyncOutcome outcome = job.run({url, user, password});
+    const synchro::SyncOutcome outcome = job.run(*request);
     QString line = synchro::SyncSummary(outcome);
     if (outcome.stoppedAtEmptied)
         line += QStringLiteral(" Smazání povolí volba --force-delete.");

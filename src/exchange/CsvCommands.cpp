@@ -1,5 +1,6 @@
 #include "exchange/CsvCommands.h"
 
+#include "db/contacts/Directory.h"
 #include "db/contacts/BulkWriter.h"
 #include "db/contacts/Query.h"
 #include "db/engine/ErrorText.h"
@@ -108,8 +109,8 @@ void ImportCsvFile(MainWindowPort* main)
     {
         LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
                                 QStringLiteral("Načítání CSV"));
-        db::Query work(main->connection());
-        db::BulkWriter writer(main->connection(), &work, CsvWriterKind(mapping));
+        const auto writing = main->directory().writer(CsvWriterKind(mapping));
+        db::BulkWriter& writer = *writing;
         bool gridOk = true;
         ImportCsvRows(
             &file, layout, mapping, writer,

@@ -2,9 +2,8 @@
 
 #include "db/contacts/BulkWriter.h"
 #include "db/contacts/ContactRows.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
 #include "db/contacts/Upgrade.h"
 #include "db/engine/Connection.h"
 #include "db/engine/Engine.h"
@@ -23,6 +22,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <array>
+
+#include <optional>
 
 namespace exchange {
 namespace {
@@ -55,43 +57,69 @@ struct Result
     int added = 0;
     bool interrupted = false;
     bool opened = false;
+    bool damaged = false;
     QString stopReason; // why the merge stopped before the last row; empty when it did not
 };
 
-Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int version)
+// Whether the check found the file sound; nothing is kept otherwise. Logs the finding.
+bool Sound(db::IntegrityCheckBeside& check)
+{
+    QString finding;
+    if (check.passed(&finding))
+        return true;
+    WriteErrorLog(QStringLiteral("pragma quick_check: ") + finding);
+    return false;
+}
+
+// Copies the rows while `check` reads the file beside: nothing is committed before it has found
+// the file sound, and nothing is kept when it has not.
+Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int version,
+                   db::IntegrityCheckBeside* check)
 {
     Result result;
     const QString mergeDate = DateText(QDate::currentDate());
     db::ContactRows source(other);
     if (!source.prepared()) {
-        db::ReportStatementFailure(QString::fromLatin1(db::ContactRows::kSelect),
-                                   StatementFailureText(source.failure()));
+        source.reportUnprepared();
         return result;
     }
     result.opened = true;
     const bool withIcqSkype = version > 1;
-    const int fTelefon = source.field("telefon");
-    const int fJmeno = source.field("jmeno");
-    const int fEmail = source.field("email");
-    const int fPoznamka = source.field("poznamka");
-    const int fOrganizace = source.field("organizace");
-    const int fSkupina = source.field("skupina");
-    const int fIcq = withIcqSkype ? source.field("icq") : -1;
-    const int fSkype = withIcqSkype ? source.field("skype") : -1;
+    // The source's field of each column in the table's order; -1 for the date, which is the
+    // merge's own, and for a column the source's structure does not have.
+    std::array<int, db::kContactColumnCount> fields{};
+    for (int c = 0; c < db::kContactColumnCount; ++c) {
+        const db::ContactColumn& column = db::kContactColumns[c];
+        fields[size_t(c)] = column.member == &ContactValues::datum || column.since > qMax(version, 1)
+                                ? -1
+                                : source.field(column.name);
+    }
+    const int fTelefon = fields[size_t(&db::ColumnOf(&ContactValues::telefon) - db::kContactColumns)];
     const QByteArray mergeDateUtf8 = mergeDate.toUtf8();
 
     const int rows = source.count();
     LongOperation operation(main, rows, QStringLiteral("Přidávání z jiné DB"));
-    db::Query work(main->connection());
-    db::BulkWriter writer(main->connection(), &work,
-                          withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
-                                       : db::BulkWriter::Kind::Merge);
+    const auto writing = main->directory().writer(withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
+                                                               : db::BulkWriter::Kind::Merge);
+    db::BulkWriter& writer = *writing;
+    if (check)
+        writer.holdCommits();
+    auto settle = [&] {
+        result.damaged = !Sound(*check);
+        writer.releaseCommits(!result.damaged);
+        check = nullptr;
+    };
     for (int row = 0;; ++row) {
+        if (check && check->finished()) {
+            settle();
+            if (result.damaged)
+                break;
+        }
         const db::ContactRows::Step step = source.next();
         if (step == db::ContactRows::Step::End)
             break;
         if (step == db::ContactRows::Step::Failed) {
-            WriteErrorLog(QString::fromLatin1(db::ContactRows::kSelect));
+            source.logFailedStep();
             result.stopReason = QStringLiteral("položku srovnávaného souboru nelze přečíst (%1)")
                                     .arg(Continuation(source.failure()).chopped(1)) +
                                 QLatin1Char('.');
@@ -103,26 +131,16 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
             ++result.present;
         } else {
             ++result.taken;
-            const db::BulkWriter::MergedValues values{telefon,
-                                                      source.utf8(fJmeno),
-                                                      source.utf8(fEmail),
-                                                      source.utf8(fPoznamka),
-                                                      mergeDateUtf8,
-                                                      source.utf8(fOrganizace),
-                                                      source.utf8(fSkupina),
-                                                      source.utf8(fIcq),
-                                                      source.utf8(fSkype)};
+            db::BulkWriter::MergedValues values;
+            for (size_t c = 0; c < values.size(); ++c)
+                values[c] = fields[c] >= 0 ? source.utf8(fields[c]) : QByteArrayView();
+            values[size_t(&db::ColumnOf(&ContactValues::datum) - db::kContactColumns)] = mergeDateUtf8;
             writer.insert(values, [&] {
                 ContactValues v;
-                v.telefon = source.text(fTelefon);
-                v.jmeno = source.text(fJmeno);
-                v.email = source.text(fEmail);
-                v.poznamka = source.text(fPoznamka);
+                for (int c = 0; c < db::kContactColumnCount; ++c)
+                    if (fields[size_t(c)] >= 0)
+                        db::ValueOf(v, db::kContactColumns[c]) = source.text(fields[size_t(c)]);
                 v.datum = mergeDate;
-                v.organizace = source.text(fOrganizace);
-                v.skupina = source.text(fSkupina);
-                v.icq = source.text(fIcq);
-                v.skype = source.text(fSkype);
                 return v;
             });
         }
@@ -133,6 +151,11 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
             result.interrupted = true;
             break;
         }
+    }
+    if (check) {
+        while (!check->finished(20))
+            operation.step(rows);
+        settle();
     }
     writer.commit();
     if (result.stopReason.isEmpty() && writer.stopped())
@@ -213,6 +236,7 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
         // Opened for this merge only: the other file is free again as soon as it ends.
         db::Connection other;
         other.setConnectionString(OtherDirectoryConnectionString());
+        other.setCheckedByReader(true);
         other.setFilePath(source);
         try {
             other.open();
@@ -225,25 +249,25 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
                         : QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r") + why);
             return;
         }
-        // Checked whole before the first row is copied: a damaged file gives some of its rows,
-        // and empty ones, in place of others, and nothing of it is taken.
-        QString finding;
-        bool damaged = other.access() == db::Connection::Access::ReadOnlyDamaged;
-        if (!damaged && !other.checkedIntegrity() && !db::IntegrityOk(other.handle(), &finding)) {
-            damaged = true;
-            WriteErrorLog(QStringLiteral("pragma quick_check: ") + finding);
+        // Checked whole before a row is kept: a damaged file gives some of its rows, and empty
+        // ones, in place of others, and nothing of it is taken. The check reads the file beside
+        // the copying, which keeps what it wrote uncommitted until the file is found sound.
+        std::optional<db::IntegrityCheckBeside> check;
+        if (other.access() != db::Connection::Access::ReadOnlyDamaged && !other.checkedIntegrity())
+            check.emplace(other.handle());
+        if (other.access() != db::Connection::Access::ReadOnlyDamaged) {
+            int version = 1;
+            {
+                db::Query versionQuery(&other);
+                version = ReadStructureVersion(&versionQuery);
+            }
+            result = CopyNewRows(main, other, version, check ? &*check : nullptr);
         }
-        if (damaged) {
+        if (other.access() == db::Connection::Access::ReadOnlyDamaged || result.damaged) {
             Message(main,
                     QStringLiteral("Srovnávaný soubor je poškozen, nebyla z něj přidána žádná položka."));
             return;
         }
-        int version = 1;
-        {
-            db::Query versionQuery(&other);
-            version = ReadStructureVersion(&versionQuery);
-        }
-        result = CopyNewRows(main, other, version);
     }
     if (!result.opened)
         return;

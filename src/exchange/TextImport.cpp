@@ -1,8 +1,9 @@
 #include "exchange/TextImport.h"
 
 #include "db/contacts/BulkWriter.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "db/engine/ErrorText.h"
 #include "db/engine/PhoneText.h"
 #include "exchange/LineRefusals.h"
@@ -164,8 +165,8 @@ void ImportTextFile(MainWindowPort* main)
     {
         LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
                                 QStringLiteral("Načítání seznamu"));
-        db::Query work(main->connection());
-        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::Import);
+        const auto writing = main->directory().writer(db::BulkWriter::Kind::Import);
+        db::BulkWriter& writer = *writing;
         QStringDecoder decoder = LineDecoder(survey.encoding);
         LineStream stream(&file, kLineLimit);
         QByteArray bytes;

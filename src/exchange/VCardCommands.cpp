@@ -2,9 +2,9 @@
 #include "formats/VCardRows.h"
 
 #include "db/contacts/BulkWriter.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "db/engine/PhoneText.h"
 #include "formats/InputFile.h"
 #include "ui/FileDialog.h"
@@ -31,16 +31,10 @@ void Tell(MainWindowPort* main, const QString& text, int icon = 0)
 QHash<QString, QList<DatedNote>> AllNotes(MainWindowPort* main)
 {
     QHash<QString, QList<DatedNote>> notes;
-    db::Query work(main->connection());
-    db::Query* q = &work;
-    if (!OpenQuery(QStringLiteral("select id, dat, pozn from poznamky"), q))
-        return notes;
-    for (int row = 0; row < q->recordCount(); ++row) {
-        QString text = q->text(row, 2);
+    main->directory().forEachNote([&notes](const QString& id, const QString& date, QString text) {
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        notes[q->text(row, 0)].append({q->text(row, 1), text});
-    }
-    q->close();
+        notes[id].append({date, text});
+    });
     return notes;
 }
 
@@ -283,8 +277,8 @@ void ImportContacts(MainWindowPort* main)
     Tally tally;
     {
         exchange::LongOperation operation(main, int(read.cards.size()), QStringLiteral("Načítání vCard"));
-        db::Query work(main->connection());
-        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::VCard);
+        const auto writing = main->directory().writer(db::BulkWriter::Kind::VCard);
+        db::BulkWriter& writer = *writing;
         Marks marks;
         bool gridOk = true;
         for (qsizetype i = 0; i < read.cards.size(); ++i) {

@@ -6,23 +6,11 @@
 namespace csv {
 namespace {
 
-struct ExportedCell
-{
-    const char* column;
-    QString ContactValues::*value;
-};
-
 // The columns the detail dialog shows, in the directory's order.
-const ExportedCell kCells[] = {
-    {"telefon", &ContactValues::telefon},
-    {"jmeno", &ContactValues::jmeno},
-    {"email", &ContactValues::email},
-    {"poznamka", &ContactValues::poznamka},
-    {"organizace", &ContactValues::organizace},
-    {"skupina", &ContactValues::skupina},
-    {"icq", &ContactValues::icq},
-    {"skype", &ContactValues::skype},
-};
+bool Exported(const db::ContactColumn& column)
+{
+    return column.dialogPlace >= 0;
+}
 
 bool IsBlank(QChar c)
 {
@@ -49,8 +37,9 @@ Writer::Writer(Flavour flavour)
       m_cp1250("windows-1250", QStringEncoder::Flag::Stateless)
 {
     QStringList titles;
-    for (const ExportedCell& cell : kCells)
-        titles << Cell(db::ColumnTitle(*db::FindColumn(QString::fromLatin1(cell.column))), m_separator);
+    for (const db::ContactColumn& column : db::kContactColumns)
+        if (Exported(column))
+            titles << Cell(db::ColumnTitle(column), m_separator);
     if (flavour == Flavour::Utf8Comma)
         m_bytes += exchange::Utf8Mark();
     append(titles.join(m_separator) + kLineEnd, nullptr);
@@ -58,14 +47,11 @@ Writer::Writer(Flavour flavour)
 
 bool Writer::add(const ContactValues& contact, QChar* missing)
 {
-    QString line;
-    for (const ExportedCell& cell : kCells) {
-        if (cell.value != kCells[0].value)
-            line += m_separator;
-        line += Cell(contact.*cell.value, m_separator);
-    }
-    line += kLineEnd;
-    if (!append(line, missing))
+    QStringList cells;
+    for (const db::ContactColumn& column : db::kContactColumns)
+        if (Exported(column))
+            cells << Cell(contact.*column.member, m_separator);
+    if (!append(cells.join(m_separator) + kLineEnd, missing))
         return false;
     ++m_written;
     return true;

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 struct sqlite3_stmt;
 
@@ -37,6 +38,8 @@ public:
 
     // `fallback` runs the statements as texts when they cannot be prepared.
     BulkWriter(Connection* connection, Query* fallback, Kind kind);
+    // With a fallback query of its own.
+    BulkWriter(Connection* connection, Kind kind);
     // Commits what is still open.
     ~BulkWriter();
     BulkWriter(const BulkWriter&) = delete;
@@ -47,10 +50,10 @@ public:
     Check check(QByteArrayView telefonUtf8);
     // Inserts one contact; a failure is shown and logged, and the work goes on.
     bool insert(const ContactValues& v);
-    // The merge's values in UTF-8 as the other file holds them, in the order telefon, jmeno,
-    // email, poznamka, datum, organizace, skupina, icq, skype: bound as they are, without a
-    // way through QString. `decoded` gives them as texts, for a failure's report only.
-    using MergedValues = std::array<QByteArrayView, 9>;
+    // The merge's values in UTF-8 as the other file holds them, in the order of the column
+    // table: bound as they are, without a way through QString. `decoded` gives them as texts,
+    // for a failure's report only.
+    using MergedValues = std::array<QByteArrayView, kContactColumnCount>;
     bool insert(const MergedValues& values, const std::function<ContactValues()>& decoded);
 
     // Adds a dated note to a contact in the open group; an empty `dat` takes the engine's now.
@@ -64,6 +67,11 @@ public:
     // Ends the open group. A failed commit is shown; the group's rows are lost and no
     // longer counted, and the writing has stopped.
     bool commit();
+    // Until released, nothing is committed, so that all rows written can still be undone;
+    // the writer's end undoes them.
+    void holdCommits() { m_held = true; }
+    // Ends the hold: the rows written so far go with the next commit, or are undone.
+    void releaseCommits(bool keep);
 
     // Why no further row can be written (a full disk, a damaged or unwritable file), as a
     // Czech sentence; empty while a failure concerns its row alone.
@@ -87,6 +95,7 @@ private:
     void noteBlocking(bool groupLost = false);
 
     Connection* m_connection;
+    std::unique_ptr<Query> m_ownFallback;
     Query* m_fallback;
     Kind m_kind;
     sqlite3_stmt* m_check = nullptr;
@@ -97,6 +106,7 @@ private:
     int m_addedInGroup = 0;
     int m_mark = 0;
     int m_previousCache = 0; // the engine's cache size to give back, 0 when unchanged
+    bool m_held = false;
     sqlite3_stmt* m_note = nullptr;
     qint64 m_lastId = 0;
     QString m_stopReason;

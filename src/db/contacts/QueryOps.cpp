@@ -57,15 +57,8 @@ bool ExecQuery(const QString& statement, db::Query* query)
 ContactValues CurrentValues(const db::Query& query)
 {
     ContactValues v;
-    v.telefon = query.fieldText(u"telefon");
-    v.jmeno = query.fieldText(u"jmeno");
-    v.email = query.fieldText(u"email");
-    v.poznamka = query.fieldText(u"poznamka");
-    v.datum = query.fieldText(u"datum");
-    v.organizace = query.fieldText(u"organizace");
-    v.skupina = query.fieldText(u"skupina");
-    v.icq = query.fieldText(u"icq");
-    v.skype = query.fieldText(u"skype");
+    for (const db::ContactColumn& c : db::kContactColumns)
+        db::ValueOf(v, c) = query.fieldText(db::ColumnName(c));
     return v;
 }
 

@@ -19,10 +19,6 @@ bool OpenSearch(const db::ContactSearch& search, db::Query* query);
 // Runs a statement that changes data or structure.
 bool ExecQuery(const QString& statement, db::Query* query);
 
-// The stored values of the query's current row, by the contact columns' names.
-ContactValues CurrentValues(const db::Query& query);
-// The stored values of a row (from 0) of the query, leaving its current row where it is.
-ContactValues ValuesAt(const db::Query& query, int row);
 
 // The message shown for a failed statement.
 QString StatementFailureText(const QString& engineMessage);

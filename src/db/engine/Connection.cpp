@@ -325,10 +325,11 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
             QString finding;
             bool damaged = false;
             const bool reindex = !readOnly && marker.collation != kCollationVersion;
+            const bool check = !unchanged && !(readOnly && m_checkedByReader);
             if (progress.reporting()) {
                 if (!readOnly)
                     conversion = PlanConversion(handle);
-                progress.plan(int(reindex) + int(!unchanged) + conversion.steps());
+                progress.plan(int(reindex) + int(check) + conversion.steps());
             }
             if (reindex) {
                 // Indexes ordered by an older comparison are rebuilt before they are checked.
@@ -344,7 +345,7 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
                     finding = error.message();
                 }
             }
-            if (!damaged && !unchanged) {
+            if (!damaged && check) {
                 OpeningProgress::Step step(progress, kCheckText);
                 m_checkedIntegrity = true;
                 damaged = !IntegrityOk(handle, &finding);

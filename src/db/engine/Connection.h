@@ -54,6 +54,9 @@ public:
     QString damage() const { return m_damage; }
     // Whether this opening ran the engine's check of the file.
     bool checkedIntegrity() const { return m_checkedIntegrity; }
+    // A file opened for reading is not checked while opening: its reader checks it beside its
+    // own reading (IntegrityCheckBeside).
+    void setCheckedByReader(bool later) { m_checkedByReader = later; }
     // How many contacts of another tool's file this opening found with values longer than the
     // program allows: what did not fit is kept in a dated additional note of each.
     int shortenedContacts() const { return m_shortenedContacts; }
@@ -86,6 +89,7 @@ private:
     int m_fileFd = -1; // holds the exclusive lock; gives the file its stamp at a clean close
     bool m_markOnClose = false;
     bool m_checkedIntegrity = false;
+    bool m_checkedByReader = false;
     int m_shortenedContacts = 0;
     bool m_plainLike = false;
     Access m_access = Access::ReadWrite;

@@ -1,5 +1,7 @@
 #include "db/engine/Dialect.h"
 
+#include "db/engine/Columns.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -74,6 +76,50 @@ QString RewriteSchema(const QString& part)
     return s;
 }
 
+// The statement with the contents of its quoted values left out, so that words inside them are
+// not taken for the statement's own; what follows the last quote is the same in both.
+QString WithoutQuotedValues(const QString& statement)
+{
+    QString outside;
+    bool quoted = false;
+    for (const QChar c : statement) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted; // a doubled quote closes and opens again
+        else if (quoted)
+            continue;
+        outside += c;
+    }
+    return outside;
+}
+
+// A select of contacts ordered by columns gets the key as its last order: equal values then come
+// in the order of their ids (backwards for a descending order), which no plan of the engine
+// changes and the search index gives as well. An index on the order column still serves, as the
+// key ends every index entry.
+QString WithKeyLast(const QString& statement)
+{
+    if (!statement.contains(QLatin1String("order"), Qt::CaseInsensitive))
+        return statement;
+    static const QRegularExpression ordered(
+        QStringLiteral("^\\s*select\\s+(?!distinct\\b)[^()]*?\\bfrom\\s+zvonisty\\b(?!\\s*,)"
+                       "(?:(?!\\b(?:join|group|union|intersect|except|limit)\\b).)*"
+                       "\\border\\s+by\\s+((?:\\w+(?:\\s+(?:asc|desc))?\\s*,\\s*)*\\w+(?:\\s+(asc|desc))?)"
+                       "\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QString outside = WithoutQuotedValues(statement);
+    const QRegularExpressionMatch m = ordered.match(outside);
+    if (!m.hasMatch())
+        return statement;
+    static const QRegularExpression key(QStringLiteral("(^|,)\\s*(id|rowid)\\b"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    if (key.match(m.captured(1)).hasMatch())
+        return statement;
+    const qsizetype at = statement.size() - (outside.size() - m.capturedEnd(1));
+    const bool descending = m.captured(2).compare(QLatin1String("desc"), Qt::CaseInsensitive) == 0;
+    return statement.left(at) + (descending ? QStringLiteral(", id desc") : QStringLiteral(", id")) +
+           statement.mid(at);
+}
+
 } // namespace
 
 QString LocalNowExpression()
@@ -90,7 +136,7 @@ QString TranslateStatement(const QString& statement)
     const bool schema = IsSchemaStatement(statement);
     const bool hasNow = statement.contains(QLatin1String("date()"), Qt::CaseInsensitive);
     if (!schema && !hasNow)
-        return statement;
+        return WithKeyLast(statement);
     if (schema && statement.contains(QLatin1String("constraint"), Qt::CaseInsensitive) &&
         !statement.contains(QLatin1Char('\'')))
         return RewriteSchema(statement);
@@ -125,9 +171,10 @@ QStringList BaseSchemaStatements()
 QStringList IndexStatements()
 {
     QStringList list;
-    for (const char* column : {"telefon", "jmeno", "organizace", "email", "poznamka", "skupina"})
-        list << QStringLiteral("create index if not exists ix_zvonisty_%1 on zvonisty (%1)")
-                    .arg(QLatin1String(column));
+    for (const ContactColumn& column : kContactColumns)
+        if (column.indexed)
+            list << QStringLiteral("create index if not exists ix_zvonisty_%1 on zvonisty (%1)")
+                        .arg(QLatin1String(column.name));
     list << QStringLiteral("create index if not exists ix_poznamky_id on poznamky (id)");
     return list;
 }

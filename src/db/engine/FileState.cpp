@@ -4,6 +4,7 @@
 #include "db/engine/Schema.h"
 
 #include <QDateTime>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -116,6 +117,59 @@ bool IntegrityOk(sqlite3* handle, QString* finding)
     if (finding)
         *finding = rows.isEmpty() ? QString() : rows[0].value(0);
     return false;
+}
+
+IntegrityCheckBeside::IntegrityCheckBeside(sqlite3* handle) : m_handle(handle)
+{
+    // The same file as the engine names it, its parameters included (a file read as it is,
+    // without its journal, stays so).
+    const char* file = sqlite3_db_filename(handle, "main");
+    QUrl uri = QUrl::fromLocalFile(QString::fromUtf8(file ? file : ""));
+    uri.setQuery(sqlite3_uri_boolean(file, "immutable", 0) ? QStringLiteral("mode=ro&immutable=1")
+                                                           : QStringLiteral("mode=ro"));
+    const QByteArray name = uri.toString(QUrl::FullyEncoded).toUtf8();
+    m_outcome = std::async(std::launch::async, [name] {
+        Outcome outcome;
+        sqlite3* own = nullptr;
+        if (sqlite3_open_v2(name.constData(), &own, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) ==
+            SQLITE_OK) {
+            RegisterEngine(own);
+            // A file the engine cannot read on this connection at all is left to the first one.
+            sqlite3_stmt* s = nullptr;
+            outcome.checked =
+                sqlite3_prepare_v2(own, "select count(*) from sqlite_master", -1, &s, nullptr) == SQLITE_OK &&
+                sqlite3_step(s) == SQLITE_ROW;
+            sqlite3_finalize(s);
+            if (outcome.checked)
+                outcome.ok = IntegrityOk(own, &outcome.finding);
+        }
+        sqlite3_close(own);
+        return outcome;
+    });
+}
+
+IntegrityCheckBeside::~IntegrityCheckBeside()
+{
+    if (m_outcome.valid())
+        m_outcome.wait();
+}
+
+bool IntegrityCheckBeside::finished(int waitMs) const
+{
+    return !m_outcome.valid() ||
+           m_outcome.wait_for(std::chrono::milliseconds(waitMs)) == std::future_status::ready;
+}
+
+bool IntegrityCheckBeside::passed(QString* finding)
+{
+    if (!m_outcome.valid())
+        return false;
+    const Outcome outcome = m_outcome.get();
+    if (!outcome.checked)
+        return IntegrityOk(m_handle, finding);
+    if (finding)
+        *finding = outcome.finding;
+    return outcome.ok;
 }
 
 } // namespace db

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <future>
+
 struct sqlite3;
 
 // Whether the directory file was closed cleanly by the program and left alone since.
@@ -71,5 +73,34 @@ void MarkClosed(sqlite3* handle, const FileStamp& stamp);
 // fraction of a second, where comparing every index entry with its row takes seconds); false
 // with the engine's first finding when the file is damaged.
 bool IntegrityOk(sqlite3* handle, QString* finding);
+
+// The same check of a file opened for reading, run on a connection and a thread of their own
+// while the caller reads the file: one after the other, the file is read twice.
+class IntegrityCheckBeside
+{
+public:
+    // Starts checking the file of the open connection.
+    explicit IntegrityCheckBeside(sqlite3* handle);
+    // Waits for the check.
+    ~IntegrityCheckBeside();
+    IntegrityCheckBeside(const IntegrityCheckBeside&) = delete;
+    IntegrityCheckBeside& operator=(const IntegrityCheckBeside&) = delete;
+
+    // Whether the outcome is there, waiting for it at most the given time.
+    bool finished(int waitMs = 0) const;
+    // Waits for the outcome: true when the file passed, else false with the engine's finding.
+    // Where a second connection could not read the file, the check runs now on the first.
+    bool passed(QString* finding);
+
+private:
+    struct Outcome
+    {
+        bool checked = false;
+        bool ok = false;
+        QString finding;
+    };
+    sqlite3* m_handle;
+    std::future<Outcome> m_outcome;
+};
 
 } // namespace db

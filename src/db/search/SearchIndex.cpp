@@ -2,7 +2,6 @@
 
 #include "db/engine/Connection.h"
 #include "db/engine/Engine.h"
-#include "db/engine/PhoneText.h"
 #include "db/engine/SearchText.h"
 #include "db/search/ContactSearch.h"
 
@@ -33,13 +32,27 @@ std::array<int, SearchIndex::kColumns> OrderPhases()
     return order;
 }
 
-// The rows with every searched column and the group, in id order.
+// The rows with every searched column and the group, in id order, from after a given id on.
 QByteArray RowsStatement()
 {
     QByteArray text = "select id";
     for (int c = 0; c < SearchIndex::kColumns; ++c)
         text += ", " + QByteArray(SearchColumn(c)->name);
-    return text + ", skupina from zvonisty order by id";
+    return text + ", skupina from zvonisty where id > ? order by id";
+}
+
+qint64 CountAfter(sqlite3* handle, qint64 id)
+{
+    sqlite3_stmt* s = nullptr;
+    qint64 count = 0;
+    if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty where id > ?", -1, &s, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_int64(s, 1, id);
+        if (sqlite3_step(s) == SQLITE_ROW)
+            count = sqlite3_column_int64(s, 0);
+    }
+    sqlite3_finalize(s);
+    return count;
 }
 
 // The place of an id in ascending distinct ids, or -1. The ids of a directory have few gaps,
@@ -77,22 +90,24 @@ SearchIndex* SearchIndex::Attach(Connection* connection)
     return new SearchIndex(connection);
 }
 
-void SearchIndex::Release(Connection* connection)
-{
-    SearchIndex* index = Of(connection);
-    if (!index)
-        return;
-    index->interrupt();
-    index->clearContents();
-    index->m_dirty = true;
-    index->m_sinceBulkWrite.start();
-    index->m_timer.start(int(kQuietMs));
-}
-
 void SearchIndex::Wrote(Connection* connection, qint64 contacts)
 {
-    if (contacts > qint64(kMostInPlace))
-        Release(connection);
+    SearchIndex* index = Of(connection);
+    if (!index || contacts <= qint64(kMostInPlace))
+        return;
+    index->interrupt();
+    index->m_sinceBulkWrite.start();
+    index->m_timer.start(int(kQuietMs));
+    if (index->stale()) {
+        // Read again whole after the writing: its memory is given back meanwhile, as the writer
+        // wants the engine's cache larger.
+        index->m_dirty = true;
+        index->clearContents();
+    } else if (index->m_appending) {
+        // Contacts added after all others are read as the writer goes, a group at a time; only
+        // the orders wait until it has stopped.
+        index->stepFor(1000LL * 1000 * 1000 * 60, kRowsRead);
+    }
 }
 
 SearchIndex::SearchIndex(Connection* connection)
@@ -133,6 +148,13 @@ void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qi
         index->m_sinceBulkWrite.start();
         return;
     }
+    if (rowid > index->m_lastRead && !index->m_broken) {
+        // Not read yet: one the reading of the rows has still to reach, or a contact added after
+        // all others, taken over before the next search.
+        if (index->m_phase != 0)
+            ++index->m_appended;
+        return;
+    }
     if (index->m_phase != kDone || index->m_broken || index->m_changed.size() >= kMostInPlace) {
         index->m_dirty = true;
         index->m_changed = {};
@@ -167,6 +189,9 @@ void SearchIndex::clearContents()
     m_phase = 0;
     m_column = -1;
     m_columnsRead = 0;
+    m_lastRead = -1;
+    m_appending = false;
+    m_appended = 0;
     m_ids = {};
     m_sorted = 0;
     m_moved.clear();
@@ -178,8 +203,6 @@ void SearchIndex::clearContents()
     m_groupNames.clear();
     for (Column& c : m_columns)
         c = Column();
-    m_phoneDigits = Column();
-    m_plans.clear();
 }
 
 void SearchIndex::restart()
@@ -216,7 +239,7 @@ bool SearchIndex::stale()
     sqlite3_finalize(s);
     if (schema != m_schemaVersion)
         return true;
-    if (!m_changed.empty() && !applyChanges())
+    if ((!m_changed.empty() || m_appended > 0) && !applyChanges())
         return true;
     const qint64 total = sqlite3_total_changes64(handle);
     if (total - m_totalChanges > m_heard) {
@@ -227,7 +250,8 @@ bool SearchIndex::stale()
             sqlite3_step(s) == SQLITE_ROW)
             rows = sqlite3_column_int64(s, 0);
         sqlite3_finalize(s);
-        if (m_phase > 0 && !m_broken && rows != qint64(live()))
+        // While rows are still to be read, the count tells nothing: read again.
+        if (!m_broken && (m_phase > 0 ? rows != qint64(live()) : !m_ids.empty()))
             return true;
     }
     m_totalChanges = total;
@@ -243,7 +267,7 @@ void SearchIndex::step()
     }
     if (stale())
         restart();
-    if (m_phase != kDone && !stepFor(12 * 1000 * 1000))
+    if (m_phase != kDone && !stepFor(12 * 1000 * 1000, kEverything))
         m_timer.start(0);
 }
 
@@ -251,20 +275,44 @@ void SearchIndex::buildNow()
 {
     if (stale())
         restart();
-    while (m_phase != kDone && !stepFor(1000LL * 1000 * 1000 * 60)) {
+    while (m_phase != kDone && !stepFor(1000LL * 1000 * 1000 * 60, kEverything)) {
     }
     m_timer.stop();
 }
 
-// Reads for at most the given time; true when everything is read.
-bool SearchIndex::stepFor(qint64 nanoseconds)
+bool SearchIndex::reached(int goal) const
+{
+    if (m_broken || m_phase == kDone)
+        return true;
+    if (goal == kEverything)
+        return false;
+    return m_phase > 0 && (goal == kRowsRead || m_columns[size_t(goal)].ordered);
+}
+
+void SearchIndex::reserveRows(size_t more)
+{
+    // Room for contacts changed later as well, so that the lists are not copied on growing.
+    const size_t rows = m_ids.size() + more + more / 25 + 64;
+    m_ids.reserve(rows);
+    m_group.reserve(rows);
+    // The texts at the size of those read so far; a first reading sizes them after its first
+    // rows.
+    if (m_ids.empty())
+        return;
+    for (Column& c : m_columns)
+        c.arena.reserve(c.arena.size() +
+                        size_t(double(c.arena.size()) / double(m_ids.size()) * double(more) * 1.04) + 4096);
+}
+
+// Reads for at most the given time; true when the goal is reached.
+bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
 {
     sqlite3* handle = m_connection->handle();
     if (!handle)
         return true;
     QElapsedTimer clock;
     clock.start();
-    while (m_phase != kDone) {
+    while (!reached(goal)) {
         if (m_phase > 0 && m_column < 0) {
             // The order a search last waited for first, then the usual ones.
             static const std::array<int, kColumns> phases = OrderPhases();
@@ -274,13 +322,13 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
             m_columnsRead |= 1 << m_column;
         }
         const int column = m_phase == 0 ? -1 : m_column;
+        // A statement of another phase, left when contacts were added meanwhile.
+        if (m_reading && m_readingColumn != column)
+            interrupt();
         if (!m_reading) {
-            // A reading ended halfway by a write that then changed nothing starts over.
-            if (column < 0 && !m_ids.empty())
-                clearContents();
+            m_readingColumn = column;
             const QByteArray text = m_phase == 0 ? RowsStatement()
-                                                 : "select id, " + QByteArray(SearchColumn(column)->name) +
-                                                       " from zvonisty order by " +
+                                                 : "select id from zvonisty order by " +
                                                        QByteArray(SearchColumn(column)->name) + ", id";
             if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
                 interrupt();
@@ -289,24 +337,16 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                 return true;
             }
             if (column < 0) {
-                // Counted here, not at attaching: the start of the program does not wait for it.
-                sqlite3_stmt* s = nullptr;
-                if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty", -1, &s, nullptr) ==
-                        SQLITE_OK &&
-                    sqlite3_step(s) == SQLITE_ROW)
-                    m_expected = size_t(qMax<qint64>(0, sqlite3_column_int64(s, 0)));
-                sqlite3_finalize(s);
-                // Room for contacts changed later, so that the lists are not copied on growing.
-                m_ids.reserve(m_expected + m_expected / 25 + 64);
-                m_group.reserve(m_expected + m_expected / 25 + 64);
+                // A reading ended halfway by a write goes on after the last row read; counted
+                // here, not at attaching: the start of the program does not wait for it.
+                sqlite3_bind_int64(m_reading, 1, m_lastRead);
+                const size_t more = size_t(qMax<qint64>(0, CountAfter(handle, m_lastRead)));
+                m_expected = m_ids.size() + more;
+                reserveRows(more);
             } else {
                 m_columns[size_t(column)].order.clear();
-                m_columns[size_t(column)].runStart.clear();
                 m_columns[size_t(column)].order.reserve(m_ids.size());
-                m_columns[size_t(column)].runStart.reserve(m_ids.size());
             }
-            m_previous.clear();
-            m_previousNull = false;
         }
         int rc;
         int n = 0;
@@ -320,6 +360,13 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     m_broken = true;
                     return true;
                 }
+                m_lastRead = id;
+                // Added after all others: in id order behind the sorted entries, unless changed
+                // contacts already follow them.
+                if (m_sorted == entry)
+                    m_sorted = entry + 1;
+                else
+                    m_moved.insert(quint32(id), quint32(entry));
                 m_ids.push_back(quint32(id));
                 if (entry == 16384 && m_expected > entry) {
                     // Room for the rest at the size of the first rows, so the texts are not copied on
@@ -330,7 +377,6 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     };
                     for (Column& c : m_columns)
                         reserve(c);
-                    reserve(m_phoneDigits);
                 }
                 for (int c = 0; c < kColumns; ++c) {
                     Column& col = m_columns[size_t(c)];
@@ -344,15 +390,6 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                     }
                     col.arena += kEnd;
                 }
-                if (entry % kSparse == 0)
-                    m_phoneDigits.sparse.push_back(quint32(m_phoneDigits.arena.size()));
-                if (sqlite3_column_type(m_reading, kPhonePlace + 1) == SQLITE_NULL)
-                    m_phoneDigits.arena += kNull;
-                else
-                    AppendPhoneDigitsUtf8(
-                        reinterpret_cast<const char*>(sqlite3_column_text(m_reading, kPhonePlace + 1)),
-                        size_t(sqlite3_column_bytes(m_reading, kPhonePlace + 1)), m_phoneDigits.arena);
-                m_phoneDigits.arena += kEnd;
                 quint8 group = kNoGroup;
                 if (sqlite3_column_type(m_reading, kColumns + 1) != SQLITE_NULL) {
                     const std::string name(
@@ -381,19 +418,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
                 }
                 // The id for now; turned into its entry when the column is read, in one pass
                 // whose lookups do not wait for one another.
-                Column& col = m_columns[size_t(column)];
-                col.order.push_back(quint32(id));
-                const bool null = sqlite3_column_type(m_reading, 1) == SQLITE_NULL;
-                const char* value = reinterpret_cast<const char*>(sqlite3_column_text(m_reading, 1));
-                const int bytes = sqlite3_column_bytes(m_reading, 1);
-                bool starts = col.order.size() == 1;
-                if (!starts)
-                    starts = null != m_previousNull ||
-                             (!null &&
-                              CompareCzechUtf8(m_previous.data(), int(m_previous.size()), value, bytes) != 0);
-                col.runStart.push_back(starts);
-                m_previousNull = null;
-                m_previous.assign(value ? value : "", size_t(bytes));
+                m_columns[size_t(column)].order.push_back(quint32(id));
             }
             if (++n == 512) {
                 n = 0;
@@ -407,18 +432,19 @@ bool SearchIndex::stepFor(qint64 nanoseconds)
             return false;
         }
         if (m_phase == 0)
-            m_sorted = m_ids.size();
+            m_appending = false;
         if (m_phase > 0) {
             Column& col = m_columns[size_t(column)];
+            const bool sorted = m_sorted == m_ids.size();
             for (quint32& id : col.order) {
-                const qint64 entry = EntryOfId(m_ids, id);
+                const qint64 entry = sorted ? EntryOfId(m_ids, id) : entryOf(id);
                 if (entry < 0) {
                     restart();
                     return false;
                 }
                 id = quint32(entry);
             }
-            col.ordered = col.order.size() == m_ids.size();
+            col.ordered = col.order.size() == live();
         }
         m_phase = m_phase == kColumns ? kDone : m_phase + 1;
         m_column = -1;

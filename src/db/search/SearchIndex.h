@@ -39,11 +39,10 @@ public:
     static SearchIndex* Of(const Connection* connection);
     // Gives the connection an index; reading starts when the event loop next runs.
     static SearchIndex* Attach(Connection* connection);
-    // Gives the index's memory back before a write of many contacts, which would make it
-    // read them all again anyway; it does so once the writing has stopped.
-    static void Release(Connection* connection);
-    // Told by a writer of many contacts how many it has written so far: more than are taken
-    // over in place, and the memory is given back at once.
+    // Told by a writer of many contacts how many it has written so far. More than are taken
+    // over in place: contacts added after all others are read at once, and the orders once the
+    // writing has stopped; after other changes the memory is given back, and the directory
+    // read again whole.
     static void Wrote(Connection* connection, qint64 contacts);
 
     ~SearchIndex() override;
@@ -56,7 +55,7 @@ public:
 
     // Reads the whole directory now (tests and measurements).
     void buildNow();
-    bool complete() const { return m_phase == kDone && !m_dirty; }
+    bool complete() const { return m_phase == kDone && !m_dirty && m_appended == 0; }
     // Ends a statement kept open between two reading steps; a write follows.
     void interrupt();
 
@@ -66,23 +65,29 @@ private:
     // Forgets everything read; asks the engine nothing.
     void clearContents();
     void step();
-    bool stepFor(qint64 nanoseconds);
+    // What a reading step goes on to: everything, the rows, or the rows and one column's order.
+    static constexpr int kEverything = -1;
+    static constexpr int kRowsRead = -2;
+    bool reached(int goal) const;
+    bool stepFor(qint64 nanoseconds, int goal);
+    void reserveRows(size_t more);
     bool stale();
     static void UpdateHook(void* self, int operation, const char* database, const char* table, qint64 rowid);
     static void RollbackHook(void* self);
 
-    // The changed contacts taken over into the index; false when they cannot be, and the
-    // directory must be read again.
+    // The changed and added contacts taken over into the index; false when they cannot be, and
+    // the directory must be read again.
     bool applyChanges();
+    bool applyInPlace(std::vector<qint64> changed);
+    // Reads the contacts added after all others as rows, and every order again after them.
+    void readAdded();
     // The entry of a contact, or -1.
     qint64 entryOf(quint32 id) const;
     void removeEntries(const std::vector<quint32>& entries);
     size_t live() const { return m_ids.size() - m_dead; }
-    // Whether ties of the statement's order come in ascending id order (true) or follow the
-    // order's direction (false); an unknown plan leaves the statement to the engine.
-    bool tiesAscending(const ContactSearch& search, bool* known);
     struct Column;
     void matchColumn(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const;
+    void matchDigits(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const;
 
     static constexpr int kDone = 100;
     // Ends every text in a column's arena; a null is this single byte.
@@ -106,6 +111,14 @@ private:
     int m_wanted = 0;
     int m_columnsRead = 0;
     sqlite3_stmt* m_reading = nullptr;
+    // The id of the last row read: the rows are read in id order, so every contact above it is
+    // still to be read.
+    qint64 m_lastRead = -1;
+    // Rows are being read that were added after the index was whole; the column of m_reading.
+    bool m_appending = false;
+    // Contacts written after all those read, heard of once the rows were whole.
+    qint64 m_appended = 0;
+    int m_readingColumn = -1;
     qint64 m_totalChanges = -1;
     // Rows the update hook heard of since m_totalChanges was taken.
     qint64 m_heard = 0;
@@ -117,9 +130,8 @@ private:
         std::string arena;
         // Start of every 32nd entry's text.
         std::vector<quint32> sparse;
-        // Entries in the order of the column's index, and where a run of equal values starts.
+        // Entries in the order of the column's index, equal values by id.
         std::vector<quint32> order;
-        std::vector<bool> runStart;
         bool ordered = false;
     };
     // Contact ids by entry: ascending up to m_sorted, where the entries of changed contacts
@@ -136,13 +148,6 @@ private:
     std::vector<quint8> m_group;
     std::vector<std::string> m_groupNames;
     std::array<Column, kColumns> m_columns;
-    // The numbers read without blanks and separators, as a digit search compares them; only
-    // the arena and its sparse starts are used.
-    Column m_phoneDigits;
-    static constexpr int kPhonePlace = PhoneSearchPlace();
-    std::string m_previous;
-    bool m_previousNull = false;
-    QHash<QString, int> m_plans;
 };
 
 } // namespace db

@@ -3,8 +3,8 @@
 #include "db/search/SearchIndex.h"
 
 #include "db/engine/Connection.h"
-#include "db/engine/Dialect.h"
 #include "db/engine/Engine.h"
+#include "db/engine/PhoneText.h"
 #include "db/engine/SearchText.h"
 #include "db/search/ContactSearch.h"
 
@@ -14,11 +14,6 @@
 #include <cstring>
 
 namespace db {
-namespace {
-
-enum Plan { TiesAscending = 1, TiesFollow = 2, PlanUnknown = 3 };
-
-} // namespace
 
 bool SearchIndex::quickCount(const ContactSearch& search, int* count)
 {
@@ -34,52 +29,6 @@ bool SearchIndex::quickCount(const ContactSearch& search, int* count)
     }
     sqlite3_finalize(s);
     return ok;
-}
-
-bool SearchIndex::tiesAscending(const ContactSearch& search, bool* known)
-{
-    const QString key = QStringLiteral("%1/%2/%3/%4")
-                            .arg(search.group.has_value())
-                            .arg(SearchLikes(search).size())
-                            .arg(search.orderColumn)
-                            .arg(search.descending);
-    int plan = m_plans.value(key);
-    if (plan == 0) {
-        // The engine reads the rows either along the order column's index (equal values then
-        // come in the index's direction) or in id order and sorts them (equal values keep
-        // that order). Which one, its query plan tells.
-        plan = PlanUnknown;
-        sqlite3_stmt* s = nullptr;
-        const QByteArray text =
-            "explain query plan " + TranslateStatement(BuildSearchStatement(search)).toUtf8();
-        if (sqlite3_prepare_v2(m_connection->handle(), text.constData(), -1, &s, nullptr) == SQLITE_OK) {
-            const QByteArray orderIndex = "ix_zvonisty_" + search.orderColumn.toLatin1();
-            bool sorts = false, alongOrder = false, inIdOrder = false, other = false;
-            int steps = 0;
-            while (sqlite3_step(s) == SQLITE_ROW) {
-                const QByteArray detail(reinterpret_cast<const char*>(sqlite3_column_text(s, 3)));
-                ++steps;
-                if (detail.startsWith("USE TEMP B-TREE FOR ORDER BY"))
-                    sorts = true;
-                else if (detail == "SCAN zvonisty USING INDEX " + orderIndex ||
-                         detail == "SCAN zvonisty USING COVERING INDEX " + orderIndex)
-                    alongOrder = true;
-                else if (detail == "SCAN zvonisty" ||
-                         detail == "SEARCH zvonisty USING INDEX ix_zvonisty_skupina (skupina=?)")
-                    inIdOrder = true;
-                else
-                    other = true;
-            }
-            if (!other && steps == 2 && sorts && inIdOrder)
-                plan = TiesAscending;
-            else if (!other && steps == 1 && alongOrder)
-                plan = TiesFollow;
-        }
-        sqlite3_finalize(s);
-        m_plans.insert(key, plan);
-    }
-    *known = plan != PlanUnknown;
-    return plan == TiesAscending;
 }
 
 void SearchIndex::matchColumn(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const
@@ -148,6 +97,26 @@ void SearchIndex::matchColumn(const Column& col, const std::string& pattern, std
     }
 }
 
+void SearchIndex::matchDigits(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const
+{
+    // '%digits%': the numbers are read without blanks and separators here, as the engine's
+    // function reads them. Folding leaves digits, '+' and the separators as they are and turns
+    // nothing into them, so the folded texts serve; a copy of the digits would cost memory.
+    const std::string needle = pattern.substr(1, pattern.size() - 2);
+    const char* p = col.arena.data();
+    const char* const end = p + col.arena.size();
+    std::string digits;
+    for (size_t entry = 0; p < end; ++entry) {
+        const char* stop = static_cast<const char*>(std::memchr(p, kEnd, size_t(end - p)));
+        if (*p != kNull && !hits[entry]) {
+            digits.clear();
+            AppendPhoneDigitsUtf8(p, size_t(stop - p), digits);
+            hits[entry] = memmem(digits.data(), digits.size(), needle.data(), needle.size()) ? 1 : 0;
+        }
+        p = stop + 1;
+    }
+}
+
 bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids)
 {
     const ContactColumn* orderColumn = FindColumn(search.orderColumn);
@@ -159,22 +128,25 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
     if (!likes.isEmpty() && search.ignoreAccents != m_ignoreAccents) {
         m_ignoreAccents = search.ignoreAccents;
         restart();
-        return false;
-    }
-    if (stale()) {
+    } else if (stale()) {
         restart();
-        return false;
     }
     const Column& order = m_columns[size_t(orderPlace)];
-    if (m_broken || m_phase == 0 || !order.ordered) {
+    if (m_broken)
+        return false;
+    if (m_phase == 0 || !order.ordered) {
         m_wanted = orderPlace;
-        return false;
+        // Read at once what the search needs where the engine could not answer it sooner: it
+        // finds one column's text along that column's index, but several columns or the digits
+        // of the numbers only by reading every row. Orders and added contacts alone are little.
+        const bool everyRow = likes.size() > 1 || std::any_of(likes.begin(), likes.end(),
+                                                              [](const SearchLike& l) { return l.digits; });
+        if (likes.isEmpty() || !(everyRow || m_appending || m_phase > 0))
+            return false;
+        stepFor(1000LL * 1000 * 1000 * 60, orderPlace);
+        if (m_broken || !order.ordered)
+            return false;
     }
-    bool known = false;
-    const bool tiesUp = tiesAscending(search, &known);
-    if (!known)
-        return false;
-
     const size_t count = m_ids.size();
     std::vector<quint8> hits;
     if (!likes.isEmpty()) {
@@ -183,7 +155,11 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
             const QByteArray utf8 = like.pattern.toUtf8();
             std::string pattern;
             SearchFoldUtf8(utf8.constData(), int(utf8.size()), m_ignoreAccents, pattern);
-            matchColumn(like.digits ? m_phoneDigits : m_columns[size_t(like.column)], pattern, hits);
+            const Column& col = m_columns[size_t(like.column)];
+            if (like.digits)
+                matchDigits(col, pattern, hits);
+            else
+                matchColumn(col, pattern, hits);
         }
     }
     if (search.group) {
@@ -206,24 +182,15 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
         if (hits.empty() || hits[entry])
             ids->push_back(m_ids[entry]);
     };
+    // Equal values come in id order, which the engine's statement asks for as well, and a
+    // descending order is the whole sequence backwards.
     const std::vector<quint32>& sequence = order.order;
     if (!search.descending) {
         for (quint32 entry : sequence)
             take(entry);
-    } else if (!tiesUp) {
+    } else {
         for (auto it = sequence.rbegin(); it != sequence.rend(); ++it)
             take(*it);
-    } else {
-        // Runs of equal values from the last one back, each run in its own order.
-        size_t end = sequence.size();
-        while (end > 0) {
-            size_t start = end - 1;
-            while (start > 0 && !order.runStart[start])
-                --start;
-            for (size_t i = start; i < end; ++i)
-                take(sequence[i]);
-            end = start;
-        }
     }
     return true;
 }

@@ -6,7 +6,6 @@
 
 #include "db/engine/Connection.h"
 #include "db/engine/Engine.h"
-#include "db/engine/PhoneText.h"
 #include "db/engine/SearchText.h"
 
 #include <sqlite3.h>
@@ -86,7 +85,6 @@ struct Added
     quint8 group = 0;
     std::array<Value, SearchIndex::kColumns> values;
     std::array<std::string, SearchIndex::kColumns> folded;
-    std::string phoneDigits;
 };
 
 // Whether a list may grow by `more` without being copied to a larger place; small lists may.
@@ -118,31 +116,54 @@ void SearchIndex::removeEntries(const std::vector<quint32>& entries)
         if (entry >= m_sorted)
             m_moved.remove(m_ids[entry]);
     }
-    for (Column& col : m_columns) {
-        // One pass: a removed entry that started a run of equal values hands that on to the
-        // next one kept (which, if it did not start a run itself, belongs to the same run).
-        size_t kept = 0;
-        bool carry = false;
-        for (size_t i = 0; i < col.order.size(); ++i) {
-            const bool starts = col.runStart[i];
-            if (m_group[col.order[i]] == kDead) {
-                carry = carry || starts;
-                continue;
-            }
-            col.order[kept] = col.order[i];
-            col.runStart[kept] = starts || carry;
-            carry = false;
-            ++kept;
-        }
-        col.order.resize(kept);
-        col.runStart.resize(kept);
-    }
+    for (Column& col : m_columns)
+        col.order.erase(std::remove_if(col.order.begin(), col.order.end(),
+                                       [&](quint32 entry) { return m_group[entry] == kDead; }),
+                        col.order.end());
 }
 
 bool SearchIndex::applyChanges()
 {
     std::vector<qint64> changed;
     changed.swap(m_changed);
+    sqlite3* handle = m_connection->handle();
+    if (m_broken || !handle)
+        return false;
+    if (m_appended == 0)
+        return applyInPlace(std::move(changed));
+    if (m_phase == kDone && changed.size() + size_t(m_appended) <= kMostInPlace) {
+        // A few added: taken over in place as well.
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(handle, "select id from zvonisty where id > ?", -1, &s, nullptr) != SQLITE_OK)
+            return false;
+        sqlite3_bind_int64(s, 1, m_lastRead);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            changed.push_back(sqlite3_column_int64(s, 0));
+        sqlite3_finalize(s);
+        m_appended = 0;
+        return applyInPlace(std::move(changed));
+    }
+    // Many: the changes of earlier contacts in place, the added ones read as rows.
+    if (!changed.empty() && !applyInPlace(std::move(changed)))
+        return false;
+    readAdded();
+    return true;
+}
+
+void SearchIndex::readAdded()
+{
+    interrupt();
+    m_appended = 0;
+    m_appending = true;
+    m_phase = 0;
+    m_column = -1;
+    m_columnsRead = 0;
+    for (Column& c : m_columns)
+        c.ordered = false;
+}
+
+bool SearchIndex::applyInPlace(std::vector<qint64> changed)
+{
     sqlite3* handle = m_connection->handle();
     if (m_phase != kDone || m_broken || !handle)
         return false;
@@ -155,7 +176,6 @@ bool SearchIndex::applyChanges()
     std::vector<Added> added;
     std::vector<std::string> newGroups;
     std::array<size_t, kColumns> bytes{};
-    size_t digitBytes = 0;
     for (qint64 rowid : changed) {
         if (rowid < 0 || rowid > qint64(UINT32_MAX))
             return false;
@@ -181,12 +201,6 @@ bool SearchIndex::applyChanges()
                 SearchFoldUtf8(v.text.data(), int(v.text.size()), m_ignoreAccents, row.folded[size_t(c)]);
             bytes[size_t(c)] += row.folded[size_t(c)].size() + 1;
         }
-        const Value& phone = row.values[size_t(kPhonePlace)];
-        if (phone.null)
-            row.phoneDigits = std::string(1, kNull);
-        else
-            AppendPhoneDigitsUtf8(phone.text.data(), phone.text.size(), row.phoneDigits);
-        digitBytes += row.phoneDigits.size() + 1;
         row.group = kNoGroup;
         if (!group.null) {
             auto known = std::find(m_groupNames.begin(), m_groupNames.end(), group.text);
@@ -208,8 +222,6 @@ bool SearchIndex::applyChanges()
         if (!Roomy(col.arena, bytes[size_t(c)]) || !Roomy(col.order, added.size()))
             return false;
     }
-    if (!Roomy(m_phoneDigits.arena, digitBytes))
-        return false;
 
     removeEntries(gone);
     const size_t firstNew = m_ids.size();
@@ -222,28 +234,20 @@ bool SearchIndex::applyChanges()
             col.arena += row.folded[size_t(c)];
             col.arena += kEnd;
         }
-        if (entry % kSparse == 0)
-            m_phoneDigits.sparse.push_back(quint32(m_phoneDigits.arena.size()));
-        m_phoneDigits.arena += row.phoneDigits;
-        m_phoneDigits.arena += kEnd;
         if (m_sorted == entry && (entry == 0 || row.id > m_ids[entry - 1]))
             m_sorted = entry + 1;
         else
             m_moved.insert(row.id, quint32(entry));
         m_ids.push_back(row.id);
         m_group.push_back(row.group);
+        m_lastRead = qMax<qint64>(m_lastRead, row.id);
     }
 
     for (int c = 0; c < kColumns; ++c) {
         Column& col = m_columns[size_t(c)];
-        // The compared value of the entry at a place of the order.
+        // The compared value of the entry at a place of the order, none of them new.
         auto valueAt = [&](size_t place, Value* out) {
-            const quint32 entry = col.order[place];
-            if (entry >= firstNew) {
-                *out = added[entry - firstNew].values[size_t(c)];
-                return true;
-            }
-            return reader.read(m_ids[entry], c, out) == 1;
+            return reader.read(m_ids[col.order[place]], c, out) == 1;
         };
         // Where each new entry goes: after everything ordered before it by value, then id.
         std::vector<std::pair<size_t, size_t>> places;
@@ -277,35 +281,10 @@ bool SearchIndex::applyChanges()
         size_t from = col.order.size();
         size_t to = from + places.size();
         col.order.resize(to);
-        col.runStart.resize(to);
-        std::vector<size_t> inserted(places.size());
         for (size_t p = places.size(); p-- > 0;) {
-            while (from > places[p].first) {
-                --from;
-                --to;
-                col.order[to] = col.order[from];
-                col.runStart[to] = col.runStart[from];
-            }
-            --to;
-            col.order[to] = quint32(firstNew + places[p].second);
-            inserted[p] = to;
-        }
-        Value before, after;
-        for (size_t place : inserted) {
-            if (!valueAt(place, &after))
-                return false;
-            bool starts = place == 0;
-            if (!starts) {
-                if (!valueAt(place - 1, &before))
-                    return false;
-                starts = CompareValues(before, after) != 0;
-            }
-            col.runStart[place] = starts;
-            if (place + 1 < col.order.size()) {
-                if (!valueAt(place + 1, &before))
-                    return false;
-                col.runStart[place + 1] = CompareValues(after, before) != 0;
-            }
+            while (from > places[p].first)
+                col.order[--to] = col.order[--from];
+            col.order[--to] = quint32(firstNew + places[p].second);
         }
     }
     return true;

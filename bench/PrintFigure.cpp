@@ -1,6 +1,7 @@
 #include "PrintFigure.h"
 
 #include "db/contacts/Query.h"
+#include "db/contacts/RowWalk.h"
 #include "print/DirectoryPrint.h"
 #include "ui/SafeWrite.h"
 
@@ -23,6 +24,7 @@ PrintTimes TimePrint(db::Connection* connection, const QList<MainWindowPort::Sho
         db::Query rows(connection);
         rowsByName(&rows);
         resetPeak();
+        times.startMb = peakMb();
         QElapsedTimer t;
         t.start();
         print::PrintOutcome outcome;
@@ -41,13 +43,18 @@ PrintTimes TimePrint(db::Connection* connection, const QList<MainWindowPort::Sho
     QList<int> fields;
     for (const MainWindowPort::ShownColumn& c : columns)
         fields << rows.fieldIndex(c.field);
-    QByteArray text;
-    for (int r = 0; r < rows.recordCount(); ++r) {
+    // Read and written as the PDF is: a row at a time, into a file put in place when whole.
+    SafeFileWriter text(QDir(folder).filePath(QStringLiteral("seznam.txt")));
+    text.begin();
+    QByteArray line;
+    for (db::RowWalk walk(rows); walk.next();) {
+        line.resize(0);
         for (const int field : fields)
-            text += rows.text(r, field).toUtf8() + '\t';
-        text += '\n';
+            line.append(walk.utf8(field)).append('\t');
+        line.append('\n');
+        text.write(line);
     }
-    SafeWriteFile(QDir(folder).filePath(QStringLiteral("seznam.txt")), text);
+    text.commit();
     times.textMs = double(t.nsecsElapsed()) / 1e6;
     return times;
 }

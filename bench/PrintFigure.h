@@ -19,6 +19,8 @@ struct PrintTimes
     // The contacts printed: fewer than asked when the directory holds fewer.
     int rows = 0;
     double peakMb = 0;
+    // What the process held as the PDF began.
+    double startMb = 0;
 };
 
 // A PDF of the first `contacts` contacts by name in the given columns, written into `folder`;

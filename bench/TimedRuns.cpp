@@ -10,7 +10,9 @@
 #include "ui/FileDialog.h"
 #include "ui/MessageDialog.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTextStream>
 
 #include <sqlite3.h>
@@ -125,9 +128,9 @@ QList<TimedRun> TimeSearchesNow(TMain& window, const QString& when)
         // Choosing the column searches at once: the time counts from there.
         QElapsedTimer t;
         t.start();
-        window.setSearchIndex(s.column);
+        Parts(window).hledat_dleButtons->button(s.column)->setChecked(true);
         Parts(window).Hledani->setText(QString::fromUtf8(s.text));
-        window.NajdiClick();
+        Parts(window).Najdi->click();
         Parts(window).DBGrid1->viewport()->repaint();
         runs << TimedRun{when + QLatin1Char(' ') + QString::fromUtf8(s.name), Parts(window).ADOQuery1->sql(),
                          double(t.nsecsElapsed()) / 1e6, 0, Parts(window).ADOQuery1->recordCount()};
@@ -138,9 +141,9 @@ QList<TimedRun> TimeSearchesNow(TMain& window, const QString& when)
 void ClearSearchBar(TMain& window)
 {
     Parts(window).VyberSkupinu->setCurrentIndex(0);
-    window.setSearchIndex(0);
+    Parts(window).hledat_dleButtons->button(0)->setChecked(true);
     Parts(window).Hledani->clear();
-    window.NajdiClick();
+    Parts(window).Najdi->click();
 }
 
 namespace {

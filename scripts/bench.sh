@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the release program and runs the benchmark: scripts/bench.sh [number of contacts ...]
-# [exchange|pdf|jet|sync ...] (default: 100000 and 1000000, one run each, every group of figures; the
+# [exchange|csv|pdf|jet|sync ...] (default: 100000 and 1000000, one run each, every group of figures; the
 # searches always run)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -21,7 +21,7 @@ while [[ $# -gt 0 ]]; do
 done
 [[ ${#limit[@]} -gt 0 ]] || limit=(-max_total_time=60)
 targets=("$@")
-[[ ${#targets[@]} -gt 0 ]] || targets=(importline textcodec cardformat vcard updateinfo inifile)
+[[ ${#targets[@]} -gt 0 ]] || targets=(importline textcodec cardformat vcard csv updateinfo inifile)
 
 build="$root/build-fuzz"
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
@@ -52,8 +52,9 @@ for t in "${targets[@]}"; do
   log="$build/findings/$t.log"
   mkdir -p "$corpus" "$findings"
   seeds=("$root/fuzz/corpus/$t")
-  # The vCard samples of the tests, read where they lie.
+  # The vCard and CSV samples of the tests, read where they lie.
   [[ "$t" == vcard && -d "$shared/fixtures/vcards-public" ]] && seeds+=("$shared/fixtures/vcards-public")
+  [[ "$t" == csv && -d "$shared/fixtures/csv-public" ]] && seeds+=("$shared/fixtures/csv-public")
   dict=()
   [[ -f "$root/fuzz/$t.dict" ]] && dict=(-dict="$root/fuzz/$t.dict")
   before=$(count_findings)

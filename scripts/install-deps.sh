@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libgl-dev
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libcsv-dev
   qt6-qpa-plugins fonts-dejavu-core
   desktop-file-utils appstream
   qt6-translations-l10n python3-vobject

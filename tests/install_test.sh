@@ -86,4 +86,10 @@ run "$work/cwd" "$home3" || fail "the start in a folder of the user's did not en
 grep -q "^\[NASTAVENI\]" "$prefix/bin/zvonisty.ini" || fail "no settings file beside a writable executable"
 [ ! -e "$home3/.config/Zvonisty/zvonisty.ini" ] || fail "settings in the per-user place although the folder is writable"
 [ "$(ls "$work/cwd")" = "Zvonisty.mdb" ] || fail "other files in the working directory"
+# The installed program reads an older file through its reader in libexec/, and names it when it is missing.
+printf '\0\0\0\0Standard Jet DB\0' >"$work/stary.mdb"
+convert() { "$prefix/bin/zvonisty" --convert "$work/stary.mdb" "$work/novy.mdb" 2>&1 || true; }
+convert | grep -q "Soubor je poškozen (při čtení bylo hlášeno" || fail "the installed program did not start its reader"
+rm "$prefix/libexec/zvonisty-jet"
+convert | grep -q "Chybí program zvonisty-jet" || fail "no word of the missing reader"
 echo "install test passed"

@@ -1,11 +1,11 @@
 // The contact card format: file names, the written lines, and reading cards back.
-#include "formats/CardFormat.h"
 #include "testsupport/TestSupport.h"
+#include "formats/CardFormat.h"
 
 #include <QTest>
 
-using testsupport::Fields;
 using testsupport::Values;
+using testsupport::Fields;
 
 using cards::CardFileName;
 using cards::CardText;

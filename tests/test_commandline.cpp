@@ -139,6 +139,9 @@ private Q_SLOTS:
         QTest::newRow("deletion without --sync")
             << QStringList{QStringLiteral("--force-delete")}
             << QStringLiteral("Volba --force-delete platí jen spolu s volbou --sync.");
+        QTest::newRow("code page without --export-csv")
+            << QStringList{QStringLiteral("--cp1250")}
+            << QStringLiteral("Volba --cp1250 platí jen spolu s volbou --export-csv.");
     }
     void refusedOptions()
     {
@@ -148,6 +151,33 @@ private Q_SLOTS:
         const Run run = Program(arguments, dir.path());
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.err.trimmed(), told);
+    }
+
+    // CSV into and out of a file of the first structure, which is brought up to date first.
+    void csvImportAndExport()
+    {
+        testsupport::Sandbox box;
+        box.createDirectory(1);
+        const QString gmail = QStringLiteral(ZV_FIXTURES "/csv-public/roundcube_gmail.csv");
+        Run run = Program({QStringLiteral("--import-csv"), gmail}, box.path());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.trimmed(), QStringLiteral("Import z CSV dokončen. Přidáno kontaktů: 7, čísel již v "
+                                                   "seznamu: 0, řádků bez čísla: 0."));
+        run = Program({QStringLiteral("--export-csv"), QStringLiteral("ven.csv"), QStringLiteral("--cp1250")},
+                      box.path());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.trimmed(), QStringLiteral("Do souboru CSV ven.csv bylo zapsáno kontaktů: 7."));
+        const QStringList lines =
+            testsupport::ReadCp1250(box.path(QStringLiteral("ven.csv"))).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.first(), QStringLiteral("Telefon;Jméno;Email;Poznámka;Organizace;Skupina;ICQ;Skype"));
+        QCOMPARE(lines.at(1),
+                 QStringLiteral("pag er;Lastname Firstname;home@aaa.pl;\"note\"\"note\";company;Test;;"));
+        // A header neither known nor mapped before is named, and nothing is read.
+        testsupport::WriteBytes(box.path(QStringLiteral("jiny.csv")), "Kdo,Kam\nNovák,777 000 111\n");
+        run = Program({QStringLiteral("--import-csv"), QStringLiteral("jiny.csv")}, box.path());
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.trimmed().endsWith(QStringLiteral("Nalezené sloupce: „Kdo“, „Kam“.")),
+                 qPrintable(run.err));
     }
 };
 

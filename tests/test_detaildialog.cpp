@@ -22,6 +22,7 @@
 using testsupport::MessagesShown;
 
 using testsupport::Column;
+using testsupport::GridColumn;
 using testsupport::Parts;
 using testsupport::Sandbox;
 using testsupport::WhenModalShown;
@@ -49,13 +50,9 @@ class TestDetailDialog : public QObject
     }
     void selectName(const QString& name)
     {
-        auto* model = Parts(*m_w).DBGrid1->model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            if (model->index(r, 1).data().toString() == name) {
-                Parts(*m_w).DBGrid1->selectRow(r);
-                return;
-            }
-        QFAIL("row not found");
+        const int row = int(GridColumn(*m_w).indexOf(name));
+        QVERIFY2(row >= 0, "row not found");
+        Parts(*m_w).DBGrid1->selectRow(row);
     }
 
 private Q_SLOTS:
@@ -226,11 +223,7 @@ private Q_SLOTS:
         QCOMPARE(stored(QStringLiteral("datum"), QStringLiteral("telefon = '603 123 456'")),
                  QStringList{DateText(QDate::currentDate())});
         // The grid keeps the edited row selected.
-        QCOMPARE(Parts(*m_w)
-                     .DBGrid1->model()
-                     ->index(Parts(*m_w).DBGrid1->currentIndex().row(), 1)
-                     .data()
-                     .toString(),
+        QCOMPARE(GridColumn(*m_w).value(Parts(*m_w).DBGrid1->currentIndex().row()),
                  QStringLiteral("Adam Nový"));
 
         WhenModalShown([&](QWidget* modal) {
@@ -348,8 +341,7 @@ private Q_SLOTS:
                                cell.center());
         }
         QCOMPARE(opened, 1);
-        QCOMPARE(Parts(*m_w).id->text(),
-                 stored(QStringLiteral("id"), QStringLiteral("jmeno = 'Bára'")).first());
+        QCOMPARE(m_w->commandId(), stored(QStringLiteral("id"), QStringLiteral("jmeno = 'Bára'")).first());
     }
 
     void badInputIsStoredExactly_data()

@@ -38,7 +38,7 @@ class ReadOnlyWindow : public MainWindowPort
 public:
     explicit ReadOnlyWindow(TMain* main) : m(main) {}
     QWidget* window() override { return m->window(); }
-    db::Connection* connection() override { return m->connection(); }
+    db::Directory& directory() override { return m->directory(); }
     const db::Query& shownContacts() const override { return m->shownContacts(); }
     std::optional<SelectedContact> currentContact() const override { return m->currentContact(); }
     QString directoryFilePath() const override { return m->directoryFilePath(); }

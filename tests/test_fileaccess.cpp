@@ -16,8 +16,8 @@
 #include <unistd.h>
 
 using db::Connection;
-using db::EngineError;
 using testsupport::ConnectionStringFor;
+using db::EngineError;
 
 namespace {
 

@@ -75,7 +75,7 @@ private Q_SLOTS:
 
         if (how == QLatin1String("search")) {
             Parts(*w).Hledani->setText(QStringLiteral("N1"));
-            w->NajdiClick();
+            QTest::keyClick(Parts(*w).Hledani, Qt::Key_Return);
         } else if (how == QLatin1String("statement")) {
             OpenQuery(QStringLiteral("select * from zvonisty where jmeno = 'N3'"), Parts(*w).ADOQuery1);
         } else if (how == QLatin1String("delete")) {

@@ -318,17 +318,21 @@ private Q_SLOTS:
         QVERIFY(main->started());
         auto* action = main->findChild<QAction*>(item);
         QVERIFY(action);
-        QString seen;
+        QString seen, site;
         bool modal = false;
         QPoint offCentre;
         testsupport::WhenModalShown([&](QWidget* shown) {
             seen = shown->objectName();
+            if (const auto* about = qobject_cast<Tabout*>(shown))
+                site = about->LabelWWW->text();
             modal = shown->isModal() && shown->parentWidget() == main.get();
             offCentre = shown->frameGeometry().center() - main->frameGeometry().center();
             QTest::keyClick(shown, Qt::Key_Escape);
         });
         action->trigger();
         QCOMPARE(seen, window);
+        // Without a site in the settings file the about window shows the program's own.
+        QCOMPARE(site, window == QLatin1String("about") ? QStringLiteral(ZV_WEB_SITE) : QString());
         QVERIFY(modal);
         QVERIFY2(offCentre.manhattanLength() <= 2,
                  qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));

@@ -20,15 +20,9 @@ namespace {
 
 QString Describe(const LegacySettings& s)
 {
-    const auto flag = [](const std::optional<bool>& v) {
-        return v ? QString::number(*v) : QStringLiteral("-");
-    };
-    return QStringList{flag(s.allwaysOnTop),
-                       flag(s.autoSearch),
-                       s.searchBy ? QString::number(*s.searchBy) : QStringLiteral("-"),
-                       flag(s.dotPriUzavr),
-                       flag(s.minPriAltF4),
-                       flag(s.pametSirkaSl)}
+    const auto flag = [](const std::optional<bool>& v) { return v ? QString::number(*v) : QStringLiteral("-"); };
+    return QStringList{flag(s.allwaysOnTop), flag(s.autoSearch), s.searchBy ? QString::number(*s.searchBy) : QStringLiteral("-"),
+                       flag(s.dotPriUzavr), flag(s.minPriAltF4), flag(s.pametSirkaSl)}
         .join(QLatin1Char(' '));
 }
 
@@ -62,45 +56,30 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
 
-        QTest::newRow("new file") << QByteArray() << "NASTAVENI"
-                                  << "AutoSearch"
-                                  << "1" << QByteArray("[NASTAVENI]\r\nAutoSearch=1\r\n");
+        QTest::newRow("new file") << QByteArray() << "NASTAVENI" << "AutoSearch" << "1" << QByteArray("[NASTAVENI]\r\nAutoSearch=1\r\n");
         QTest::newRow("replace in place, others kept")
-            << QByteArray("; moje poznámka\r\n[NASTAVENI]\r\nCizi=x\r\n\r\nAutoSearch = 0 "
-                          "\r\nSearchBy=2\r\n[POZICE]\r\nTop=5\r\n")
-            << "NASTAVENI"
-            << "AutoSearch"
-            << "1"
-            << QByteArray("; moje poznámka\r\n[NASTAVENI]\r\nCizi=x\r\n\r\nAutoSearch "
-                          "=1\r\nSearchBy=2\r\n[POZICE]\r\nTop=5\r\n");
-        QTest::newRow("names without case") << QByteArray("[nastaveni]\r\nautosearch=0\r\n") << "NASTAVENI"
-                                            << "AutoSearch"
-                                            << "1" << QByteArray("[nastaveni]\r\nautosearch=1\r\n");
+            << QByteArray("; moje poznámka\r\n[NASTAVENI]\r\nCizi=x\r\n\r\nAutoSearch = 0 \r\nSearchBy=2\r\n[POZICE]\r\nTop=5\r\n")
+            << "NASTAVENI" << "AutoSearch" << "1"
+            << QByteArray("; moje poznámka\r\n[NASTAVENI]\r\nCizi=x\r\n\r\nAutoSearch =1\r\nSearchBy=2\r\n[POZICE]\r\nTop=5\r\n");
+        QTest::newRow("names without case")
+            << QByteArray("[nastaveni]\r\nautosearch=0\r\n") << "NASTAVENI" << "AutoSearch" << "1"
+            << QByteArray("[nastaveni]\r\nautosearch=1\r\n");
         QTest::newRow("key added at end of its section")
-            << QByteArray("[NASTAVENI]\r\nA=1\r\n\r\n[POZICE]\r\nTop=5\r\n") << "NASTAVENI"
-            << "SearchBy"
-            << "3" << QByteArray("[NASTAVENI]\r\nA=1\r\nSearchBy=3\r\n\r\n[POZICE]\r\nTop=5\r\n");
-        QTest::newRow("section added at end")
-            << QByteArray("[NASTAVENI]\r\nA=1\r\n") << "POZICE"
-            << "Top"
-            << "12" << QByteArray("[NASTAVENI]\r\nA=1\r\n[POZICE]\r\nTop=12\r\n");
+            << QByteArray("[NASTAVENI]\r\nA=1\r\n\r\n[POZICE]\r\nTop=5\r\n") << "NASTAVENI" << "SearchBy" << "3"
+            << QByteArray("[NASTAVENI]\r\nA=1\r\nSearchBy=3\r\n\r\n[POZICE]\r\nTop=5\r\n");
+        QTest::newRow("section added at end") << QByteArray("[NASTAVENI]\r\nA=1\r\n") << "POZICE" << "Top" << "12"
+                                              << QByteArray("[NASTAVENI]\r\nA=1\r\n[POZICE]\r\nTop=12\r\n");
         QTest::newRow("unterminated last line, new section")
             << QByteArray("[NASTAVENI]\r\nPametSirkaSl=0") << "POZICE"
             << "Top"
             << "2" << QByteArray("[NASTAVENI]\r\nPametSirkaSl=0\r\n[POZICE]\r\nTop=2\r\n");
-        QTest::newRow("unterminated last line") << QByteArray("[POZICE]\r\nLeft=1") << "POZICE"
-                                                << "Top"
-                                                << "2" << QByteArray("[POZICE]\r\nLeft=1\r\nTop=2\r\n");
-        QTest::newRow("LF file stays LF") << QByteArray("[POZICE]\nLeft=1\n") << "POZICE"
-                                          << "Top"
-                                          << "2" << QByteArray("[POZICE]\nLeft=1\nTop=2\n");
-        QTest::newRow("key with equals sign encoded") << QByteArray() << "S"
-                                                      << "a=b"
-                                                      << "v" << QByteArray("[S]\r\na#R#b=v\r\n");
+        QTest::newRow("unterminated last line") << QByteArray("[POZICE]\r\nLeft=1") << "POZICE" << "Top" << "2"
+                                                << QByteArray("[POZICE]\r\nLeft=1\r\nTop=2\r\n");
+        QTest::newRow("LF file stays LF") << QByteArray("[POZICE]\nLeft=1\n") << "POZICE" << "Top" << "2"
+                                          << QByteArray("[POZICE]\nLeft=1\nTop=2\n");
+        QTest::newRow("key with equals sign encoded") << QByteArray() << "S" << "a=b" << "v" << QByteArray("[S]\r\na#R#b=v\r\n");
         QTest::newRow("undefined byte of a foreign line kept")
-            << QByteArray("x=\x81\x98\r\n[S]\r\nk=1\r\n") << "S"
-            << "k"
-            << "2" << QByteArray("x=\x81\x98\r\n[S]\r\nk=2\r\n");
+            << QByteArray("x=\x81\x98\r\n[S]\r\nk=1\r\n") << "S" << "k" << "2" << QByteArray("x=\x81\x98\r\n[S]\r\nk=2\r\n");
     }
 
     void write()
@@ -130,28 +109,14 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
 
-        const QByteArray file("[NASTAVENI]\r\n; SearchBy=9\r\nsearchby = 3 "
-                              "\r\n[POZICE]\r\nTop=40\r\n[NASTAVENI]\r\nAutoSearch=0\r\n");
-        QTest::newRow("trimmed, any case") << file << "nastaveni"
-                                           << "SEARCHBY"
-                                           << "3";
-        QTest::newRow("other section") << file << "POZICE"
-                                       << "Top"
-                                       << "40";
-        QTest::newRow("key of another section") << file << "NASTAVENI"
-                                                << "Top"
-                                                << "";
-        QTest::newRow("repeated section ignored") << file << "NASTAVENI"
-                                                  << "AutoSearch"
-                                                  << "";
-        QTest::newRow("value with equals sign") << QByteArray("[S]\nk=a=b\n") << "S"
-                                                << "k"
-                                                << "a=b";
-        QTest::newRow("encoded key") << QByteArray("[S]\na#R#b=1\n") << "S"
-                                     << "a=b"
-                                     << "1";
-        QTest::newRow("cp1250 text") << QByteArray("[S]\r\nk=\xe8\xed\x9a\xec\r\n") << "S"
-                                     << "k" << QStringLiteral("číšě");
+        const QByteArray file("[NASTAVENI]\r\n; SearchBy=9\r\nsearchby = 3 \r\n[POZICE]\r\nTop=40\r\n[NASTAVENI]\r\nAutoSearch=0\r\n");
+        QTest::newRow("trimmed, any case") << file << "nastaveni" << "SEARCHBY" << "3";
+        QTest::newRow("other section") << file << "POZICE" << "Top" << "40";
+        QTest::newRow("key of another section") << file << "NASTAVENI" << "Top" << "";
+        QTest::newRow("repeated section ignored") << file << "NASTAVENI" << "AutoSearch" << "";
+        QTest::newRow("value with equals sign") << QByteArray("[S]\nk=a=b\n") << "S" << "k" << "a=b";
+        QTest::newRow("encoded key") << QByteArray("[S]\na#R#b=1\n") << "S" << "a=b" << "1";
+        QTest::newRow("cp1250 text") << QByteArray("[S]\r\nk=\xe8\xed\x9a\xec\r\n") << "S" << "k" << QStringLiteral("číšě");
     }
 
     void read()
@@ -168,9 +133,7 @@ private slots:
 
     void missingFileIsNoFailure()
     {
-        QCOMPARE(
-            IniAccess(m_ini, settings::IniRead, QStringLiteral("NASTAVENI"), QStringLiteral("AutoSearch")),
-            QString());
+        QCOMPARE(IniAccess(m_ini, settings::IniRead, QStringLiteral("NASTAVENI"), QStringLiteral("AutoSearch")), QString());
         QVERIFY(!QFile::exists(m_ini));
         QVERIFY(!QFile::exists(ErrorLogPath()));
     }
@@ -180,11 +143,9 @@ private slots:
         const QString value = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy");
         IniAccess(m_ini, settings::IniWrite, QStringLiteral("Skupiny"), QStringLiteral("Název"), value);
         QStringEncoder encoder("windows-1250");
-        const QByteArray expected =
-            encoder.encode(QStringLiteral("[Skupiny]\r\nNázev=") + value + QStringLiteral("\r\n"));
+        const QByteArray expected = encoder.encode(QStringLiteral("[Skupiny]\r\nNázev=") + value + QStringLiteral("\r\n"));
         QCOMPARE(ReadBytes(m_ini), expected);
-        QCOMPARE(IniAccess(m_ini, settings::IniRead, QStringLiteral("SKUPINY"), QStringLiteral("NÁZEV")),
-                 value);
+        QCOMPARE(IniAccess(m_ini, settings::IniRead, QStringLiteral("SKUPINY"), QStringLiteral("NÁZEV")), value);
     }
 
     void failures_data()
@@ -265,30 +226,12 @@ private slots:
         QTest::addColumn<QString>("searched");
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("a=b=c") << "a=b=c"
-                               << "="
-                               << "#R#"
-                               << "a#R#b#R#c";
-        QTest::newRow("empty searched") << "abc"
-                                        << ""
-                                        << "x"
-                                        << "abc";
-        QTest::newRow("restart finds joined text") << "aabb"
-                                                   << "ab"
-                                                   << ""
-                                                   << "";
-        QTest::newRow("restart, same length") << "aab"
-                                              << "ab"
-                                              << "ba"
-                                              << "baa";
-        QTest::newRow("replacement holds searched") << "a=b"
-                                                    << "="
-                                                    << "=="
-                                                    << "a==b";
-        QTest::newRow("never-ending growth") << "aab"
-                                             << "ab"
-                                             << "bbaa"
-                                             << "abbaa";
+        QTest::newRow("a=b=c") << "a=b=c" << "=" << "#R#" << "a#R#b#R#c";
+        QTest::newRow("empty searched") << "abc" << "" << "x" << "abc";
+        QTest::newRow("restart finds joined text") << "aabb" << "ab" << "" << "";
+        QTest::newRow("restart, same length") << "aab" << "ab" << "ba" << "baa";
+        QTest::newRow("replacement holds searched") << "a=b" << "=" << "==" << "a==b";
+        QTest::newRow("never-ending growth") << "aab" << "ab" << "bbaa" << "abbaa";
     }
 
     void replaceAll()
@@ -327,6 +270,7 @@ private slots:
         QCOMPARE(IniReadInt(stored, 7), asInt);
     }
 
+
     void legacy_data()
     {
         QTest::addColumn<QStringList>("lines");
@@ -334,12 +278,8 @@ private slots:
         QTest::newRow("empty") << QStringList() << "- - - - - -";
         QTest::newRow("on top, organizace") << QStringList{"AllwaysOnTop=1", "SearchBy=3"} << "1 - 3 - - -";
         QTest::newRow("defaults are no change")
-            << QStringList{"AllwaysOnTop=0", "AutoSearch=1", "DotPriUzavr=0", "MinPriAltF4=1",
-                           "PametSirkaSl=1"}
-            << "- - - - - -";
-        QTest::newRow("all moved") << QStringList{"AutoSearch=0", "DotPriUzavr=1", "MinPriAltF4=0",
-                                                  "PametSirkaSl=0"}
-                                   << "- 0 - 1 0 0";
+            << QStringList{"AllwaysOnTop=0", "AutoSearch=1", "DotPriUzavr=0", "MinPriAltF4=1", "PametSirkaSl=1"} << "- - - - - -";
+        QTest::newRow("all moved") << QStringList{"AutoSearch=0", "DotPriUzavr=1", "MinPriAltF4=0", "PametSirkaSl=0"} << "- 0 - 1 0 0";
         QTest::newRow("substring anywhere") << QStringList{"xx AllwaysOnTop=1yy"} << "1 - - - - -";
         QTest::newRow("SearchBy junk") << QStringList{"SearchBy=abc"} << "- - 0 - - -";
         QTest::newRow("SearchBy after text") << QStringList{"x SearchBy=2"} << "- - 0 - - -";
@@ -366,15 +306,9 @@ private slots:
         QTest::addColumn<QString>("dir");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("exe") << "C:/Program/"
-                             << "Zvonisty.exe"
-                             << "C:/Program/Zvonisty.ini";
-        QTest::newRow("no extension") << "/opt/z/"
-                                      << "zvonisty"
-                                      << "/opt/z/zvonisty.ini";
-        QTest::newRow("last dot only") << "/opt/z/"
-                                       << "zvon.v2.exe"
-                                       << "/opt/z/zvon.v2.ini";
+        QTest::newRow("exe") << "C:/Program/" << "Zvonisty.exe" << "C:/Program/Zvonisty.ini";
+        QTest::newRow("no extension") << "/opt/z/" << "zvonisty" << "/opt/z/zvonisty.ini";
+        QTest::newRow("last dot only") << "/opt/z/" << "zvon.v2.exe" << "/opt/z/zvon.v2.ini";
     }
 
     void settingsPath()
@@ -384,6 +318,7 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(SettingsFilePath(dir, file), expected);
     }
+
 };
 
 QTEST_GUILESS_MAIN(TestIniFile)

@@ -1,10 +1,10 @@
 // A directory file checked at opening: damage found without slowing a normal start, foreign
 // files refused untouched, files of other tools brought to the program's own form.
 #include "app/TMain.h"
-#include "db/contacts/Query.h"
 #include "db/engine/Connection.h"
 #include "db/engine/Engine.h"
 #include "db/engine/FileState.h"
+#include "db/contacts/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/MessageDialog.h"

@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QTest>
 
+using testsupport::ClickTitle;
+using testsupport::GridTitles;
 using testsupport::Parts;
 using testsupport::Sandbox;
 
@@ -24,14 +26,6 @@ void CloseForGood(TMain& w)
     QCloseEvent event;
     QCoreApplication::sendEvent(&w, &event);
     QVERIFY(event.isAccepted());
-}
-
-QStringList Titles(TMain& w)
-{
-    QStringList list;
-    for (const QString& f : Parts(w).DBGrid1->fieldsInDisplayOrder())
-        list << Parts(w).DBGrid1->titleOfField(f);
-    return list;
 }
 
 } // namespace
@@ -58,12 +52,12 @@ private Q_SLOTS:
     void firstStartUsesTheInitialRows()
     {
         TMain w;
-        QCOMPARE(Titles(w), (QStringList{QStringLiteral("Zvonisty"), QStringLiteral("Jméno  «"),
-                                         QStringLiteral("Organizace"), QStringLiteral("Email"),
-                                         QStringLiteral("Poznámka")}));
+        QCOMPARE(GridTitles(w), (QStringList{QStringLiteral("Zvonisty"), QStringLiteral("Jméno  «"),
+                                             QStringLiteral("Organizace"), QStringLiteral("Email"),
+                                             QStringLiteral("Poznámka")}));
         for (int p = 0; p < 5; ++p)
             QCOMPARE(Parts(w).DBGrid1->columnWidthAt(p), 100);
-        QVERIFY(w.Sort.SortedAscending(QStringLiteral("jmeno")));
+        QCOMPARE(testsupport::SortShown(w), QStringLiteral("jmeno"));
     }
 
     void restartRestoresOrderSortWidthsAndPlace()
@@ -74,8 +68,8 @@ private Q_SLOTS:
             w.show();
             Parts(w).DBGrid1->moveColumnTo(QStringLiteral("email"), 0);
             Parts(w).DBGrid1->setColumnWidthAt(1, 77);
-            w.DBGrid1TitleClick(QStringLiteral("organizace"));
-            w.DBGrid1TitleClick(QStringLiteral("organizace"));
+            ClickTitle(w, QStringLiteral("organizace"));
+            ClickTitle(w, QStringLiteral("organizace"));
             QCOMPARE(Parts(w).DBGrid1->titleOfField(QStringLiteral("organizace")),
                      QStringLiteral("Organizace  »"));
             w.move(33, 44);
@@ -97,7 +91,7 @@ private Q_SLOTS:
         QCOMPARE(w.pos(), QPoint(33, 44));
         QCOMPARE(w.size(), QSize(640, 480));
         // The restored descending column sorts ascending on its first click.
-        w.DBGrid1TitleClick(QStringLiteral("organizace"));
+        ClickTitle(w, QStringLiteral("organizace"));
         QCOMPARE(Parts(w).ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by organizace"));
         QCOMPARE(Parts(w).DBGrid1->model()->index(0, 2).data().toString(), QStringLiteral("Alfa"));
     }

@@ -1,3 +1,4 @@
+#include "db/contacts/LayoutStatements.h"
 #include "view/LayoutLogic.h"
 #include "view/SortState.h"
 

@@ -1,7 +1,7 @@
 // Saving the grid's contacts to a text file that the import reads back.
 #include "app/TMain.h"
-#include "db/contacts/Query.h"
 #include "db/engine/Connection.h"
+#include "db/contacts/Query.h"
 #include "formats/TextCodec.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"

@@ -1,11 +1,11 @@
 // Adding the new numbers of another directory file.
 #include "app/AppContext.h"
 #include "app/TMain.h"
+#include "db/engine/Connection.h"
+#include "db/engine/Engine.h"
 #include "db/contacts/Query.h"
 #include "db/contacts/RecordStatements.h"
 #include "db/contacts/Upgrade.h"
-#include "db/engine/Connection.h"
-#include "db/engine/Engine.h"
 #include "exchange/Merge.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"

@@ -31,7 +31,6 @@ private:
     std::unique_ptr<TMain> m_w;
 
 private Q_SLOTS:
-    void initTestCase() { db::SetOldFileReaderProgram(QStringLiteral(ZV_PROGRAM)); }
     void init() { m_box = std::make_unique<Sandbox>(); }
     void cleanup()
     {
@@ -183,7 +182,7 @@ private Q_SLOTS:
         QVERIFY2(said.startsWith(QStringLiteral("Soubor starší verze programu nelze načíst: ")),
                  qPrintable(said));
         QVERIFY(said.endsWith(QStringLiteral(" Nebyla přidána žádná položka.")));
-        QCOMPARE(testsupport::Column(m_w->connection(), QStringLiteral("select count(*) as n from zvonisty"),
+        QCOMPARE(testsupport::Column(m_w->directory().connection(), QStringLiteral("select count(*) as n from zvonisty"),
                                      QStringLiteral("n")),
                  QStringList{QStringLiteral("0")});
     }

@@ -152,7 +152,6 @@ private:
     std::unique_ptr<TMain> m_w;
 
 private Q_SLOTS:
-    void initTestCase() { db::SetOldFileReaderProgram(QStringLiteral(ZV_PROGRAM)); }
     void init() { m_box = std::make_unique<Sandbox>(); }
     void cleanup()
     {
@@ -280,7 +279,7 @@ private Q_SLOTS:
         MessageDialogSeam::setNextAnswer(0);
         m_w = testsupport::StartMain();
         QVERIFY(m_w->started());
-        testsupport::Exec(m_w->connection(), QStringLiteral("insert into zvonisty (jmeno) values ('Nový')"));
+        testsupport::Exec(m_w->directory().connection(), QStringLiteral("insert into zvonisty (jmeno) values ('Nový')"));
         m_w.reset();
         QCOMPARE(Rows(m_box->dbPath(), QStringLiteral("zvonisty"), {QStringLiteral("id")}).last().value(0),
                  QStringLiteral("7"));
@@ -377,11 +376,11 @@ private Q_SLOTS:
         QCOMPARE(MessageDialogSeam::shown().last().text, QStringLiteral("Počet přidaných položek: 6"));
         QCOMPARE(Digest(Fixture(file)), before);
         const QStringList novak = testsupport::Column(
-            m_w->connection(), QStringLiteral("select icq from zvonisty where jmeno = 'Novák Jan'"),
+            m_w->directory().connection(), QStringLiteral("select icq from zvonisty where jmeno = 'Novák Jan'"),
             QStringLiteral("icq"));
         QCOMPARE(novak, QStringList{icqSkype ? QStringLiteral("123456789") : QString()});
         QCOMPARE(
-            testsupport::Column(m_w->connection(),
+            testsupport::Column(m_w->directory().connection(),
                                 QStringLiteral("select jmeno from zvonisty where telefon = '543 210 999'"),
                                 QStringLiteral("jmeno")),
             QStringList{QStringLiteral("ÚDRŽBA – Žďár nad Sázavou")});
@@ -390,7 +389,6 @@ private Q_SLOTS:
 
 int main(int argc, char** argv)
 {
-    db::SetOldFileReaderProgram(QStringLiteral(ZV_PROGRAM));
     if (argc == 3 && std::strcmp(argv[1], kInPlaceOption) == 0) {
         QCoreApplication application(argc, argv);
         return ConvertInPlace(argv[2]);

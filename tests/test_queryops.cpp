@@ -1,8 +1,8 @@
 // Running statements: failures logged and shown once, and the grid refresh.
-#include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
 #include "db/engine/Connection.h"
 #include "db/engine/ErrorLog.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/QueryOps.h"
 #include "testsupport/TestSupport.h"
 #include "ui/DBGrid.h"
 #include "ui/MessageDialog.h"

@@ -1,10 +1,10 @@
 // The search index against the engine: random searches and sorts give the same rows in
 // the same order as the statement run by the engine, with and without accents ignored;
 // rows read on demand stay right across writes.
-#include "db/contacts/Query.h"
-#include "db/contacts/RecordStatements.h"
 #include "db/engine/Connection.h"
 #include "db/engine/Dialect.h"
+#include "db/contacts/Query.h"
+#include "db/contacts/RecordStatements.h"
 #include "db/search/SearchIndex.h"
 #include "testsupport/TestSupport.h"
 #include "view/SearchStatement.h"

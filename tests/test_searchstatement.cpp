@@ -1,5 +1,5 @@
-#include "db/contacts/RecordStatements.h"
 #include "db/engine/PhoneText.h"
+#include "db/contacts/RecordStatements.h"
 #include "view/SearchStatement.h"
 
 #include <QtTest>

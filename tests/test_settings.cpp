@@ -49,7 +49,6 @@ private Q_SLOTS:
     void firstStartWritesTheSixKeys()
     {
         TMain w;
-        QCOMPARE(w.settingsPath(), iniPath());
         const QStringList expected = {QStringLiteral("AllwaysOnTop=0"), QStringLiteral("AutoSearch=1"),
                                       QStringLiteral("SearchBy=0"),     QStringLiteral("DotPriUzavr=0"),
                                       QStringLiteral("MinPriAltF4=1"),  QStringLiteral("PametSirkaSl=1")};
@@ -70,7 +69,7 @@ private Q_SLOTS:
         TMain w;
         QVERIFY(Parts(w).Vdynahoe1->isChecked());
         QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QCOMPARE(w.searchIndex(), 3);
+        QCOMPARE(Parts(w).hledat_dleButtons->checkedId(), 3);
         // Selecting the stored column ran its search once.
         QVERIFY(Parts(w).ADOQuery1->sql().startsWith(
             QStringLiteral("select * from zvonisty where organizace like '%%'")));
@@ -101,7 +100,7 @@ private Q_SLOTS:
         QFETCH(bool, onTop);
         WriteCp1250(iniPath(), file);
         TMain w;
-        QCOMPARE(w.searchIndex(), searchBy);
+        QCOMPARE(Parts(w).hledat_dleButtons->checkedId(), searchBy);
         QCOMPARE(Parts(w).Dotazpiuzaven1->isChecked(), dotaz);
         QCOMPARE(Parts(w).Vdynahoe1->isChecked(), onTop);
         QCOMPARE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
@@ -140,9 +139,8 @@ private Q_SLOTS:
     void failedSaveIsToldAndNotConfirmed()
     {
         TMain w;
-        // The folder of the settings file is a plain file: no write can succeed, even as root.
-        WriteCp1250(m_box->path(QStringLiteral("soubor")), QStringLiteral("x"));
-        w.setSettingsPath(m_box->path(QStringLiteral("soubor/zvonisty.ini")));
+        // A folder in place of the settings file: no write can succeed, even as root.
+        QVERIFY(QDir().remove(iniPath()) && QDir().mkdir(iniPath()));
         MessageDialogSeam::clearShown();
         Parts(w).Uloitnastaven1->trigger();
         QVERIFY(!Parts(w).TimerSaveAnim->isActive());

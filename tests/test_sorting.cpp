@@ -8,12 +8,14 @@
 #include "ui/MessageDialog.h"
 
 #include <QComboBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
+using testsupport::ClickTitle;
+using testsupport::GridColumn;
+using testsupport::GridTitles;
 using testsupport::Parts;
 using testsupport::Sandbox;
 
@@ -23,31 +25,6 @@ class TestSorting : public QObject
 
     std::unique_ptr<Sandbox> m_box;
     std::unique_ptr<TMain> m_w;
-
-    void clickTitle(const QString& field)
-    {
-        QHeaderView* header = Parts(*m_w).DBGrid1->horizontalHeader();
-        const int position = Parts(*m_w).DBGrid1->positionOfField(field);
-        const int logical = header->logicalIndex(position);
-        const QPoint centre(header->sectionViewportPosition(logical) + header->sectionSize(logical) / 2,
-                            header->height() / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
-    }
-    QStringList column(int logical)
-    {
-        QStringList values;
-        auto* model = Parts(*m_w).DBGrid1->model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            values << model->index(r, logical).data().toString();
-        return values;
-    }
-    QStringList titles()
-    {
-        QStringList list;
-        for (const QString& f : Parts(*m_w).DBGrid1->fieldsInDisplayOrder())
-            list << Parts(*m_w).DBGrid1->titleOfField(f);
-        return list;
-    }
 
 private Q_SLOTS:
     void init()
@@ -74,35 +51,35 @@ private Q_SLOTS:
 
     void firstStartIsByNameAscending()
     {
-        QCOMPARE(titles(), (QStringList{QStringLiteral("Zvonisty"), QStringLiteral("Jméno  «"),
-                                        QStringLiteral("Organizace"), QStringLiteral("Email"),
-                                        QStringLiteral("Poznámka")}));
-        QCOMPARE(column(1), (QStringList{QStringLiteral("Adam"), QStringLiteral("Čáp"),
-                                         QStringLiteral("Hrubý"), QStringLiteral("chalupa")}));
-        QCOMPARE(m_w->Sort.SortOrderBy, QStringLiteral("jmeno"));
+        QCOMPARE(GridTitles(*m_w), (QStringList{QStringLiteral("Zvonisty"), QStringLiteral("Jméno  «"),
+                                                QStringLiteral("Organizace"), QStringLiteral("Email"),
+                                                QStringLiteral("Poznámka")}));
+        QCOMPARE(GridColumn(*m_w, 1), (QStringList{QStringLiteral("Adam"), QStringLiteral("Čáp"),
+                                                   QStringLiteral("Hrubý"), QStringLiteral("chalupa")}));
+        QCOMPARE(testsupport::SortShown(*m_w), QStringLiteral("jmeno"));
     }
 
     void clicksToggleAndEachColumnRemembersItsDirection()
     {
         // The restored ascending name sort turns descending on its first click.
-        clickTitle(QStringLiteral("jmeno"));
+        ClickTitle(*m_w, QStringLiteral("jmeno"));
         QCOMPARE(Parts(*m_w).DBGrid1->titleOfField(QStringLiteral("jmeno")), QStringLiteral("Jméno  »"));
-        QCOMPARE(column(1).first(), QStringLiteral("chalupa"));
-        clickTitle(QStringLiteral("telefon"));
+        QCOMPARE(GridColumn(*m_w, 1).first(), QStringLiteral("chalupa"));
+        ClickTitle(*m_w, QStringLiteral("telefon"));
         QCOMPARE(Parts(*m_w).ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by telefon"));
-        QCOMPARE(column(0), (QStringList{QStringLiteral("100"), QStringLiteral("200"), QStringLiteral("300"),
-                                         QStringLiteral("400")}));
-        QCOMPARE(titles(), (QStringList{QStringLiteral("Zvonisty  «"), QStringLiteral("Jméno"),
-                                        QStringLiteral("Organizace"), QStringLiteral("Email"),
-                                        QStringLiteral("Poznámka")}));
-        clickTitle(QStringLiteral("telefon"));
+        QCOMPARE(GridColumn(*m_w, 0), (QStringList{QStringLiteral("100"), QStringLiteral("200"),
+                                                   QStringLiteral("300"), QStringLiteral("400")}));
+        QCOMPARE(GridTitles(*m_w), (QStringList{QStringLiteral("Zvonisty  «"), QStringLiteral("Jméno"),
+                                                QStringLiteral("Organizace"), QStringLiteral("Email"),
+                                                QStringLiteral("Poznámka")}));
+        ClickTitle(*m_w, QStringLiteral("telefon"));
         QCOMPARE(Parts(*m_w).ADOQuery1->sql(),
                  QStringLiteral("select * from zvonisty order by telefon desc"));
         QCOMPARE(Parts(*m_w).DBGrid1->titleOfField(QStringLiteral("telefon")), QStringLiteral("Zvonisty  »"));
         // Back on the name: it was last descending, so now ascending.
-        clickTitle(QStringLiteral("jmeno"));
+        ClickTitle(*m_w, QStringLiteral("jmeno"));
         QCOMPARE(Parts(*m_w).ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by jmeno"));
-        QCOMPARE(m_w->Sort.SortOrderBy, QStringLiteral("jmeno"));
+        QCOMPARE(testsupport::SortShown(*m_w), QStringLiteral("jmeno"));
         QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("4"));
     }
 
@@ -111,11 +88,11 @@ private Q_SLOTS:
         Parts(*m_w).Hledani->setText(QStringLiteral("p"));
         Parts(*m_w).VyberSkupinu->setCurrentIndex(
             Parts(*m_w).VyberSkupinu->findText(QStringLiteral("Práce")));
-        clickTitle(QStringLiteral("telefon"));
+        ClickTitle(*m_w, QStringLiteral("telefon"));
         QCOMPARE(Parts(*m_w).ADOQuery1->sql(),
                  QStringLiteral(
                      "select * from zvonisty where jmeno like '%p%' and skupina='Práce' order by telefon"));
-        QCOMPARE(column(1), (QStringList{QStringLiteral("chalupa"), QStringLiteral("Čáp")}));
+        QCOMPARE(GridColumn(*m_w, 1), (QStringList{QStringLiteral("chalupa"), QStringLiteral("Čáp")}));
         Parts(*m_w).Najdi->click();
         QVERIFY(Parts(*m_w).ADOQuery1->sql().endsWith(QStringLiteral(" order by telefon")));
     }
@@ -124,21 +101,21 @@ private Q_SLOTS:
     {
         Parts(*m_w).DBGrid1->moveColumnTo(QStringLiteral("poznamka"), 0);
         Parts(*m_w).DBGrid1->moveColumnTo(QStringLiteral("telefon"), 3);
-        clickTitle(QStringLiteral("telefon"));
-        QCOMPARE(m_w->Sort.SortColumn, QStringLiteral("telefon"));
+        ClickTitle(*m_w, QStringLiteral("telefon"));
+        QCOMPARE(testsupport::SortShown(*m_w), QStringLiteral("telefon"));
         QCOMPARE(Parts(*m_w).DBGrid1->titleOfField(QStringLiteral("telefon")), QStringLiteral("Zvonisty  «"));
         QCOMPARE(Parts(*m_w).DBGrid1->fieldNameAt(3), QStringLiteral("telefon"));
-        QCOMPARE(titles().at(0), QStringLiteral("Poznámka"));
+        QCOMPARE(GridTitles(*m_w).at(0), QStringLiteral("Poznámka"));
     }
 
     void failingSortIsReportedAndTheGridIsEmpty()
     {
         // The engine refuses the click's statement: the sort state has moved on and the grid shows no rows.
         Parts(*m_w).ADOConnection1->close();
-        clickTitle(QStringLiteral("email"));
+        ClickTitle(*m_w, QStringLiteral("email"));
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
         QVERIFY(MessageDialogSeam::shown().first().errorReport);
-        QCOMPARE(m_w->Sort.SortColumn, QStringLiteral("email"));
+        QCOMPARE(testsupport::SortShown(*m_w), QStringLiteral("email"));
         QCOMPARE(Parts(*m_w).DBGrid1->model()->rowCount(), 0);
         QVERIFY(m_box->errorLog().isEmpty());
     }

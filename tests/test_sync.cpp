@@ -98,7 +98,7 @@ private:
     std::unique_ptr<Sandbox> m_box;
     std::unique_ptr<TMain> m_w;
 
-    db::Connection* c() { return m_w->connection(); }
+    db::Connection* c() { return m_w->directory().connection(); }
     QString href(const QString& name) const { return m_server->book().path() + name; }
 
     void configure(const QUrl& address, const QString& password = DavServer::password())

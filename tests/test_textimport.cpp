@@ -1,8 +1,8 @@
 // The text-file import through the menu, with scripted dialogs.
 #include "app/TMain.h"
+#include "db/engine/Connection.h"
 #include "db/contacts/Query.h"
 #include "db/contacts/RecordStatements.h"
-#include "db/engine/Connection.h"
 #include "edit/TDetailNovy.h"
 #include "formats/InputFile.h"
 #include "formats/TextCodec.h"

@@ -1,6 +1,6 @@
 // The update check against a small HTTP server on the loopback address.
-#include "app/IniFile.h"
 #include "app/TMain.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
@@ -96,7 +96,8 @@ class FakeWindow : public MainWindowPort
 public:
     QWidget widget;
     QWidget* window() override { return &widget; }
-    db::Connection* connection() override { return nullptr; }
+    db::Directory nowhere{nullptr};
+    db::Directory& directory() override { return nowhere; }
     db::Query none{nullptr};
     const db::Query& shownContacts() const override { return none; }
     std::optional<SelectedContact> currentContact() const override { return std::nullopt; }
@@ -319,9 +320,7 @@ private Q_SLOTS:
         server.body = "[zvonisty]\r\nverze=1.1.1.101\r\n";
         auto window = testsupport::StartMain();
         QVERIFY(window->started());
-        QCOMPARE(window->webSite(), QStringLiteral(ZV_WEB_SITE));
-        IniAccess(window->settingsPath(), 1, QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"),
-                  server.site());
+        QVERIFY(window->setSetting(QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"), server.site()));
         QCOMPARE(Parts(*window).Zjistitnovaktualizace1->text(), QStringLiteral("Zjistit nové aktualizace"));
         MessageDialogSeam::clearShown();
         Parts(*window).Zjistitnovaktualizace1->trigger();

@@ -1,8 +1,8 @@
 // Upgrading an older directory file in place at start-up.
 #include "app/TMain.h"
 #include "app/UpgradeDialog.h"
-#include "db/contacts/Upgrade.h"
 #include "db/engine/Connection.h"
+#include "db/contacts/Upgrade.h"
 #include "testsupport/MainParts.h"
 #include "testsupport/TestSupport.h"
 #include "ui/MessageDialog.h"

@@ -1,7 +1,7 @@
 // vCard reading: cards as the common address books write them, line ends and code pages,
 // the round trip through the writer, and a bounded fuzz run of the reader.
-#include "formats/VCardReader.h"
 #include "formats/VCardRows.h"
+#include "formats/VCardReader.h"
 #include "formats/VCardWriter.h"
 #include "testsupport/TestSupport.h"
 

@@ -53,18 +53,7 @@ class TestVCardCommands : public QObject
     std::unique_ptr<Sandbox> m_box;
     std::unique_ptr<TMain> m_w;
 
-    // Every contact as one text, sorted, so two directories can be compared as sets of rows.
-    QStringList contacts()
-    {
-        const QString sql =
-            QStringLiteral("select telefon || '|' || ifnull(jmeno,'') || '|' || ifnull(email,'') || "
-                           "'|' || ifnull(poznamka,'') || '|' || ifnull(organizace,'') || '|' || "
-                           "ifnull(skupina,'') || '|' || ifnull(icq,'') || '|' || ifnull(skype,'') "
-                           "as r from zvonisty");
-        QStringList rows = Column(Parts(*m_w).ADOConnection1, sql, QStringLiteral("r"));
-        rows.sort();
-        return rows;
-    }
+    QStringList contacts() { return testsupport::ContactTexts(Parts(*m_w).ADOConnection1); }
     QStringList notes()
     {
         QStringList rows =
@@ -298,7 +287,7 @@ private Q_SLOTS:
         QVERIFY(notes().contains(QStringLiteral("605 000 111|8.12.2026 19:05:33|první\r\ndruhý")));
         MessageDialogSeam::clearShown();
         Parts(*m_w).Hledani->setText(QStringLiteral("Jan Novák"));
-        m_w->NajdiClick();
+        Parts(*m_w).Najdi->click();
         QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("1"));
         const testsupport::SavedAgain again = testsupport::SaveSelectedUnchanged(m_w.get());
         QCOMPARE(again.shownName, QStringLiteral("Jan Novák"));

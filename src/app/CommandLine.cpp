@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/CsvCommandLine.h"
 #include "app/PdfCommandLine.h"
 #include "app/SyncCommandLine.h"
 #include "db/engine/Connection.h"
@@ -13,10 +14,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
-
-#include <csignal>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -105,22 +102,6 @@ int Convert(const QString& from, const QString& to, QTextStream& out, QTextStrea
     return 0;
 }
 
-// The reading process: its standard output carries the summary or the reason, its error output
-// only what libmdb says.
-int ReadOldFile(const QString& from, const QString& to, QTextStream& out)
-{
-    // Ends with the program that asked, wherever it is.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    QList<db::JetTableSummary> tables;
-    QString why;
-    if (!db::CopyJetTables(from, to, &tables, &why)) {
-        out << why << Qt::endl;
-        return 1;
-    }
-    out << db::FormatJetSummary(tables) << Qt::endl;
-    return 0;
-}
-
 } // namespace
 
 CommandLineRequest HandleCommandLine(const QStringList& arguments)
@@ -144,8 +125,6 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
         QStringLiteral(
             "Převede soubor seznamu starší verze programu (STARY) do nového souboru NOVY a skončí."),
         QStringLiteral("STARY> <NOVY"));
-    const QCommandLineOption readOld(QLatin1String(db::kReadOldFileOption), QString(),
-                                     QStringLiteral("soubor"));
     parser.addOption(create);
     parser.addOption(userData);
     const QCommandLineOption sync(QStringLiteral("sync"),
@@ -159,7 +138,6 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
         QStringLiteral("S --sync smaže i tehdy, když byla jedna strana od poslední synchronizace celá "
                        "vyprázdněna."));
     parser.addOption(convert);
-    parser.addOption(readOld);
     parser.addOption(sync);
     parser.addOption(syncUrl);
     parser.addOption(forceDelete);
@@ -167,6 +145,22 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                                  QStringLiteral("Uloží celý seznam do souboru PDF, bez okna, a skončí."),
                                  QStringLiteral("soubor"));
     parser.addOption(pdf);
+    const QCommandLineOption importCsv(
+        QStringLiteral("import-csv"),
+        QStringLiteral(
+            "Přidá kontakty ze souboru CSV s rozpoznaným nebo uloženým přiřazením sloupců, bez okna, "
+            "a skončí."),
+        QStringLiteral("soubor"));
+    const QCommandLineOption exportCsv(QStringLiteral("export-csv"),
+                                       QStringLiteral("Uloží celý seznam do souboru CSV (UTF-8, čárka), bez "
+                                                      "okna, a skončí."),
+                                       QStringLiteral("soubor"));
+    const QCommandLineOption cp1250(
+        QStringLiteral("cp1250"),
+        QStringLiteral("S --export-csv zapíše kódování windows-1250 se středníkem."));
+    parser.addOption(importCsv);
+    parser.addOption(exportCsv);
+    parser.addOption(cp1250);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -180,8 +174,9 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
     }
     if (parser.isSet(help)) {
         const QString program = QFileInfo(arguments.value(0)).fileName();
-        out << HelpText(program.isEmpty() ? QStringLiteral("zvonisty") : program,
-                        {help, version, create, convert, sync, syncUrl, forceDelete, pdf});
+        out << HelpText(
+            program.isEmpty() ? QStringLiteral("zvonisty") : program,
+            {help, version, create, convert, sync, syncUrl, forceDelete, pdf, importCsv, exportCsv, cp1250});
         return {CommandLineRequest::Action::Exit, 0};
     }
     if (parser.isSet(version)) {
@@ -196,6 +191,10 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
                 << Qt::endl;
             return {CommandLineRequest::Action::Exit, 2};
         }
+    if (parser.isSet(cp1250) && !parser.isSet(exportCsv)) {
+        err << QStringLiteral("Volba --cp1250 platí jen spolu s volbou --export-csv.") << Qt::endl;
+        return {CommandLineRequest::Action::Exit, 2};
+    }
     if (parser.isSet(create)) {
         QString error;
         if (!db::CreateDirectoryDatabase(parser.value(create), &error)) {
@@ -204,24 +203,22 @@ CommandLineRequest HandleCommandLine(const QStringList& arguments)
         }
         return {CommandLineRequest::Action::Exit, 0};
     }
-    if (parser.isSet(convert) || parser.isSet(readOld)) {
+    if (parser.isSet(convert)) {
         const QStringList rest = parser.positionalArguments();
         if (rest.size() != 1) {
-            err << QStringLiteral("Volba --%1 chce dva soubory: starý a nový.")
-                       .arg(parser.isSet(convert) ? QStringLiteral("convert")
-                                                  : QLatin1String(db::kReadOldFileOption))
-                << Qt::endl;
+            err << QStringLiteral("Volba --convert chce dva soubory: starý a nový.") << Qt::endl;
             return {CommandLineRequest::Action::Exit, 2};
         }
-        return {CommandLineRequest::Action::Exit, parser.isSet(convert)
-                                                      ? Convert(parser.value(convert), rest[0], out, err)
-                                                      : ReadOldFile(parser.value(readOld), rest[0], out)};
+        return {CommandLineRequest::Action::Exit, Convert(parser.value(convert), rest[0], out, err)};
     }
     if (parser.isSet(sync))
         return {CommandLineRequest::Action::Exit,
                 RunSyncCommand(parser.value(syncUrl), parser.isSet(forceDelete))};
     if (parser.isSet(pdf))
         return {CommandLineRequest::Action::Exit, RunPdfCommand(parser.value(pdf))};
+    if (parser.isSet(importCsv) || parser.isSet(exportCsv))
+        return {CommandLineRequest::Action::Exit,
+                RunCsvCommand(parser.value(importCsv), parser.value(exportCsv), parser.isSet(cp1250))};
     CommandLineRequest run;
     run.userData = parser.isSet(userData);
     return run;

@@ -12,6 +12,6 @@ struct CommandLineRequest
     bool userData = false;
 };
 
-// Handles --help, --version, --create-database FILE, --convert OLD NEW, --pdf FILE and --user-data, and the
-// internal option of the process that reads an old file; prints to the standard streams.
+// Handles --help, --version, --create-database FILE, --convert OLD NEW, --pdf FILE, --import-csv FILE,
+// --export-csv FILE [--cp1250] and --user-data; prints to the standard streams.
 CommandLineRequest HandleCommandLine(const QStringList& arguments);

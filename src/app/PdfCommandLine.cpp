@@ -1,6 +1,7 @@
 #include "app/PdfCommandLine.h"
 
 #include "app/UserPlaces.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
 #include "db/engine/Connection.h"
 #include "db/engine/Engine.h"
@@ -43,8 +44,8 @@ int RunPdfCommand(const QString& path)
     db::Query rows(&connection);
     try {
         connection.open();
-        db::Query work(&connection);
-        const StoredLayout stored = ReadStoredLayout(&work);
+        db::Directory directory(&connection);
+        const StoredLayout stored = ReadStoredLayout(directory);
         for (const QString& field : stored.order)
             request.layout.columns.append({field, PlainTitle(field), stored.widths.value(field, 100)});
         request.layout.sortedByName = stored.sortColumn == QLatin1String("jmeno");

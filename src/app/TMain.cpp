@@ -8,8 +8,8 @@
 #include "app/UpgradeDialog.h"
 #include "app/UserPlaces.h"
 #include "app/WheelToKeys.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
 #include "db/contacts/Upgrade.h"
 #include "db/engine/Columns.h"
 #include "db/engine/Connection.h"
@@ -69,13 +69,10 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
 
     ADOConnection1 = Named(new db::Connection(this), "ADOConnection1");
     ADOConnection1->setConnectionString(db::Connection::DefaultConnectionString());
-    ADOConnection2 = Named(new db::Connection(this), "ADOConnection2");
-    ADOQuery1 = Named(new db::Query(ADOConnection1, this), "ADOQuery1");
-    ADOQuery1->setSql(QStringLiteral("select * from zvonisty order by jmeno"));
-    ADOQuery2 = Named(new db::Query(ADOConnection1, this), "ADOQuery2");
-    ADOQuery4 = Named(new db::Query(ADOConnection1, this), "ADOQuery4");
-    ADOQuery3 = Named(new db::Query(ADOConnection2, this), "ADOQuery3");
-    ADOQuery3->setSql(QStringLiteral("select * from zvonisty"));
+    m_directory = std::make_unique<db::Directory>(ADOConnection1);
+    ADOQuery1 = Named(m_directory->newQuery(this), "ADOQuery1");
+    db::Directory::prepareAllByName(ADOQuery1);
+    ADOQuery2 = Named(m_directory->newQuery(this), "ADOQuery2");
     connect(ADOQuery1, &db::Query::afterOpen, this, &TMain::ADOQuery1AfterOpen);
 
     buildControls();
@@ -170,22 +167,6 @@ void TMain::buildControls()
     StatusBar1->setFixedHeight(19);
     setStatusBar(StatusBar1);
 
-    // Carriers that are never shown.
-    auto hiddenEdit = [&](const char* name, int maxLength) {
-        auto* e = Named(new QLineEdit(central), name);
-        if (maxLength > 0)
-            e->setMaxLength(maxLength);
-        e->hide();
-        return e;
-    };
-    id = hiddenEdit("id", 0);
-    Telefon = hiddenEdit("Telefon", 20);
-    Jmeno = hiddenEdit("Jmeno", 150);
-    Email = hiddenEdit("Email", 50);
-    Poznamka = hiddenEdit("Poznamka", 50);
-    organizace = hiddenEdit("organizace", 0);
-    icq = hiddenEdit("icq", 0);
-    skype = hiddenEdit("skype", 0);
     KomplUprava = Named(new QPushButton(QStringLiteral("Kompletní úprava"), central), "KomplUprava");
     SetHint(KomplUprava, QStringLiteral("Zobrazí dialog pro úpravu všech možný hodnot vybrané položky"));
     KomplUprava->hide();
@@ -337,14 +318,10 @@ void TMain::FillGroupList()
 {
     VyberSkupinu->clear();
     VyberSkupinu->addItem(QStringLiteral("Vše"));
-    OpenQuery(QStringLiteral("select skupina from zvonisty group by skupina order by skupina"), ADOQuery4);
     // A failure here is told and the start goes on: the list then holds what was read.
-    Guarded([this] {
-        while (ADOQuery4->isOpen() && !ADOQuery4->eof()) {
-            VyberSkupinu->addItem(ADOQuery4->fieldText(QStringLiteral("skupina")));
-            ADOQuery4->next();
-        }
-    });
+    QStringList groups;
+    m_directory->groups(&groups);
+    VyberSkupinu->addItems(groups);
     VyberSkupinu->setCurrentIndex(0);
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "db/contacts/Directory.h"
 #include "ui/MainWindowPort.h"
 #include "view/SortState.h"
 
 #include <QMainWindow>
+
+#include <memory>
 
 class QAction;
 class QButtonGroup;
@@ -26,6 +29,7 @@ struct GridParts;
 
 namespace db {
 class Connection;
+class Directory;
 class DBGrid;
 class Query;
 } // namespace db
@@ -42,28 +46,16 @@ public:
     // False when the directory could not be opened: the window is never shown then.
     bool started() const { return m_started; }
 
-    // "Konec" was chosen: a close ends the program rather than going to the tray.
-    bool exitChosen() const { return ExitChosen; }
-    // The settings file; another one (a test's) may be named before anything is saved.
-    QString settingsPath() const { return SettingsPath; }
-    void setSettingsPath(const QString& path) { SettingsPath = path; }
-    // The sort of the grid, as the title clicks left it.
-    SortState Sort;
-
-    // The index of the selected search column, -1 when none.
-    int searchIndex() const;
-    void setSearchIndex(int index);
-
     // MainWindowPort
     QWidget* window() override { return this; }
-    db::Connection* connection() override { return ADOConnection1; }
+    db::Directory& directory() override { return *m_directory; }
     const db::Query& shownContacts() const override { return *ADOQuery1; }
     ShownLayout shownLayout() const override;
     std::optional<SelectedContact> currentContact() const override;
     QString directoryFilePath() const override;
     bool readOnly() const override { return m_readOnly; }
-    QString commandId() const override;
-    void setCommandId(const QString& value) override;
+    QString commandId() const override { return m_commandId; }
+    void setCommandId(const QString& value) override { m_commandId = value; }
     bool refreshGrid() override;
     bool reopenGrid() override;
     void showNumberHolders(const QString& number) override;
@@ -77,14 +69,19 @@ public:
     void setCommandsEnabled(bool enabled) override;
     ProgressDisplay* progress() override;
 
-    void SaveLayout();
-    void LoadLayout();
-    void FillGroupList();
-    void ReadSettings();
-    // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
-    QString webSite() const;
-
 public Q_SLOTS:
+    // "Konec"; the check of an installed program ends its run through it.
+    void Konec1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private Q_SLOTS:
     // Start-up and shutdown
     void ADOQuery1AfterOpen();
     // Search
@@ -102,7 +99,6 @@ public Q_SLOTS:
     void NahledTisku1Click();
     void UlozitPdf1Click();
     void CopyMd1Click();
-    void Konec1Click();
     void Nov1Click();
     void Odstranitvybranoupoloku1Click();
     void Kompletnpravavybranpoloky1Click();
@@ -116,6 +112,8 @@ public Q_SLOTS:
     void Nastvizitku1Click();
     void ExportovatdovCard1Click();
     void ImportovatzvCard1Click();
+    void ImportovatzCSV1Click();
+    void ExportovatdoCSV1Click();
     void Vdynahoe1Click();
     void Hledatbezohledunadiakritiku1Click();
     void Uloitnastaven1Click();
@@ -132,22 +130,12 @@ public Q_SLOTS:
     void TimerSaveAnimTimer();
     void ZnovuRozmistPanelTimer();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    bool event(QEvent* event) override;
-
 private:
     // Database; tests and subsystems find these parts by object name or through the port
     db::Connection* ADOConnection1 = nullptr;
-    db::Connection* ADOConnection2 = nullptr;
     db::Query* ADOQuery1 = nullptr; // the grid's rows
     db::Query* ADOQuery2 = nullptr; // data-changing statements and look-ups
-    db::Query* ADOQuery3 = nullptr; // the other directory of a merge
-    db::Query* ADOQuery4 = nullptr; // the group list at start-up
+    std::unique_ptr<db::Directory> m_directory;
 
     // Visible controls
     db::DBGrid* DBGrid1 = nullptr;
@@ -163,15 +151,7 @@ private:
     QLabel* pocet = nullptr;
     QLabel* Image1 = nullptr;
 
-    // Never shown; carriers for the commands
-    QLineEdit* id = nullptr;
-    QLineEdit* Telefon = nullptr;
-    QLineEdit* Jmeno = nullptr;
-    QLineEdit* Email = nullptr;
-    QLineEdit* Poznamka = nullptr;
-    QLineEdit* organizace = nullptr;
-    QLineEdit* icq = nullptr;
-    QLineEdit* skype = nullptr;
+    // Never shown
     QPushButton* KomplUprava = nullptr;
     QPushButton* Najdi = nullptr;
     QFrame* Bevel1 = nullptr;
@@ -212,6 +192,8 @@ private:
     QAction* ExportovatdovCard1 = nullptr;
     QAction* ExportovatvCardveverzi401 = nullptr; // option of the export
     QAction* ImportovatzvCard1 = nullptr;
+    QAction* ImportovatzCSV1 = nullptr;
+    QAction* ExportovatdoCSV1 = nullptr;
     QAction* Vdynahoe1 = nullptr;
     QAction* Dotazpiuzaven1 = nullptr;
     QAction* MinimalizovataplikacipistiskuAltF41 = nullptr;
@@ -246,6 +228,10 @@ private:
     int SaveAnimCounter = 0;
     int GridMouseY = 0;
     QString SettingsPath;
+    // The sort of the grid, as the title clicks left it.
+    SortState Sort;
+    // The contact the running command acts on.
+    QString m_commandId;
 
     void buildControls();
     void buildMenus();
@@ -270,6 +256,15 @@ private:
     SearchBar searchBar();
     GridParts gridParts();
     void applyLegacySettings();
+    void ReadSettings();
+    void LoadLayout();
+    void SaveLayout();
+    void FillGroupList();
+    // The index of the selected search column, -1 when none.
+    int searchIndex() const;
+    void setSearchIndex(int index);
+    // The program's web site: the settings file's AKTUALIZACE/Web, otherwise the built-in one.
+    QString webSite() const;
     // True when every option reached the settings file.
     bool writeOptions();
 

@@ -6,6 +6,7 @@
 
 #include "app/AppContext.h"
 #include "db/engine/Failure.h"
+#include "exchange/CsvCommands.h"
 #include "exchange/ListExport.h"
 #include "exchange/Merge.h"
 #include "exchange/TextImport.h"
@@ -31,6 +32,16 @@ void TMain::Natitelseznamzesouboru2Click()
 void TMain::Ulozitseznamdosouboru1Click()
 {
     Guarded([this] { exchange::ExportGridList(this); });
+}
+
+void TMain::ImportovatzCSV1Click()
+{
+    Guarded([this] { exchange::ImportCsvFile(this); });
+}
+
+void TMain::ExportovatdoCSV1Click()
+{
+    Guarded([this] { exchange::ExportCsvFile(this); });
 }
 
 void TMain::Tisk1Click()

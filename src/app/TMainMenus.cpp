@@ -92,6 +92,9 @@ void TMain::buildMenus()
                                          QStringLiteral("Exportovat vCard ve verzi 4.0"), false, this);
     ImportovatzvCard1 = AddItem(nastroje, "ImportovatzvCard1", QStringLiteral("Importovat z vCard..."), this);
     nastroje->addSeparator();
+    ImportovatzCSV1 = AddItem(nastroje, "ImportovatzCSV1", QStringLiteral("Importovat z CSV…"), this);
+    ExportovatdoCSV1 = AddItem(nastroje, "ExportovatdoCSV1", QStringLiteral("Exportovat do CSV…"), this);
+    nastroje->addSeparator();
     Vdynahoe1 = AddCheck(nastroje, "Vdynahoe1", QStringLiteral("Vždy nahoře"), false, this);
     Dotazpiuzaven1 = AddCheck(nastroje, "Dotazpiuzaven1", QStringLiteral("Dotaz při uzavření"), false, this);
     MinimalizovataplikacipistiskuAltF41 =
@@ -161,6 +164,8 @@ void TMain::buildMenus()
     connect(Nastvizitku1, &QAction::triggered, this, &TMain::Nastvizitku1Click);
     connect(ExportovatdovCard1, &QAction::triggered, this, &TMain::ExportovatdovCard1Click);
     connect(ImportovatzvCard1, &QAction::triggered, this, &TMain::ImportovatzvCard1Click);
+    connect(ImportovatzCSV1, &QAction::triggered, this, &TMain::ImportovatzCSV1Click);
+    connect(ExportovatdoCSV1, &QAction::triggered, this, &TMain::ExportovatdoCSV1Click);
     connect(Vdynahoe1, &QAction::triggered, this, &TMain::Vdynahoe1Click);
     connect(Hledatbezohledunadiakritiku1, &QAction::triggered, this,
             &TMain::Hledatbezohledunadiakritiku1Click);

@@ -2,9 +2,8 @@
 #include "app/TMain.h"
 
 #include "app/IniFile.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
 #include "db/engine/Connection.h"
 #include "print/PageLayout.h"
 #include "ui/DBGrid.h"
@@ -59,16 +58,6 @@ std::optional<MainWindowPort::SelectedContact> TMain::currentContact() const
     return SelectedContact{ADOQuery1->fieldText(u"id"), CurrentValues(*ADOQuery1)};
 }
 
-QString TMain::commandId() const
-{
-    return id->text();
-}
-
-void TMain::setCommandId(const QString& value)
-{
-    id->setText(value);
-}
-
 bool TMain::refreshGrid()
 {
     const bool ok = RefreshGrid(DBGrid1);
@@ -86,7 +75,7 @@ bool TMain::reopenGrid()
 
 void TMain::showNumberHolders(const QString& number)
 {
-    OpenQuery(NumberHoldersStatement(number), ADOQuery1);
+    db::Directory::openNumberHolders(number, ADOQuery1);
     RefreshGrid(DBGrid1);
 }
 

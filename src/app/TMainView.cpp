@@ -146,7 +146,7 @@ SearchBar TMain::searchBar()
 
 GridParts TMain::gridParts()
 {
-    return {DBGrid1, ADOQuery1, ADOQuery2, &Sort};
+    return {DBGrid1, ADOQuery1, m_directory.get(), &Sort};
 }
 
 void TMain::search()

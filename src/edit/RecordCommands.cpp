@@ -1,8 +1,8 @@
 #include "edit/RecordCommands.h"
 
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "db/engine/Engine.h"
 #include "edit/ReadOnlyRefusal.h"
 #include "edit/TDetailNovy.h"
@@ -164,8 +164,7 @@ void DeleteSelected(MainWindowPort* main)
                              contact->values.telefon + QStringLiteral(" ?");
     if (ShowMessageDialogOver(main->window(), question, 1, 1) != 0)
         return;
-    db::Query work(main->connection());
-    if (!ExecQuery(DeleteContactStatement(main->commandId()), &work))
+    if (!main->directory().remove(main->commandId()))
         return;
     // The same statement again, so the search, filter and sort stay; the grid starts on its first row.
     main->reopenGrid();

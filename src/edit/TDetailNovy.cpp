@@ -1,8 +1,8 @@
 #include "edit/TDetailNovy.h"
 
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "db/engine/PhoneText.h"
 #include "edit/ReadOnlyRefusal.h"
 #include "ui/DBGrid.h"
@@ -104,8 +104,8 @@ void TDetailNovy::buildControls()
     int top = 25;
     for (const Field& f : fields) {
         // Captions and limits are those by which the width check names the fields.
-        const ContactField& known = FieldOf(f.value);
-        Caption(QString::fromUtf16(known.label), this, 6, top - 15, f.strong);
+        const db::ContactColumn& known = db::ColumnOf(f.value);
+        Caption(db::ColumnTitle(known), this, 6, top - 15, f.strong);
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(f.name));
         edit->setGeometry(6, top, 166, 21);
@@ -118,7 +118,7 @@ void TDetailNovy::buildControls()
     Skupina->setObjectName(QStringLiteral("Skupina"));
     Skupina->setEditable(true);
     Skupina->setInsertPolicy(QComboBox::NoInsert);
-    LimitCodePoints(Skupina->lineEdit(), FieldOf(&ContactValues::skupina).width);
+    LimitCodePoints(Skupina->lineEdit(), db::ColumnOf(&ContactValues::skupina).width);
     // A group is stored as typed: no completion turning "rodina" into a listed "Rodina".
     Skupina->setCompleter(nullptr);
     Skupina->setGeometry(6, 305, 166, 21);
@@ -177,9 +177,7 @@ void TDetailNovy::buildControls()
     setTabOrder(DBGrid1, Memo1);
     setTabOrder(Memo1, Odstranit);
 
-    ADOQuery1 = new db::Query(m_main->connection(), this);
-    ADOQuery2 = new db::Query(m_main->connection(), this);
-    m_work = new db::Query(m_main->connection(), this);
+    ADOQuery1 = m_main->directory().newQuery(this);
     DBGrid1->setDataSource(ADOQuery1);
 
     connect(Uloz, &QPushButton::clicked, this, &TDetailNovy::UlozClick);
@@ -244,7 +242,7 @@ void TDetailNovy::FormShow()
         DBGrid1->setEnabled(false);
         return;
     }
-    OpenQuery(NotesOfContactStatement(id->text()), ADOQuery1);
+    m_main->directory().openNotes(id->text(), ADOQuery1);
 }
 
 void TDetailNovy::done(int result)
@@ -281,8 +279,7 @@ void TDetailNovy::checkNumberOnExit()
         return;
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
-    OpenQuery(DuplicateCheckStatement(number), m_work);
-    if (m_work->isOpen() && m_work->recordCount() > 0) {
+    if (m_main->directory().numberTaken(number).value_or(false)) {
         m_main->showNumberHolders(number);
         ShowMessageDialogOver(
             this, QStringLiteral("Telefon ") + number + QStringLiteral(" již je v databázi."), 0, 0);
@@ -291,8 +288,7 @@ void TDetailNovy::checkNumberOnExit()
 
 bool TDetailNovy::numberIsTaken(const QString& number, const QString& message)
 {
-    OpenQuery(DuplicateCheckStatement(number), m_work);
-    if (!m_work->isOpen() || m_work->recordCount() == 0)
+    if (!m_main->directory().numberTaken(number).value_or(false))
         return false;
     m_main->showNumberHolders(number);
     QApplication::processEvents();
@@ -343,10 +339,8 @@ void TDetailNovy::saveInsert()
     if (Skupina->currentText().isEmpty())
         Skupina->setEditText(QStringLiteral("new"));
     // A refused statement leaves the dialog open with everything typed.
-    if (!ExecQuery(
-            InsertContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                    Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}),
-            m_work))
+    if (!m_main->directory().insert({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                     Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}))
         return;
     m_main->addGroup(Skupina->currentText());
     m_main->refreshGrid();
@@ -359,17 +353,14 @@ void TDetailNovy::saveEdit()
     const QString date = DateText(QDate::currentDate());
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
-    db::Query* work = m_work;
-    OpenQuery(ContactRowStatement(m_main->commandId()), work);
-    const bool unchanged = work->isOpen() && work->recordCount() > 0 && work->fieldText(u"telefon") == number;
+    const std::optional<ContactValues> stored = m_main->directory().contact(m_main->commandId());
+    const bool unchanged = stored && stored->telefon == number;
     if (!unchanged &&
         numberIsTaken(number, QStringLiteral("Telefonní číslo ") + number + QStringLiteral(" již je v DB.")))
         return;
-    if (!ExecQuery(
-            UpdateContactStatement({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                    Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()},
-                                   m_main->commandId()),
-            work))
+    if (!m_main->directory().save(m_main->commandId(),
+                                  {number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                   Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}))
         return;
     m_main->addGroup(Skupina->currentText());
     m_main->refreshGrid();
@@ -408,7 +399,7 @@ void TDetailNovy::deleteNote()
             this, QStringLiteral("Opravdu odstranit poznámku z data \"") + shown + QStringLiteral("\" ?"), 1,
             1) != 0)
         return;
-    if (!ExecQuery(DeleteNoteStatement(id->text(), shown), ADOQuery2))
+    if (!m_main->directory().deleteNote(id->text(), shown))
         return;
     RefreshGrid(DBGrid1);
     // With the last note gone nothing else would clear the deleted note's text.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 
 #include <QDialog>
 
@@ -46,7 +46,6 @@ public:
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* Odstranit = nullptr;
     db::Query* ADOQuery1 = nullptr; // the notes list
-    db::Query* ADOQuery2 = nullptr; // the note deletion
 
 public Q_SLOTS:
     void UlozClick();
@@ -75,7 +74,6 @@ private:
 
     MainWindowPort* m_main;
     // The duplicate check and the save.
-    db::Query* m_work = nullptr;
     Mode m_mode;
     bool m_closing = false;
     bool m_shown = false;

@@ -1,8 +1,6 @@
 #include "edit/TpoznamkaM.h"
 
-#include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/contacts/Directory.h"
 #include "ui/Guard.h"
 #include "ui/MainWindowPort.h"
 
@@ -13,7 +11,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 
-TpoznamkaM::TpoznamkaM(MainWindowPort* main) : QDialog(main->window())
+TpoznamkaM::TpoznamkaM(MainWindowPort* main) : QDialog(main->window()), m_main(main)
 {
     setObjectName(QStringLiteral("TpoznamkaM"));
     setWindowTitle(QStringLiteral("Poznámka"));
@@ -39,7 +37,6 @@ TpoznamkaM::TpoznamkaM(MainWindowPort* main) : QDialog(main->window())
     line->setGeometry(5, 150, 273, 2);
     setTabOrder(Konec, Ulozit);
     setTabOrder(Ulozit, Memo1);
-    ADOQuery1 = new db::Query(main->connection(), this);
     connect(Konec, &QPushButton::clicked, this, &TpoznamkaM::KonecClick);
     connect(Ulozit, &QPushButton::clicked, this, &TpoznamkaM::UlozitClick);
     const QRect over = main->window()->frameGeometry();
@@ -82,7 +79,7 @@ void TpoznamkaM::save()
         .replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     // A refused note keeps the window open with its text.
-    if (ExecQuery(InsertNoteStatement(id->text(), text), ADOQuery1))
+    if (m_main->directory().addNote(id->text(), text))
         accept();
 }
 

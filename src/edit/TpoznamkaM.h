@@ -23,7 +23,7 @@ public:
     QPushButton* Ulozit = nullptr;
     QLineEdit* id = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
-    db::Query* ADOQuery1 = nullptr;
+    MainWindowPort* m_main;
 
 public Q_SLOTS:
     void UlozitClick();

@@ -1,8 +1,9 @@
 #include "exchange/CardCommands.h"
 
 #include "db/contacts/BulkWriter.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "db/engine/PhoneText.h"
 #include "formats/CardFormat.h"
 #include "formats/InputFile.h"
@@ -111,13 +112,13 @@ void ReadCardFile(MainWindowPort* main)
     ContactValues& v = card.values;
     v.telefon = FormatPhone(v.telefon);
     if (const FieldFault fault = CheckFields(v)) {
-        Tell(main, QStringLiteral("Vizitku nelze načíst (řádek %1): ").arg(card.lineOf(fault.field->value)) +
+        Tell(main, QStringLiteral("Vizitku nelze načíst (řádek %1): ").arg(card.lineOf(fault.field->member)) +
                        fault.text());
         return;
     }
     {
-        db::Query work(main->connection());
-        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::Card);
+        const auto writing = main->directory().writer(db::BulkWriter::Kind::Card);
+        db::BulkWriter& writer = *writing;
         const db::BulkWriter::Check check = writer.check(v.telefon);
         if (check == db::BulkWriter::Check::Failed)
             return;

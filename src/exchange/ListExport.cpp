@@ -44,11 +44,9 @@ ExportedList BuildExport(const db::Query& rows)
     ExportedList list;
     if (!rows.isOpen())
         return list;
-    static const char16_t* const kColumns[] = {u"jmeno",      u"telefon", u"email", u"poznamka",
-                                               u"organizace", u"icq",     u"skype"};
-    int fields[7];
-    for (int c = 0; c < 7; ++c)
-        fields[c] = rows.fieldIndex(QStringView(kColumns[c]));
+    int fields[db::kExportColumnCount];
+    for (int c = 0; c < db::kExportColumnCount; ++c)
+        fields[c] = rows.fieldIndex(db::ColumnName(*db::ColumnAt(&db::ContactColumn::exportPlace, c)));
     QStringList values;
     for (int row = 0; row < rows.recordCount(); ++row) {
         values.clear();

@@ -2,9 +2,8 @@
 
 #include "db/contacts/BulkWriter.h"
 #include "db/contacts/ContactRows.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
 #include "db/contacts/Upgrade.h"
 #include "db/engine/Connection.h"
 #include "db/engine/Engine.h"
@@ -23,6 +22,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <array>
 
 #include <optional>
 
@@ -80,28 +80,28 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
     const QString mergeDate = DateText(QDate::currentDate());
     db::ContactRows source(other);
     if (!source.prepared()) {
-        db::ReportStatementFailure(QString::fromLatin1(db::ContactRows::kSelect),
-                                   StatementFailureText(source.failure()));
+        source.reportUnprepared();
         return result;
     }
     result.opened = true;
     const bool withIcqSkype = version > 1;
-    const int fTelefon = source.field("telefon");
-    const int fJmeno = source.field("jmeno");
-    const int fEmail = source.field("email");
-    const int fPoznamka = source.field("poznamka");
-    const int fOrganizace = source.field("organizace");
-    const int fSkupina = source.field("skupina");
-    const int fIcq = withIcqSkype ? source.field("icq") : -1;
-    const int fSkype = withIcqSkype ? source.field("skype") : -1;
+    // The source's field of each column in the table's order; -1 for the date, which is the
+    // merge's own, and for a column the source's structure does not have.
+    std::array<int, db::kContactColumnCount> fields{};
+    for (int c = 0; c < db::kContactColumnCount; ++c) {
+        const db::ContactColumn& column = db::kContactColumns[c];
+        fields[size_t(c)] = column.member == &ContactValues::datum || column.since > qMax(version, 1)
+                                ? -1
+                                : source.field(column.name);
+    }
+    const int fTelefon = fields[size_t(&db::ColumnOf(&ContactValues::telefon) - db::kContactColumns)];
     const QByteArray mergeDateUtf8 = mergeDate.toUtf8();
 
     const int rows = source.count();
     LongOperation operation(main, rows, QStringLiteral("Přidávání z jiné DB"));
-    db::Query work(main->connection());
-    db::BulkWriter writer(main->connection(), &work,
-                          withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
-                                       : db::BulkWriter::Kind::Merge);
+    const auto writing = main->directory().writer(withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
+                                                               : db::BulkWriter::Kind::Merge);
+    db::BulkWriter& writer = *writing;
     if (check)
         writer.holdCommits();
     auto settle = [&] {
@@ -119,7 +119,7 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
         if (step == db::ContactRows::Step::End)
             break;
         if (step == db::ContactRows::Step::Failed) {
-            WriteErrorLog(QString::fromLatin1(db::ContactRows::kSelect));
+            source.logFailedStep();
             result.stopReason = QStringLiteral("položku srovnávaného souboru nelze přečíst (%1)")
                                     .arg(Continuation(source.failure()).chopped(1)) +
                                 QLatin1Char('.');
@@ -131,26 +131,16 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
             ++result.present;
         } else {
             ++result.taken;
-            const db::BulkWriter::MergedValues values{telefon,
-                                                      source.utf8(fJmeno),
-                                                      source.utf8(fEmail),
-                                                      source.utf8(fPoznamka),
-                                                      mergeDateUtf8,
-                                                      source.utf8(fOrganizace),
-                                                      source.utf8(fSkupina),
-                                                      source.utf8(fIcq),
-                                                      source.utf8(fSkype)};
+            db::BulkWriter::MergedValues values;
+            for (size_t c = 0; c < values.size(); ++c)
+                values[c] = fields[c] >= 0 ? source.utf8(fields[c]) : QByteArrayView();
+            values[size_t(&db::ColumnOf(&ContactValues::datum) - db::kContactColumns)] = mergeDateUtf8;
             writer.insert(values, [&] {
                 ContactValues v;
-                v.telefon = source.text(fTelefon);
-                v.jmeno = source.text(fJmeno);
-                v.email = source.text(fEmail);
-                v.poznamka = source.text(fPoznamka);
+                for (int c = 0; c < db::kContactColumnCount; ++c)
+                    if (fields[size_t(c)] >= 0)
+                        db::ValueOf(v, db::kContactColumns[c]) = source.text(fields[size_t(c)]);
                 v.datum = mergeDate;
-                v.organizace = source.text(fOrganizace);
-                v.skupina = source.text(fSkupina);
-                v.icq = source.text(fIcq);
-                v.skype = source.text(fSkype);
                 return v;
             });
         }

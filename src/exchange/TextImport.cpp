@@ -1,10 +1,12 @@
 #include "exchange/TextImport.h"
 
 #include "db/contacts/BulkWriter.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "db/engine/ErrorText.h"
 #include "db/engine/PhoneText.h"
+#include "exchange/LineRefusals.h"
 #include "formats/ImportLine.h"
 #include "formats/InputFile.h"
 #include "formats/TextCodec.h"
@@ -36,8 +38,6 @@ namespace {
 // Far beyond any contact (the widest column holds 150 characters): such a line is passed over
 // unread rather than held, however long it is.
 constexpr qint64 kLineLimit = 1024 * 1024;
-// The refused lines the closing message names one by one; the rest are counted.
-constexpr int kRefusalsNamed = 10;
 
 struct Counts
 {
@@ -45,14 +45,7 @@ struct Counts
     bool stopped = false;
     // Why the directory took no more rows (a full disk), in Czech; empty when it never refused.
     QString failure;
-    int refused = 0;
-    QStringList refusals;
-
-    void refuse(qint64 line, const QString& why)
-    {
-        if (++refused <= kRefusalsNamed)
-            refusals << QStringLiteral("Řádek %1: %2").arg(line).arg(why);
-    }
+    LineRefusals refusals;
 };
 
 // One phone of the line: the duplicate check, and the INSERT unless the number is present.
@@ -80,18 +73,9 @@ QString StatusText(int added, const Counts& counts)
          : counts.stopped          ? QStringLiteral("Načítání přerušeno. ")
                                    : QStringLiteral("Načítání dokončeno. ")) +
         QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2").arg(added).arg(counts.present);
-    if (counts.refused > 0)
-        text += QStringLiteral(", odmítnutých řádků: %1").arg(counts.refused);
+    if (counts.refusals.count() > 0)
+        text += QStringLiteral(", odmítnutých řádků: %1").arg(counts.refusals.count());
     return text + QLatin1Char('.');
-}
-
-QString RefusalsText(const Counts& counts)
-{
-    QString text = QStringLiteral("Některé řádky souboru nebyly načteny (celkem %1):\n").arg(counts.refused) +
-                   counts.refusals.join(QLatin1Char('\n'));
-    if (counts.refused > counts.refusals.size())
-        text += QStringLiteral("\n… a další řádky (%1).").arg(counts.refused - counts.refusals.size());
-    return text;
 }
 
 // What the reading needs to know first: the encoding and the number of lines, for the progress.
@@ -105,17 +89,11 @@ bool SurveyFile(QFile& file, Survey* survey)
 {
     EncodingSniffer sniffer;
     LineCounter counter;
-    QByteArray piece(256 * 1024, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = file.read(piece.data(), piece.size());
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        const QByteArrayView read(piece.constData(), got);
-        sniffer.feed(read);
-        counter.feed(read);
-    }
+    if (!ReadInPieces(file, [&](QByteArrayView piece) {
+            sniffer.feed(piece);
+            counter.feed(piece);
+        }))
+        return false;
     survey->encoding = sniffer.result();
     survey->lines = counter.lines();
     return file.seek(0);
@@ -187,8 +165,8 @@ void ImportTextFile(MainWindowPort* main)
     {
         LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
                                 QStringLiteral("Načítání seznamu"));
-        db::Query work(main->connection());
-        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::Import);
+        const auto writing = main->directory().writer(db::BulkWriter::Kind::Import);
+        db::BulkWriter& writer = *writing;
         QStringDecoder decoder = LineDecoder(survey.encoding);
         LineStream stream(&file, kLineLimit);
         QByteArray bytes;
@@ -203,16 +181,16 @@ void ImportTextFile(MainWindowPort* main)
             }
             const qint64 number = stream.lineNumber();
             if (read == LineStream::Result::TooLong) {
-                counts.refuse(number, QStringLiteral("řádek je delší než 1 MB."));
+                counts.refusals.refuse(number, QStringLiteral("řádek je delší než 1 MB."));
             } else if (bytes.contains('\0')) {
-                counts.refuse(number, QStringLiteral("obsahuje znak NUL, který nelze uložit."));
+                counts.refusals.refuse(number, QStringLiteral("obsahuje znak NUL, který nelze uložit."));
             } else {
                 if (number == 1 && survey.encoding == TextEncoding::Utf8 && bytes.startsWith(Utf8Mark()))
                     bytes.remove(0, Utf8Mark().size());
                 const ImportLine line = ParseImportLine(QString(decoder.decode(bytes)));
                 ContactValues values = RowValues(line, importDate);
                 if (const FieldFault fault = LineFault(line, values)) {
-                    counts.refuse(number, fault.text());
+                    counts.refusals.refuse(number, fault.text());
                 } else {
                     AddPhone(writer, values, true, counts);
                     for (const QString& phone : line.furtherPhones) {
@@ -243,8 +221,8 @@ void ImportTextFile(MainWindowPort* main)
     main->showStatus(StatusText(added, counts));
     if (readFailed)
         ShowErrorReport(QStringLiteral("Soubor %1 nelze dočíst: %2").arg(path, db::FileErrorText(file)));
-    if (counts.refused > 0)
-        ShowMessageDialogOver(main->window(), RefusalsText(counts), 0, 0);
+    if (counts.refusals.count() > 0)
+        ShowMessageDialogOver(main->window(), counts.refusals.text(), 0, 0);
 }
 
 } // namespace exchange

@@ -2,9 +2,9 @@
 #include "formats/VCardRows.h"
 
 #include "db/contacts/BulkWriter.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "db/engine/PhoneText.h"
 #include "formats/InputFile.h"
 #include "ui/FileDialog.h"
@@ -27,35 +27,14 @@ void Tell(MainWindowPort* main, const QString& text, int icon = 0)
     ShowMessageDialogOver(main->window(), text, icon, 0);
 }
 
-ContactValues RowValues(const db::Query* q, int row)
-{
-    const auto at = [&](const char16_t* name) { return q->text(row, q->fieldIndex(name)); };
-    ContactValues v;
-    v.telefon = at(u"telefon");
-    v.jmeno = at(u"jmeno");
-    v.email = at(u"email");
-    v.poznamka = at(u"poznamka");
-    v.organizace = at(u"organizace");
-    v.skupina = at(u"skupina");
-    v.icq = at(u"icq");
-    v.skype = at(u"skype");
-    return v;
-}
-
 // Every dated note of the directory by contact, read once rather than once per contact.
 QHash<QString, QList<DatedNote>> AllNotes(MainWindowPort* main)
 {
     QHash<QString, QList<DatedNote>> notes;
-    db::Query work(main->connection());
-    db::Query* q = &work;
-    if (!OpenQuery(QStringLiteral("select id, dat, pozn from poznamky"), q))
-        return notes;
-    for (int row = 0; row < q->recordCount(); ++row) {
-        QString text = q->text(row, 2);
+    main->directory().forEachNote([&notes](const QString& id, const QString& date, QString text) {
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        notes[q->text(row, 0)].append({q->text(row, 1), text});
-    }
-    q->close();
+        notes[id].append({date, text});
+    });
     return notes;
 }
 
@@ -259,7 +238,7 @@ void ExportContacts(MainWindowPort* main, Version version)
     const int last = all ? grid->recordCount() - 1 : first;
     const int idField = grid->fieldIndex(u"id");
     for (int row = first; row <= last; ++row)
-        contacts.append({RowValues(grid, row), notes.value(grid->text(row, idField)), {}});
+        contacts.append({ValuesAt(*grid, row), notes.value(grid->text(row, idField)), {}});
     contacts = OneCardPerPerson(contacts);
     QString why;
     if (!SafeWriteFile(path, WriteVCards(contacts, version), &why)) {
@@ -298,8 +277,8 @@ void ImportContacts(MainWindowPort* main)
     Tally tally;
     {
         exchange::LongOperation operation(main, int(read.cards.size()), QStringLiteral("Načítání vCard"));
-        db::Query work(main->connection());
-        db::BulkWriter writer(main->connection(), &work, db::BulkWriter::Kind::VCard);
+        const auto writing = main->directory().writer(db::BulkWriter::Kind::VCard);
+        db::BulkWriter& writer = *writing;
         Marks marks;
         bool gridOk = true;
         for (qsizetype i = 0; i < read.cards.size(); ++i) {

@@ -3,6 +3,7 @@
 #include "formats/TextCodec.h"
 
 #include <QFileInfo>
+#include <utility>
 
 namespace cards {
 namespace {
@@ -12,21 +13,35 @@ const QString kEol = QStringLiteral("\r\n");
 
 struct Key
 {
-    const char16_t* key;
-    const char16_t* label; // how the user knows the field
+    QString key;
+    QString label; // how the user knows the field
     QString ContactValues::*field;
 };
 
-const Key kKeys[] = {
-    {u"telefon=", u"telefon", &ContactValues::telefon},
-    {u"jmeno=", u"jméno", &ContactValues::jmeno},
-    {u"email=", u"e-mail", &ContactValues::email},
-    {u"poznamka=", u"poznámka", &ContactValues::poznamka},
-    {u"organizace=", u"organizace", &ContactValues::organizace},
-    {u"skupina=", u"skupina", &ContactValues::skupina},
-    {u"icq=", u"ICQ", &ContactValues::icq},
-    {u"skype=", u"Skype", &ContactValues::skype},
-};
+// The card's lines in the order of the column table; the labels are those of the card's messages.
+const QList<Key>& Keys()
+{
+    static const QList<Key> keys = [] {
+        const std::pair<QString ContactValues::*, const char16_t*> labels[] = {
+            {&ContactValues::jmeno, u"jméno"},
+            {&ContactValues::email, u"e-mail"},
+            {&ContactValues::poznamka, u"poznámka"},
+            {&ContactValues::icq, u"ICQ"},
+            {&ContactValues::skype, u"Skype"}};
+        auto labelOf = [&labels](const db::ContactColumn& c) {
+            for (const auto& [member, label] : labels)
+                if (member == c.member)
+                    return QString::fromUtf16(label);
+            return QString::fromLatin1(c.cardKey);
+        };
+        QList<Key> list;
+        for (const db::ContactColumn& c : db::kContactColumns)
+            if (c.cardKey)
+                list.append({QLatin1String(c.cardKey) + QLatin1Char('='), labelOf(c), c.member});
+        return list;
+    }();
+    return keys;
+}
 
 // Lines end with CR LF, LF or CR alone, as a line-by-line reader takes them.
 QStringList Lines(const QString& text)
@@ -62,8 +77,8 @@ QString CardFileName(const QString& chosen)
 QString CardText(const ContactValues& values)
 {
     QString text = kHeader + kEol;
-    for (const Key& key : kKeys)
-        text += QString::fromUtf16(key.key) + values.*key.field + kEol;
+    for (const Key& key : Keys())
+        text += key.key + values.*key.field + kEol;
     return text;
 }
 
@@ -71,7 +86,7 @@ EncodedCard EncodeCard(const ContactValues& values)
 {
     EncodedCard card;
     exchange::EncodeCp1250(CardText(values), &card.bytes);
-    for (const Key& key : kKeys) {
+    for (const Key& key : Keys()) {
         QByteArray ignored;
         QChar missing;
         if (!exchange::EncodeCp1250(values.*key.field, &ignored, &missing)) {
@@ -82,7 +97,7 @@ EncodedCard EncodeCard(const ContactValues& values)
                 card.firstMissing =
                     missing.isHighSurrogate() && at >= 0 ? value.mid(at, 2) : QString(missing);
             }
-            card.lossyFields.append(QString::fromUtf16(key.label));
+            card.lossyFields.append(key.label);
         }
     }
     return card;
@@ -98,8 +113,8 @@ ReadCard ParseCard(const QString& text)
     // Only at the line's start: a note "call skype=abc" must not set the Skype name.
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QString& line = lines.at(i);
-        for (const Key& key : kKeys) {
-            const QString k = QString::fromUtf16(key.key);
+        for (const Key& key : Keys()) {
+            const QString k = key.key;
             if (line.startsWith(k)) {
                 card.values.*key.field = line.mid(k.size());
                 card.lines.append({key.field, int(i + 1)});

@@ -1,6 +1,7 @@
 #include "formats/InputFile.h"
 
 #include <QFile>
+#include <QIODevice>
 
 #include <sys/stat.h>
 
@@ -34,6 +35,19 @@ QString SpecialInputRefusal(const QString& path)
 {
     const QString reason = NotRegularFileReason(path);
     return reason.isEmpty() ? reason : QStringLiteral("Nelze načíst %1: %2.").arg(path, reason);
+}
+
+bool ReadInPieces(QIODevice& device, const std::function<void(QByteArrayView)>& take)
+{
+    QByteArray piece(256 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = device.read(piece.data(), piece.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        take(QByteArrayView(piece.constData(), got));
+    }
 }
 
 } // namespace exchange

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
+
+class QIODevice;
 
 namespace exchange {
 
@@ -11,5 +16,9 @@ namespace exchange {
 QString SpecialInputRefusal(const QString& path);
 // The same reason alone, for a sentence of the caller's: "není to obyčejný soubor, ale složka".
 QString NotRegularFileReason(const QString& path);
+
+// Hands the device's bytes to `take` a piece at a time up to the end, for a look at the whole
+// file before its rows are read; false when the device could not be read through.
+bool ReadInPieces(QIODevice& device, const std::function<void(QByteArrayView)>& take);
 
 } // namespace exchange

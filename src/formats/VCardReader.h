@@ -10,12 +10,12 @@
 namespace vcard {
 
 // What one card holds that the directory can keep.
-struct Card
+// The number and date of the record stay empty: a card carries numbers in `phones`.
+struct Card : ContactValues
 {
-    QStringList phones;    // every TEL with a number, in order, as written; a tel: URI without
-                           // its scheme and separators, with its parameters
-    QList<int> phoneLines; // the line of each number's TEL
-    QString jmeno, email, poznamka, organizace, skupina, icq, skype;
+    QStringList phones;     // every TEL with a number, in order, as written; a tel: URI without
+                            // its scheme and separators, with its parameters
+    QList<int> phoneLines;  // the line of each number's TEL
     QList<DatedNote> notes; // NOTEs after the first; dat empty when the note carries no date
     int line = 0;           // the line of its BEGIN
     QByteArray version;     // as its VERSION gives it

@@ -27,13 +27,10 @@ QList<ContactValues> RowsOfCard(const Card& card, const QString& datum, int* sho
 {
     int cut = 0;
     ContactValues v;
-    v.jmeno = Cut(card.jmeno, 150, &cut);
-    v.email = Cut(card.email, 50, &cut);
-    v.poznamka = Cut(card.poznamka, 50, &cut);
-    v.organizace = Cut(card.organizace, 100, &cut);
-    v.skupina = Cut(card.skupina, 20, &cut);
-    v.icq = Cut(card.icq, 15, &cut);
-    v.skype = Cut(card.skype, 50, &cut);
+    for (QString ContactValues::*member :
+         {&ContactValues::jmeno, &ContactValues::email, &ContactValues::poznamka, &ContactValues::organizace,
+          &ContactValues::skupina, &ContactValues::icq, &ContactValues::skype})
+        v.*member = Cut(card.*member, db::ColumnOf(member).width, &cut);
     v.datum = datum;
     QList<ContactValues> rows;
     for (const QString& phone : card.phones) {

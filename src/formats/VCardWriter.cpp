@@ -83,25 +83,20 @@ bool IsNoteDate(const QString& text)
 QList<Contact> OneCardPerPerson(const QList<Contact>& rows)
 {
     QList<Contact> people;
-    QHash<QStringList, qsizetype> byPerson;
-    for (const Contact& row : rows) {
-        const ContactValues& v = row.values;
-        const QStringList person{v.jmeno, v.email, v.organizace, v.poznamka, v.skupina, v.icq, v.skype};
-        const auto found = byPerson.constFind(person);
-        if (found == byPerson.cend()) {
-            byPerson.insert(person, people.size());
-            people.append(row);
-            continue;
+    for (const QList<Contact>& person : db::GroupByPerson(rows, [](const Contact& c) { return c.values; })) {
+        Contact c = person.first();
+        for (qsizetype i = 1; i < person.size(); ++i) {
+            const Contact& row = person[i];
+            if (c.values.telefon.isEmpty())
+                c.values.telefon = row.values.telefon;
+            else if (!row.values.telefon.isEmpty())
+                c.furtherPhones.append(row.values.telefon);
+            c.furtherPhones += row.furtherPhones;
+            for (const DatedNote& note : row.notes)
+                if (!c.notes.contains(note))
+                    c.notes.append(note);
         }
-        Contact& c = people[*found];
-        if (c.values.telefon.isEmpty())
-            c.values.telefon = v.telefon;
-        else if (!v.telefon.isEmpty())
-            c.furtherPhones.append(v.telefon);
-        c.furtherPhones += row.furtherPhones;
-        for (const DatedNote& note : row.notes)
-            if (!c.notes.contains(note))
-                c.notes.append(note);
+        people.append(c);
     }
     return people;
 }

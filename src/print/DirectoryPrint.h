@@ -24,25 +24,29 @@ struct PrintRequest
     bool notes = false;
 };
 
-// Told the contacts laid out so far and their number; false stops the print.
-using PrintProgress = std::function<bool(int done, int total)>;
+// The print lays the contacts out once to count the pages, then paints the pages.
+enum class PrintStage { Contacts, Pages };
+// Told how many of the stage's contacts or pages are done; false stops the print.
+using PrintProgress = std::function<bool(PrintStage stage, int done, int total)>;
 
 struct PrintOutcome
 {
     bool stopped = false;
     // The device took no painting (a printer that is gone).
     bool failed = false;
+    // A contact could not be read: the pages lack the rest.
+    bool unread = false;
     int pages = 0;
     int contacts = 0;
 };
 
 // Paints the rows on the device's pages: on every page the header, the column titles and the
-// footer. The rows are laid out twice, once to know the page count, and are never all held.
+// footer. The rows are read twice, once to know the page count, and only one is held at a time.
 PrintOutcome PaintDirectory(QPagedPaintDevice* device, const db::Query& rows, const PrintRequest& request,
                             const PrintProgress& progress = {});
 
-// The same as a PDF file, written whole or not at all; false with a Czech reason on failure,
-// and false with an empty reason when stopped.
+// The same as a PDF file, written page by page beside it and put in its place only when whole;
+// false with a Czech reason on failure, and false with an empty reason when stopped.
 bool WritePdf(const QString& path, const db::Query& rows, const PrintRequest& request,
               const PrintProgress& progress, PrintOutcome* outcome, QString* why);
 

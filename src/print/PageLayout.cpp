@@ -3,53 +3,85 @@
 namespace print {
 namespace {
 
-// Appends `word` to the lines, starting a new line where it does not fit.
-void PlaceWord(QStringView word, double width, const Measure& measure, QStringList& lines, QString& line)
+// Appends the lines of one paragraph, which is wider than the column.
+void BreakParagraph(QStringView text, double width, const Measure& measure, std::vector<QStringView>* lines)
 {
-    const QString joined = line.isEmpty() ? word.toString() : line + QLatin1Char(' ') + word.toString();
-    if (measure(joined) <= width) {
-        line = joined;
-        return;
-    }
-    if (!line.isEmpty()) {
-        lines << line;
-        line.clear();
-    }
-    if (measure(word) <= width) {
-        line = word.toString();
-        return;
-    }
-    // Wider than the column: as many characters on each line as fit, at least one.
-    qsizetype from = 0;
-    while (from < word.size()) {
-        qsizetype to = from + 1;
-        while (to < word.size() && measure(word.sliced(from, to + 1 - from)) <= width)
-            ++to;
-        if (to == word.size()) {
-            line = word.sliced(from).toString();
-            return;
+    // The line so far: from `start` to `end`, `used` wide; empty while start < 0.
+    qsizetype start = -1;
+    qsizetype end = 0;
+    double used = 0;
+    qsizetype at = 0;
+    while (true) {
+        while (at < text.size() && text[at] == QLatin1Char(' '))
+            ++at;
+        if (at == text.size())
+            break;
+        const qsizetype from = at;
+        while (at < text.size() && text[at] != QLatin1Char(' '))
+            ++at;
+        if (start >= 0) {
+            // The blanks before the word and the word.
+            const double joined = used + measure(text.sliced(end, at - end));
+            if (joined <= width) {
+                end = at;
+                used = joined;
+                continue;
+            }
+            lines->push_back(text.sliced(start, end - start));
         }
-        lines << word.sliced(from, to - from).toString();
-        from = to;
+        start = from;
+        end = at;
+        used = measure(text.sliced(from, at - from));
+        // Wider than the column: as many characters on each line as fit, at least one.
+        while (used > width) {
+            qsizetype to = start + 1;
+            double part = measure(text.sliced(start, 1));
+            while (to < at) {
+                const double next = measure(text.sliced(to, 1));
+                if (part + next > width)
+                    break;
+                part += next;
+                ++to;
+            }
+            // A single character wider than the column stands on a line of its own.
+            if (to == at)
+                break;
+            lines->push_back(text.sliced(start, to - start));
+            start = to;
+            used = measure(text.sliced(start, at - start));
+        }
     }
+    lines->push_back(start < 0 ? text.first(0) : text.sliced(start, end - start));
 }
 
 } // namespace
 
+void BreakLines(QStringView text, double width, const Measure& measure, std::vector<QStringView>* lines)
+{
+    lines->clear();
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype newline = text.indexOf(QLatin1Char('\n'), from);
+        QStringView paragraph = text.sliced(from, (newline < 0 ? text.size() : newline) - from);
+        if (paragraph.endsWith(QLatin1Char('\r')))
+            paragraph.chop(1);
+        if (measure(paragraph) <= width)
+            lines->push_back(paragraph);
+        else
+            BreakParagraph(paragraph, width, measure, lines);
+        if (newline < 0)
+            return;
+        from = newline + 1;
+    }
+}
+
 QStringList WrapText(const QString& text, double width, const Measure& measure)
 {
+    std::vector<QStringView> views;
+    BreakLines(text, width, measure, &views);
     QStringList lines;
-    const QString flat = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    for (const QStringView paragraph : QStringView(flat).split(QLatin1Char('\n'))) {
-        if (measure(paragraph) <= width) {
-            lines << paragraph.toString();
-            continue;
-        }
-        QString line;
-        for (const QStringView word : paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            PlaceWord(word, width, measure, lines, line);
-        lines << line;
-    }
+    for (const QStringView line : views)
+        lines << line.toString();
     return lines;
 }
 
@@ -97,17 +129,24 @@ QString PageFooter(int page, int pages)
     return QStringLiteral("Strana %1 z %2").arg(page).arg(pages);
 }
 
+bool PageBreaker::place(double height)
+{
+    const bool next = m_used > 0 && m_used + height > m_bodyHeight;
+    if (next) {
+        ++m_pages;
+        m_used = 0;
+    }
+    m_used += height;
+    return next;
+}
+
 std::vector<int> BreakPages(const std::vector<float>& heights, double bodyHeight)
 {
     std::vector<int> first{0};
-    double used = 0;
-    for (int i = 0; i < int(heights.size()); ++i) {
-        if (used > 0 && used + heights[i] > bodyHeight) {
+    PageBreaker pages(bodyHeight);
+    for (int i = 0; i < int(heights.size()); ++i)
+        if (pages.place(heights[i]))
             first.push_back(i);
-            used = 0;
-        }
-        used += heights[i];
-    }
     return first;
 }
 

@@ -5,13 +5,17 @@
 #include "ui/FileDialog.h"
 #include "ui/LongOperation.h"
 #include "ui/MessageDialog.h"
+#include "ui/ProgressDisplay.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QToolBar>
+
+#include <optional>
 
 namespace print {
 namespace {
@@ -29,28 +33,72 @@ PrintRequest RequestFor(MainWindowPort* main)
     return request;
 }
 
-// Paints in the long-operation frame: progress by contacts, "Přerušit" and a painting window.
-PrintOutcome Run(MainWindowPort* main, const std::function<PrintOutcome(const PrintProgress&)>& job)
+// A print done within about a second runs without the long-operation frame, so that a short
+// list does not flash a progress bar and a greyed menu; a longer one gets it after that second.
+constexpr qint64 kFrameAfterMs = 1000;
+
+// The frame of a print that turns out long: progress by contacts, then by pages, "Přerušit" and
+// a window that keeps painting.
+class PrintFrame
 {
-    const int count = main->shownContacts().recordCount();
-    exchange::LongOperation operation(main, 2 * count, QStringLiteral("Příprava stránek"));
-    return job([&operation](int done, int) {
-        operation.step(done);
-        return !operation.stopRequested();
-    });
+public:
+    PrintFrame(MainWindowPort* main, const QString& pagesCaption) : m_main(main), m_pagesCaption(pagesCaption)
+    {
+        m_clock.start();
+    }
+
+    bool step(PrintStage stage, int done, int total)
+    {
+        if (!m_operation) {
+            if (m_clock.elapsed() < kFrameAfterMs)
+                return true;
+            m_operation.emplace(m_main, total, caption(stage));
+        } else if (stage != m_stage) {
+            if (m_operation->stopRequested())
+                return false;
+            // The same frame goes on counting the pages.
+            if (ProgressDisplay* display = m_main->progress())
+                display->start(total, caption(stage));
+        }
+        m_stage = stage;
+        m_operation->step(done);
+        return !m_operation->stopRequested();
+    }
+
+private:
+    QString caption(PrintStage stage) const
+    {
+        return stage == PrintStage::Contacts ? QStringLiteral("Příprava stránek") : m_pagesCaption;
+    }
+
+    MainWindowPort* m_main;
+    QString m_pagesCaption;
+    QElapsedTimer m_clock;
+    std::optional<exchange::LongOperation> m_operation;
+    PrintStage m_stage = PrintStage::Contacts;
+};
+
+PrintOutcome Run(MainWindowPort* main, const QString& pagesCaption,
+                 const std::function<PrintOutcome(const PrintProgress&)>& job)
+{
+    PrintFrame frame(main, pagesCaption);
+    return job([&frame](PrintStage stage, int done, int total) { return frame.step(stage, done, total); });
 }
 
-void PrintOn(MainWindowPort* main, QPrinter* printer, const PrintRequest& request)
+void PrintOn(MainWindowPort* main, QPrinter* printer, const PrintRequest& request,
+             const QString& pagesCaption)
 {
-    const PrintOutcome outcome = Run(main, [&](const PrintProgress& progress) {
+    const PrintOutcome outcome = Run(main, pagesCaption, [&](const PrintProgress& progress) {
         return PaintDirectory(printer, main->shownContacts(), request, progress);
     });
     if (outcome.stopped)
         printer->abort();
-    if (outcome.failed)
+    if (outcome.failed || outcome.unread)
         ShowMessageDialogOver(main->window(),
-                              QStringLiteral("Tisk na tiskárnu %1 se nezdařil: tiskárna nepřijala stránky.")
-                                  .arg(printer->printerName()),
+                              QStringLiteral("Tisk na tiskárnu %1 se nezdařil: %2")
+                                  .arg(printer->printerName(),
+                                       outcome.failed ? QStringLiteral("tiskárna nepřijala stránky.")
+                                                      : QStringLiteral("seznam se nepodařilo přečíst celý.")),
                               2, 0);
 }
 
@@ -62,7 +110,7 @@ void PrintGrid(MainWindowPort* main)
     QPrintDialog dialog(&printer, main->window());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    PrintOn(main, &printer, RequestFor(main));
+    PrintOn(main, &printer, RequestFor(main), QStringLiteral("Tisk stránek"));
 }
 
 void PreviewGrid(MainWindowPort* main)
@@ -82,8 +130,9 @@ void PreviewGrid(MainWindowPort* main)
                 pages->updatePreview();
         });
     }
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&](QPrinter* target) { PrintOn(main, target, request); });
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
+        PrintOn(main, target, request, QStringLiteral("Kreslení stránek"));
+    });
     dialog.exec();
 }
 
@@ -98,7 +147,7 @@ void SaveGridPdf(MainWindowPort* main)
     QString why;
     PrintOutcome outcome;
     bool written = false;
-    Run(main, [&](const PrintProgress& progress) {
+    Run(main, QStringLiteral("Ukládání stránek do PDF"), [&](const PrintProgress& progress) {
         written = WritePdf(path, main->shownContacts(), request, progress, &outcome, &why);
         return outcome;
     });

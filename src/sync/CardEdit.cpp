@@ -221,11 +221,6 @@ QList<ContactValues> CardRows(const vcard::Card& card, const QString& datum)
     return rows;
 }
 
-QStringList PersonKey(const ContactValues& v)
-{
-    return {v.jmeno, v.email, v.organizace, v.poznamka, v.skupina, v.icq, v.skype};
-}
-
 vcard::Contact PersonOf(const QList<ContactValues>& rows)
 {
     vcard::Contact person;
@@ -242,7 +237,7 @@ QString Fingerprint(const QList<ContactValues>& rows)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (const ContactValues& v : rows)
-        hash.addData((PersonKey(v).join(QChar(0x1f)) + QChar(0x1f) + v.telefon + QChar(0x1e)).toUtf8());
+        hash.addData((db::PersonKey(v).join(QChar(0x1f)) + QChar(0x1f) + v.telefon + QChar(0x1e)).toUtf8());
     return QString::fromLatin1(hash.result().toHex());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "formats/VCardReader.h"
 
 #include <QByteArray>
@@ -17,8 +17,6 @@ namespace synchro {
 QList<ContactValues> CardRows(const vcard::Card& card, const QString& datum);
 // The rows of one card as one contact: the first row's values and every row's number.
 vcard::Contact PersonOf(const QList<ContactValues>& rows);
-// The person's key as the export groups rows: name, e-mail, organisation, note, group, ICQ, Skype.
-QStringList PersonKey(const ContactValues& v);
 // What a change of the card's rows changes: the values and numbers the card carries.
 QString Fingerprint(const QList<ContactValues>& rows);
 

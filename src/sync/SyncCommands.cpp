@@ -1,5 +1,6 @@
 #include "sync/SyncCommands.h"
 
+#include "db/contacts/Directory.h"
 #include "sync/SyncJob.h"
 #include "sync/SyncSettings.h"
 #include "ui/MainWindowPort.h"
@@ -222,16 +223,14 @@ bool SynchronizeNow(MainWindowPort* main, bool quiet)
         tell(QStringLiteral("Synchronizace není nastavena: zadejte adresu v Nástroje › Synchronizace…."), 0);
         return true;
     }
-    QUrl url;
-    bool plain = false;
     QString why;
     // An unencrypted address elsewhere was accepted with a question when it was saved.
-    if (!UsableAddress(s.address, &url, &plain, &why) && !plain) {
+    const std::optional<SyncRequest> request = RunRequest(s, true, &why);
+    if (!request) {
         tell(why, 2);
         return false;
     }
-    const QString password = ReadPassword(s.address, s.user);
-    if (password.isEmpty() && !s.user.isEmpty()) {
+    if (request->password.isEmpty() && !s.user.isEmpty()) {
         // No secret store keeps it: the password is asked for once in a run.
         const QString ask =
             QStringLiteral(
@@ -242,7 +241,7 @@ bool SynchronizeNow(MainWindowPort* main, bool quiet)
             ShowSyncSettings(main);
         return true;
     }
-    SyncJob job(main->connection());
+    SyncJob job(main->directory().connection());
     job.emptied = [&](const EmptiedSide& side) {
         // Nobody is there to answer an automatic run: the user decides at the next one of their own.
         if (quiet)
@@ -254,7 +253,7 @@ bool SynchronizeNow(MainWindowPort* main, bool quiet)
     SyncOutcome outcome;
     {
         RunFrame frame(main, &job);
-        outcome = job.run({url, s.user, password});
+        outcome = job.run(*request);
         if (frame.closeAsked())
             quiet = true;
     }

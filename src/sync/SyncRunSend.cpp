@@ -72,10 +72,10 @@ bool Run::sendChanges()
             continue;
         }
         // Rows changed into another person no longer belong to this card: they go as new ones.
-        const QStringList person = PersonKey(local.first().values);
+        const QStringList person = db::PersonKey(local.first().values);
         QList<db::LocalRow> own, gone;
         for (const db::LocalRow& r : local)
-            (PersonKey(r.values) == person ? own : gone).append(r);
+            (db::PersonKey(r.values) == person ? own : gone).append(r);
         const QString now = Fingerprint(Values(own));
         if (gone.isEmpty() && now == k.fingerprint && !k.etag.isEmpty())
             continue;
@@ -110,18 +110,8 @@ bool Run::sendNew()
             return true;
         }))
         return false;
-    QList<QList<db::LocalRow>> people;
-    QHash<QStringList, qsizetype> byPerson;
-    for (const db::LocalRow& r : std::as_const(rows)) {
-        const QStringList key = PersonKey(r.values);
-        const auto found = byPerson.constFind(key);
-        if (found == byPerson.cend()) {
-            byPerson.insert(key, people.size());
-            people.append({r});
-        } else {
-            people[*found].append(r);
-        }
-    }
+    const QList<QList<db::LocalRow>> people =
+        db::GroupByPerson(rows, [](const db::LocalRow& r) -> const ContactValues& { return r.values; });
     m_total += int(people.size());
     QString folder = m_book.path();
     if (!folder.endsWith(QLatin1Char('/')))

@@ -13,6 +13,11 @@ namespace synchro {
 namespace {
 
 const QString kService = QStringLiteral("Zvonisty");
+const QString kSection = QStringLiteral("SYNCHRONIZACE");
+const QString kAddress = QStringLiteral("Adresa");
+const QString kUser = QStringLiteral("Uzivatel");
+const QString kAutomatic = QStringLiteral("Automaticky");
+const QString kMinutes = QStringLiteral("Minuty");
 
 // Where no secret store runs, the password lives until the program ends.
 QHash<QString, QString>& RunPasswords()
@@ -44,27 +49,41 @@ bool Finish(QKeychain::Job* job)
 
 } // namespace
 
-SyncSettings LoadSyncSettings(const MainWindowPort* main)
+SyncSettings ReadSyncSettings(const SettingReader& read)
 {
-    const QString section = QLatin1String(kSettingsSection);
     SyncSettings s;
-    s.address = main->setting(section, QStringLiteral("Adresa"));
-    s.user = main->setting(section, QStringLiteral("Uzivatel"));
-    s.automatic = main->setting(section, QStringLiteral("Automaticky")) == QLatin1String("1");
+    s.address = read(kSection, kAddress);
+    s.user = read(kSection, kUser);
+    s.automatic = read(kSection, kAutomatic) == QLatin1String("1");
     bool ok = false;
-    const int minutes = main->setting(section, QStringLiteral("Minuty")).toInt(&ok);
+    const int minutes = read(kSection, kMinutes).toInt(&ok);
     s.minutes = ok && minutes >= 1 && minutes <= 1440 ? minutes : 30;
     return s;
 }
 
+SyncSettings LoadSyncSettings(const MainWindowPort* main)
+{
+    return ReadSyncSettings(
+        [main](const QString& section, const QString& key) { return main->setting(section, key); });
+}
+
 bool SaveSyncSettings(MainWindowPort* main, const SyncSettings& s)
 {
-    const QString section = QLatin1String(kSettingsSection);
-    return main->setSetting(section, QStringLiteral("Adresa"), s.address) &&
-           main->setSetting(section, QStringLiteral("Uzivatel"), s.user) &&
-           main->setSetting(section, QStringLiteral("Automaticky"),
-                            s.automatic ? QStringLiteral("1") : QStringLiteral("0")) &&
-           main->setSetting(section, QStringLiteral("Minuty"), QString::number(s.minutes));
+    return main->setSetting(kSection, kAddress, s.address) && main->setSetting(kSection, kUser, s.user) &&
+           main->setSetting(kSection, kAutomatic, s.automatic ? QStringLiteral("1") : QStringLiteral("0")) &&
+           main->setSetting(kSection, kMinutes, QString::number(s.minutes));
+}
+
+std::optional<SyncRequest> RunRequest(const SyncSettings& s, bool plainAccepted, QString* why,
+                                      const std::optional<QString>& password)
+{
+    SyncRequest request;
+    bool plain = false;
+    if (!UsableAddress(s.address, &request.address, &plain, why) && !(plain && plainAccepted))
+        return std::nullopt;
+    request.user = s.user;
+    request.password = password ? *password : ReadPassword(s.address, s.user);
+    return request;
 }
 
 bool UsableAddress(const QString& text, QUrl* url, bool* plainElsewhere, QString* why)

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "sync/SyncJob.h"
+
 #include <QString>
 #include <QUrl>
+
+#include <functional>
+#include <optional>
 
 class MainWindowPort;
 
@@ -16,10 +21,19 @@ struct SyncSettings
     int minutes = 30;
 };
 
-inline constexpr const char* kSettingsSection = "SYNCHRONIZACE";
+// A value of the settings file, empty when missing.
+using SettingReader = std::function<QString(const QString& section, const QString& key)>;
 
+// The saved settings: the window's, or the settings file's read without one.
+SyncSettings ReadSyncSettings(const SettingReader& read);
 SyncSettings LoadSyncSettings(const MainWindowPort* main);
 bool SaveSyncSettings(MainWindowPort* main, const SyncSettings& settings);
+
+// A run with these settings: the address as the program will use it, the user, and the password
+// given or else the saved one. None, with `why`, when the address cannot be used; one unencrypted
+// elsewhere only with `plainAccepted` (the window asked about it when it was saved).
+std::optional<SyncRequest> RunRequest(const SyncSettings& settings, bool plainAccepted, QString* why,
+                                      const std::optional<QString>& password = std::nullopt);
 
 // An address the program will talk to: https, or plain http on this computer only. `why` says
 // what is wrong with any other, in Czech; `plainElsewhere` tells an http address elsewhere,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,7 +11,7 @@ class ProgressDisplay;
 class QWidget;
 
 namespace db {
-class Connection;
+class Directory;
 class Query;
 } // namespace db
 
@@ -25,8 +25,8 @@ public:
     // The window that owns and centres the subsystems' dialogs.
     virtual QWidget* window() = 0;
 
-    // The open directory; a subsystem runs its statements through queries of its own on it.
-    virtual db::Connection* connection() = 0;
+    // The open directory, asked by typed requests.
+    virtual db::Directory& directory() = 0;
     // The rows the grid shows, in its order, read only: what the exports write.
     virtual const db::Query& shownContacts() const = 0;
     // How the grid shows them: its visible columns in their order with plain titles and widths,
@@ -56,7 +56,7 @@ public:
     // The directory was opened read-only: commands that write refuse at once.
     virtual bool readOnly() const = 0;
 
-    // The contact a command acts on (the window's never-visible `id` field).
+    // The contact a command acts on, chosen when the command starts.
     virtual QString commandId() const = 0;
     virtual void setCommandId(const QString& id) = 0;
 

@@ -33,35 +33,11 @@ void LimitCodePoints(QLineEdit* edit, int limit)
     edit->setValidator(new CodePointLimit(edit, limit));
 }
 
-namespace {
-
-const ContactField kFields[] = {
-    {&ContactValues::telefon, u"Telefon", 20},
-    {&ContactValues::jmeno, u"Jméno", 150},
-    {&ContactValues::organizace, u"Organizace", 100},
-    {&ContactValues::email, u"Email", 50},
-    {&ContactValues::poznamka, u"Poznámka", 50},
-    {&ContactValues::icq, u"ICQ", 15},
-    {&ContactValues::skype, u"Skype", 50},
-    {&ContactValues::skupina, u"Skupina", 20},
-};
-
-} // namespace
-
-const ContactField& FieldOf(QString ContactValues::*value)
-{
-    for (const ContactField& f : kFields)
-        if (f.value == value)
-            return f;
-    Q_ASSERT_X(false, "FieldOf", "datum has no field");
-    return kFields[0];
-}
-
 QString FieldFault::text() const
 {
     if (!field)
         return {};
-    const QString label = QString::fromUtf16(field->label);
+    const QString label = db::ColumnTitle(*field);
     if (nul)
         return QStringLiteral("%1 obsahuje znak NUL, který nelze uložit.").arg(label);
     return QStringLiteral("%1 má %2 znaků, pole dovoluje nejvýše %3.")
@@ -72,8 +48,9 @@ QString FieldFault::text() const
 
 FieldFault CheckFields(const ContactValues& values)
 {
-    for (const ContactField& f : kFields) {
-        const QString& value = values.*f.value;
+    for (int place = 0; place < db::kDialogColumnCount; ++place) {
+        const db::ContactColumn& f = *db::ColumnAt(&db::ContactColumn::dialogPlace, place);
+        const QString& value = db::ValueOf(values, f);
         // The engine counts a text only up to a NUL, so the width is checked here by characters.
         if (value.contains(QChar(0)))
             return {&f, CodePointLimit::CodePoints(value), true};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 
 #include <QValidator>
 
@@ -30,23 +30,12 @@ private:
 // Puts the limit on the edit (and drops Qt's own limit, which counts UTF-16 units and cuts).
 void LimitCodePoints(QLineEdit* edit, int limit);
 
-// A text column of the contacts as the user knows it: the detail dialog's label for it and
-// the most characters the column holds.
-struct ContactField
-{
-    QString ContactValues::*value;
-    const char16_t* label;
-    int width;
-};
-// The field of a value of ContactValues other than datum.
-const ContactField& FieldOf(QString ContactValues::*value);
-
 // The first value that its column cannot hold, or that would be stored other than it reads.
 struct FieldFault
 {
-    const ContactField* field = nullptr; // null when every value fits
-    int length = 0;                      // the value's length in characters
-    bool nul = false;                    // it holds a NUL character, which no statement carries
+    const db::ContactColumn* field = nullptr; // null when every value fits
+    int length = 0;                           // the value's length in characters
+    bool nul = false;                         // it holds a NUL character, which no statement carries
     explicit operator bool() const { return field != nullptr; }
     // "Jméno má 151 znaků, pole dovoluje nejvýše 150."
     QString text() const;

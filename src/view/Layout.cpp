@@ -1,8 +1,8 @@
 // The grid's column layout, kept in the directory's table sloupce.
 #include "view/Layout.h"
 
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
 #include "ui/DBGrid.h"
 #include "view/LayoutLogic.h"
 
@@ -26,44 +26,43 @@ void MarkSortTitles(const GridParts& parts)
         parts.grid->setTitleOfField(field, TitleFor(*parts.sort, field));
 }
 
-StoredLayout ReadStoredLayout(db::Query* stored)
+StoredLayout ReadStoredLayout(db::Directory& directory)
 {
     const QStringList fields = GridFields();
-    auto readRow = [&](const char* key) {
-        OpenQuery(QStringLiteral("select * from sloupce where id ='%1'").arg(QLatin1String(key)), stored);
-        return stored->isOpen() && !stored->eof();
-    };
     StoredLayout layout;
     layout.order = fields;
-    if (readRow("poradi")) {
+    QHash<QString, int> row;
+    if (directory.layoutRow("poradi", &row)) {
         QHash<QString, int> positions;
+        // A null position reads as 0, as the engine gives it.
         for (const QString& f : fields)
-            positions.insert(f, stored->fieldIndex(f) >= 0 ? stored->fieldInt(f) : -1);
+            positions.insert(f, row.value(f, 0));
         layout.order = RestoreColumnOrder(fields, positions);
     }
-    if (readRow("sort")) {
+    row.clear();
+    if (directory.layoutRow("sort", &row)) {
         QHash<QString, std::optional<int>> sortRow;
-        for (const QString& f : fields)
-            if (stored->fieldIndex(f) >= 0 && !stored->fieldIsNull(f))
-                sortRow.insert(f, stored->fieldInt(f));
+        for (auto v = row.cbegin(); v != row.cend(); ++v)
+            sortRow.insert(v.key(), v.value());
         layout.sortColumn = FindStoredSortColumn(layout.order, sortRow, &layout.direction);
     }
-    if (readRow("sirka"))
-        for (const QString& f : fields)
-            if (stored->fieldIndex(f) >= 0 && stored->fieldInt(f) > 0)
-                layout.widths.insert(f, stored->fieldInt(f));
+    row.clear();
+    if (directory.layoutRow("sirka", &row))
+        for (auto v = row.cbegin(); v != row.cend(); ++v)
+            if (v.value() > 0)
+                layout.widths.insert(v.key(), v.value());
     return layout;
 }
 
 void LoadLayout(const GridParts& parts)
 {
-    const StoredLayout stored = ReadStoredLayout(parts.work);
+    const StoredLayout stored = ReadStoredLayout(*parts.directory);
     for (int p = 0; p < stored.order.size(); ++p)
         parts.grid->moveColumnTo(stored.order[p], p);
     SortState& sort = *parts.sort;
     sort.SortColumn = stored.sortColumn;
     DecodeSortDirection(sort, stored.sortColumn, QString::number(stored.direction));
-    OpenSearch(InitialGridSearch(stored.sortColumn, stored.direction), parts.rows);
+    db::Directory::openSearch(InitialGridSearch(stored.sortColumn, stored.direction), parts.rows);
     // A missing width would hide the column; it keeps its designed width then.
     for (auto w = stored.widths.cbegin(); w != stored.widths.cend(); ++w)
         parts.grid->setColumnWidthAt(parts.grid->positionOfField(w.key()), w.value());
@@ -74,18 +73,11 @@ void LoadLayout(const GridParts& parts)
 void SaveLayout(const GridParts& parts)
 {
     const QStringList order = parts.grid->fieldsInDisplayOrder();
-    ExecQuery(BuildOrderUpdate(order), parts.work);
-    ExecQuery(BuildSortClear(), parts.work);
     const SortState& sort = *parts.sort;
-    const QString stored = BuildSortUpdate(sort.SortColumn, EncodeSortDirection(sort, sort.SortColumn));
-    if (!stored.isEmpty())
-        ExecQuery(stored, parts.work);
     QList<int> widths;
     for (int p = 0; p < order.size(); ++p)
         widths << parts.grid->columnWidthAt(p);
-    const QString sizes = BuildWidthUpdate(order, widths);
-    if (!sizes.isEmpty())
-        ExecQuery(sizes, parts.work);
+    parts.directory->saveLayout(order, sort.SortColumn, EncodeSortDirection(sort, sort.SortColumn), widths);
 }
 
 void RestoreWindowPlace(QWidget* window, const std::function<int(const char*, int)>& read)

@@ -11,6 +11,7 @@ class QWidget;
 
 namespace db {
 class DBGrid;
+class Directory;
 class Query;
 } // namespace db
 
@@ -20,8 +21,8 @@ struct GridParts
     db::DBGrid* grid = nullptr;
     // The grid's rows.
     db::Query* rows = nullptr;
-    // Reads and writes the stored layout.
-    db::Query* work = nullptr;
+    // Keeps the stored layout.
+    db::Directory* directory = nullptr;
     SortState* sort = nullptr;
 };
 
@@ -37,7 +38,7 @@ struct StoredLayout
     int direction = 0;
     QHash<QString, int> widths;
 };
-StoredLayout ReadStoredLayout(db::Query* stored);
+StoredLayout ReadStoredLayout(db::Directory& directory);
 
 // Restores the column order, the sort and the widths stored in the directory, and opens the
 // grid's first list of contacts in that sort.

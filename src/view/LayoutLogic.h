@@ -30,17 +30,6 @@ QString OrderByFor(const QString& column, int direction);
 // The grid's first search at start-up: all contacts in the stored sort.
 db::ContactSearch InitialGridSearch(const QString& column, int direction);
 
-// "update sloupce set jmeno = 0, telefon = 1, ... where id = 'poradi'"
-QString BuildOrderUpdate(const QStringList& displayOrder);
-// Clears the directions of all grid columns in the "sort" row.
-QString BuildSortClear();
-// "update sloupce set jmeno = 0 where id = 'sort'"; empty when there is no
-// valid column or direction to store, so the caller runs nothing.
-QString BuildSortUpdate(const QString& column, const QString& encodedDirection);
-// "update sloupce set jmeno = 120, telefon = 95, ... where id = 'sirka'";
-// widths run parallel to displayOrder. Empty when no column is one of the five.
-QString BuildWidthUpdate(const QStringList& displayOrder, const QList<int>& widths);
-
 // The remembered place of the main window (its top left corner and size, any values a settings
 // file may hold) kept on the available screens: on the screen it overlaps most, or the first
 // when it overlaps none, shrunk to that screen when larger but never below `minimum`, and

@@ -13,13 +13,7 @@ qsizetype FieldIndex(const QString& field)
 
 const QStringList& GridFields()
 {
-    static const QStringList fields = [] {
-        QStringList list;
-        for (int place = 0; place < db::kGridColumnCount; ++place)
-            list << db::ColumnName(*db::ColumnAt(&db::ContactColumn::gridPlace, place));
-        return list;
-    }();
-    return fields;
+    return db::GridColumnNames();
 }
 
 bool SortState::SortedAscending(const QString& field) const
@@ -75,7 +69,8 @@ void DecodeSortDirection(SortState& state, const QString& field, const QString& 
     state.setSortedAscending(field, text == QLatin1String("0"));
 }
 
-SortClickResult ApplyTitleClick(SortState& state, const QString& field, int index, const QString& text, const QString& group)
+SortClickResult ApplyTitleClick(SortState& state, const QString& field, int index, const QString& text,
+                                const QString& group)
 {
     SortClickResult result;
     if (FieldIndex(field) < 0)

@@ -3,6 +3,7 @@
 // The main window's parts, found by the object names the window gives them: tests reach the
 // window as a user or an accessibility tool would, never through its members.
 #include <QObject>
+#include <QStringList>
 
 class QAction;
 class QButtonGroup;
@@ -50,14 +51,6 @@ struct MainParts
     X(QComboBox, VyberSkupinu)                                                                               \
     X(QLabel, pocet)                                                                                         \
     X(QLabel, Image1)                                                                                        \
-    X(QLineEdit, id)                                                                                         \
-    X(QLineEdit, Telefon)                                                                                    \
-    X(QLineEdit, Jmeno)                                                                                      \
-    X(QLineEdit, Email)                                                                                      \
-    X(QLineEdit, Poznamka)                                                                                   \
-    X(QLineEdit, organizace)                                                                                 \
-    X(QLineEdit, icq)                                                                                        \
-    X(QLineEdit, skype)                                                                                      \
     X(QPushButton, KomplUprava)                                                                              \
     X(QPushButton, Najdi)                                                                                    \
     X(QFrame, Bevel1)                                                                                        \
@@ -90,6 +83,8 @@ struct MainParts
     X(QAction, ExportovatdovCard1)                                                                           \
     X(QAction, ExportovatvCardveverzi401)                                                                    \
     X(QAction, ImportovatzvCard1)                                                                            \
+    X(QAction, ImportovatzCSV1)                                                                              \
+    X(QAction, ExportovatdoCSV1)                                                                             \
     X(QAction, Vdynahoe1)                                                                                    \
     X(QAction, Dotazpiuzaven1)                                                                               \
     X(QAction, MinimalizovataplikacipistiskuAltF41)                                                          \
@@ -121,5 +116,13 @@ struct MainParts
 
 // The parts of a main window; a part it lacks (the update check of a build without it) is null.
 MainParts Parts(QObject& window);
+
+// The grid's titles in their shown order, and one column's values from the top.
+QStringList GridTitles(QObject& window);
+QStringList GridColumn(QObject& window, int logical = 1);
+// A click on the title of the column that shows the field; the window is shown first.
+void ClickTitle(QObject& window, const QString& field);
+// The sort the titles show: the marked column's field, with " desc" when it is descending.
+QString SortShown(QObject& window);
 
 } // namespace testsupport

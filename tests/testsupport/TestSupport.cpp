@@ -129,6 +129,18 @@ QStringList Column(db::Connection* connection, const QString& select, const QStr
     return values;
 }
 
+QStringList ContactTexts(db::Connection* connection)
+{
+    QStringList rows = Column(
+        connection,
+        QStringLiteral("select telefon || '|' || ifnull(jmeno,'') || '|' || ifnull(email,'') || '|' || "
+                       "ifnull(poznamka,'') || '|' || ifnull(organizace,'') || '|' || ifnull(skupina,'') "
+                       "|| '|' || ifnull(icq,'') || '|' || ifnull(skype,'') as r from zvonisty"),
+        QStringLiteral("r"));
+    rows.sort();
+    return rows;
+}
+
 void Exec(db::Connection* connection, const QString& statement)
 {
     db::Query q(connection);

@@ -88,6 +88,9 @@ private:
 
 // Every row of one field of a SELECT on an open connection.
 QStringList Column(db::Connection* connection, const QString& select, const QString& field);
+// Every contact as "telefon|jmeno|email|poznamka|organizace|skupina|icq|skype", sorted, so two
+// directories compare as sets of rows.
+QStringList ContactTexts(db::Connection* connection);
 // Runs a statement on an open connection; throws on failure.
 void Exec(db::Connection* connection, const QString& statement);
 

@@ -10,6 +10,8 @@
 
 #include <QStringList>
 
+#include <array>
+
 #include <sqlite3.h>
 
 namespace db {
@@ -41,46 +43,55 @@ QString InsertText(const QString& columns, const QStringList& literals)
            literals.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
-const QString kImportColumns =
-    QStringLiteral("telefon, jmeno, email, poznamka, organizace, icq, skype, datum");
-const QString kMergeColumns = QStringLiteral("telefon, jmeno, email, poznamka, datum, organizace, skupina");
-const QString kMergeExtraColumns = QStringLiteral(", icq, skype");
-const QString kVCardColumns =
-    QStringLiteral("telefon, jmeno, email, poznamka, organizace, skupina, icq, skype, datum");
-
-QStringList ImportValues(const ContactValues& v)
+// The columns a kind of writing fills, in the order of its statement: the table's order, with
+// the date last where the text and vCard imports have always had it.
+const QList<const ContactColumn*>& WrittenColumns(BulkWriter::Kind kind)
 {
-    return {v.telefon, v.jmeno, v.email, v.poznamka, v.organizace, v.icq, v.skype, v.datum};
+    using Kind = BulkWriter::Kind;
+    static const auto lists = [] {
+        std::array<QList<const ContactColumn*>, 5> all;
+        for (Kind k : {Kind::Import, Kind::Merge, Kind::MergeWithIcqSkype, Kind::VCard, Kind::Card}) {
+            const bool dateLast = k == Kind::Import || k == Kind::VCard;
+            QList<const ContactColumn*>& list = all[size_t(k)];
+            for (const ContactColumn& c : kContactColumns) {
+                // A file of the first structure lacks the columns added since; text lines carry no group.
+                if ((k == Kind::Merge && c.since > 1) ||
+                    (k == Kind::Import && c.member == &ContactValues::skupina) ||
+                    (dateLast && c.member == &ContactValues::datum))
+                    continue;
+                list << &c;
+            }
+            if (dateLast)
+                list << &ColumnOf(&ContactValues::datum);
+        }
+        return all;
+    }();
+    return lists[size_t(kind)];
 }
 
-QStringList VCardValues(const ContactValues& v)
+QString ColumnsText(BulkWriter::Kind kind)
 {
-    return {v.telefon, v.jmeno, v.email, v.poznamka, v.organizace, v.skupina, v.icq, v.skype, v.datum};
+    QStringList names;
+    for (const ContactColumn* c : WrittenColumns(kind))
+        names << ColumnName(*c);
+    return names.join(QStringLiteral(", "));
 }
 
-QStringList MergeValues(const ContactValues& v, bool withIcqSkype)
+QStringList WrittenValues(const ContactValues& v, BulkWriter::Kind kind)
 {
-    QStringList values{v.telefon, v.jmeno, v.email, v.poznamka, v.datum, v.organizace, v.skupina};
-    if (withIcqSkype)
-        values << v.icq << v.skype;
+    QStringList values;
+    for (const ContactColumn* c : WrittenColumns(kind))
+        values << ValueOf(v, *c);
     return values;
 }
 
 // The statement with every value a bound parameter, for preparing once.
 QString PreparedInsertText(BulkWriter::Kind kind)
 {
-    const bool extra = kind == BulkWriter::Kind::MergeWithIcqSkype || kind == BulkWriter::Kind::Card;
-    const QString columns = kind == BulkWriter::Kind::Import ? kImportColumns
-                            : kind == BulkWriter::Kind::VCard
-                                ? kVCardColumns
-                                : kMergeColumns + (extra ? kMergeExtraColumns : QString());
-    const qsizetype count = kind == BulkWriter::Kind::Import           ? 8
-                            : extra || kind == BulkWriter::Kind::VCard ? 9
-                                                                       : 7;
     QStringList marks;
-    for (qsizetype i = 0; i < count; ++i)
+    for (qsizetype i = 0; i < WrittenColumns(kind).size(); ++i)
         marks << QStringLiteral("?");
-    return InsertText(columns, marks);
+    return InsertText(ColumnsText(kind), marks);
 }
 
 sqlite3_stmt* Prepare(sqlite3* handle, const QString& text)
@@ -117,18 +128,21 @@ QString NoteInsertText(qint64 id, const QString& dat, const QString& text)
 
 QString ImportInsertStatement(const ContactValues& v)
 {
-    return InsertText(kImportColumns, Literals(ImportValues(v)));
+    return InsertText(ColumnsText(BulkWriter::Kind::Import),
+                      Literals(WrittenValues(v, BulkWriter::Kind::Import)));
 }
 
 QString MergeInsertStatement(const ContactValues& v, bool withIcqSkype)
 {
-    return InsertText(kMergeColumns + (withIcqSkype ? kMergeExtraColumns : QString()),
-                      Literals(MergeValues(v, withIcqSkype)));
+    const BulkWriter::Kind kind =
+        withIcqSkype ? BulkWriter::Kind::MergeWithIcqSkype : BulkWriter::Kind::Merge;
+    return InsertText(ColumnsText(kind), Literals(WrittenValues(v, kind)));
 }
 
 QString VCardInsertStatement(const ContactValues& v)
 {
-    return InsertText(kVCardColumns, Literals(VCardValues(v)));
+    return InsertText(ColumnsText(BulkWriter::Kind::VCard),
+                      Literals(WrittenValues(v, BulkWriter::Kind::VCard)));
 }
 
 BulkWriter::BulkWriter(Connection* connection, Query* fallback, Kind kind)
@@ -156,6 +170,12 @@ BulkWriter::BulkWriter(Connection* connection, Query* fallback, Kind kind)
         sqlite3_exec(connection->handle(), "pragma cache_size = -32768", nullptr, nullptr, nullptr);
     else
         m_previousCache = 0;
+}
+
+BulkWriter::BulkWriter(Connection* connection, Kind kind) : BulkWriter(connection, nullptr, kind)
+{
+    m_ownFallback = std::make_unique<Query>(connection);
+    m_fallback = m_ownFallback.get();
 }
 
 BulkWriter::~BulkWriter()
@@ -277,9 +297,7 @@ bool BulkWriter::insert(const ContactValues& v)
         counted();
         return true;
     }
-    const QStringList values = m_kind == Kind::Import  ? ImportValues(v)
-                               : m_kind == Kind::VCard ? VCardValues(v)
-                                                       : MergeValues(v, m_kind != Kind::Merge);
+    const QStringList values = WrittenValues(v, m_kind);
     for (int i = 0; i < values.size(); ++i)
         Bind(m_insert, i + 1, values.at(i));
     return stepInsert([&v] { return v; });
@@ -290,9 +308,9 @@ bool BulkWriter::insert(const MergedValues& values, const std::function<ContactV
     if (!m_insert || (m_kind != Kind::Merge && m_kind != Kind::MergeWithIcqSkype))
         return insert(decoded());
     begin();
-    const int count = m_kind == Kind::MergeWithIcqSkype ? 9 : 7;
-    for (int i = 0; i < count; ++i)
-        Bind(m_insert, i + 1, values[size_t(i)]);
+    int parameter = 0;
+    for (const ContactColumn* c : WrittenColumns(m_kind))
+        Bind(m_insert, ++parameter, values[size_t(c - kContactColumns)]);
     return stepInsert(decoded);
 }
 

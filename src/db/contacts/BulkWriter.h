@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 struct sqlite3_stmt;
 
@@ -37,6 +38,8 @@ public:
 
     // `fallback` runs the statements as texts when they cannot be prepared.
     BulkWriter(Connection* connection, Query* fallback, Kind kind);
+    // With a fallback query of its own.
+    BulkWriter(Connection* connection, Kind kind);
     // Commits what is still open.
     ~BulkWriter();
     BulkWriter(const BulkWriter&) = delete;
@@ -47,10 +50,10 @@ public:
     Check check(QByteArrayView telefonUtf8);
     // Inserts one contact; a failure is shown and logged, and the work goes on.
     bool insert(const ContactValues& v);
-    // The merge's values in UTF-8 as the other file holds them, in the order telefon, jmeno,
-    // email, poznamka, datum, organizace, skupina, icq, skype: bound as they are, without a
-    // way through QString. `decoded` gives them as texts, for a failure's report only.
-    using MergedValues = std::array<QByteArrayView, 9>;
+    // The merge's values in UTF-8 as the other file holds them, in the order of the column
+    // table: bound as they are, without a way through QString. `decoded` gives them as texts,
+    // for a failure's report only.
+    using MergedValues = std::array<QByteArrayView, kContactColumnCount>;
     bool insert(const MergedValues& values, const std::function<ContactValues()>& decoded);
 
     // Adds a dated note to a contact in the open group; an empty `dat` takes the engine's now.
@@ -92,6 +95,7 @@ private:
     void noteBlocking(bool groupLost = false);
 
     Connection* m_connection;
+    std::unique_ptr<Query> m_ownFallback;
     Query* m_fallback;
     Kind m_kind;
     sqlite3_stmt* m_check = nullptr;

@@ -1,7 +1,10 @@
 #include "db/contacts/ContactRows.h"
 
+#include "db/contacts/QueryOps.h"
 #include "db/engine/Connection.h"
 #include "db/engine/Engine.h"
+#include "db/engine/ErrorLog.h"
+#include "db/engine/FailureReporter.h"
 
 #include <sqlite3.h>
 
@@ -57,6 +60,16 @@ QByteArrayView ContactRows::utf8(int field) const
         return QByteArrayView("");
     const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, field));
     return value ? QByteArrayView(value, sqlite3_column_bytes(m_statement, field)) : QByteArrayView("");
+}
+
+void ContactRows::reportUnprepared() const
+{
+    ReportStatementFailure(QString::fromLatin1(kSelect), StatementFailureText(m_failure));
+}
+
+void ContactRows::logFailedStep() const
+{
+    WriteErrorLog(QString::fromLatin1(kSelect));
 }
 
 } // namespace db

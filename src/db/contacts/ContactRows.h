@@ -25,6 +25,10 @@ public:
     bool prepared() const { return m_statement != nullptr; }
     // The engine's failure, in Czech.
     QString failure() const { return m_failure; }
+    // Tells the failure to open the source once and logs it with the statement.
+    void reportUnprepared() const;
+    // Logs the statement whose row could not be read; the caller tells why.
+    void logFailedStep() const;
 
     int count() const;
     // -1 for a column the file lacks.

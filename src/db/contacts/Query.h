@@ -92,6 +92,7 @@ Q_SIGNALS:
     void afterScroll();
 
 private:
+    friend class RowWalk;
     void suspendForWrite();
     int requireField(QStringView name) const;
     void prepareSingle(void** statement) const;
@@ -134,3 +135,8 @@ private:
 };
 
 } // namespace db
+
+// The stored values of the query's current row, by the contact columns' names.
+ContactValues CurrentValues(const db::Query& query);
+// The stored values of a row (from 0) of the query, leaving its current row where it is.
+ContactValues ValuesAt(const db::Query& query, int row);

@@ -57,14 +57,23 @@ bool ExecQuery(const QString& statement, db::Query* query)
 ContactValues CurrentValues(const db::Query& query)
 {
     ContactValues v;
-    v.telefon = query.fieldText(u"telefon");
-    v.jmeno = query.fieldText(u"jmeno");
-    v.email = query.fieldText(u"email");
-    v.poznamka = query.fieldText(u"poznamka");
-    v.datum = query.fieldText(u"datum");
-    v.organizace = query.fieldText(u"organizace");
-    v.skupina = query.fieldText(u"skupina");
-    v.icq = query.fieldText(u"icq");
-    v.skype = query.fieldText(u"skype");
+    for (const db::ContactColumn& c : db::kContactColumns)
+        db::ValueOf(v, c) = query.fieldText(db::ColumnName(c));
+    return v;
+}
+
+ContactValues ValuesAt(const db::Query& query, int row)
+{
+    const auto at = [&](const char16_t* name) { return query.text(row, query.fieldIndex(name)); };
+    ContactValues v;
+    v.telefon = at(u"telefon");
+    v.jmeno = at(u"jmeno");
+    v.email = at(u"email");
+    v.poznamka = at(u"poznamka");
+    v.datum = at(u"datum");
+    v.organizace = at(u"organizace");
+    v.skupina = at(u"skupina");
+    v.icq = at(u"icq");
+    v.skype = at(u"skype");
     return v;
 }

@@ -19,8 +19,6 @@ bool OpenSearch(const db::ContactSearch& search, db::Query* query);
 // Runs a statement that changes data or structure.
 bool ExecQuery(const QString& statement, db::Query* query);
 
-// The stored values of the query's current row, by the contact columns' names.
-ContactValues CurrentValues(const db::Query& query);
 
 // The message shown for a failed statement.
 QString StatementFailureText(const QString& engineMessage);

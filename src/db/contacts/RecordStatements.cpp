@@ -9,11 +9,6 @@ QString Quoted(const QString& value)
 
 } // namespace
 
-QString DateText(const QDate& date)
-{
-    return QStringLiteral("%1.%2.%3").arg(date.day()).arg(date.month()).arg(date.year());
-}
-
 QString IdLiteral(const QString& id)
 {
     bool ok = false;
@@ -38,24 +33,20 @@ QString ContactRowStatement(const QString& id)
 
 QString InsertContactStatement(const ContactValues& v)
 {
-    return QStringLiteral(
-               "insert into zvonisty (telefon, jmeno, email, poznamka, datum, organizace, skupina, icq, "
-               "skype) values (") +
-           QStringList{Quoted(v.telefon),  Quoted(v.jmeno), Quoted(v.email),
-                       Quoted(v.poznamka), Quoted(v.datum), Quoted(v.organizace),
-                       Quoted(v.skupina),  Quoted(v.icq),   Quoted(v.skype)}
-               .join(QStringLiteral(", ")) +
-           QLatin1Char(')');
+    QStringList values;
+    for (const db::ContactColumn& c : db::kContactColumns)
+        values << Quoted(db::ValueOf(v, c));
+    return QStringLiteral("insert into zvonisty (") + db::ColumnList() + QStringLiteral(") values (") +
+           values.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
 QString UpdateContactStatement(const ContactValues& v, const QString& id)
 {
-    return QStringLiteral("update zvonisty set telefon=") + Quoted(v.telefon) + QStringLiteral(", jmeno=") +
-           Quoted(v.jmeno) + QStringLiteral(", email=") + Quoted(v.email) + QStringLiteral(", poznamka=") +
-           Quoted(v.poznamka) + QStringLiteral(", datum=") + Quoted(v.datum) +
-           QStringLiteral(", organizace=") + Quoted(v.organizace) + QStringLiteral(", skupina=") +
-           Quoted(v.skupina) + QStringLiteral(", icq=") + Quoted(v.icq) + QStringLiteral(", skype=") +
-           Quoted(v.skype) + QStringLiteral(" where id=") + IdLiteral(id);
+    QStringList values;
+    for (const db::ContactColumn& c : db::kContactColumns)
+        values << QLatin1String(c.name) + QLatin1Char('=') + Quoted(db::ValueOf(v, c));
+    return QStringLiteral("update zvonisty set ") + values.join(QStringLiteral(", ")) +
+           QStringLiteral(" where id=") + IdLiteral(id);
 }
 
 QString DeleteContactStatement(const QString& id)

@@ -9,9 +9,6 @@
 // The statements of record editing. Every value goes into its quoted literal through
 // EscapeQuotes, so no typed text can end the literal; ids stand without quotes.
 
-// Today's date as the directory writes it: day.month.year without leading zeros (5.3.2009).
-QString DateText(const QDate& date);
-
 QString DuplicateCheckStatement(const QString& number);
 QString NumberHoldersStatement(const QString& number);
 QString ContactRowStatement(const QString& id);

@@ -1,5 +1,7 @@
 #include "db/engine/Dialect.h"
 
+#include "db/engine/Columns.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -169,9 +171,10 @@ QStringList BaseSchemaStatements()
 QStringList IndexStatements()
 {
     QStringList list;
-    for (const char* column : {"telefon", "jmeno", "organizace", "email", "poznamka", "skupina"})
-        list << QStringLiteral("create index if not exists ix_zvonisty_%1 on zvonisty (%1)")
-                    .arg(QLatin1String(column));
+    for (const ContactColumn& column : kContactColumns)
+        if (column.indexed)
+            list << QStringLiteral("create index if not exists ix_zvonisty_%1 on zvonisty (%1)")
+                        .arg(QLatin1String(column.name));
     list << QStringLiteral("create index if not exists ix_poznamky_id on poznamky (id)");
     return list;
 }

@@ -22,15 +22,19 @@
 namespace db {
 namespace {
 
-QString g_readerProgram;
-
-QString ProgramPath()
+// The reader lies beside the executable in the build and in the libexec folder once installed;
+// empty when it is in neither.
+QString ReaderProgram()
 {
-    if (!g_readerProgram.isEmpty())
-        return g_readerProgram;
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationFilePath();
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString folder = QCoreApplication::instance()
+                               ? QCoreApplication::applicationDirPath()
+                               : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    for (const QString& place : {folder, QDir(folder).filePath(QStringLiteral(ZV_LIBEXEC_FROM_BIN))}) {
+        const QFileInfo reader(QDir(place).filePath(QStringLiteral(ZV_JET_READER)));
+        if (reader.isFile() && reader.isExecutable())
+            return reader.absoluteFilePath();
+    }
+    return QString();
 }
 
 // libmdb's own words are English; the user gets a Czech sentence with them as the detail.
@@ -190,10 +194,15 @@ bool ReadIntoNewFile(const QString& jetPath, const QTemporaryDir& folder, QStrin
     };
     if (!folder.isValid())
         return fail(QStringLiteral("Složku pro převod nelze vytvořit: %1").arg(SystemErrorText(errno)));
+    const QString program = ReaderProgram();
+    if (program.isEmpty())
+        return fail(QStringLiteral("Chybí program %1, který čte soubory starší verze; instalace programu "
+                                   "je nejspíš neúplná.")
+                        .arg(QStringLiteral(ZV_JET_READER)));
     *made = folder.filePath(QStringLiteral("prevod.mdb"));
     QProcess reader;
-    reader.setProgram(OldFileReaderProgram());
-    reader.setArguments({QStringLiteral("--") + QLatin1String(kReadOldFileOption), jetPath, *made});
+    reader.setProgram(program);
+    reader.setArguments({jetPath, *made});
     reader.setProcessChannelMode(QProcess::SeparateChannels);
     reader.setStandardInputFile(QProcess::nullDevice());
     reader.start();
@@ -242,16 +251,6 @@ QString Exists(const QString& path)
 }
 
 } // namespace
-
-void SetOldFileReaderProgram(const QString& program)
-{
-    g_readerProgram = program;
-}
-
-QString OldFileReaderProgram()
-{
-    return ProgramPath();
-}
 
 int OldFileReadLimitMs(qint64 bytes)
 {

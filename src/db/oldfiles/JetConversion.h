@@ -8,18 +8,11 @@
 #include <functional>
 
 // Bringing a directory file of the earlier Windows versions into this program's engine. The
-// old file is read by the program started again in a process of its own; the result counts
-// only when that process ended cleanly, said nothing on its error output, read as many rows
-// as every table says it has, and the new file shows the same rows and text again. The old
-// file is never written to.
+// old file is read by the reader, a program of its own (src/jetreader/) started for each file;
+// the result counts only when that process ended cleanly, said nothing on its error output, read
+// as many rows as every table says it has, and the new file shows the same rows and text again.
+// The old file is never written to.
 namespace db {
-
-// The internal option that makes the program the reading process: <option> OLD NEW.
-inline constexpr const char* kReadOldFileOption = "read-old-file";
-
-// The program started as the reading process; by default this very program.
-void SetOldFileReaderProgram(const QString& program);
-QString OldFileReaderProgram();
 
 // How long the reading process may take for a file of `bytes` before it counts as hung.
 int OldFileReadLimitMs(qint64 bytes);

@@ -1,0 +1,16 @@
+#pragma once
+
+class MainWindowPort;
+
+namespace exchange {
+
+// "Nástroje" › "Importovat z CSV…": the file's columns mapped in a dialog, then its contacts
+// added; numbers already in the directory are skipped.
+void ImportCsvFile(MainWindowPort* main);
+// "Nástroje" › "Exportovat do CSV…": the contacts the grid shows.
+void ExportCsvFile(MainWindowPort* main);
+
+// The filter of both file dialogs.
+extern const char* const kCsvFileFilter;
+
+} // namespace exchange

@@ -13,8 +13,6 @@
 namespace db {
 namespace {
 
-// While contacts are being written in bulk, reading them would be undone by the next write.
-constexpr qint64 kQuietMs = 250;
 // The orders of the columns are read after the rows: the usual sort (by jmeno) first, then
 // as the grid shows them.
 std::array<int, SearchIndex::kColumns> OrderPhases()

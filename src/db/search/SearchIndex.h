@@ -88,6 +88,8 @@ private:
     void matchDigits(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const;
 
     static constexpr int kDone = 100;
+    // While contacts are being written in bulk, reading them would be undone by the next write.
+    static constexpr qint64 kQuietMs = 250;
     // Ends every text in a column's arena; a null is this single byte.
     static constexpr char kEnd = char(0xFF);
     static constexpr char kNull = char(0xFE);

@@ -2,7 +2,6 @@
 
 #include "db/contacts/BulkWriter.h"
 #include "db/contacts/Query.h"
-#include "db/contacts/QueryOps.h"
 #include "formats/CsvWriter.h"
 #include "formats/ImportLine.h"
 #include "formats/InputFile.h"

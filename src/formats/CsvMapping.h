@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/contacts/RecordStatements.h"
+#include "db/engine/Columns.h"
 #include "formats/CsvReader.h"
 
 #include <QList>

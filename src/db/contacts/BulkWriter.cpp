@@ -18,6 +18,9 @@ namespace db {
 namespace {
 
 constexpr qint64 kGroupMs = 200;
+// A merge's rows go into every index of the directory at places all over it: in longer groups
+// each page they touch is written fewer times over.
+constexpr qint64 kMergeGroupMs = 1000;
 constexpr int kOperationCache = -32768; // KiB, as the engine counts a negative size
 
 QString Literal(const QString& value)
@@ -367,7 +370,8 @@ void BulkWriter::counted()
 
 bool BulkWriter::commitIfDue()
 {
-    return (!m_inGroup || m_groupTimer.elapsed() < kGroupMs || commit()) && m_stopReason.isEmpty();
+    const qint64 due = m_kind == Kind::Merge || m_kind == Kind::MergeWithIcqSkype ? kMergeGroupMs : kGroupMs;
+    return (!m_inGroup || m_groupTimer.elapsed() < due || commit()) && m_stopReason.isEmpty();
 }
 
 bool BulkWriter::commit()

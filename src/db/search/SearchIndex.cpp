@@ -13,8 +13,6 @@
 namespace db {
 namespace {
 
-// While contacts are being written in bulk, reading them would be undone by the next write.
-constexpr qint64 kQuietMs = 250;
 // The orders of the columns are read after the rows: the usual sort (by jmeno) first, then
 // as the grid shows them.
 std::array<int, SearchIndex::kColumns> OrderPhases()
@@ -98,15 +96,12 @@ void SearchIndex::Wrote(Connection* connection, qint64 contacts)
     index->interrupt();
     index->m_sinceBulkWrite.start();
     index->m_timer.start(int(kQuietMs));
+    // Read again whole after the writing: its memory is given back meanwhile, as the writer
+    // wants the engine's cache larger. Contacts added after all others are read once the
+    // writing has stopped, or by the next search.
     if (index->stale()) {
-        // Read again whole after the writing: its memory is given back meanwhile, as the writer
-        // wants the engine's cache larger.
         index->m_dirty = true;
         index->clearContents();
-    } else if (index->m_appending) {
-        // Contacts added after all others are read as the writer goes, a group at a time; only
-        // the orders wait until it has stopped.
-        index->stepFor(1000LL * 1000 * 1000 * 60, kRowsRead);
     }
 }
 
@@ -150,9 +145,10 @@ void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qi
     }
     if (rowid > index->m_lastRead && !index->m_broken) {
         // Not read yet: one the reading of the rows has still to reach, or a contact added after
-        // all others, taken over before the next search.
+        // all others, taken over before the next search or once the writing has stopped.
         if (index->m_phase != 0)
             ++index->m_appended;
+        index->m_sinceBulkWrite.start();
         return;
     }
     if (index->m_phase != kDone || index->m_broken || index->m_changed.size() >= kMostInPlace) {
@@ -286,7 +282,7 @@ bool SearchIndex::reached(int goal) const
         return true;
     if (goal == kEverything)
         return false;
-    return m_phase > 0 && (goal == kRowsRead || m_columns[size_t(goal)].ordered);
+    return m_phase > 0 && m_columns[size_t(goal)].ordered;
 }
 
 void SearchIndex::reserveRows(size_t more)

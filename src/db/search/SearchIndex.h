@@ -40,9 +40,8 @@ public:
     // Gives the connection an index; reading starts when the event loop next runs.
     static SearchIndex* Attach(Connection* connection);
     // Told by a writer of many contacts how many it has written so far. More than are taken
-    // over in place: contacts added after all others are read at once, and the orders once the
-    // writing has stopped; after other changes the memory is given back, and the directory
-    // read again whole.
+    // over in place: contacts added after all others are read after the writing, with the
+    // orders; after other changes the memory is given back, and the directory read again whole.
     static void Wrote(Connection* connection, qint64 contacts);
 
     ~SearchIndex() override;
@@ -65,9 +64,8 @@ private:
     // Forgets everything read; asks the engine nothing.
     void clearContents();
     void step();
-    // What a reading step goes on to: everything, the rows, or the rows and one column's order.
+    // What a reading step goes on to: everything, or the rows and one column's order.
     static constexpr int kEverything = -1;
-    static constexpr int kRowsRead = -2;
     bool reached(int goal) const;
     bool stepFor(qint64 nanoseconds, int goal);
     void reserveRows(size_t more);
@@ -90,6 +88,8 @@ private:
     void matchDigits(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const;
 
     static constexpr int kDone = 100;
+    // While contacts are being written in bulk, reading them would be undone by the next write.
+    static constexpr qint64 kQuietMs = 250;
     // Ends every text in a column's arena; a null is this single byte.
     static constexpr char kEnd = char(0xFF);
     static constexpr char kNull = char(0xFE);

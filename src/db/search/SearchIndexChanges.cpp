@@ -160,6 +160,8 @@ void SearchIndex::readAdded()
     m_columnsRead = 0;
     for (Column& c : m_columns)
         c.ordered = false;
+    // Read while idle, once the writing has stopped, if no search asks first.
+    m_timer.start(int(kQuietMs));
 }
 
 bool SearchIndex::applyInPlace(std::vector<qint64> changed)

@@ -10,8 +10,10 @@
 #include "ui/MessageDialog.h"
 #include "ui/SafeWrite.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -101,9 +103,9 @@ CsvTimes TimeCsv(TMain& window, const QString& folder, int rows, const Timer& me
     const QString searched = Parts(window).Hledani->text();
     const int group = Parts(window).VyberSkupinu->currentIndex();
     Parts(window).VyberSkupinu->setCurrentIndex(0);
-    window.setSearchIndex(0);
+    Parts(window).hledat_dleButtons->button(0)->setChecked(true);
     Parts(window).Hledani->setText(kName);
-    window.NajdiClick();
+    Parts(window).Najdi->click();
     times.exported = Parts(window).pocet->text().toInt();
     const QString written = QDir(folder).filePath(QStringLiteral("ven.csv"));
     times.exportMs = median([&] {
@@ -117,7 +119,7 @@ CsvTimes TimeCsv(TMain& window, const QString& folder, int rows, const Timer& me
     });
     Parts(window).Hledani->setText(searched);
     Parts(window).VyberSkupinu->setCurrentIndex(group);
-    window.NajdiClick();
+    Parts(window).Najdi->click();
     undo();
     return times;
 }

@@ -417,7 +417,16 @@ int main(int argc, char** argv)
     FileDialog::setTestMode(true);
     const int exchanged = qMin(count, 100000);
     if (wanted("exchange")) {
-        const int firstNewId = Parts(window).ADOQuery1->recordCount();
+        // The last id before the exchange, whatever the grid shows: every undo removes only the rows
+        // an exchange added, so each run starts from the whole directory.
+        int firstNewId = 0;
+        {
+            sqlite3_stmt* last = nullptr;
+            sqlite3_prepare_v2(handle, "select max(id) from zvonisty", -1, &last, nullptr);
+            if (sqlite3_step(last) == SQLITE_ROW)
+                firstNewId = sqlite3_column_int(last, 0);
+            sqlite3_finalize(last);
+        }
         std::vector<RowValues> importRows;
         QString text;
         for (int i = 0; i < exchanged; ++i) {

@@ -1,3 +1,4 @@
+#include "app/AppServices.h"
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/TMain.h"
@@ -29,7 +30,8 @@ int Run(int argc, char** argv)
             return 1;
         }
     }
-    TMain window;
+    app::Context context;
+    TMain window(&context);
     if (!window.started())
         return 1;
     window.show();

@@ -41,6 +41,7 @@ class TestDetailDialog : public QObject
     Q_OBJECT
 
     std::unique_ptr<Sandbox> m_box;
+    app::Context m_context;
     std::unique_ptr<TMain> m_w;
 
     QStringList stored(const QString& field, const QString& where = QStringLiteral("1=1"))
@@ -66,7 +67,7 @@ private Q_SLOTS:
              QStringLiteral(
                  "insert into zvonisty (telefon, jmeno, skupina) values ('777 000 111', 'Bára', 'RODINA')"),
              QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('', 'Cyril', 'Práce')")});
-        m_w = testsupport::StartMain();
+        m_w = testsupport::StartMain(&m_context);
         QVERIFY(m_w->started());
     }
     void cleanup()
@@ -341,7 +342,7 @@ private Q_SLOTS:
                                cell.center());
         }
         QCOMPARE(opened, 1);
-        QCOMPARE(m_w->commandId(), stored(QStringLiteral("id"), QStringLiteral("jmeno = 'Bára'")).first());
+        QCOMPARE(m_context.selection.commandId(), stored(QStringLiteral("id"), QStringLiteral("jmeno = 'Bára'")).first());
     }
 
     void badInputIsStoredExactly_data()

@@ -40,18 +40,14 @@ public:
     QWidget* window() override { return m->window(); }
     db::Directory& directory() override { return m->directory(); }
     const db::Query& shownContacts() const override { return m->shownContacts(); }
-    std::optional<SelectedContact> currentContact() const override { return m->currentContact(); }
     QString directoryFilePath() const override { return m->directoryFilePath(); }
     bool readOnly() const override { return true; }
-    QString commandId() const override { return m->commandId(); }
-    void setCommandId(const QString& id) override { m->setCommandId(id); }
     bool refreshGrid() override { return m->refreshGrid(); }
     bool reopenGrid() override { return m->reopenGrid(); }
     void showNumberHolders(const QString& number) override { m->showNumberHolders(number); }
     QStringList groups() const override { return m->groups(); }
     void addGroup(const QString& group) override { m->addGroup(group); }
     void focusSearch() override { m->focusSearch(); }
-    void showStatus(const QString& text) override { m->showStatus(text); }
     void setCommandsEnabled(bool enabled) override { m->setCommandsEnabled(enabled); }
 
 private:
@@ -65,6 +61,7 @@ class TestDetailRefusals : public QObject
     Q_OBJECT
 
     std::unique_ptr<Sandbox> m_box;
+    app::Context m_context;
     std::unique_ptr<TMain> m_w;
 
     QStringList stored(const QString& field)
@@ -90,7 +87,7 @@ private Q_SLOTS:
             {QStringLiteral(
                  "insert into zvonisty (telefon, jmeno, skupina) values ('111', 'Alois', 'Rodina')"),
              QStringLiteral("insert into zvonisty (telefon, jmeno) values ('222', '%1')").arg(Emoji(100))});
-        m_w = testsupport::StartMain();
+        m_w = testsupport::StartMain(&m_context);
         QVERIFY(m_w->started());
         Parts(*m_w).DBGrid1->selectRow(0);
     }
@@ -264,10 +261,10 @@ private Q_SLOTS:
         bool opened = false;
         WhenModalShown([&](QWidget*) { opened = true; });
         MessageDialogSeam::setNextAnswer(0);
-        const std::function<void(MainWindowPort*)> commands[] = {
+        const std::function<void(const Services&)> commands[] = {
             records::NewContact, records::AddNumberToSelected, records::DeleteSelected,
             records::AddNoteToSelected};
-        commands[command](&port);
+        commands[command](m_context.services(port));
         QTest::qWait(50);
         QVERIFY(!opened);
         QCOMPARE(MessageDialogSeam::shown().size(), 1);
@@ -292,7 +289,7 @@ private Q_SLOTS:
                      QStringLiteral("Seznam je otevřen jen pro čtení; změny nelze uložit."));
             checked = true;
         });
-        records::EditSelected(&port);
+        records::EditSelected(m_context.services(port));
         QVERIFY(checked);
     }
 };

@@ -103,7 +103,7 @@ private Q_SLOTS:
              QStringLiteral(
                  "insert into poznamky (id, pozn, dat) values (4, 'vrátit katalog', '2.3.2024')")});
         auto w = testsupport::StartMain();
-        w->setSetting(QStringLiteral("TISK"), QStringLiteral("Poznamky"),
+        app::IniSettings().setValue(QStringLiteral("TISK"), QStringLiteral("Poznamky"),
                       notes ? QStringLiteral("1") : QString());
         Parts(*w).VyberSkupinu->setCurrentText(group);
         Parts(*w).Hledani->setText(search);

@@ -96,6 +96,7 @@ class TestSync : public QObject
 private:
     std::unique_ptr<DavServer> m_server;
     std::unique_ptr<Sandbox> m_box;
+    app::Context m_context;
     std::unique_ptr<TMain> m_w;
 
     db::Connection* c() { return m_w->directory().connection(); }
@@ -104,9 +105,9 @@ private:
     void configure(const QUrl& address, const QString& password = DavServer::password())
     {
         const QString a = address.toString();
-        QVERIFY(m_w->setSetting(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Adresa"), a));
+        QVERIFY(app::IniSettings().setValue(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Adresa"), a));
         QVERIFY(
-            m_w->setSetting(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Uzivatel"), DavServer::user()));
+            app::IniSettings().setValue(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Uzivatel"), DavServer::user()));
         synchro::SavePassword(a, DavServer::user(), password);
     }
 
@@ -166,7 +167,7 @@ private:
     {
         m_box = std::make_unique<Sandbox>();
         m_box->createDirectory(4, statements);
-        m_w = testsupport::StartMain();
+        m_w = testsupport::StartMain(&m_context);
         QVERIFY(m_w->started());
     }
 
@@ -304,7 +305,7 @@ private Q_SLOTS:
         QVERIFY2(shown[2].text.endsWith(QStringLiteral("Přesto ji použít?")) &&
                      shown[2].buttonSet == kYesNoDefaultNo,
                  qPrintable(shown[2].text));
-        QVERIFY(m_w->setting(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Adresa")).isEmpty());
+        QVERIFY(app::IniSettings().value(QStringLiteral("SYNCHRONIZACE"), QStringLiteral("Adresa")).isEmpty());
     }
 
     // Numbers from the server keep their text on the card when something else changes here; a
@@ -531,7 +532,7 @@ private Q_SLOTS:
         Parts(*m_w).MinimalizovataplikacipistiskuAltF41->setChecked(false);
         bool closed = false;
         QTimer::singleShot(300, this, [&] {
-            QVERIFY(synchro::SynchronizeNow(m_w.get(), true));
+            QVERIFY(synchro::SynchronizeNow(m_context.services(*m_w), true));
             MessageDialogSeam::setNextAnswer(0); // the question before closing, where it is asked
             m_w->close();
             closed = !m_w->isVisible();
@@ -543,7 +544,7 @@ private Q_SLOTS:
         QVERIFY(MessageDialogSeam::shown().size() <= 1);
         QVERIFY(serverCards().size() < 80);
         m_w.reset();
-        m_w = testsupport::StartMain();
+        m_w = testsupport::StartMain(&m_context);
         QVERIFY(syncNow().startsWith(QStringLiteral("Synchronizace dokončena: ")));
         verifyOneToOne(80);
     }
@@ -598,7 +599,7 @@ private Q_SLOTS:
         m_box = std::make_unique<Sandbox>();
         QFile::remove(m_box->dbPath());
         QVERIFY(QFile::copy(file, m_box->dbPath()));
-        m_w = testsupport::StartMain();
+        m_w = testsupport::StartMain(&m_context);
         verifyOneToOne(150);
     }
 };

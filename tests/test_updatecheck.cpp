@@ -100,18 +100,14 @@ public:
     db::Directory& directory() override { return nowhere; }
     db::Query none{nullptr};
     const db::Query& shownContacts() const override { return none; }
-    std::optional<SelectedContact> currentContact() const override { return std::nullopt; }
     QString directoryFilePath() const override { return QString(); }
     bool readOnly() const override { return false; }
-    QString commandId() const override { return QString(); }
-    void setCommandId(const QString&) override {}
     bool refreshGrid() override { return true; }
     bool reopenGrid() override { return true; }
     void showNumberHolders(const QString&) override {}
     QStringList groups() const override { return {}; }
     void addGroup(const QString&) override {}
     void focusSearch() override {}
-    void showStatus(const QString&) override {}
     void setCommandsEnabled(bool) override {}
 };
 
@@ -320,7 +316,7 @@ private Q_SLOTS:
         server.body = "[zvonisty]\r\nverze=1.1.1.101\r\n";
         auto window = testsupport::StartMain();
         QVERIFY(window->started());
-        QVERIFY(window->setSetting(QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"), server.site()));
+        QVERIFY(app::IniSettings().setValue(QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"), server.site()));
         QCOMPARE(Parts(*window).Zjistitnovaktualizace1->text(), QStringLiteral("Zjistit nové aktualizace"));
         MessageDialogSeam::clearShown();
         Parts(*window).Zjistitnovaktualizace1->trigger();

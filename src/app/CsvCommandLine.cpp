@@ -1,7 +1,7 @@
 #include "app/CsvCommandLine.h"
 
 #include "app/AppContext.h"
-#include "app/IniFile.h"
+#include "app/AppServices.h"
 #include "app/UserPlaces.h"
 #include "app/WorkingFile.h"
 #include "db/contacts/BulkWriter.h"
@@ -48,9 +48,9 @@ int ImportCsv(const QString& path, QTextStream& out, QTextStream& err)
         err << survey.refusal << Qt::endl;
         return 1;
     }
-    const QString ini = SettingsFilePath(app::SettingsDir(), app::ExecutableFileName());
-    const std::function<QString(const QString&)> remembered = [&ini](const QString& key) {
-        return IniAccess(ini, settings::IniRead, QLatin1String(csv::kSettingsSection), key);
+    const app::IniSettings settingsFile;
+    const std::function<QString(const QString&)> remembered = [&settingsFile](const QString& key) {
+        return settingsFile.value(QLatin1String(csv::kSettingsSection), key);
     };
     exchange::TakeRememberedHeader(&survey, remembered);
     const exchange::CsvHead head = exchange::ReadCsvHead(survey, survey.layout, 1);

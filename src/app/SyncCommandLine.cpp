@@ -1,7 +1,7 @@
 #include "app/SyncCommandLine.h"
 
 #include "app/AppContext.h"
-#include "app/IniFile.h"
+#include "app/AppServices.h"
 #include "app/UserPlaces.h"
 #include "app/WorkingFile.h"
 #include "db/engine/Connection.h"
@@ -20,11 +20,7 @@ int RunSyncCommand(const QString& urlText, bool forceDelete)
     QTextStream out(stdout);
     QTextStream err(stderr);
     app::ChooseDataPlaces();
-    const QString ini = SettingsFilePath(app::SettingsDir(), app::ExecutableFileName());
-    synchro::SyncSettings saved =
-        synchro::ReadSyncSettings([&ini](const QString& section, const QString& key) {
-            return IniAccess(ini, settings::IniRead, section, key);
-        });
+    synchro::SyncSettings saved = synchro::ReadSyncSettings(app::IniSettings());
     if (!urlText.isEmpty())
         saved.address = urlText;
     if (qEnvironmentVariableIsSet("ZVONISTY_SYNC_USER"))

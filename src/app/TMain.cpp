@@ -18,6 +18,7 @@
 #include "ui/DBGrid.h"
 #include "ui/Guard.h"
 #include "ui/MessageDialog.h"
+#include "ui/ProgressDisplay.h"
 
 #include "Version.h"
 
@@ -58,7 +59,9 @@ void SetHint(QWidget* w, const QString& hint)
 
 } // namespace
 
-TMain::TMain(QWidget* parent) : QMainWindow(parent)
+TMain::TMain(app::Context* context)
+    : m_ownContext(context ? nullptr : std::make_unique<app::Context>()),
+      m_context(context ? context : m_ownContext.get())
 {
     setObjectName(QStringLiteral("TMain"));
     app::SetMainWindow(this);
@@ -76,6 +79,8 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
     connect(ADOQuery1, &db::Query::afterOpen, this, &TMain::ADOQuery1AfterOpen);
 
     buildControls();
+    m_context->selection.setShown(ADOQuery1);
+    m_context->status.attach(StatusBar1, new ProgressPanel(Panel1, ProgressBar1));
     buildMenus();
     DBGrid1->viewport()->installEventFilter(this);
     setupEditCommands();
@@ -94,6 +99,9 @@ TMain::~TMain()
         DBGrid1->viewport()->removeEventFilter(this);
     if (app::MainWindow() == this)
         app::SetMainWindow(nullptr);
+    // The context may outlive the window.
+    m_context->selection.setShown(nullptr);
+    m_context->status.attach(nullptr, nullptr);
 }
 
 void TMain::buildControls()
@@ -253,7 +261,7 @@ void TMain::FormCreate()
     // Searches and sorts of the whole directory are answered from memory once it is read.
     db::SearchIndex::Attach(ADOConnection1);
 
-    SettingsPath = SettingsFilePath(app::SettingsDir(), app::ExecutableFileName());
+    m_context->settings.setPath(SettingsFilePath(app::SettingsDir(), app::ExecutableFileName()));
     resize(540, height());
     // Centred on the screen; a remembered position replaces it.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -274,7 +282,7 @@ void TMain::FormCreate()
                 .arg(shortened),
             0, 0);
     if (!converted.isEmpty())
-        showStatus(converted);
+        m_context->status.show(converted);
     m_started = true;
     armSyncTimer();
     // The automatic synchronisation also runs once as soon as the window is up.

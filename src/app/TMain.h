@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppServices.h"
 #include "db/contacts/Directory.h"
 #include "ui/MainWindowPort.h"
 #include "view/SortState.h"
@@ -40,7 +41,8 @@ class TMain : public QMainWindow, public MainWindowPort
 {
     Q_OBJECT
 public:
-    explicit TMain(QWidget* parent = nullptr);
+    // Without a context of its own the window keeps one for itself.
+    explicit TMain(app::Context* context = nullptr);
     ~TMain() override;
 
     // False when the directory could not be opened: the window is never shown then.
@@ -51,11 +53,8 @@ public:
     db::Directory& directory() override { return *m_directory; }
     const db::Query& shownContacts() const override { return *ADOQuery1; }
     ShownLayout shownLayout() const override;
-    std::optional<SelectedContact> currentContact() const override;
     QString directoryFilePath() const override;
     bool readOnly() const override { return m_readOnly; }
-    QString commandId() const override { return m_commandId; }
-    void setCommandId(const QString& value) override { m_commandId = value; }
     bool refreshGrid() override;
     bool reopenGrid() override;
     void showNumberHolders(const QString& number) override;
@@ -63,11 +62,7 @@ public:
     void addGroup(const QString& group) override;
     void reloadGroups() override;
     void focusSearch() override;
-    void showStatus(const QString& text) override;
-    QString setting(const QString& section, const QString& key) const override;
-    bool setSetting(const QString& section, const QString& key, const QString& value) override;
     void setCommandsEnabled(bool enabled) override;
-    ProgressDisplay* progress() override;
 
 public Q_SLOTS:
     // "Konec"; the check of an installed program ends its run through it.
@@ -227,11 +222,8 @@ private:
     bool ExitChosen = false;
     int SaveAnimCounter = 0;
     int GridMouseY = 0;
-    QString SettingsPath;
     // The sort of the grid, as the title clicks left it.
     SortState Sort;
-    // The contact the running command acts on.
-    QString m_commandId;
 
     void buildControls();
     void buildMenus();
@@ -269,12 +261,21 @@ private:
     bool writeOptions();
 
     class WheelToKeys* m_wheelToKeys = nullptr;
-    class ProgressPanel* m_progress = nullptr;
 
-    // The last command's summary in the status bar, which a control's hint covers only while shown.
-    QString m_statusSummary;
     bool m_started = false;
     // The window was maximised when it went to the tray; "Zobraz" brings it back so.
     bool m_maximisedBeforeMinimise = false;
     bool m_readOnly = false;
+
+    std::unique_ptr<app::Context> m_ownContext;
+    app::Context* m_context;
+    // What the commands are given.
+    Services services()
+    {
+        return m_context->services(*this);
+    }
+    const QString& settingsPath() const
+    {
+        return m_context->settings.path();
+    }
 };

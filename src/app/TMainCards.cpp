@@ -8,21 +8,21 @@
 
 void TMain::Vytvoitvizitku1Click()
 {
-    cards::WriteSelectedCard(this);
+    cards::WriteSelectedCard(services());
 }
 
 void TMain::Nastvizitku1Click()
 {
-    cards::ReadCardFile(this);
+    cards::ReadCardFile(services());
 }
 
 void TMain::ExportovatdovCard1Click()
 {
-    vcard::ExportContacts(this,
+    vcard::ExportContacts(services(),
                           ExportovatvCardveverzi401->isChecked() ? vcard::Version::V40 : vcard::Version::V30);
 }
 
 void TMain::ImportovatzvCard1Click()
 {
-    vcard::ImportContacts(this);
+    vcard::ImportContacts(services());
 }

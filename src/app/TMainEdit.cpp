@@ -20,12 +20,12 @@ void TMain::setupEditCommands()
 
 void TMain::Nov1Click()
 {
-    Guarded([this] { records::NewContact(this); });
+    Guarded([this] { records::NewContact(services()); });
 }
 
 void TMain::Odstranitvybranoupoloku1Click()
 {
-    Guarded([this] { records::DeleteSelected(this); });
+    Guarded([this] { records::DeleteSelected(services()); });
 }
 
 void TMain::Kompletnpravavybranpoloky1Click()
@@ -35,17 +35,17 @@ void TMain::Kompletnpravavybranpoloky1Click()
 
 void TMain::P59davn8poy1Click()
 {
-    Guarded([this] { records::AddNoteToSelected(this); });
+    Guarded([this] { records::AddNoteToSelected(services()); });
 }
 
 void TMain::Otevtvybranzznampropidnnovhosla1Click()
 {
-    Guarded([this] { records::AddNumberToSelected(this); });
+    Guarded([this] { records::AddNumberToSelected(services()); });
 }
 
 void TMain::KomplUpravaClick()
 {
-    Guarded([this] { records::EditSelected(this); });
+    Guarded([this] { records::EditSelected(services()); });
 }
 
 void TMain::DBGrid1DblClick()

@@ -17,69 +17,62 @@
 #include "ui/ProgressDisplay.h"
 #include <QTimer>
 
-ProgressDisplay* TMain::progress()
-{
-    if (!m_progress)
-        m_progress = new ProgressPanel(Panel1, ProgressBar1);
-    return m_progress;
-}
-
 void TMain::Natitelseznamzesouboru2Click()
 {
-    Guarded([this] { exchange::ImportTextFile(this); });
+    Guarded([this] { exchange::ImportTextFile(services()); });
 }
 
 void TMain::Ulozitseznamdosouboru1Click()
 {
-    Guarded([this] { exchange::ExportGridList(this); });
+    Guarded([this] { exchange::ExportGridList(services()); });
 }
 
 void TMain::ImportovatzCSV1Click()
 {
-    Guarded([this] { exchange::ImportCsvFile(this); });
+    Guarded([this] { exchange::ImportCsvFile(services()); });
 }
 
 void TMain::ExportovatdoCSV1Click()
 {
-    Guarded([this] { exchange::ExportCsvFile(this); });
+    Guarded([this] { exchange::ExportCsvFile(services()); });
 }
 
 void TMain::Tisk1Click()
 {
-    Guarded([this] { print::PrintGrid(this); });
+    Guarded([this] { print::PrintGrid(services()); });
 }
 
 void TMain::NahledTisku1Click()
 {
-    Guarded([this] { print::PreviewGrid(this); });
+    Guarded([this] { print::PreviewGrid(services()); });
 }
 
 void TMain::UlozitPdf1Click()
 {
-    Guarded([this] { print::SaveGridPdf(this); });
+    Guarded([this] { print::SaveGridPdf(services()); });
 }
 
 void TMain::Synchronizace1Click()
 {
-    Guarded([this] { synchro::ShowSyncSettings(this); });
+    Guarded([this] { synchro::ShowSyncSettings(services()); });
     armSyncTimer();
 }
 
 void TMain::Synchronizovat1Click()
 {
-    Guarded([this] { synchro::SynchronizeNow(this); });
+    Guarded([this] { synchro::SynchronizeNow(services()); });
 }
 
 void TMain::SyncTimerTimer()
 {
     // Not while another command runs its own long operation.
     if (Synchronizovat1->isEnabled())
-        Guarded([this] { synchro::SynchronizeNow(this, true); });
+        Guarded([this] { synchro::SynchronizeNow(services(), true); });
 }
 
 void TMain::armSyncTimer()
 {
-    const synchro::SyncSettings s = synchro::LoadSyncSettings(this);
+    const synchro::SyncSettings s = synchro::ReadSyncSettings(m_context->settings);
     if (s.automatic && !s.address.isEmpty())
         SyncTimer->start(s.minutes * 60 * 1000);
     else
@@ -88,5 +81,5 @@ void TMain::armSyncTimer()
 
 void TMain::PidatzznamyzjinDBjennovsla1Click()
 {
-    Guarded([this] { exchange::MergeOtherDirectory(this, app::ExecutableDir()); });
+    Guarded([this] { exchange::MergeOtherDirectory(services(), app::ExecutableDir()); });
 }

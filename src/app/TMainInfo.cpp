@@ -15,7 +15,7 @@
 QString TMain::webSite() const
 {
     const QString configured =
-        IniAccess(SettingsPath, settings::IniRead, QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"))
+        IniAccess(settingsPath(), settings::IniRead, QStringLiteral("AKTUALIZACE"), QStringLiteral("Web"))
             .trimmed();
     return configured.isEmpty() ? QStringLiteral(ZV_WEB_SITE) : configured;
 }

@@ -1,7 +1,6 @@
 // What the subsystems may ask of the main window.
 #include "app/TMain.h"
 
-#include "app/IniFile.h"
 #include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
 #include "db/engine/Connection.h"
@@ -49,13 +48,6 @@ MainWindowPort::ShownLayout TMain::shownLayout() const
                              VyberSkupinu->currentIndex() > 0 ? VyberSkupinu->currentText() : QString());
     layout.sortedByName = Sort.SortColumn == QLatin1String("jmeno");
     return layout;
-}
-
-std::optional<MainWindowPort::SelectedContact> TMain::currentContact() const
-{
-    if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0)
-        return std::nullopt;
-    return SelectedContact{ADOQuery1->fieldText(u"id"), CurrentValues(*ADOQuery1)};
 }
 
 bool TMain::refreshGrid()
@@ -109,31 +101,12 @@ void TMain::focusSearch()
     Hledani->setFocus();
 }
 
-void TMain::showStatus(const QString& text)
-{
-    m_statusSummary = text;
-    StatusBar1->showMessage(text);
-}
-
-QString TMain::setting(const QString& section, const QString& key) const
-{
-    return SettingsPath.isEmpty() ? QString() : IniAccess(SettingsPath, settings::IniRead, section, key);
-}
-
-bool TMain::setSetting(const QString& section, const QString& key, const QString& value)
-{
-    bool written = false;
-    if (!SettingsPath.isEmpty())
-        IniAccess(SettingsPath, settings::IniWrite, section, key, value, &written);
-    return written;
-}
-
 bool TMain::event(QEvent* event)
 {
     // Qt clears the bar when the pointer leaves a control with a hint; the summary returns instead.
-    if (event->type() == QEvent::StatusTip && !m_statusSummary.isEmpty()) {
+    if (event->type() == QEvent::StatusTip && !m_context->status.summary().isEmpty()) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        StatusBar1->showMessage(tip.isEmpty() ? m_statusSummary : tip);
+        StatusBar1->showMessage(tip.isEmpty() ? m_context->status.summary() : tip);
         return true;
     }
     return QMainWindow::event(event);

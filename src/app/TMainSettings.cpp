@@ -47,16 +47,17 @@ void TMain::ReadSettings()
     applyLegacySettings();
 
     const QString section = QLatin1String(settings::SectionOptions);
-    if (QFileInfo(SettingsPath).isFile()) {
+    if (QFileInfo(settingsPath()).isFile()) {
         auto readBool = [&](const char* key, bool whenMissing) {
-            return IniReadBool(IniAccess(SettingsPath, settings::IniRead, section, QLatin1String(key)), whenMissing);
+            return IniReadBool(IniAccess(settingsPath(), settings::IniRead, section, QLatin1String(key)),
+                               whenMissing);
         };
         const bool onTop = readBool(settings::KeyAllwaysOnTop, false);
         Vdynahoe1->setChecked(onTop);
         setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
         autoSearch->setChecked(readBool(settings::KeyAutoSearch, true));
-        setSearchIndex(ClampSearchIndex(
-            IniReadInt(IniAccess(SettingsPath, settings::IniRead, section, QLatin1String(settings::KeySearchBy)), 0)));
+        setSearchIndex(ClampSearchIndex(IniReadInt(
+            IniAccess(settingsPath(), settings::IniRead, section, QLatin1String(settings::KeySearchBy)), 0)));
         Dotazpiuzaven1->setChecked(readBool(settings::KeyDotPriUzavr, true));
         MinimalizovataplikacipistiskuAltF41->setChecked(readBool(settings::KeyMinPriAltF4, true));
         Pamatovatsikusloupchlavnhoseznamu1->setChecked(readBool(settings::KeyPametSirkaSl, true));
@@ -68,8 +69,8 @@ void TMain::ReadSettings()
 
     // First start: the settings file takes over from the older one.
     // Something else in its place (a folder, a pipe) is left alone.
-    if (QFileInfo::exists(SettingsPath) || QFileInfo(SettingsPath).isSymLink() ||
-        !SafeWriteFile(SettingsPath, QByteArray()))
+    if (QFileInfo::exists(settingsPath()) || QFileInfo(settingsPath()).isSymLink() ||
+        !SafeWriteFile(settingsPath(), QByteArray()))
         return;
     if (QFileInfo::exists(LegacyPath()))
         QFile::remove(LegacyPath());
@@ -91,7 +92,7 @@ bool TMain::writeOptions()
     bool all = true;
     for (const auto& [key, value] : values) {
         bool written = false;
-        IniAccess(SettingsPath, settings::IniWrite, section, QLatin1String(key), value, &written);
+        IniAccess(settingsPath(), settings::IniWrite, section, QLatin1String(key), value, &written);
         all = all && written;
     }
     return all;
@@ -107,7 +108,7 @@ void TMain::Uloitnastaven1Click()
         }
         ShowMessageDialogOver(this,
                               QStringLiteral("Nastavení se nepodařilo uložit do souboru ") +
-                                  QDir::toNativeSeparators(SettingsPath) + QStringLiteral("."),
+                                  QDir::toNativeSeparators(settingsPath()) + QStringLiteral("."),
                               0, 0);
     });
 }

@@ -168,7 +168,8 @@ void TMain::LoadLayout()
 {
     ::LoadLayout(gridParts());
     RestoreWindowPlace(this, [this](const char* key, int current) {
-        return IniReadInt(IniAccess(SettingsPath, 0, QStringLiteral("POZICE"), QLatin1String(key)), current);
+        return IniReadInt(IniAccess(settingsPath(), 0, QStringLiteral("POZICE"), QLatin1String(key)),
+                          current);
     });
 }
 
@@ -179,6 +180,6 @@ void TMain::SaveLayout()
     if (!m_readOnly)
         ::SaveLayout(gridParts());
     StoreWindowPlace(this, [this](const char* key, int value) {
-        IniAccess(SettingsPath, 1, QStringLiteral("POZICE"), QLatin1String(key), QString::number(value));
+        IniAccess(settingsPath(), 1, QStringLiteral("POZICE"), QLatin1String(key), QString::number(value));
     });
 }

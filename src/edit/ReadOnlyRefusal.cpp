@@ -2,12 +2,13 @@
 
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
+#include "ui/Services.h"
 
 namespace records {
 
-bool RefusedAsReadOnly(MainWindowPort* main, QWidget* over)
+bool RefusedAsReadOnly(const Services& app, QWidget* over)
 {
-    if (!main->readOnly())
+    if (!app.window.readOnly())
         return false;
     ShowMessageDialogOver(over, QStringLiteral("Seznam je otevřen jen pro čtení; změny nelze uložit."), 0, 0);
     return true;

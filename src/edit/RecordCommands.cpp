@@ -11,6 +11,7 @@
 #include "ui/Guard.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
+#include "ui/Services.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -27,11 +28,11 @@ namespace records {
 namespace {
 
 // The grid's query is not open or has no row: there is nothing to act on.
-bool NothingSelected(MainWindowPort* main)
+bool NothingSelected(const Services& app)
 {
-    if (main->currentContact())
+    if (app.selection.selected())
         return false;
-    ShowMessageDialogOver(main->window(), QStringLiteral("Není vybrán žádný záznam."), 0, 0);
+    ShowMessageDialogOver(app.window.window(), QStringLiteral("Není vybrán žádný záznam."), 0, 0);
     return true;
 }
 
@@ -43,13 +44,13 @@ void Run(TDetailNovy* dialog)
 
 // The detail dialog on the selected contact: its full edit, or a new contact with its
 // values but an empty number.
-void OpenForSelected(MainWindowPort* main, TDetailNovy::Mode mode)
+void OpenForSelected(const Services& app, TDetailNovy::Mode mode)
 {
-    if (NothingSelected(main))
+    if (NothingSelected(app))
         return;
-    const auto contact = main->currentContact();
-    main->setCommandId(contact->id);
-    auto* dialog = new TDetailNovy(main, mode);
+    const auto contact = app.selection.selected();
+    app.selection.setCommandId(contact->id);
+    auto* dialog = new TDetailNovy(app, mode);
     dialog->fillFrom(contact->values, mode == TDetailNovy::Mode::Edit);
     Run(dialog);
 }
@@ -134,48 +135,48 @@ private:
 
 } // namespace
 
-void NewContact(MainWindowPort* main)
+void NewContact(const Services& app)
 {
     // Refused before anything is typed, not after a whole contact.
-    if (RefusedAsReadOnly(main, main->window()))
+    if (RefusedAsReadOnly(app, app.window.window()))
         return;
-    Run(new TDetailNovy(main, TDetailNovy::Mode::Insert));
+    Run(new TDetailNovy(app, TDetailNovy::Mode::Insert));
 }
 
-void AddNumberToSelected(MainWindowPort* main)
+void AddNumberToSelected(const Services& app)
 {
-    if (RefusedAsReadOnly(main, main->window()))
+    if (RefusedAsReadOnly(app, app.window.window()))
         return;
-    OpenForSelected(main, TDetailNovy::Mode::Insert);
+    OpenForSelected(app, TDetailNovy::Mode::Insert);
 }
 
-void EditSelected(MainWindowPort* main)
+void EditSelected(const Services& app)
 {
-    OpenForSelected(main, TDetailNovy::Mode::Edit);
+    OpenForSelected(app, TDetailNovy::Mode::Edit);
 }
 
-void DeleteSelected(MainWindowPort* main)
+void DeleteSelected(const Services& app)
 {
-    if (RefusedAsReadOnly(main, main->window()) || NothingSelected(main))
+    if (RefusedAsReadOnly(app, app.window.window()) || NothingSelected(app))
         return;
-    const auto contact = main->currentContact();
-    main->setCommandId(contact->id);
+    const auto contact = app.selection.selected();
+    app.selection.setCommandId(contact->id);
     const QString question = QStringLiteral("Opravdu odstranit položku s telefonem ") +
                              contact->values.telefon + QStringLiteral(" ?");
-    if (ShowMessageDialogOver(main->window(), question, 1, 1) != 0)
+    if (ShowMessageDialogOver(app.window.window(), question, 1, 1) != 0)
         return;
-    if (!main->directory().remove(main->commandId()))
+    if (!app.window.directory().remove(app.selection.commandId()))
         return;
     // The same statement again, so the search, filter and sort stay; the grid starts on its first row.
-    main->reopenGrid();
+    app.window.reopenGrid();
 }
 
-void AddNoteToSelected(MainWindowPort* main)
+void AddNoteToSelected(const Services& app)
 {
-    if (RefusedAsReadOnly(main, main->window()) || NothingSelected(main))
+    if (RefusedAsReadOnly(app, app.window.window()) || NothingSelected(app))
         return;
-    auto* window = new TpoznamkaM(main);
-    window->id->setText(main->currentContact()->id);
+    auto* window = new TpoznamkaM(app);
+    window->id->setText(app.selection.selected()->id);
     window->exec();
     delete window;
 }

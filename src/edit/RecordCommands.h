@@ -2,7 +2,7 @@
 
 #include <functional>
 
-class MainWindowPort;
+struct Services;
 class QAction;
 class QObject;
 
@@ -14,13 +14,13 @@ class DBGrid;
 namespace records {
 
 // Opens the detail dialog: a new contact, a new number of the selected contact, or its full edit.
-void NewContact(MainWindowPort* main);
-void AddNumberToSelected(MainWindowPort* main);
-void EditSelected(MainWindowPort* main);
+void NewContact(const Services& app);
+void AddNumberToSelected(const Services& app);
+void EditSelected(const Services& app);
 // Deletes the selected contact after asking; its notes stay.
-void DeleteSelected(MainWindowPort* main);
+void DeleteSelected(const Services& app);
 // Opens the note window for the selected contact.
-void AddNoteToSelected(MainWindowPort* main);
+void AddNoteToSelected(const Services& app);
 
 // Watches the grid for a double click below its titles (`doubleClick`, with the pointer's height
 // from the grid's top, titles included), for Enter on a row (`openCommand`) and for the release

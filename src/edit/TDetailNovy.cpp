@@ -9,6 +9,7 @@
 #include "ui/Guard.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
+#include "ui/Services.h"
 #include "ui/TextLimit.h"
 
 #include <QApplication>
@@ -53,8 +54,8 @@ QString MemoText(const QString& stored)
 
 } // namespace
 
-TDetailNovy::TDetailNovy(MainWindowPort* main, Mode mode)
-    : QDialog(main->window()), m_main(main), m_mode(mode)
+TDetailNovy::TDetailNovy(const Services& app, Mode mode)
+    : QDialog(app.window.window()), m_app(app), m_mode(mode)
 {
     setObjectName(QStringLiteral("TDetailNovy"));
     buildControls();
@@ -64,14 +65,14 @@ TDetailNovy::TDetailNovy(MainWindowPort* main, Mode mode)
     Uloz->setText(edit ? QStringLiteral("Ulož změny") : QStringLiteral("Ulož"));
     Uloz->setToolTip(edit ? QStringLiteral("Ulož změny") : QStringLiteral("Ulož záznamy na kartě"));
     Zavrit->setToolTip(edit ? QStringLiteral("Konec") : QStringLiteral("Přerušit ukládání"));
-    if (main->readOnly()) {
+    if (app.window.readOnly()) {
         // Shown for reading only: nothing typed here could be stored.
         for (QLineEdit* edit : {Telefon, Jmeno, Organizace, Email, Poznamka, ICQ, Skype})
             edit->setReadOnly(true);
         Skupina->lineEdit()->setReadOnly(true);
     }
     // Centred on the main window.
-    const QRect over = main->window()->frameGeometry();
+    const QRect over = app.window.window()->frameGeometry();
     move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
 }
 
@@ -177,7 +178,7 @@ void TDetailNovy::buildControls()
     setTabOrder(DBGrid1, Memo1);
     setTabOrder(Memo1, Odstranit);
 
-    ADOQuery1 = m_main->directory().newQuery(this);
+    ADOQuery1 = m_app.window.directory().newQuery(this);
     DBGrid1->setDataSource(ADOQuery1);
 
     connect(Uloz, &QPushButton::clicked, this, &TDetailNovy::UlozClick);
@@ -194,7 +195,7 @@ void TDetailNovy::buildControls()
 void TDetailNovy::FormCreate()
 {
     // The known groups, without the "Vše" entry of the group filter.
-    Skupina->addItems(m_main->groups());
+    Skupina->addItems(m_app.window.groups());
     Skupina->setCurrentIndex(-1);
     Skupina->setEditText(QString());
 }
@@ -237,12 +238,12 @@ void TDetailNovy::showEvent(QShowEvent* event)
 
 void TDetailNovy::FormShow()
 {
-    id->setText(m_main->commandId());
+    id->setText(m_app.selection.commandId());
     if (m_mode == Mode::Insert) {
         DBGrid1->setEnabled(false);
         return;
     }
-    m_main->directory().openNotes(id->text(), ADOQuery1);
+    m_app.window.directory().openNotes(id->text(), ADOQuery1);
 }
 
 void TDetailNovy::done(int result)
@@ -275,12 +276,12 @@ void TDetailNovy::TelefonExit()
 
 void TDetailNovy::checkNumberOnExit()
 {
-    if (m_mode != Mode::Insert || m_main->readOnly())
+    if (m_mode != Mode::Insert || m_app.window.readOnly())
         return;
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
-    if (m_main->directory().numberTaken(number).value_or(false)) {
-        m_main->showNumberHolders(number);
+    if (m_app.window.directory().numberTaken(number).value_or(false)) {
+        m_app.window.showNumberHolders(number);
         ShowMessageDialogOver(
             this, QStringLiteral("Telefon ") + number + QStringLiteral(" již je v databázi."), 0, 0);
     }
@@ -288,9 +289,9 @@ void TDetailNovy::checkNumberOnExit()
 
 bool TDetailNovy::numberIsTaken(const QString& number, const QString& message)
 {
-    if (!m_main->directory().numberTaken(number).value_or(false))
+    if (!m_app.window.directory().numberTaken(number).value_or(false))
         return false;
-    m_main->showNumberHolders(number);
+    m_app.window.showNumberHolders(number);
     QApplication::processEvents();
     ShowMessageDialogOver(this, message, 0, 0);
     return true;
@@ -303,7 +304,7 @@ void TDetailNovy::UlozClick()
 
 void TDetailNovy::save()
 {
-    if (m_closing || records::RefusedAsReadOnly(m_main, this))
+    if (m_closing || records::RefusedAsReadOnly(m_app, this))
         return;
     if (Telefon->text().isEmpty() || Jmeno->text().isEmpty()) {
         ShowMessageDialogOver(this, QStringLiteral("Nejsou vyplňeny povinné položky!"), 0, 0);
@@ -339,12 +340,13 @@ void TDetailNovy::saveInsert()
     if (Skupina->currentText().isEmpty())
         Skupina->setEditText(QStringLiteral("new"));
     // A refused statement leaves the dialog open with everything typed.
-    if (!m_main->directory().insert({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                     Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}))
+    if (!m_app.window.directory().insert({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                          Organizace->text(), Skupina->currentText(), ICQ->text(),
+                                          Skype->text()}))
         return;
-    m_main->addGroup(Skupina->currentText());
-    m_main->refreshGrid();
-    m_main->focusSearch();
+    m_app.window.addGroup(Skupina->currentText());
+    m_app.window.refreshGrid();
+    m_app.window.focusSearch();
     accept();
 }
 
@@ -353,17 +355,18 @@ void TDetailNovy::saveEdit()
     const QString date = DateText(QDate::currentDate());
     Telefon->setText(FormatPhone(Telefon->text()));
     const QString number = Telefon->text();
-    const std::optional<ContactValues> stored = m_main->directory().contact(m_main->commandId());
+    const std::optional<ContactValues> stored = m_app.window.directory().contact(m_app.selection.commandId());
     const bool unchanged = stored && stored->telefon == number;
     if (!unchanged &&
         numberIsTaken(number, QStringLiteral("Telefonní číslo ") + number + QStringLiteral(" již je v DB.")))
         return;
-    if (!m_main->directory().save(m_main->commandId(),
-                                  {number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                   Organizace->text(), Skupina->currentText(), ICQ->text(), Skype->text()}))
+    if (!m_app.window.directory().save(m_app.selection.commandId(),
+                                       {number, Jmeno->text(), Email->text(), Poznamka->text(), date,
+                                        Organizace->text(), Skupina->currentText(), ICQ->text(),
+                                        Skype->text()}))
         return;
-    m_main->addGroup(Skupina->currentText());
-    m_main->refreshGrid();
+    m_app.window.addGroup(Skupina->currentText());
+    m_app.window.refreshGrid();
     accept();
 }
 
@@ -392,14 +395,14 @@ void TDetailNovy::OdstranitClick()
 
 void TDetailNovy::deleteNote()
 {
-    if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0 || records::RefusedAsReadOnly(m_main, this))
+    if (!ADOQuery1->isOpen() || ADOQuery1->recordCount() == 0 || records::RefusedAsReadOnly(m_app, this))
         return;
     const QString shown = ADOQuery1->fieldText(u"dat");
     if (ShowMessageDialogOver(
             this, QStringLiteral("Opravdu odstranit poznámku z data \"") + shown + QStringLiteral("\" ?"), 1,
             1) != 0)
         return;
-    if (!m_main->directory().deleteNote(id->text(), shown))
+    if (!m_app.window.directory().deleteNote(id->text(), shown))
         return;
     RefreshGrid(DBGrid1);
     // With the last note gone nothing else would clear the deleted note's text.

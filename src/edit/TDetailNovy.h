@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/engine/Columns.h"
+#include "ui/Services.h"
 
 #include <QDialog>
 
@@ -9,7 +10,6 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class MainWindowPort;
 
 namespace db {
 class DBGrid;
@@ -24,7 +24,7 @@ class TDetailNovy : public QDialog
 public:
     enum class Mode { Insert, Edit };
 
-    TDetailNovy(MainWindowPort* main, Mode mode);
+    TDetailNovy(const Services& app, Mode mode);
     ~TDetailNovy() override;
     Mode mode() const { return m_mode; }
 
@@ -72,7 +72,7 @@ private:
     bool numberIsTaken(const QString& number, const QString& message);
     void selectGroup(const QString& stored);
 
-    MainWindowPort* m_main;
+    const Services m_app;
     // The duplicate check and the save.
     Mode m_mode;
     bool m_closing = false;

@@ -3,6 +3,7 @@
 #include "db/contacts/Directory.h"
 #include "ui/Guard.h"
 #include "ui/MainWindowPort.h"
+#include "ui/Services.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -11,7 +12,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 
-TpoznamkaM::TpoznamkaM(MainWindowPort* main) : QDialog(main->window()), m_main(main)
+TpoznamkaM::TpoznamkaM(const Services& app) : QDialog(app.window.window()), m_app(app)
 {
     setObjectName(QStringLiteral("TpoznamkaM"));
     setWindowTitle(QStringLiteral("Poznámka"));
@@ -39,7 +40,7 @@ TpoznamkaM::TpoznamkaM(MainWindowPort* main) : QDialog(main->window()), m_main(m
     setTabOrder(Ulozit, Memo1);
     connect(Konec, &QPushButton::clicked, this, &TpoznamkaM::KonecClick);
     connect(Ulozit, &QPushButton::clicked, this, &TpoznamkaM::UlozitClick);
-    const QRect over = main->window()->frameGeometry();
+    const QRect over = app.window.window()->frameGeometry();
     move(over.x() + (over.width() - width()) / 2, over.y() + (over.height() - height()) / 2);
 }
 
@@ -79,7 +80,7 @@ void TpoznamkaM::save()
         .replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     // A refused note keeps the window open with its text.
-    if (m_main->directory().addNote(id->text(), text))
+    if (m_app.window.directory().addNote(id->text(), text))
         accept();
 }
 

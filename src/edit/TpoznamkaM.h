@@ -1,11 +1,12 @@
 #pragma once
 
+#include "ui/Services.h"
+
 #include <QDialog>
 
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class MainWindowPort;
 
 namespace db {
 class Query;
@@ -16,14 +17,14 @@ class TpoznamkaM : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TpoznamkaM(MainWindowPort* main);
+    explicit TpoznamkaM(const Services& app);
     ~TpoznamkaM() override;
 
     QPushButton* Konec = nullptr;
     QPushButton* Ulozit = nullptr;
     QLineEdit* id = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
-    MainWindowPort* m_main;
+    const Services m_app;
 
 public Q_SLOTS:
     void UlozitClick();

@@ -1,7 +1,7 @@
 #include "exchange/CsvCommands.h"
 
-#include "db/contacts/Directory.h"
 #include "db/contacts/BulkWriter.h"
+#include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
 #include "db/engine/ErrorText.h"
 #include "exchange/CsvImport.h"
@@ -13,6 +13,7 @@
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/SafeWrite.h"
+#include "ui/Services.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -27,9 +28,9 @@ namespace {
 
 constexpr qsizetype kListedContacts = 10;
 
-void Tell(MainWindowPort* main, const QString& text, int icon = 0)
+void Tell(const Services& app, const QString& text, int icon = 0)
 {
-    ShowMessageDialogOver(main->window(), text, icon, 0);
+    ShowMessageDialogOver(app.window.window(), text, icon, 0);
 }
 
 QString RefusalQuestion(const QStringList& refused)
@@ -45,23 +46,23 @@ QString RefusalQuestion(const QStringList& refused)
 
 // The dialog until the user reads the file with a mapping or gives up; the mapping is
 // remembered for the header row.
-bool ChooseMapping(MainWindowPort* main, CsvSurvey& survey, csv::Layout* layout, csv::Mapping* mapping)
+bool ChooseMapping(const Services& app, CsvSurvey& survey, csv::Layout* layout, csv::Mapping* mapping)
 {
-    const std::function<QString(const QString&)> remembered = [main](const QString& key) {
-        return main->setting(QLatin1String(csv::kSettingsSection), key);
+    const std::function<QString(const QString&)> remembered = [&app](const QString& key) {
+        return app.settings.value(QLatin1String(csv::kSettingsSection), key);
     };
     TakeRememberedHeader(&survey, remembered);
     TDialogCsv dialog(
         survey, [&remembered](const QStringList& header) { return ProposeMapping(header, remembered); },
-        main->window());
+        app.window.window());
     if (dialog.exec() != QDialog::Accepted)
         return false;
     *layout = dialog.layout();
     *mapping = dialog.mapping();
     if (!dialog.header().isEmpty() &&
-        !main->setSetting(QLatin1String(csv::kSettingsSection), csv::HeaderKey(dialog.header()),
-                          csv::MappingText(*mapping)))
-        Tell(main,
+        !app.settings.setValue(QLatin1String(csv::kSettingsSection), csv::HeaderKey(dialog.header()),
+                               csv::MappingText(*mapping)))
+        Tell(app,
              QStringLiteral("Přiřazení sloupců nelze uložit do souboru nastavení; soubor se načte i tak, "
                             "příště je bude třeba přiřadit znovu."),
              2);
@@ -70,46 +71,46 @@ bool ChooseMapping(MainWindowPort* main, CsvSurvey& survey, csv::Layout* layout,
 
 } // namespace
 
-void ImportCsvFile(MainWindowPort* main)
+void ImportCsvFile(const Services& app)
 {
-    if (!main->shownContacts().isOpen())
+    if (!app.window.shownContacts().isOpen())
         return;
-    if (main->readOnly()) {
-        ShowReadOnlyRefusal(main);
+    if (app.window.readOnly()) {
+        ShowReadOnlyRefusal(app);
         return;
     }
-    const QString path = FileDialog::getOpenFileName(main->window(), QStringLiteral("Importovat z CSV"),
+    const QString path = FileDialog::getOpenFileName(app.window.window(), QStringLiteral("Importovat z CSV"),
                                                      QString(), QString::fromUtf8(kCsvFileFilter));
     if (path.isEmpty())
         return;
     if (const QString refusal = SpecialInputRefusal(path); !refusal.isEmpty()) {
-        Tell(main, refusal, 2);
+        Tell(app, refusal, 2);
         return;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        Tell(main, QStringLiteral("Soubor %1 nelze otevřít: %2").arg(path, db::FileErrorText(file)), 2);
+        Tell(app, QStringLiteral("Soubor %1 nelze otevřít: %2").arg(path, db::FileErrorText(file)), 2);
         return;
     }
     CsvSurvey survey;
     if (!SurveyCsvFile(file, &survey)) {
-        Tell(main, QStringLiteral("Soubor %1 nelze přečíst: %2").arg(path, db::FileErrorText(file)), 2);
+        Tell(app, QStringLiteral("Soubor %1 nelze přečíst: %2").arg(path, db::FileErrorText(file)), 2);
         return;
     }
     if (!survey.refusal.isEmpty()) {
-        Tell(main, survey.refusal, 2);
+        Tell(app, survey.refusal, 2);
         return;
     }
     csv::Layout layout;
     csv::Mapping mapping;
-    if (!ChooseMapping(main, survey, &layout, &mapping))
+    if (!ChooseMapping(app, survey, &layout, &mapping))
         return;
 
     CsvTally tally;
     {
-        LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
+        LongOperation operation(app, int(qMin<qint64>(survey.lines, INT_MAX)),
                                 QStringLiteral("Načítání CSV"));
-        const auto writing = main->directory().writer(CsvWriterKind(mapping));
+        const auto writing = app.window.directory().writer(CsvWriterKind(mapping));
         db::BulkWriter& writer = *writing;
         bool gridOk = true;
         ImportCsvRows(
@@ -133,45 +134,45 @@ void ImportCsvFile(MainWindowPort* main)
     }
     file.close();
     if (tally.added > 0)
-        main->reloadGroups();
-    main->showStatus(CsvStatusLine(tally));
-    Tell(main, CsvSummary(tally));
+        app.window.reloadGroups();
+    app.status.show(CsvStatusLine(tally));
+    Tell(app, CsvSummary(tally));
 }
 
-void ExportCsvFile(MainWindowPort* main)
+void ExportCsvFile(const Services& app)
 {
-    const db::Query& grid = main->shownContacts();
+    const db::Query& grid = app.window.shownContacts();
     if (!grid.isOpen())
         return;
     if (grid.recordCount() == 0) {
-        Tell(main, QStringLiteral("Seznam neukazuje žádný kontakt, není co exportovat."));
+        Tell(app, QStringLiteral("Seznam neukazuje žádný kontakt, není co exportovat."));
         return;
     }
     const int answer = ShowMessageDialogOver(
-        main->window(),
+        app.window.window(),
         QStringLiteral("Zapsat soubor v kódování UTF-8 s oddělovačem „,“ (čte jej Google, Outlook i Excel)?\n"
                        "Ne = v kódování windows-1250 s oddělovačem „;“ (otevře jej přímo český Excel)."),
         1, 2);
     if (answer != 0 && answer != 1)
         return;
     const QString path =
-        FileDialog::getSaveFileName(main->window(), QStringLiteral("Exportovat do CSV"), QString(),
+        FileDialog::getSaveFileName(app.window.window(), QStringLiteral("Exportovat do CSV"), QString(),
                                     QString::fromUtf8(kCsvFileFilter), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     const CsvExport exported = ExportCsvRows(grid, answer == 1);
     if (!exported.refused.isEmpty() &&
-        ShowMessageDialogOver(main->window(), RefusalQuestion(exported.refused), 1, 1) != 0)
+        ShowMessageDialogOver(app.window.window(), RefusalQuestion(exported.refused), 1, 1) != 0)
         return;
     QString why;
     if (!SafeWriteFile(path, exported.bytes, &why)) {
-        Tell(main, QStringLiteral("Soubor CSV se nepodařilo uložit.\n") + why, 2);
+        Tell(app, QStringLiteral("Soubor CSV se nepodařilo uložit.\n") + why, 2);
         return;
     }
     QString done = QStringLiteral("Do souboru CSV bylo zapsáno kontaktů: %1").arg(exported.written);
     if (!exported.refused.isEmpty())
         done += QStringLiteral("\nVynecháno kontaktů: %1").arg(exported.refused.size());
-    Tell(main, done);
+    Tell(app, done);
 }
 
 } // namespace exchange

@@ -7,6 +7,7 @@
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/SafeWrite.h"
+#include "ui/Services.h"
 
 namespace exchange {
 namespace {
@@ -66,26 +67,27 @@ ExportedList BuildExport(const db::Query& rows)
     return list;
 }
 
-void ExportGridList(MainWindowPort* main)
+void ExportGridList(const Services& app)
 {
     const QString path =
-        FileDialog::getSaveFileName(main->window(), QStringLiteral("Uložit seznam do souboru"), QString(),
-                                    QString::fromUtf8(kTextFileFilter), QStringLiteral("csv"));
+        FileDialog::getSaveFileName(app.window.window(), QStringLiteral("Uložit seznam do souboru"),
+                                    QString(), QString::fromUtf8(kTextFileFilter), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
-    const ExportedList list = BuildExport(main->shownContacts());
+    const ExportedList list = BuildExport(app.window.shownContacts());
     if (!list.refused.isEmpty() &&
-        ShowMessageDialogOver(main->window(), RefusalQuestion(list.refused), 1, 1) != 0)
+        ShowMessageDialogOver(app.window.window(), RefusalQuestion(list.refused), 1, 1) != 0)
         return;
     QString why;
     if (!SafeWriteFile(path, list.bytes, &why)) {
-        ShowMessageDialogOver(main->window(), QStringLiteral("Seznam se nepodařilo uložit.\r") + why, 2, 0);
+        ShowMessageDialogOver(app.window.window(), QStringLiteral("Seznam se nepodařilo uložit.\r") + why, 2,
+                              0);
         return;
     }
     QString done = QStringLiteral("Uloženo kontaktů: %1.").arg(list.written);
     if (!list.refused.isEmpty())
         done += QStringLiteral(" Vynecháno kontaktů: %1.").arg(list.refused.size());
-    ShowMessageDialogOver(main->window(), done, 0, 0);
+    ShowMessageDialogOver(app.window.window(), done, 0, 0);
 }
 
 } // namespace exchange

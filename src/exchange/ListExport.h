@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QStringList>
 
-class MainWindowPort;
+struct Services;
 
 namespace db {
 class Query;
@@ -24,6 +24,6 @@ struct ExportedList
 ExportedList BuildExport(const db::Query& rows);
 
 // "Uložit seznam do souboru...": writes the contacts the grid shows.
-void ExportGridList(MainWindowPort* main);
+void ExportGridList(const Services& app);
 
 } // namespace exchange

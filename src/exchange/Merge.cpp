@@ -17,6 +17,7 @@
 #include "ui/LongOperation.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
+#include "ui/Services.h"
 
 #include <QDate>
 #include <QDir>
@@ -35,9 +36,9 @@ QString CanonicalOrAbsolute(const QFileInfo& info)
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
-void Message(MainWindowPort* main, const QString& text)
+void Message(const Services& app, const QString& text)
 {
-    ShowMessageDialogOver(main->window(), text, 0, 0);
+    ShowMessageDialogOver(app.window.window(), text, 0, 0);
 }
 
 // A Czech sentence as the continuation of another: its first letter small, one full stop.
@@ -73,7 +74,7 @@ bool Sound(db::IntegrityCheckBeside& check)
 
 // Copies the rows while `check` reads the file beside: nothing is committed before it has found
 // the file sound, and nothing is kept when it has not.
-Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int version,
+Result CopyNewRows(const Services& app, const db::Connection& other, int version,
                    db::IntegrityCheckBeside* check)
 {
     Result result;
@@ -98,9 +99,9 @@ Result CopyNewRows(MainWindowPort* main, const db::Connection& other, int versio
     const QByteArray mergeDateUtf8 = mergeDate.toUtf8();
 
     const int rows = source.count();
-    LongOperation operation(main, rows, QStringLiteral("Přidávání z jiné DB"));
-    const auto writing = main->directory().writer(withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
-                                                               : db::BulkWriter::Kind::Merge);
+    LongOperation operation(app, rows, QStringLiteral("Přidávání z jiné DB"));
+    const auto writing = app.window.directory().writer(withIcqSkype ? db::BulkWriter::Kind::MergeWithIcqSkype
+                                                                    : db::BulkWriter::Kind::Merge);
     db::BulkWriter& writer = *writing;
     if (check)
         writer.holdCommits();
@@ -186,29 +187,29 @@ QString OtherDirectoryConnectionString()
                           "Write;Persist Security Info=True");
 }
 
-void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
+void MergeOtherDirectory(const Services& app, const QString& executableDir)
 {
-    if (main->readOnly()) {
-        ShowReadOnlyRefusal(main);
+    if (app.window.readOnly()) {
+        ShowReadOnlyRefusal(app);
         return;
     }
     // A missing file is told below in the merge's own words.
-    const QString path = FileDialog::getOpenFileName(main->window(), QStringLiteral("Otevřít"), QString(),
-                                                     QStringLiteral("Databáze Access|*.mdb"),
+    const QString path = FileDialog::getOpenFileName(app.window.window(), QStringLiteral("Otevřít"),
+                                                     QString(), QStringLiteral("Databáze Access|*.mdb"),
                                                      FileDialog::MissingFileLetThrough);
     if (path.isEmpty())
         return;
     // Before anything opens it: a pipe would block the window and a device never end.
     if (const QString refusal = SpecialInputRefusal(path); !refusal.isEmpty()) {
-        Message(main, refusal);
+        Message(app, refusal);
         return;
     }
-    if (IsDirectoryInUse(path, main->directoryFilePath(), executableDir)) {
-        Message(main, QStringLiteral("Nelze načítat používaný soubor!"));
+    if (IsDirectoryInUse(path, app.window.directoryFilePath(), executableDir)) {
+        Message(app, QStringLiteral("Nelze načítat používaný soubor!"));
         return;
     }
     if (!QFileInfo::exists(path)) {
-        Message(main, QStringLiteral("Nebyl Nalezen srovnávaný soubor ") + path);
+        Message(app, QStringLiteral("Nebyl Nalezen srovnávaný soubor ") + path);
         return;
     }
 
@@ -221,12 +222,12 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
         source = converted.filePath(QStringLiteral("Zvonisty.mdb"));
         bool ok = false;
         if (converted.isValid()) {
-            LongOperation operation(main, 1, QStringLiteral("Načítání souboru starší verze"));
+            LongOperation operation(app, 1, QStringLiteral("Načítání souboru starší verze"));
             ok = db::ConvertJetFile(path, source, nullptr, &why, [&operation] { operation.step(0); });
         }
         if (!ok) {
-            Message(main, QStringLiteral("Soubor starší verze programu nelze načíst: ") + why +
-                              QStringLiteral(" Nebyla přidána žádná položka."));
+            Message(app, QStringLiteral("Soubor starší verze programu nelze načíst: ") + why +
+                             QStringLiteral(" Nebyla přidána žádná položka."));
             return;
         }
     }
@@ -243,7 +244,7 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
         } catch (const db::EngineError& error) {
             // A refusal that already says the file is no directory is not said twice.
             const QString why = error.message();
-            Message(main,
+            Message(app,
                     why.startsWith(QStringLiteral("Soubor není databází telefonního seznamu"))
                         ? why
                         : QStringLiteral("Soubor nelze otevřít jako databázi telefonního seznamu:\r") + why);
@@ -261,10 +262,10 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
                 db::Query versionQuery(&other);
                 version = ReadStructureVersion(&versionQuery);
             }
-            result = CopyNewRows(main, other, version, check ? &*check : nullptr);
+            result = CopyNewRows(app, other, version, check ? &*check : nullptr);
         }
         if (other.access() == db::Connection::Access::ReadOnlyDamaged || result.damaged) {
-            Message(main,
+            Message(app,
                     QStringLiteral("Srovnávaný soubor je poškozen, nebyla z něj přidána žádná položka."));
             return;
         }
@@ -279,18 +280,18 @@ void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir)
     else if (result.interrupted)
         outcome = QStringLiteral("Přidávání bylo přerušeno. ");
     if (!outcome.isEmpty())
-        Message(main, outcome + count);
+        Message(app, outcome + count);
     else if (result.taken == 0)
-        Message(main, QStringLiteral("Porovnávaný soubor je identický."));
+        Message(app, QStringLiteral("Porovnávaný soubor je identický."));
     else
-        Message(main, count);
+        Message(app, count);
     if (result.added > 0) {
-        main->reopenGrid();
-        main->reloadGroups();
+        app.window.reopenGrid();
+        app.window.reloadGroups();
     }
-    main->showStatus(outcome + QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2.")
-                                   .arg(result.added)
-                                   .arg(result.present));
+    app.status.show(outcome + QStringLiteral("Přidáno záznamů: %1, čísel již v seznamu: %2.")
+                                  .arg(result.added)
+                                  .arg(result.present));
 }
 
 } // namespace exchange

@@ -2,13 +2,13 @@
 
 #include <QString>
 
-class MainWindowPort;
+struct Services;
 
 namespace exchange {
 
 // "Přidat záznamy z jiné DB (jen nová čísla)": copies every contact of another directory file
 // whose number the open directory does not hold yet. `executableDir` ends with a separator.
-void MergeOtherDirectory(MainWindowPort* main, const QString& executableDir);
+void MergeOtherDirectory(const Services& app, const QString& executableDir);
 
 // Whether the chosen file is the directory in use: the open file itself (whatever folder the
 // program runs from), or a file of the directory's name in the executable's folder.

@@ -14,6 +14,7 @@
 #include "ui/LongOperation.h"
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
+#include "ui/Services.h"
 #include "ui/TextLimit.h"
 
 #include <QDate>
@@ -27,9 +28,9 @@ namespace exchange {
 
 const char* const kTextFileFilter = "*.csv (oddělený středníkem)|*.csv|Textový soubor [*.txt]|*.txt|Vše|*.*";
 
-void ShowReadOnlyRefusal(MainWindowPort* main)
+void ShowReadOnlyRefusal(const Services& app)
 {
-    ShowMessageDialogOver(main->window(),
+    ShowMessageDialogOver(app.window.window(),
                           QStringLiteral("Seznam je otevřen jen pro čtení, nelze do něj zapisovat."), 0, 0);
 }
 
@@ -126,23 +127,23 @@ FieldFault LineFault(const ImportLine& line, ContactValues values)
 
 } // namespace
 
-void ImportTextFile(MainWindowPort* main)
+void ImportTextFile(const Services& app)
 {
-    if (main->readOnly()) {
-        ShowReadOnlyRefusal(main);
+    if (app.window.readOnly()) {
+        ShowReadOnlyRefusal(app);
         return;
     }
-    const QString path = FileDialog::getOpenFileName(main->window(), QStringLiteral("Otevřít"), QString(),
-                                                     QString::fromUtf8(kTextFileFilter));
+    const QString path = FileDialog::getOpenFileName(app.window.window(), QStringLiteral("Otevřít"),
+                                                     QString(), QString::fromUtf8(kTextFileFilter));
     if (path.isEmpty())
         return;
     if (const QString refusal = SpecialInputRefusal(path); !refusal.isEmpty()) {
-        ShowMessageDialogOver(main->window(), refusal, 0, 0);
+        ShowMessageDialogOver(app.window.window(), refusal, 0, 0);
         return;
     }
     if (!QFileInfo::exists(path))
         return;
-    if (ShowMessageDialogOver(main->window(),
+    if (ShowMessageDialogOver(app.window.window(),
                               QStringLiteral("Opravdu načíst soubor ") + path + QStringLiteral(" ?"), 1,
                               1) != 0)
         return;
@@ -163,9 +164,9 @@ void ImportTextFile(MainWindowPort* main)
     int added = 0;
     bool readFailed = false;
     {
-        LongOperation operation(main, int(qMin<qint64>(survey.lines, INT_MAX)),
+        LongOperation operation(app, int(qMin<qint64>(survey.lines, INT_MAX)),
                                 QStringLiteral("Načítání seznamu"));
-        const auto writing = main->directory().writer(db::BulkWriter::Kind::Import);
+        const auto writing = app.window.directory().writer(db::BulkWriter::Kind::Import);
         db::BulkWriter& writer = *writing;
         QStringDecoder decoder = LineDecoder(survey.encoding);
         LineStream stream(&file, kLineLimit);
@@ -217,12 +218,12 @@ void ImportTextFile(MainWindowPort* main)
         added = writer.added();
     }
     file.close();
-    main->reloadGroups();
-    main->showStatus(StatusText(added, counts));
+    app.window.reloadGroups();
+    app.status.show(StatusText(added, counts));
     if (readFailed)
         ShowErrorReport(QStringLiteral("Soubor %1 nelze dočíst: %2").arg(path, db::FileErrorText(file)));
     if (counts.refusals.count() > 0)
-        ShowMessageDialogOver(main->window(), counts.refusals.text(), 0, 0);
+        ShowMessageDialogOver(app.window.window(), counts.refusals.text(), 0, 0);
 }
 
 } // namespace exchange

@@ -12,6 +12,7 @@
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/SafeWrite.h"
+#include "ui/Services.h"
 
 #include <QDate>
 #include <QFile>
@@ -22,16 +23,16 @@ namespace {
 
 const QString kFilter = QStringLiteral("vCard [*.vcf]|*.vcf;*.vcard|Vše|*.*");
 
-void Tell(MainWindowPort* main, const QString& text, int icon = 0)
+void Tell(const Services& app, const QString& text, int icon = 0)
 {
-    ShowMessageDialogOver(main->window(), text, icon, 0);
+    ShowMessageDialogOver(app.window.window(), text, icon, 0);
 }
 
 // Every dated note of the directory by contact, read once rather than once per contact.
-QHash<QString, QList<DatedNote>> AllNotes(MainWindowPort* main)
+QHash<QString, QList<DatedNote>> AllNotes(const Services& app)
 {
     QHash<QString, QList<DatedNote>> notes;
-    main->directory().forEachNote([&notes](const QString& id, const QString& date, QString text) {
+    app.window.directory().forEachNote([&notes](const QString& id, const QString& date, QString text) {
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         notes[id].append({date, text});
     });
@@ -208,19 +209,19 @@ bool AddCard(db::BulkWriter& writer, const Card& card, const QString& datum, Tal
 
 } // namespace
 
-void ExportContacts(MainWindowPort* main, Version version)
+void ExportContacts(const Services& app, Version version)
 {
-    const db::Query* grid = &main->shownContacts();
+    const db::Query* grid = &app.window.shownContacts();
     if (!grid->isOpen())
         return;
     if (grid->recordCount() == 0) {
-        Tell(main, QStringLiteral("Seznam neukazuje žádný kontakt, není co exportovat."));
+        Tell(app, QStringLiteral("Seznam neukazuje žádný kontakt, není co exportovat."));
         return;
     }
     bool all = false;
     if (grid->recordCount() > 1) {
         const int answer = ShowMessageDialogOver(
-            main->window(),
+            app.window.window(),
             QStringLiteral("Exportovat všechny zobrazené kontakty (%1)?\nNe = jen vybraný kontakt.")
                 .arg(grid->recordCount()),
             1, 2);
@@ -228,11 +229,11 @@ void ExportContacts(MainWindowPort* main, Version version)
             return;
         all = answer == 0;
     }
-    const QString path =
-        FileDialog::getSaveFileName(main->window(), QString(), QString(), kFilter, QStringLiteral("vcf"));
+    const QString path = FileDialog::getSaveFileName(app.window.window(), QString(), QString(), kFilter,
+                                                     QStringLiteral("vcf"));
     if (path.isEmpty())
         return;
-    const QHash<QString, QList<DatedNote>> notes = AllNotes(main);
+    const QHash<QString, QList<DatedNote>> notes = AllNotes(app);
     QList<Contact> contacts;
     const int first = all ? 0 : grid->recNo() - 1;
     const int last = all ? grid->recordCount() - 1 : first;
@@ -242,32 +243,32 @@ void ExportContacts(MainWindowPort* main, Version version)
     contacts = OneCardPerPerson(contacts);
     QString why;
     if (!SafeWriteFile(path, WriteVCards(contacts, version), &why)) {
-        Tell(main, QStringLiteral("Nelze vytvořit soubor vCard!\n") + why, 2);
+        Tell(app, QStringLiteral("Nelze vytvořit soubor vCard!\n") + why, 2);
         return;
     }
-    Tell(main, QStringLiteral("Do souboru vCard bylo zapsáno kontaktů: %1").arg(contacts.size()));
+    Tell(app, QStringLiteral("Do souboru vCard bylo zapsáno kontaktů: %1").arg(contacts.size()));
 }
 
-void ImportContacts(MainWindowPort* main)
+void ImportContacts(const Services& app)
 {
-    if (!main->shownContacts().isOpen())
+    if (!app.window.shownContacts().isOpen())
         return;
-    if (main->readOnly()) {
-        Tell(main, QStringLiteral("Telefonní seznam je otevřen jen pro čtení."), 2);
+    if (app.window.readOnly()) {
+        Tell(app, QStringLiteral("Telefonní seznam je otevřen jen pro čtení."), 2);
         return;
     }
-    const QString path = FileDialog::getOpenFileName(main->window(), QString(), QString(), kFilter);
+    const QString path = FileDialog::getOpenFileName(app.window.window(), QString(), QString(), kFilter);
     if (path.isEmpty())
         return;
     const QString refusal = exchange::SpecialInputRefusal(path);
     if (!refusal.isEmpty()) {
-        Tell(main, refusal, 2);
+        Tell(app, refusal, 2);
         return;
     }
     QFile file(path);
     QByteArray bytes;
     if (!file.open(QIODevice::ReadOnly) || !ReadBounded(file, &bytes)) {
-        Tell(main, QStringLiteral("Nelze otevřít soubor vCard!"), 2);
+        Tell(app, QStringLiteral("Nelze otevřít soubor vCard!"), 2);
         return;
     }
     file.close();
@@ -276,8 +277,8 @@ void ImportContacts(MainWindowPort* main)
     const QString datum = DateText(QDate::currentDate());
     Tally tally;
     {
-        exchange::LongOperation operation(main, int(read.cards.size()), QStringLiteral("Načítání vCard"));
-        const auto writing = main->directory().writer(db::BulkWriter::Kind::VCard);
+        exchange::LongOperation operation(app, int(read.cards.size()), QStringLiteral("Načítání vCard"));
+        const auto writing = app.window.directory().writer(db::BulkWriter::Kind::VCard);
         db::BulkWriter& writer = *writing;
         Marks marks;
         bool gridOk = true;
@@ -307,9 +308,9 @@ void ImportContacts(MainWindowPort* main)
         marks.count(tally);
     }
     if (tally.added > 0)
-        main->reloadGroups();
-    main->showStatus(StatusText(tally));
-    Tell(main, Summary(tally, read));
+        app.window.reloadGroups();
+    app.status.show(StatusText(tally));
+    Tell(app, Summary(tally, read));
 }
 
 } // namespace vcard

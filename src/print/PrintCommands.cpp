@@ -25,11 +25,11 @@ namespace {
 const QString kSection = QStringLiteral("TISK");
 const QString kNotesKey = QStringLiteral("Poznamky");
 
-PrintRequest RequestFor(MainWindowPort* main)
+PrintRequest RequestFor(const Services& app)
 {
     PrintRequest request;
-    request.layout = main->shownLayout();
-    request.notes = main->setting(kSection, kNotesKey) == QLatin1String("1");
+    request.layout = app.window.shownLayout();
+    request.notes = app.settings.value(kSection, kNotesKey) == QLatin1String("1");
     return request;
 }
 
@@ -42,7 +42,7 @@ constexpr qint64 kFrameAfterMs = 1000;
 class PrintFrame
 {
 public:
-    PrintFrame(MainWindowPort* main, const QString& pagesCaption) : m_main(main), m_pagesCaption(pagesCaption)
+    PrintFrame(const Services& app, const QString& pagesCaption) : m_app(app), m_pagesCaption(pagesCaption)
     {
         m_clock.start();
     }
@@ -52,12 +52,12 @@ public:
         if (!m_operation) {
             if (m_clock.elapsed() < kFrameAfterMs)
                 return true;
-            m_operation.emplace(m_main, total, caption(stage));
+            m_operation.emplace(m_app, total, caption(stage));
         } else if (stage != m_stage) {
             if (m_operation->stopRequested())
                 return false;
             // The same frame goes on counting the pages.
-            if (ProgressDisplay* display = m_main->progress())
+            if (ProgressDisplay* display = m_app.status.progress())
                 display->start(total, caption(stage));
         }
         m_stage = stage;
@@ -71,30 +71,29 @@ private:
         return stage == PrintStage::Contacts ? QStringLiteral("Příprava stránek") : m_pagesCaption;
     }
 
-    MainWindowPort* m_main;
+    const Services m_app;
     QString m_pagesCaption;
     QElapsedTimer m_clock;
     std::optional<exchange::LongOperation> m_operation;
     PrintStage m_stage = PrintStage::Contacts;
 };
 
-PrintOutcome Run(MainWindowPort* main, const QString& pagesCaption,
+PrintOutcome Run(const Services& app, const QString& pagesCaption,
                  const std::function<PrintOutcome(const PrintProgress&)>& job)
 {
-    PrintFrame frame(main, pagesCaption);
+    PrintFrame frame(app, pagesCaption);
     return job([&frame](PrintStage stage, int done, int total) { return frame.step(stage, done, total); });
 }
 
-void PrintOn(MainWindowPort* main, QPrinter* printer, const PrintRequest& request,
-             const QString& pagesCaption)
+void PrintOn(const Services& app, QPrinter* printer, const PrintRequest& request, const QString& pagesCaption)
 {
-    const PrintOutcome outcome = Run(main, pagesCaption, [&](const PrintProgress& progress) {
-        return PaintDirectory(printer, main->shownContacts(), request, progress);
+    const PrintOutcome outcome = Run(app, pagesCaption, [&](const PrintProgress& progress) {
+        return PaintDirectory(printer, app.window.shownContacts(), request, progress);
     });
     if (outcome.stopped)
         printer->abort();
     if (outcome.failed || outcome.unread)
-        ShowMessageDialogOver(main->window(),
+        ShowMessageDialogOver(app.window.window(),
                               QStringLiteral("Tisk na tiskárnu %1 se nezdařil: %2")
                                   .arg(printer->printerName(),
                                        outcome.failed ? QStringLiteral("tiskárna nepřijala stránky.")
@@ -104,20 +103,20 @@ void PrintOn(MainWindowPort* main, QPrinter* printer, const PrintRequest& reques
 
 } // namespace
 
-void PrintGrid(MainWindowPort* main)
+void PrintGrid(const Services& app)
 {
     QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dialog(&printer, main->window());
+    QPrintDialog dialog(&printer, app.window.window());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    PrintOn(main, &printer, RequestFor(main), QStringLiteral("Tisk stránek"));
+    PrintOn(app, &printer, RequestFor(app), QStringLiteral("Tisk stránek"));
 }
 
-void PreviewGrid(MainWindowPort* main)
+void PreviewGrid(const Services& app)
 {
     QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog dialog(&printer, main->window());
-    PrintRequest request = RequestFor(main);
+    QPrintPreviewDialog dialog(&printer, app.window.window());
+    PrintRequest request = RequestFor(app);
     if (auto* tools = dialog.findChild<QToolBar*>()) {
         QAction* notes = tools->addAction(QStringLiteral("Doplňující poznámky"));
         notes->setObjectName(QStringLiteral("tiskPoznamek"));
@@ -125,40 +124,40 @@ void PreviewGrid(MainWindowPort* main)
         notes->setChecked(request.notes);
         QObject::connect(notes, &QAction::toggled, &dialog, [&](bool on) {
             request.notes = on;
-            main->setSetting(kSection, kNotesKey, on ? QStringLiteral("1") : QStringLiteral("0"));
+            app.settings.setValue(kSection, kNotesKey, on ? QStringLiteral("1") : QStringLiteral("0"));
             if (auto* pages = dialog.findChild<QPrintPreviewWidget*>())
                 pages->updatePreview();
         });
     }
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
-        PrintOn(main, target, request, QStringLiteral("Kreslení stránek"));
+        PrintOn(app, target, request, QStringLiteral("Kreslení stránek"));
     });
     dialog.exec();
 }
 
-void SaveGridPdf(MainWindowPort* main)
+void SaveGridPdf(const Services& app)
 {
     const QString path =
-        FileDialog::getSaveFileName(main->window(), QStringLiteral("Uložit jako PDF"), QString(),
+        FileDialog::getSaveFileName(app.window.window(), QStringLiteral("Uložit jako PDF"), QString(),
                                     QStringLiteral("Dokument PDF (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty())
         return;
-    const PrintRequest request = RequestFor(main);
+    const PrintRequest request = RequestFor(app);
     QString why;
     PrintOutcome outcome;
     bool written = false;
-    Run(main, QStringLiteral("Ukládání stránek do PDF"), [&](const PrintProgress& progress) {
-        written = WritePdf(path, main->shownContacts(), request, progress, &outcome, &why);
+    Run(app, QStringLiteral("Ukládání stránek do PDF"), [&](const PrintProgress& progress) {
+        written = WritePdf(path, app.window.shownContacts(), request, progress, &outcome, &why);
         return outcome;
     });
     if (outcome.stopped)
-        main->showStatus(QStringLiteral("Ukládání do PDF bylo přerušeno, soubor nebyl uložen."));
+        app.status.show(QStringLiteral("Ukládání do PDF bylo přerušeno, soubor nebyl uložen."));
     else if (!written)
-        ShowMessageDialogOver(main->window(), QStringLiteral("PDF se nepodařilo uložit.\r") + why, 2, 0);
+        ShowMessageDialogOver(app.window.window(), QStringLiteral("PDF se nepodařilo uložit.\r") + why, 2, 0);
     else
-        main->showStatus(QStringLiteral("Uloženo do PDF: kontaktů %1, stran %2.")
-                             .arg(outcome.contacts)
-                             .arg(outcome.pages));
+        app.status.show(QStringLiteral("Uloženo do PDF: kontaktů %1, stran %2.")
+                            .arg(outcome.contacts)
+                            .arg(outcome.pages));
 }
 
 } // namespace print

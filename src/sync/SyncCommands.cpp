@@ -6,6 +6,7 @@
 #include "ui/MainWindowPort.h"
 #include "ui/MessageDialog.h"
 #include "ui/ProgressDisplay.h"
+#include "ui/Services.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,17 +28,17 @@ template <typename T> T* Named(T* widget, const char* name)
 }
 
 // The address as the program will use it, after the question an unencrypted one needs.
-bool AcceptedAddress(MainWindowPort* main, const QString& text, QUrl* url)
+bool AcceptedAddress(const Services& app, const QString& text, QUrl* url)
 {
     bool plain = false;
     QString why;
     if (UsableAddress(text, url, &plain, &why))
         return true;
     if (!plain) {
-        ShowMessageDialogOver(main->window(), why, 2, 0);
+        ShowMessageDialogOver(app.window.window(), why, 2, 0);
         return false;
     }
-    return ShowMessageDialogOver(main->window(), why + QStringLiteral(" Přesto ji použít?"), 1,
+    return ShowMessageDialogOver(app.window.window(), why + QStringLiteral(" Přesto ji použít?"), 1,
                                  kYesNoDefaultNo) == 0;
 }
 
@@ -46,30 +47,30 @@ bool AcceptedAddress(MainWindowPort* main, const QString& text, QUrl* url)
 class RunFrame : public QObject
 {
 public:
-    RunFrame(MainWindowPort* main, SyncJob* job) : m_main(main), m_job(job)
+    RunFrame(const Services& app, SyncJob* job) : m_app(app), m_job(job)
     {
-        main->setCommandsEnabled(false);
+        app.window.setCommandsEnabled(false);
         // The last command's summary would read as this run's.
-        main->showStatus(QString());
-        main->window()->installEventFilter(this);
-        if (ProgressDisplay* progress = main->progress())
+        app.status.show(QString());
+        app.window.window()->installEventFilter(this);
+        if (ProgressDisplay* progress = app.status.progress())
             progress->start(0, QStringLiteral("Synchronizace"));
         job->progress = [this](int done, int total) { show(done, total); };
     }
     ~RunFrame() override
     {
-        if (ProgressDisplay* progress = m_main->progress())
+        if (ProgressDisplay* progress = m_app.status.progress())
             progress->finish();
-        m_main->setCommandsEnabled(true);
+        m_app.window.setCommandsEnabled(true);
         if (m_closeAsked)
-            QMetaObject::invokeMethod(m_main->window(), &QWidget::close, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(m_app.window.window(), &QWidget::close, Qt::QueuedConnection);
     }
     bool closeAsked() const { return m_closeAsked; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched != m_main->window() || event->type() != QEvent::Close)
+        if (watched != m_app.window.window() || event->type() != QEvent::Close)
             return false;
         m_closeAsked = true;
         m_job->stop();
@@ -80,7 +81,7 @@ protected:
 private:
     void show(int done, int total)
     {
-        ProgressDisplay* progress = m_main->progress();
+        ProgressDisplay* progress = m_app.status.progress();
         if (!progress)
             return;
         if (total != m_shownTotal) {
@@ -92,7 +93,7 @@ private:
             m_job->stop();
     }
 
-    MainWindowPort* m_main;
+    const Services m_app;
     SyncJob* m_job;
     int m_shownTotal = 0;
     bool m_closeAsked = false;
@@ -172,10 +173,10 @@ QString TDialogSync::password() const
     return Heslo->text();
 }
 
-void ShowSyncSettings(MainWindowPort* main)
+void ShowSyncSettings(const Services& app)
 {
-    const SyncSettings saved = LoadSyncSettings(main);
-    TDialogSync dialog(main->window());
+    const SyncSettings saved = ReadSyncSettings(app.settings);
+    TDialogSync dialog(app.window.window());
     dialog.fill(saved, saved.address.isEmpty() ? QString() : ReadPassword(saved.address, saved.user));
     // The dialog comes back with what was typed until the settings can be used or it is closed.
     for (;;) {
@@ -183,42 +184,42 @@ void ShowSyncSettings(MainWindowPort* main)
             return;
         const SyncSettings chosen = dialog.settings();
         QUrl url;
-        if (!AcceptedAddress(main, chosen.address, &url))
+        if (!AcceptedAddress(app, chosen.address, &url))
             continue;
         if (!chosen.user.isEmpty() && dialog.password().isEmpty()) {
             ShowMessageDialogOver(
-                main->window(),
+                app.window.window(),
                 QStringLiteral("Zadejte heslo uživatele %1 pro server %2.").arg(chosen.user, url.host()), 0,
                 0);
             dialog.Heslo->setFocus();
             continue;
         }
-        if (!SaveSyncSettings(main, chosen))
+        if (!SaveSyncSettings(app.settings, chosen))
             ShowMessageDialogOver(
-                main->window(), QStringLiteral("Nastavení synchronizace nelze uložit do souboru nastavení."),
-                2, 0);
+                app.window.window(),
+                QStringLiteral("Nastavení synchronizace nelze uložit do souboru nastavení."), 2, 0);
         if (!SavePassword(chosen.address, chosen.user, dialog.password()))
-            main->showStatus(
+            app.status.show(
                 QStringLiteral("Heslo nelze uložit do úschovny hesel; platí do ukončení programu."));
-        if (dialog.choice() != 2 || SynchronizeNow(main))
+        if (dialog.choice() != 2 || SynchronizeNow(app))
             return;
     }
 }
 
-bool SynchronizeNow(MainWindowPort* main, bool quiet)
+bool SynchronizeNow(const Services& app, bool quiet)
 {
     auto tell = [&](const QString& text, int icon) {
-        main->showStatus(text);
+        app.status.show(text);
         if (!quiet)
-            ShowMessageDialogOver(main->window(), text, icon, 0);
+            ShowMessageDialogOver(app.window.window(), text, icon, 0);
     };
     if (SyncJob::running())
         return true;
-    if (main->readOnly()) {
+    if (app.window.readOnly()) {
         tell(QStringLiteral("Seznam je otevřen jen pro čtení; synchronizovat jej nelze."), 2);
         return true;
     }
-    const SyncSettings s = LoadSyncSettings(main);
+    const SyncSettings s = ReadSyncSettings(app.settings);
     if (s.address.isEmpty()) {
         tell(QStringLiteral("Synchronizace není nastavena: zadejte adresu v Nástroje › Synchronizace…."), 0);
         return true;
@@ -238,29 +239,29 @@ bool SynchronizeNow(MainWindowPort* main, bool quiet)
                 .arg(s.user);
         tell(ask, 0);
         if (!quiet)
-            ShowSyncSettings(main);
+            ShowSyncSettings(app);
         return true;
     }
-    SyncJob job(main->directory().connection());
+    SyncJob job(app.window.directory().connection());
     job.emptied = [&](const EmptiedSide& side) {
         // Nobody is there to answer an automatic run: the user decides at the next one of their own.
         if (quiet)
             return EmptiedChoice::Stop;
-        return ShowMessageDialogOver(main->window(), EmptiedQuestion(side), 1, kYesNoDefaultNo) == 0
+        return ShowMessageDialogOver(app.window.window(), EmptiedQuestion(side), 1, kYesNoDefaultNo) == 0
                    ? EmptiedChoice::Delete
                    : EmptiedChoice::Restore;
     };
     SyncOutcome outcome;
     {
-        RunFrame frame(main, &job);
+        RunFrame frame(app, &job);
         outcome = job.run(*request);
         if (frame.closeAsked())
             quiet = true;
     }
     const SyncCounts& c = outcome.counts;
     if (c.received + c.deletedHere > 0) {
-        main->reopenGrid();
-        main->reloadGroups();
+        app.window.reopenGrid();
+        app.window.reloadGroups();
     }
     tell(SyncSummary(outcome), outcome.ok || outcome.interrupted ? 0 : 2);
     return outcome.ok || outcome.interrupted;

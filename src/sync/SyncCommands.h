@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-class MainWindowPort;
+struct Services;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -39,9 +39,9 @@ private:
 };
 
 // The dialog; a sync when the user asks for it there.
-void ShowSyncSettings(MainWindowPort* main);
+void ShowSyncSettings(const Services& app);
 // One synchronisation with the saved settings, while the window stays responsive. `quiet` (the
 // automatic one) tells its outcome in the status bar only. False when it failed.
-bool SynchronizeNow(MainWindowPort* main, bool quiet = false);
+bool SynchronizeNow(const Services& app, bool quiet = false);
 
 } // namespace synchro

@@ -1,7 +1,7 @@
 #include "sync/SyncSettings.h"
 #include "sync/DavPaths.h"
 
-#include "ui/MainWindowPort.h"
+#include "ui/Services.h"
 
 #include <QEventLoop>
 #include <QHash>
@@ -49,29 +49,23 @@ bool Finish(QKeychain::Job* job)
 
 } // namespace
 
-SyncSettings ReadSyncSettings(const SettingReader& read)
+SyncSettings ReadSyncSettings(const SettingsService& file)
 {
     SyncSettings s;
-    s.address = read(kSection, kAddress);
-    s.user = read(kSection, kUser);
-    s.automatic = read(kSection, kAutomatic) == QLatin1String("1");
+    s.address = file.value(kSection, kAddress);
+    s.user = file.value(kSection, kUser);
+    s.automatic = file.value(kSection, kAutomatic) == QLatin1String("1");
     bool ok = false;
-    const int minutes = read(kSection, kMinutes).toInt(&ok);
+    const int minutes = file.value(kSection, kMinutes).toInt(&ok);
     s.minutes = ok && minutes >= 1 && minutes <= 1440 ? minutes : 30;
     return s;
 }
 
-SyncSettings LoadSyncSettings(const MainWindowPort* main)
+bool SaveSyncSettings(SettingsService& file, const SyncSettings& s)
 {
-    return ReadSyncSettings(
-        [main](const QString& section, const QString& key) { return main->setting(section, key); });
-}
-
-bool SaveSyncSettings(MainWindowPort* main, const SyncSettings& s)
-{
-    return main->setSetting(kSection, kAddress, s.address) && main->setSetting(kSection, kUser, s.user) &&
-           main->setSetting(kSection, kAutomatic, s.automatic ? QStringLiteral("1") : QStringLiteral("0")) &&
-           main->setSetting(kSection, kMinutes, QString::number(s.minutes));
+    return file.setValue(kSection, kAddress, s.address) && file.setValue(kSection, kUser, s.user) &&
+           file.setValue(kSection, kAutomatic, s.automatic ? QStringLiteral("1") : QStringLiteral("0")) &&
+           file.setValue(kSection, kMinutes, QString::number(s.minutes));
 }
 
 std::optional<SyncRequest> RunRequest(const SyncSettings& s, bool plainAccepted, QString* why,

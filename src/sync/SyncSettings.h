@@ -5,10 +5,9 @@
 #include <QString>
 #include <QUrl>
 
-#include <functional>
 #include <optional>
 
-class MainWindowPort;
+class SettingsService;
 
 namespace synchro {
 
@@ -21,13 +20,9 @@ struct SyncSettings
     int minutes = 30;
 };
 
-// A value of the settings file, empty when missing.
-using SettingReader = std::function<QString(const QString& section, const QString& key)>;
-
-// The saved settings: the window's, or the settings file's read without one.
-SyncSettings ReadSyncSettings(const SettingReader& read);
-SyncSettings LoadSyncSettings(const MainWindowPort* main);
-bool SaveSyncSettings(MainWindowPort* main, const SyncSettings& settings);
+// The saved settings, read by the window and by the command line alike.
+SyncSettings ReadSyncSettings(const SettingsService& file);
+bool SaveSyncSettings(SettingsService& file, const SyncSettings& settings);
 
 // A run with these settings: the address as the program will use it, the user, and the password
 // given or else the saved one. None, with `why`, when the address cannot be used; one unencrypted

@@ -3,6 +3,7 @@
 #include "db/contacts/BulkWriter.h"
 #include "ui/MainWindowPort.h"
 #include "ui/ProgressDisplay.h"
+#include "ui/Services.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -32,13 +33,13 @@ public:
 
 } // namespace
 
-LongOperation::LongOperation(MainWindowPort* main, int maximum, const QString& caption)
-    : m_main(main), m_progress(main->progress()), m_closeGuard(new CloseGuard(main->window()))
+LongOperation::LongOperation(const Services& app, int maximum, const QString& caption)
+    : m_app(app), m_progress(app.status.progress()), m_closeGuard(new CloseGuard(app.window.window()))
 {
-    main->window()->installEventFilter(m_closeGuard);
-    main->setCommandsEnabled(false);
+    app.window.window()->installEventFilter(m_closeGuard);
+    app.window.setCommandsEnabled(false);
     // The last command's summary would read as this one's.
-    main->showStatus(QString());
+    app.status.show(QString());
     if (m_progress)
         m_progress->start(maximum, caption);
     m_sinceReopen.start();
@@ -51,7 +52,7 @@ LongOperation::~LongOperation()
 {
     if (m_progress)
         m_progress->finish();
-    m_main->setCommandsEnabled(true);
+    m_app.window.setCommandsEnabled(true);
     delete m_closeGuard;
     QCoreApplication::processEvents();
 }
@@ -84,7 +85,7 @@ bool LongOperation::reopenGrid(db::BulkWriter& writer)
     const bool committed = writer.commit();
     QElapsedTimer cost;
     cost.start();
-    const bool reopened = m_main->reopenGrid();
+    const bool reopened = m_app.window.reopenGrid();
     m_reopenCostMs = cost.elapsed();
     m_sinceReopen.restart();
     writer.mark();

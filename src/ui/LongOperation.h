@@ -1,9 +1,10 @@
 #pragma once
 
+#include "ui/Services.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
-class MainWindowPort;
 class ProgressDisplay;
 class QObject;
 
@@ -20,7 +21,7 @@ class LongOperation
 {
 public:
     // `caption` says what runs ("Načítání seznamu"); the panel adds "n z m" of `maximum`.
-    LongOperation(MainWindowPort* main, int maximum, const QString& caption);
+    LongOperation(const Services& app, int maximum, const QString& caption);
     ~LongOperation();
     LongOperation(const LongOperation&) = delete;
     LongOperation& operator=(const LongOperation&) = delete;
@@ -37,7 +38,7 @@ public:
     bool reopenGrid(db::BulkWriter& writer);
 
 private:
-    MainWindowPort* m_main;
+    const Services m_app;
     ProgressDisplay* m_progress;
     QObject* m_closeGuard;
     QElapsedTimer m_sinceEvents;

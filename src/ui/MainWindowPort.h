@@ -1,13 +1,8 @@
 #pragma once
 
-#include "db/engine/Columns.h"
-
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
-class ProgressDisplay;
 class QWidget;
 
 namespace db {
@@ -15,8 +10,9 @@ class Directory;
 class Query;
 } // namespace db
 
-// What the subsystems (view, edit, exchange, update, info) may ask of the main window.
-// The main window implements it; nothing below the application sees the window itself.
+// What the subsystems may ask of the main window itself; settings, the selection, the status line
+// and progress are services of their own (ui/Services.h). Nothing below the application sees
+// the window.
 class MainWindowPort
 {
 public:
@@ -44,21 +40,10 @@ public:
         bool sortedByName = false;
     };
     virtual ShownLayout shownLayout() const { return {}; }
-    // The contact selected in the grid; none when the grid shows no row.
-    struct SelectedContact
-    {
-        QString id;
-        ContactValues values;
-    };
-    virtual std::optional<SelectedContact> currentContact() const = 0;
     // The canonical path of the open directory file.
     virtual QString directoryFilePath() const = 0;
     // The directory was opened read-only: commands that write refuse at once.
     virtual bool readOnly() const = 0;
-
-    // The contact a command acts on, chosen when the command starts.
-    virtual QString commandId() const = 0;
-    virtual void setCommandId(const QString& id) = 0;
 
     // Reopens the grid's statement keeping the selected row number, and shows the count.
     virtual bool refreshGrid() = 0;
@@ -75,18 +60,6 @@ public:
     virtual void reloadGroups() {}
 
     virtual void focusSearch() = 0;
-    // A line in the status bar.
-    virtual void showStatus(const QString& text) = 0;
     // Off while a long operation runs: every command of the window is disabled.
     virtual void setCommandsEnabled(bool enabled) = 0;
-    // The progress display of long operations (import, merge); null when the window has none.
-    virtual ProgressDisplay* progress() { return nullptr; }
-
-    // A value of the settings file (empty when missing), and writing one; false when the file
-    // does not hold it afterwards.
-    virtual QString setting(const QString& /*section*/, const QString& /*key*/) const { return QString(); }
-    virtual bool setSetting(const QString& /*section*/, const QString& /*key*/, const QString& /*value*/)
-    {
-        return false;
-    }
 };

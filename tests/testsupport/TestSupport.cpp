@@ -187,9 +187,9 @@ SavedAgain SaveSelectedUnchanged(TMain* window)
     return result;
 }
 
-std::unique_ptr<TMain> StartMain()
+std::unique_ptr<TMain> StartMain(app::Context* context)
 {
-    auto window = std::make_unique<TMain>();
+    auto window = std::make_unique<TMain>(context);
     if (window->started()) {
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))

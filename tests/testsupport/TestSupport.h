@@ -14,6 +14,7 @@ namespace db {
 class Connection;
 }
 class TMain;
+namespace app { struct Context; }
 class QLocalServer;
 class QWidget;
 
@@ -122,6 +123,6 @@ private:
 };
 
 // Starts the main window on the sandbox's directory file and shows it.
-std::unique_ptr<TMain> StartMain();
+std::unique_ptr<TMain> StartMain(app::Context* context = nullptr);
 
 } // namespace testsupport

@@ -82,7 +82,13 @@ QStringList MissingIndexStatements(sqlite3* handle)
         return {};
     }
     QStringList missing;
-    for (const QString& statement : IndexStatements()) {
+    QStringList columns;
+    try {
+        columns = TableColumns(handle, QStringLiteral("zvonisty"));
+    } catch (const EngineError&) {
+        return {};
+    }
+    for (const QString& statement : IndexStatements(columns)) {
         // "create index if not exists <name> on ..."
         if (!present.contains(statement.section(QLatin1Char(' '), 5, 5).toLower()))
             missing << statement;
@@ -376,7 +382,8 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
             }
             const QStringList& missing = conversion.missingIndexes;
             const SortInRuns runs(handle, !missing.isEmpty());
-            for (const QString& statement : IndexStatements()) {
+            for (const QString& statement :
+                 IndexStatements(TableColumns(handle, QStringLiteral("zvonisty")))) {
                 std::optional<OpeningProgress::Step> step;
                 if (missing.contains(statement))
                     step.emplace(progress, kIndexText);
@@ -472,7 +479,7 @@ bool CreateDirectoryDatabase(const QString& path, QString* error)
         RunStatement(handle, QStringLiteral("begin"));
         for (const QString& statement : BaseSchemaStatements())
             RunStatement(handle, statement);
-        for (const QString& statement : IndexStatements())
+        for (const QString& statement : IndexStatements(TableColumns(handle, QStringLiteral("zvonisty"))))
             RunStatement(handle, statement);
         RunStatement(handle, QStringLiteral("commit"));
     } catch (const EngineError& e) {

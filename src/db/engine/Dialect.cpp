@@ -168,11 +168,11 @@ QStringList BaseSchemaStatements()
     };
 }
 
-QStringList IndexStatements()
+QStringList IndexStatements(const QStringList& columns)
 {
     QStringList list;
     for (const ContactColumn& column : kContactColumns)
-        if (column.indexed)
+        if (column.indexed && columns.contains(ColumnName(column)))
             list << QStringLiteral("create index if not exists ix_zvonisty_%1 on zvonisty (%1)")
                         .arg(QLatin1String(column.name));
     list << QStringLiteral("create index if not exists ix_poznamky_id on poznamky (id)");

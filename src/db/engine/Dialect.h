@@ -27,7 +27,9 @@ QString VarcharColumn(const QString& name, int width);
 // the contacts table first, then the notes table.
 QStringList BaseSchemaStatements();
 
-// Indexes that keep sorting and look-ups fast; created when missing on every opening.
-QStringList IndexStatements();
+// Indexes that keep sorting and look-ups fast, of the contact columns the file has (`columns`, in
+// lower case): a column that an upgrade brings is indexed once the upgrade has added it. Created
+// when missing on every opening.
+QStringList IndexStatements(const QStringList& columns);
 
 } // namespace db

@@ -78,13 +78,22 @@ QString PhoneSearchDigits(const QString& text)
     return digits;
 }
 
-void AppendPhoneDigitsUtf8(const char* text, size_t length, std::string& out)
+size_t PhoneDigitsUtf8(const char* text, size_t length, char* out)
 {
+    size_t n = 0;
     for (size_t i = 0; i < length; ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte == 0xC2 && i + 1 < length && static_cast<unsigned char>(text[i + 1]) == 0xA0)
             ++i;
         else if (byte >= 0x80 || !IsPhoneFiller(byte))
-            out += char(byte);
+            out[n++] = char(byte);
     }
+    return n;
+}
+
+void AppendPhoneDigitsUtf8(const char* text, size_t length, std::string& out)
+{
+    const size_t start = out.size();
+    out.resize(start + length);
+    out.resize(start + PhoneDigitsUtf8(text, length, out.data() + start));
 }

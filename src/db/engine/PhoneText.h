@@ -22,3 +22,5 @@ QString StripSpaces(const QString& text);
 QString PhoneSearchDigits(const QString& text);
 // A stored number (UTF-8) read the same way, appended to `out`.
 void AppendPhoneDigitsUtf8(const char* text, size_t length, std::string& out);
+// The same into `out`, which has room for `length` bytes; gives the bytes written.
+size_t PhoneDigitsUtf8(const char* text, size_t length, char* out);

@@ -105,13 +105,20 @@ void SearchIndex::matchDigits(const Column& col, const std::string& pattern, std
     const std::string needle = pattern.substr(1, pattern.size() - 2);
     const char* p = col.arena.data();
     const char* const end = p + col.arena.size();
-    std::string digits;
+    // Numbers are short: their digits go to the stack, a longer text of another tool to the heap.
+    char shortDigits[256];
+    std::string longDigits;
     for (size_t entry = 0; p < end; ++entry) {
         const char* stop = static_cast<const char*>(std::memchr(p, kEnd, size_t(end - p)));
         if (*p != kNull && !hits[entry]) {
-            digits.clear();
-            AppendPhoneDigitsUtf8(p, size_t(stop - p), digits);
-            hits[entry] = memmem(digits.data(), digits.size(), needle.data(), needle.size()) ? 1 : 0;
+            const size_t length = size_t(stop - p);
+            char* digits = shortDigits;
+            if (length > sizeof shortDigits) {
+                longDigits.resize(length);
+                digits = longDigits.data();
+            }
+            const size_t n = PhoneDigitsUtf8(p, length, digits);
+            hits[entry] = memmem(digits, n, needle.data(), needle.size()) ? 1 : 0;
         }
         p = stop + 1;
     }

@@ -340,14 +340,26 @@ void TDetailNovy::saveInsert()
     if (Skupina->currentText().isEmpty())
         Skupina->setEditText(QStringLiteral("new"));
     // A refused statement leaves the dialog open with everything typed.
-    if (!m_app.window.directory().insert({number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                          Organizace->text(), Skupina->currentText(), ICQ->text(),
-                                          Skype->text()}))
+    if (!m_app.window.directory().insert(typedValues({}, number, date)))
         return;
     m_app.window.addGroup(Skupina->currentText());
     m_app.window.refreshGrid();
     m_app.window.focusSearch();
     accept();
+}
+
+ContactValues TDetailNovy::typedValues(ContactValues values, const QString& number, const QString& date) const
+{
+    values.telefon = number;
+    values.jmeno = Jmeno->text();
+    values.email = Email->text();
+    values.poznamka = Poznamka->text();
+    values.datum = date;
+    values.organizace = Organizace->text();
+    values.skupina = Skupina->currentText();
+    values.icq = ICQ->text();
+    values.skype = Skype->text();
+    return values;
 }
 
 void TDetailNovy::saveEdit()
@@ -360,10 +372,9 @@ void TDetailNovy::saveEdit()
     if (!unchanged &&
         numberIsTaken(number, QStringLiteral("Telefonní číslo ") + number + QStringLiteral(" již je v DB.")))
         return;
+    // A column the dialog does not show keeps what the contact holds.
     if (!m_app.window.directory().save(m_app.selection.commandId(),
-                                       {number, Jmeno->text(), Email->text(), Poznamka->text(), date,
-                                        Organizace->text(), Skupina->currentText(), ICQ->text(),
-                                        Skype->text()}))
+                                       typedValues(stored.value_or(ContactValues{}), number, date)))
         return;
     m_app.window.addGroup(Skupina->currentText());
     m_app.window.refreshGrid();

@@ -69,6 +69,8 @@ private:
     void deleteNote();
     void saveInsert();
     void saveEdit();
+    // `values` with what the dialog shows typed over it, the number and the date given.
+    ContactValues typedValues(ContactValues values, const QString& number, const QString& date) const;
     bool numberIsTaken(const QString& number, const QString& message);
     void selectGroup(const QString& stored);
 

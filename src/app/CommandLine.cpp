@@ -3,6 +3,7 @@
 #include "app/CsvCommandLine.h"
 #include "app/PdfCommandLine.h"
 #include "app/SyncCommandLine.h"
+#include "app/WorkingFile.h"
 #include "db/engine/Connection.h"
 #include "db/oldfiles/JetConversion.h"
 #include "formats/InputFile.h"
@@ -70,10 +71,7 @@ QString WithShortPaths(QString text, const QStringList& paths)
 int Convert(const QString& from, const QString& to, QTextStream& out, QTextStream& err)
 {
     // The reading process is started through the toolkit, which wants an application object.
-    static int argc = 1;
-    static char name[] = "zvonisty";
-    static char* argv[] = {name, nullptr};
-    const QCoreApplication application(argc, argv);
+    const QCoreApplication application(CommandLineArgc(), CommandLineArgv());
     const QString refusal = QStringLiteral("Soubor %1 nelze převést: ").arg(ShownPath(from));
     // A pipe or a device would never end; a folder is no file to read.
     if (const QString what = exchange::NotRegularFileReason(from); !what.isEmpty()) {

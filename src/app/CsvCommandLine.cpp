@@ -122,10 +122,7 @@ int ExportCsv(const QString& path, bool cp1250, QTextStream& out, QTextStream& e
 
 int RunCsvCommand(const QString& importPath, const QString& exportPath, bool cp1250)
 {
-    static int argc = 1;
-    static char name[] = "zvonisty";
-    static char* argv[] = {name, nullptr};
-    const QCoreApplication application(argc, argv);
+    const QCoreApplication application(CommandLineArgc(), CommandLineArgv());
     QTextStream out(stdout);
     QTextStream err(stderr);
     app::ChooseDataPlaces();

@@ -1,6 +1,7 @@
 #include "app/PdfCommandLine.h"
 
 #include "app/UserPlaces.h"
+#include "app/WorkingFile.h"
 #include "db/contacts/Directory.h"
 #include "db/contacts/Query.h"
 #include "db/engine/Connection.h"
@@ -20,10 +21,7 @@ int RunPdfCommand(const QString& path)
     // The fonts need the toolkit's graphical side, though nothing is shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "zvonisty";
-    static char* argv[] = {name, nullptr};
-    const QGuiApplication application(argc, argv);
+    const QGuiApplication application(CommandLineArgc(), CommandLineArgv());
     QTextStream out(stdout);
     QTextStream err(stderr);
     app::ChooseDataPlaces();

@@ -13,10 +13,7 @@
 
 int RunSyncCommand(const QString& urlText, bool forceDelete)
 {
-    static int argc = 1;
-    static char name[] = "zvonisty";
-    static char* argv[] = {name, nullptr};
-    const QCoreApplication application(argc, argv);
+    const QCoreApplication application(CommandLineArgc(), CommandLineArgv());
     QTextStream out(stdout);
     QTextStream err(stderr);
     app::ChooseDataPlaces();

@@ -44,3 +44,16 @@ bool OpenWorkingFile(db::Connection& connection, const QString& failed, QTextStr
     }
     return true;
 }
+
+int& CommandLineArgc()
+{
+    static int argc = 1;
+    return argc;
+}
+
+char** CommandLineArgv()
+{
+    static char name[] = "zvonisty";
+    static char* argv[] = {name, nullptr};
+    return argv;
+}

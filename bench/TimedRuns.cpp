@@ -5,6 +5,7 @@
 #include "db/contacts/Query.h"
 #include "db/engine/Connection.h"
 #include "db/engine/Engine.h"
+#include "db/search/SearchIndex.h"
 #include "testsupport/MainParts.h"
 #include "ui/DBGrid.h"
 #include "ui/FileDialog.h"
@@ -182,12 +183,15 @@ void Write(const QList<TimedRun>& runs)
 
 } // namespace
 
-int RunFirstFrameSearches(const QString& folder)
+int RunFirstFrameSearches(const QString& folder, const QString& label)
 {
     std::unique_ptr<TMain> window;
     if (!OpenWindow(folder, &window))
         return 1;
-    Write(TimeSearchesNow(*window, QStringLiteral("first frame")));
+    Write(TimeSearchesNow(*window, label));
+    // Read whole before leaving, as a session of some length leaves it: the close keeps a copy.
+    if (db::SearchIndex* index = db::SearchIndex::Of(Parts(*window).ADOConnection1))
+        index->buildNow();
     Leave(*window);
     return 0;
 }

@@ -50,7 +50,7 @@ void ClearSearchBar(TMain& window);
 // opened on it, and the searches are issued right after its first rows are shown
 // (--first-frame FOLDER), or the other file merged into it (--merge-into FOLDER OTHER). They
 // write their figures on standard output.
-int RunFirstFrameSearches(const QString& folder);
+int RunFirstFrameSearches(const QString& folder, const QString& label);
 int RunMergeInto(const QString& folder, const QString& otherFile);
 // The figures of such a process, read from its output; empty when it failed.
 QList<TimedRun> RunOnItsOwn(const QStringList& arguments);

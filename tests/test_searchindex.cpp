@@ -1,14 +1,16 @@
 // The search index against the engine: random searches and sorts give the same rows in
 // the same order as the statement run by the engine, with and without accents ignored;
 // rows read on demand stay right across writes.
-#include "db/engine/Connection.h"
-#include "db/engine/Dialect.h"
 #include "db/contacts/Query.h"
 #include "db/contacts/RecordStatements.h"
+#include "db/engine/Connection.h"
+#include "db/engine/Dialect.h"
+#include "db/engine/Engine.h"
 #include "db/search/SearchIndex.h"
 #include "testsupport/TestSupport.h"
 #include "view/SearchStatement.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -161,6 +163,8 @@ class TestSearchIndex : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase() { db::SearchIndex::SetCopyMinimum(1000); }
+
     void init()
     {
         m_box = std::make_unique<Sandbox>();
@@ -582,6 +586,72 @@ private Q_SLOTS:
         for (int row = 0; row < query.recordCount(); row += 997)
             QCOMPARE(query.text(row, 0).toUInt(), engine[size_t(row)]);
         QCOMPARE(query.text(query.recordCount() - 1, 0).toUInt(), engine.back());
+    }
+
+    // The copy kept at a clean close is taken over at the next opening, changes in place
+    // included; a file changed by another program since, or a copy damaged, is read again.
+    void copyKeptAtClose_data()
+    {
+        QTest::addColumn<int>("afterClose");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("untouched") << 0 << true;
+        QTest::newRow("file changed by another program") << 1 << false;
+        QTest::newRow("copy cut short") << 2 << false;
+        QTest::newRow("copy with an entry out of range") << 3 << false;
+    }
+
+    void copyKeptAtClose()
+    {
+        QFETCH(int, afterClose);
+        QFETCH(bool, taken);
+        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        index->buildNow();
+        db::Query work(m_connection.get());
+        for (const char* statement :
+             {"update zvonisty set jmeno = 'Zelený' where id = 7", "delete from zvonisty where id in (9, 10)",
+              "update zvonisty set skupina = 'Nová' where id = 2000"}) {
+            work.setSql(QString::fromUtf8(statement));
+            work.execSql();
+        }
+        compareRandom(index, 20, 3);
+        QVERIFY(!index->fromCopy());
+        const QString path = m_connection->openedPath();
+        const QString copy = db::SearchIndex::CopyPath(path);
+        m_connection.reset();
+        QVERIFY(QFile::exists(copy));
+        if (afterClose == 1) {
+            sqlite3* other = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
+            db::RegisterEngine(other);
+            QCOMPARE(sqlite3_exec(other, "update zvonisty set jmeno = 'Jiný' where id = 11", nullptr, nullptr,
+                                  nullptr),
+                     SQLITE_OK);
+            sqlite3_close(other);
+        } else if (afterClose > 1) {
+            QFile file(copy);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (afterClose == 2) {
+                QVERIFY(file.resize(file.size() - 100));
+            } else {
+                // The copy ends with where the last column's texts begin: past their end.
+                QVERIFY(file.seek(file.size() - 4));
+                file.write(QByteArray(4, char(0x7F)));
+            }
+        }
+        m_connection = testsupport::OpenDefaultDirectory();
+        index = db::SearchIndex::Attach(m_connection.get());
+        index->buildNow();
+        QCOMPARE(index->fromCopy(), taken);
+        compareRandom(index, 300, 4);
+        // Closed again: a copy taken over is stamped anew, one read from the file written anew.
+        m_connection.reset();
+        m_connection = testsupport::OpenDefaultDirectory();
+        index = db::SearchIndex::Attach(m_connection.get());
+        index->buildNow();
+        QVERIFY(index->fromCopy());
+        compareRandom(index, 50, 5);
+        m_connection.reset();
+        QFile::remove(copy);
     }
 
     // Closing the connection ends the statements still being read, so the file is free again.

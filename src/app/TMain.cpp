@@ -72,6 +72,8 @@ TMain::TMain(app::Context* context)
 
     ADOConnection1 = Named(new db::Connection(this), "ADOConnection1");
     ADOConnection1->setConnectionString(db::Connection::DefaultConnectionString());
+    // Read beside building the window and opening the file: the first search need not wait.
+    db::SearchIndex::Prefetch(ADOConnection1->sourcePath());
     m_directory = std::make_unique<db::Directory>(ADOConnection1);
     ADOQuery1 = Named(m_directory->newQuery(this), "ADOQuery1");
     db::Directory::prepareAllByName(ADOQuery1);

@@ -21,12 +21,26 @@
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <sys/stat.h>
 
 namespace testsupport {
+
+namespace {
+
+// The copies of the search index that closes keep go to a cache of the test run's own.
+void OwnCache()
+{
+    static QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(OwnCache)
 
 QString ReadCp1250(const QString& path)
 {

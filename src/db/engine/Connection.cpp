@@ -210,6 +210,7 @@ void Connection::open()
     m_damage.clear();
     m_checkedIntegrity = false;
     m_shortenedContacts = 0;
+    m_untouchedStamp = FileStamp();
     m_openedPath.clear();
     const QString mode = ConnectionStringValue(m_connectionString, QStringLiteral("Mode"));
     bool exclusive = false, readOnlyRequested = false;
@@ -332,6 +333,8 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
             bool damaged = false;
             const bool reindex = !readOnly && marker.collation != kCollationVersion;
             const bool check = !unchanged && !(readOnly && m_checkedByReader);
+            if (unchanged && !reindex)
+                m_untouchedStamp = marker.stamp;
             if (progress.reporting()) {
                 if (!readOnly)
                     conversion = PlanConversion(handle);
@@ -364,6 +367,7 @@ Connection::Outcome Connection::attach(const QString& path, bool readOnly, bool 
         }
         if (!readOnly) {
             if (conversion.rebuild ? *conversion.rebuild : NeedsRebuild(handle)) {
+                m_untouchedStamp = FileStamp();
                 {
                     OpeningProgress::Step step(progress, kRebuildText);
                     try {
@@ -414,6 +418,7 @@ void Connection::detach(bool markClosed)
             if (stamp.counter >= 0) {
                 MarkClosed(m_handle, stamp);
                 closeTime = stamp.modified;
+                Q_EMIT closingCleanly(stamp);
             }
         } catch (const EngineError&) {
             // Left marked as open: the next opening checks the file.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/engine/FileState.h"
+
 #include <QObject>
 #include <QString>
 
@@ -72,9 +74,15 @@ public:
     // Ends every statement still being read on this connection, which would block a write or the
     // close marker: each query keeps the rows read so far, the search index pauses its filling.
     void suspendReading() { Q_EMIT readingSuspended(); }
+    // The stamp of the program's last clean close when this opening found the file untouched
+    // since and changed nothing it holds (no rebuild, no reindex); invalid otherwise. What was
+    // kept beside the file at that close still describes it.
+    FileStamp untouchedStamp() const { return m_untouchedStamp; }
 
 Q_SIGNALS:
     void readingSuspended();
+    // The close marker is written with this stamp; the handle is still open.
+    void closingCleanly(const db::FileStamp& stamp);
 
 private:
     enum class Outcome { Opened, Damaged };
@@ -94,6 +102,7 @@ private:
     bool m_plainLike = false;
     Access m_access = Access::ReadWrite;
     QString m_damage;
+    FileStamp m_untouchedStamp;
 };
 
 // Whether the file and its folder (where the engine keeps its journal) can be written.

@@ -5,6 +5,8 @@
 #include "db/engine/SearchText.h"
 #include "db/search/ContactSearch.h"
 
+#include <QFileInfo>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -119,7 +121,16 @@ SearchIndex::SearchIndex(Connection* connection)
     m_timer.setInterval(0);
     connect(&m_timer, &QTimer::timeout, this, &SearchIndex::step);
     connect(m_connection, &Connection::readingSuspended, this, &SearchIndex::interrupt);
+    connect(m_connection, &Connection::closingCleanly, this, &SearchIndex::writeCopy);
     restart();
+    // The copy kept at the last clean close is read beside the start, while the engine shows the
+    // first rows; one whose reading started before the opening is taken where it is.
+    m_copyStamp = m_connection->untouchedStamp();
+    const QString copy = CopyPath(m_connection->openedPath());
+    if (m_copyStamp.valid() && s_prefetched.valid() && s_prefetchedPath == copy)
+        m_copy = std::move(s_prefetched);
+    else if (m_copyStamp.valid() && m_schemaVersion >= 0 && QFileInfo::exists(copy))
+        m_copy = std::async(std::launch::async, &SearchIndex::ReadCopy, copy);
 }
 
 SearchIndex::~SearchIndex()
@@ -138,6 +149,7 @@ void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qi
     ++index->m_heard;
     if (!table || qstricmp(table, "zvonisty") != 0)
         return;
+    index->m_contactsWritten = true;
     // Only noted here: the engine may not be asked anything while it writes.
     if (index->m_dirty) {
         index->m_sinceBulkWrite.start();
@@ -197,6 +209,7 @@ void SearchIndex::clearContents()
     m_expected = 0;
     m_group = {};
     m_groupNames.clear();
+    m_fromCopy = false;
     for (Column& c : m_columns)
         c = Column();
 }
@@ -204,6 +217,9 @@ void SearchIndex::clearContents()
 void SearchIndex::restart()
 {
     interrupt();
+    // A copy still being read describes the file as it was opened, no longer as it is.
+    m_copy = {};
+    m_contactsWritten = false;
     m_dirty = false;
     clearContents();
     sqlite3* handle = m_connection->handle();
@@ -261,6 +277,13 @@ void SearchIndex::step()
         m_timer.start(int(kQuietMs - m_sinceBulkWrite.elapsed()) + 1);
         return;
     }
+    // A copy read ahead for a file that turned out otherwise gives its memory back once read.
+    if (s_prefetched.valid() && s_prefetched.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        s_prefetched = {};
+    if (!takeCopy(false)) {
+        m_timer.start(5);
+        return;
+    }
     if (stale())
         restart();
     if (m_phase != kDone && !stepFor(12 * 1000 * 1000, kEverything))
@@ -269,6 +292,7 @@ void SearchIndex::step()
 
 void SearchIndex::buildNow()
 {
+    takeCopy(true);
     if (stale())
         restart();
     while (m_phase != kDone && !stepFor(1000LL * 1000 * 1000 * 60, kEverything)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/engine/Columns.h"
+#include "db/engine/FileState.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -10,6 +11,8 @@
 #include <QTimer>
 
 #include <array>
+#include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,7 +29,9 @@ struct ContactSearch;
 // instead of a pass over the file. It answers searches of the contacts; any other
 // statement, and everything while it is being read or after the contacts changed, is left
 // to the engine. It reads the directory in short steps while the window is idle, and afterwards
-// follows the changes of single contacts in place; a larger change is read again whole.
+// follows the changes of single contacts in place; a larger change is read again whole. A large
+// directory's index is kept whole at a clean close and taken over at the next start, when the
+// file is as that close left it.
 class SearchIndex : public QObject
 {
     Q_OBJECT
@@ -54,12 +59,32 @@ public:
 
     // Reads the whole directory now (tests and measurements).
     void buildNow();
+    // A directory of at least this many contacts keeps a copy of its whole index beside the
+    // program's cache at a clean close, taken over at the next start when the file is as that
+    // close left it: the first search need not wait for the directory to be read.
+    static void SetCopyMinimum(size_t contacts);
+    // Where the copy of the index of a directory file is kept.
+    static QString CopyPath(const QString& databasePath);
+    // Starts reading the copy of a directory file about to be opened, so that its index can
+    // take it over sooner; whether it still describes the file is decided then.
+    static void Prefetch(const QString& databasePath);
+    // Whether what the index holds came from the copy kept at the last close.
+    bool fromCopy() const { return m_fromCopy; }
     bool complete() const { return m_phase == kDone && !m_dirty && m_appended == 0; }
     // Ends a statement kept open between two reading steps; a write follows.
     void interrupt();
 
 private:
+    struct Copy;
     explicit SearchIndex(Connection* connection);
+    // Reads and checks the copy kept in the cache; null when it is missing or damaged. Runs on
+    // a thread of its own.
+    static std::unique_ptr<Copy> ReadCopy(const QString& path);
+    static QString s_prefetchedPath;
+    static std::future<std::unique_ptr<Copy>> s_prefetched;
+    void writeCopy(const FileStamp& stamp);
+    // Takes over the copy being read, waiting for it when `wait`; false while it is not read yet.
+    bool takeCopy(bool wait);
     void restart();
     // Forgets everything read; asks the engine nothing.
     void clearContents();
@@ -123,6 +148,12 @@ private:
     // Rows the update hook heard of since m_totalChanges was taken.
     qint64 m_heard = 0;
     int m_schemaVersion = -1;
+    // A contact was written since the index was last started: a copy no longer describes them.
+    bool m_contactsWritten = false;
+    std::future<std::unique_ptr<Copy>> m_copy;
+    // The stamp of the clean close the file was opened as; a copy of another is not taken.
+    FileStamp m_copyStamp;
+    bool m_fromCopy = false;
 
     struct Column
     {
@@ -148,6 +179,22 @@ private:
     std::vector<quint8> m_group;
     std::vector<std::string> m_groupNames;
     std::array<Column, kColumns> m_columns;
+
+    // What a copy kept at a clean close gives the index.
+    struct Copy
+    {
+        FileStamp stamp;
+        int schemaVersion = -1;
+        bool ignoreAccents = false;
+        qint64 lastRead = -1;
+        std::vector<quint32> ids;
+        size_t sorted = 0;
+        QHash<quint32, quint32> moved;
+        size_t dead = 0;
+        std::vector<quint8> group;
+        std::vector<std::string> groupNames;
+        std::array<Column, kColumns> columns;
+    };
 };
 
 } // namespace db

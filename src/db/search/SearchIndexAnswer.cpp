@@ -132,6 +132,8 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
         return false;
     // Texts are compared only by a search with a text condition.
     const QList<SearchLike> likes = SearchLikes(search);
+    // Waited for where comparing accents otherwise than the index does would give it up unseen.
+    takeCopy(!likes.isEmpty() && search.ignoreAccents != m_ignoreAccents);
     if (!likes.isEmpty() && search.ignoreAccents != m_ignoreAccents) {
         m_ignoreAccents = search.ignoreAccents;
         restart();
@@ -150,7 +152,10 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
                                                               [](const SearchLike& l) { return l.digits; });
         if (likes.isEmpty() || !(everyRow || m_appending || m_phase > 0))
             return false;
-        stepFor(1000LL * 1000 * 1000 * 60, orderPlace);
+        // The copy kept at the last close, still being read, is sooner than reading every row.
+        takeCopy(true);
+        if (!order.ordered)
+            stepFor(1000LL * 1000 * 1000 * 60, orderPlace);
         if (m_broken || !order.ordered)
             return false;
     }

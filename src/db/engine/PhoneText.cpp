@@ -14,19 +14,7 @@ constexpr qsizetype kPhoneWidth = 20;
 // numbers with.
 constexpr bool IsPhoneFiller(char32_t c)
 {
-    switch (c) {
-    case ' ':
-    case '\t':
-    case 0xA0:
-    case '-':
-    case '/':
-    case '.':
-    case '(':
-    case ')':
-        return true;
-    default:
-        return false;
-    }
+    return c == 0xA0 || IsPhoneFillerAscii(c);
 }
 
 } // namespace

@@ -20,6 +20,12 @@ QString StripSpaces(const QString& text);
 // its digits, however either is grouped: gives the text without blanks and separators, or an
 // empty text for any other text.
 QString PhoneSearchDigits(const QString& text);
+// Whether an ASCII character is a blank or a separator that a number's digits leave out; a
+// no-break space is left out as well.
+constexpr bool IsPhoneFillerAscii(char32_t c)
+{
+    return c == ' ' || c == '\t' || c == '-' || c == '/' || c == '.' || c == '(' || c == ')';
+}
 // A stored number (UTF-8) read the same way, appended to `out`.
 void AppendPhoneDigitsUtf8(const char* text, size_t length, std::string& out);
 // The same into `out`, which has room for `length` bytes; gives the bytes written.

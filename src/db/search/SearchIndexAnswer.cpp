@@ -102,25 +102,49 @@ void SearchIndex::matchDigits(const Column& col, const std::string& pattern, std
     // '%digits%': the numbers are read without blanks and separators here, as the engine's
     // function reads them. Folding leaves digits, '+' and the separators as they are and turns
     // nothing into them, so the folded texts serve; a copy of the digits would cost memory.
+    // One pass over the column: the digits are fed to a matcher that knows, after a mismatch,
+    // how much of the number matched so far still counts (Knuth, Morris and Pratt).
     const std::string needle = pattern.substr(1, pattern.size() - 2);
-    const char* p = col.arena.data();
-    const char* const end = p + col.arena.size();
-    // Numbers are short: their digits go to the stack, a longer text of another tool to the heap.
-    char shortDigits[256];
-    std::string longDigits;
+    const size_t m = needle.size();
+    std::vector<size_t> border(m, 0);
+    for (size_t i = 1, k = 0; i < m; ++i) {
+        while (k > 0 && needle[i] != needle[k])
+            k = border[k - 1];
+        if (needle[i] == needle[k])
+            ++k;
+        border[i] = k;
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(col.arena.data());
+    const auto* const end = p + col.arena.size();
+    const auto ended = static_cast<unsigned char>(kEnd);
+    auto pastEnd = [&](const unsigned char* from) {
+        return static_cast<const unsigned char*>(std::memchr(from, kEnd, size_t(end - from))) + 1;
+    };
     for (size_t entry = 0; p < end; ++entry) {
-        const char* stop = static_cast<const char*>(std::memchr(p, kEnd, size_t(end - p)));
-        if (*p != kNull && !hits[entry]) {
-            const size_t length = size_t(stop - p);
-            char* digits = shortDigits;
-            if (length > sizeof shortDigits) {
-                longDigits.resize(length);
-                digits = longDigits.data();
-            }
-            const size_t n = PhoneDigitsUtf8(p, length, digits);
-            hits[entry] = memmem(digits, n, needle.data(), needle.size()) ? 1 : 0;
+        if (*p == static_cast<unsigned char>(kNull) || hits[entry] || m == 0) {
+            if (m == 0 && *p != static_cast<unsigned char>(kNull))
+                hits[entry] = 1;
+            p = pastEnd(p);
+            continue;
         }
-        p = stop + 1;
+        size_t matched = 0;
+        for (;; ++p) {
+            const unsigned char c = *p;
+            if (c == ended) {
+                ++p;
+                break;
+            }
+            // A no-break space is two bytes, left out as a blank is.
+            if (c < 0x80 ? IsPhoneFillerAscii(c) : (c == 0xC2 && p[1] == 0xA0 && ++p))
+                continue;
+            while (matched > 0 && static_cast<unsigned char>(needle[matched]) != c)
+                matched = border[matched - 1];
+            if (static_cast<unsigned char>(needle[matched]) == c && ++matched == m) {
+                hits[entry] = 1;
+                p = pastEnd(p);
+                break;
+            }
+        }
     }
 }
 

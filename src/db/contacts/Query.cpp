@@ -123,7 +123,9 @@ void Query::close()
     m_arena = {};
     m_fetched = 0;
     m_byId = false;
-    m_ids = {};
+    // Its room stays for the next opening: a list of a million ids taken anew each time would
+    // have its pages mapped anew by the system each time.
+    m_ids.clear();
     m_blocks.clear();
     m_translated.clear();
     Q_EMIT reset();
@@ -185,6 +187,7 @@ void Query::open()
         names << QString::fromUtf8(sqlite3_column_name(statement, c));
 
     std::vector<quint32> ids;
+    ids.swap(m_ids);
     bool byId = false;
     int rows = -1;
     SearchIndex* index = m_search ? SearchIndex::Of(m_connection) : nullptr;

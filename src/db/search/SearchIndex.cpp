@@ -209,6 +209,7 @@ void SearchIndex::clearContents()
     m_expected = 0;
     m_group = {};
     m_groupNames.clear();
+    m_hits = {};
     m_fromCopy = false;
     for (Column& c : m_columns)
         c = Column();

@@ -178,6 +178,9 @@ private:
     bool m_broken = false;
     std::vector<quint8> m_group;
     std::vector<std::string> m_groupNames;
+    // Which entries a search found, kept between searches: a list this long taken anew each time
+    // would have its pages mapped anew by the system each time.
+    std::vector<quint8> m_hits;
     std::array<Column, kColumns> m_columns;
 
     // What a copy kept at a clean close gives the index.

@@ -184,7 +184,8 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
             return false;
     }
     const size_t count = m_ids.size();
-    std::vector<quint8> hits;
+    std::vector<quint8>& hits = m_hits;
+    hits.clear();
     if (!likes.isEmpty()) {
         hits.assign(count, 0);
         for (const SearchLike& like : likes) {

@@ -170,6 +170,33 @@ private Q_SLOTS:
         QVERIFY(index->complete());
     }
 
+    // Before the index is read, a search shows its first rows at once and is counted whole
+    // once the index can answer it: the grid grows below them and the count follows.
+    void firstRowsAtOnceWhileTheIndexIsRead()
+    {
+        QVERIFY(ExecQuery(QStringLiteral("insert into zvonisty (telefon, jmeno, poznamka) select a.telefon, "
+                                         "'Nováček ' || a.id, b.jmeno from zvonisty a, zvonisty b, "
+                                         "zvonisty c, zvonisty d"),
+                          Parts(*m_w).ADOQuery2));
+        db::SearchIndex* index = db::SearchIndex::Of(Parts(*m_w).ADOConnection1);
+        index->buildNow();
+        // More contacts changed than the index takes over in place: it reads the directory again.
+        QVERIFY(ExecQuery(QStringLiteral("update zvonisty set organizace = 'Firma ' || id"),
+                          Parts(*m_w).ADOQuery2));
+        QVERIFY(!index->complete());
+        checkSearchColumn(db::kAllSearchColumns);
+        Parts(*m_w).Hledani->setText(QStringLiteral("nov"));
+        Parts(*m_w).Najdi->click();
+        const QStringList first = GridColumn(*m_w);
+        QVERIFY(first.size() <= 64);
+        QCOMPARE(Parts(*m_w).pocet->text(), QStringLiteral("…"));
+        QTRY_COMPARE_WITH_TIMEOUT(Parts(*m_w).pocet->text(), QStringLiteral("627"), 10000);
+        const QStringList all = GridColumn(*m_w);
+        QCOMPARE(all.size(), 627);
+        QCOMPARE(all.mid(0, first.size()), first);
+        QVERIFY(index->complete());
+    }
+
     void hintFollowsTheSearchColumn()
     {
         checkSearchColumn(4);

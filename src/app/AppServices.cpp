@@ -26,7 +26,7 @@ bool IniSettings::setValue(const QString& section, const QString& key, const QSt
 
 std::optional<SelectedContact> GridSelection::selected() const
 {
-    if (!m_shown || !m_shown->isOpen() || m_shown->recordCount() == 0)
+    if (!m_shown || !m_shown->isOpen() || m_shown->knownCount() == 0)
         return std::nullopt;
     return SelectedContact{m_shown->fieldText(u"id"), CurrentValues(*m_shown)};
 }

@@ -79,6 +79,7 @@ TMain::TMain(app::Context* context)
     db::Directory::prepareAllByName(ADOQuery1);
     ADOQuery2 = Named(m_directory->newQuery(this), "ADOQuery2");
     connect(ADOQuery1, &db::Query::afterOpen, this, &TMain::ADOQuery1AfterOpen);
+    connect(ADOQuery1, &db::Query::counted, this, &TMain::ADOQuery1AfterOpen);
 
     buildControls();
     m_context->selection.setShown(ADOQuery1);
@@ -337,7 +338,7 @@ void TMain::FillGroupList()
 
 void TMain::ADOQuery1AfterOpen()
 {
-    pocet->setText(QString::number(ADOQuery1->recordCount()));
+    pocet->setText(RowCountText(*ADOQuery1));
 }
 
 int TMain::searchIndex() const

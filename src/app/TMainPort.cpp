@@ -53,7 +53,7 @@ MainWindowPort::ShownLayout TMain::shownLayout() const
 bool TMain::refreshGrid()
 {
     const bool ok = RefreshGrid(DBGrid1);
-    pocet->setText(QString::number(ADOQuery1->recordCount()));
+    pocet->setText(RowCountText(*ADOQuery1));
     return ok;
 }
 
@@ -61,7 +61,7 @@ bool TMain::reopenGrid()
 {
     ADOQuery1->close();
     const bool ok = RefreshGrid(DBGrid1);
-    pocet->setText(QString::number(ADOQuery1->recordCount()));
+    pocet->setText(RowCountText(*ADOQuery1));
     return ok;
 }
 

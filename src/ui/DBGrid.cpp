@@ -61,6 +61,7 @@ void QueryModel::setQuery(Query* query)
             mapFields();
             endResetModel();
         });
+        connect(m_query, &Query::counted, this, &QueryModel::takeCounted);
         connect(m_query, &QObject::destroyed, this, [this] { setQuery(nullptr); });
     }
     mapFields();
@@ -78,10 +79,25 @@ void QueryModel::mapFields()
 {
     // The row count the views and their accessible tables see changes only here, inside a reset,
     // whatever the query does in between.
-    m_rows = m_query ? m_query->recordCount() : 0;
+    m_rows = m_query ? m_query->knownCount() : 0;
     m_fieldOfColumn.clear();
     for (const Column& c : m_columns)
         m_fieldOfColumn << (m_query ? m_query->fieldIndex(c.fieldName) : -1);
+}
+
+void QueryModel::takeCounted()
+{
+    const int rows = m_query ? m_query->knownCount() : 0;
+    if (rows < m_rows) {
+        // Contacts removed meanwhile: the rows shown so far are not the first ones any more.
+        reload();
+        return;
+    }
+    if (rows == m_rows)
+        return;
+    beginInsertRows(QModelIndex(), m_rows, rows - 1);
+    m_rows = rows;
+    endInsertRows();
 }
 
 int QueryModel::rowCount(const QModelIndex& parent) const
@@ -290,7 +306,7 @@ bool RefreshGrid(db::DBGrid* grid)
     if (!query)
         return false;
     int remembered = 0;
-    if (query->isOpen() && query->recordCount() >= 2)
+    if (query->isOpen() && query->knownCount() >= 2)
         remembered = query->recNo();
     query->close();
     bool opened = true;
@@ -300,8 +316,14 @@ bool RefreshGrid(db::DBGrid* grid)
         opened = false;
         db::ReportUnhandled(error.message());
     }
-    if (query->isOpen() && remembered > 0 && query->recordCount() > 1 && remembered <= query->recordCount())
+    if (query->isOpen() && remembered > 1 &&
+        (remembered <= query->knownCount() || remembered <= query->recordCount()))
         query->setRecNo(remembered);
     grid->reattach();
     return opened;
+}
+
+QString RowCountText(const db::Query& query)
+{
+    return query.counting() ? QStringLiteral("…") : QString::number(query.knownCount());
 }

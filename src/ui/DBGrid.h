@@ -38,6 +38,8 @@ public:
 
 private:
     void mapFields();
+    // The rows of a search counted after its first ones were shown are added below them.
+    void takeCounted();
 
     QPointer<Query> m_query;
     QList<Column> m_columns;
@@ -95,3 +97,5 @@ private:
 // Reopens the grid's statement and selects the same row number again where it still exists.
 // A failure of the reopening is shown as the top-level error report.
 bool RefreshGrid(db::DBGrid* grid);
+// The rows of a query as the window counts them: an ellipsis while a search is still counted.
+QString RowCountText(const db::Query& query);

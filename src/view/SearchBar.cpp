@@ -31,7 +31,7 @@ void SearchBar::search()
         return;
     }
     m.grid.grid->reattach();
-    m.count->setText(QString::number(rows->recordCount()));
+    m.count->setText(RowCountText(*rows));
 }
 
 void SearchBar::sortByTitle(const QString& fieldName)

@@ -5,6 +5,8 @@
 #include "db/engine/Engine.h"
 #include "db/search/SearchIndex.h"
 
+#include <QElapsedTimer>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -13,6 +15,8 @@ namespace db {
 
 Query::Query(Connection* connection, QObject* parent) : QObject(parent), m_connection(connection)
 {
+    m_countTimer.setInterval(kCountPollMs);
+    connect(&m_countTimer, &QTimer::timeout, this, [this] { count(false); });
     if (m_connection)
         connect(m_connection, &Connection::readingSuspended, this, &Query::suspendForWrite);
 }
@@ -63,6 +67,36 @@ void AppendRow(sqlite3_stmt* statement, int columns, std::vector<quint32>& offse
         arena.append(value, size_t(bytes));
     }
 }
+
+// How long a search the index will answer soon may look for its first rows in the engine.
+constexpr qint64 kFirstRowsMs = 30;
+
+// Ends the statement being stepped on a connection once the first rows took too long.
+class FirstRowsDeadline
+{
+public:
+    ~FirstRowsDeadline() { disarm(); }
+    void arm(sqlite3* handle)
+    {
+        m_handle = handle;
+        m_clock.start();
+        sqlite3_progress_handler(handle, 2000, &FirstRowsDeadline::Past, this);
+    }
+    void disarm()
+    {
+        if (m_handle)
+            sqlite3_progress_handler(m_handle, 0, nullptr, nullptr);
+        m_handle = nullptr;
+    }
+
+private:
+    static int Past(void* self)
+    {
+        return static_cast<FirstRowsDeadline*>(self)->m_clock.elapsed() > kFirstRowsMs;
+    }
+    sqlite3* m_handle = nullptr;
+    QElapsedTimer m_clock;
+};
 
 } // namespace
 
@@ -115,6 +149,8 @@ void Query::close()
     Q_EMIT aboutToReset();
     m_open = false;
     m_pastEnd = false;
+    m_counting = false;
+    m_countTimer.stop();
     m_rows = 0;
     m_current = 0;
     m_names.clear();
@@ -190,9 +226,11 @@ void Query::open()
     ids.swap(m_ids);
     bool byId = false;
     int rows = -1;
+    // The index is not ready for this search yet: its first rows come from the engine at once.
+    bool later = false;
     SearchIndex* index = m_search ? SearchIndex::Of(m_connection) : nullptr;
     if (index) {
-        if (index->resolve(*m_search, &ids)) {
+        if (index->resolve(*m_search, &ids, &later)) {
             byId = true;
             rows = int(ids.size());
         } else {
@@ -207,38 +245,35 @@ void Query::open()
     std::string arena;
     int fetched = 0;
     bool pending = false;
+    bool counting = false;
     if (!byId) {
-        // The first rows at once, so that a failing statement fails here.
+        // The first rows at once, so that a failing statement fails here. A search the index will
+        // answer soon is not left to walk the whole directory for them: the rows found in a short
+        // while are shown, and the rest once it is counted.
         int rc = SQLITE_DONE;
+        FirstRowsDeadline deadline;
+        if (later)
+            deadline.arm(handle);
         while (fetched < kBlockRows && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
             AppendRow(statement, columns, offsets, lengths, arena);
             ++fetched;
         }
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        deadline.disarm();
+        const bool cut = later && rc == SQLITE_INTERRUPT;
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE && !cut) {
             const QString message = EngineErrorText(handle);
             sqlite3_finalize(statement);
             throw EngineError(message);
         }
         pending = rc == SQLITE_ROW;
-        if (!pending)
+        if (!pending && !cut)
             rows = fetched;
-        if (rows < 0) {
-            // Counted by the engine without reading the values. A search's order does not change
-            // its count, and without it the engine counts along the table instead of walking an
-            // index and fetching every row it names.
-            const QString counted = m_search ? SearchRowsStatement(*m_search) : m_sql;
-            const QByteArray text = TranslateStatement(counted).trimmed().toUtf8();
-            QByteArray body = text;
-            while (body.endsWith(';') || body.endsWith(' ') || body.endsWith('\n'))
-                body.chop(1);
-            sqlite3_stmt* count = nullptr;
-            const QByteArray wrapped = "select count(*) from (\n" + body + "\n)";
-            if (sqlite3_prepare_v2(handle, wrapped.constData(), int(wrapped.size()), &count, nullptr) ==
-                    SQLITE_OK &&
-                sqlite3_step(count) == SQLITE_ROW)
-                rows = sqlite3_column_int(count, 0);
-            sqlite3_finalize(count);
+        if (rows < 0 && later) {
+            counting = true;
+            rows = fetched;
         }
+        if (rows < 0)
+            rows = engineCount();
         if (rows < fetched) {
             // Not countable apart: read it all, as a snapshot.
             while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
@@ -275,6 +310,9 @@ void Query::open()
     m_current = 0;
     m_pastEnd = false;
     m_open = true;
+    m_counting = counting;
+    if (counting)
+        m_countTimer.start();
     Q_EMIT reset();
     Q_EMIT afterOpen();
     Q_EMIT afterScroll();
@@ -410,6 +448,8 @@ void Query::setRecNo(int number)
 {
     if (!m_open || m_rows == 0)
         return;
+    if (number > m_rows)
+        count(true);
     const int row = qBound(1, number, m_rows) - 1;
     if (row == m_current && !m_pastEnd)
         return;
@@ -422,6 +462,8 @@ void Query::next()
 {
     if (!m_open || m_rows == 0 || m_pastEnd)
         return;
+    if (m_current + 1 >= m_rows)
+        count(true);
     if (m_current + 1 < m_rows) {
         ++m_current;
         Q_EMIT afterScroll();

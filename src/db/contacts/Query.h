@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <optional>
 #include <string>
@@ -57,7 +58,13 @@ public:
     bool isOpen() const { return m_open; }
     // No current row: an empty result, or moved past the last row.
     bool eof() const { return !m_open || m_rows == 0 || m_pastEnd; }
-    int recordCount() const { return m_open ? m_rows : 0; }
+    // Every row, counted first if they are still being counted.
+    int recordCount() const;
+    // The rows known so far: the first ones of a search still being counted, every one otherwise.
+    int knownCount() const { return m_open ? m_rows : 0; }
+    // A search shows its first rows at once where the search index is not ready for it yet, and
+    // is counted whole, in the background, once the index can answer it (counted()).
+    bool counting() const { return m_counting; }
     // The current row's number from 1 (0 when there is none).
     int recNo() const { return m_open && m_rows > 0 ? m_current + 1 : 0; }
     void setRecNo(int number);
@@ -90,6 +97,8 @@ Q_SIGNALS:
     void afterOpen();
     // The current row changed, opening included.
     void afterScroll();
+    // The rows of a search are all known now: they may be more than were known before.
+    void counted();
 
 private:
     friend class RowWalk;
@@ -102,12 +111,21 @@ private:
     void finishPending() const;
     void suspend(bool readShortRest);
     const char* cell(int row, int field, qint32* length) const;
+    // The rows of the search being counted, from the index (waiting for it when `wait`) or
+    // the engine; false while the index is not ready and the search may wait for it.
+    bool count(bool wait);
+    // The engine's count of the statement's rows, or -1.
+    int engineCount() const;
 
     Connection* m_connection = nullptr;
     QString m_sql;
     std::optional<ContactSearch> m_search;
     bool m_open = false;
     bool m_pastEnd = false;
+    bool m_counting = false;
+    // How often a search being counted asks the index whether it is ready.
+    static constexpr int kCountPollMs = 20;
+    QTimer m_countTimer;
     int m_rows = 0;
     int m_current = 0;
     QStringList m_names;

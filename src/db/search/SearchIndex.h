@@ -53,7 +53,10 @@ public:
 
     // True with the contact ids in the search's order when the index answers it. A search
     // comparing accents otherwise than the texts held are folded makes it read them again.
-    bool resolve(const ContactSearch& search, std::vector<quint32>* ids);
+    // Given `later`, a search of texts the index is not ready for is not read for at once: it
+    // is set when the index will answer the search once its reading, going on while the window
+    // is idle, has come far enough.
+    bool resolve(const ContactSearch& search, std::vector<quint32>* ids, bool* later = nullptr);
     // The row count of a search without a condition, known without reading rows.
     bool quickCount(const ContactSearch& search, int* count);
 
@@ -115,6 +118,8 @@ private:
     static constexpr int kDone = 100;
     // While contacts are being written in bulk, reading them would be undone by the next write.
     static constexpr qint64 kQuietMs = 250;
+    // How long a search that may show its first rows before it is counted waits for the copy.
+    static constexpr int kCopyWaitMs = 20;
     // Ends every text in a column's arena; a null is this single byte.
     static constexpr char kEnd = char(0xFF);
     static constexpr char kNull = char(0xFE);

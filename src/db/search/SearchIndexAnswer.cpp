@@ -102,44 +102,61 @@ void SearchIndex::matchDigits(const Column& col, const std::string& pattern, std
     // '%digits%': the numbers are read without blanks and separators here, as the engine's
     // function reads them. Folding leaves digits, '+' and the separators as they are and turns
     // nothing into them, so the folded texts serve; a copy of the digits would cost memory.
-    // One pass over the column: the digits are fed to a matcher that knows, after a mismatch,
-    // how much of the number matched so far still counts (Knuth, Morris and Pratt).
+    // One pass over the column through an automaton: a table gives, for each state (the digits
+    // matched so far) and each byte, the next state, so that a byte costs one lookup.
     const std::string needle = pattern.substr(1, pattern.size() - 2);
     const size_t m = needle.size();
-    std::vector<size_t> border(m, 0);
-    for (size_t i = 1, k = 0; i < m; ++i) {
-        while (k > 0 && needle[i] != needle[k])
-            k = border[k - 1];
-        if (needle[i] == needle[k])
-            ++k;
-        border[i] = k;
-    }
     const auto* p = reinterpret_cast<const unsigned char*>(col.arena.data());
     const auto* const end = p + col.arena.size();
-    const auto ended = static_cast<unsigned char>(kEnd);
     auto pastEnd = [&](const unsigned char* from) {
         return static_cast<const unsigned char*>(std::memchr(from, kEnd, size_t(end - from))) + 1;
     };
-    for (size_t entry = 0; p < end; ++entry) {
-        if (*p == static_cast<unsigned char>(kNull) || hits[entry] || m == 0) {
+    // States 0..m: the digits matched; m + 1 + j: j matched and a lead byte 0xC2 just read, which
+    // with 0xA0 makes a no-break space, left out as a blank is, and otherwise breaks the match.
+    // No stored number has so many digits that the states would not fit.
+    if (m == 0 || m >= 0x7FFF) {
+        for (size_t entry = 0; p < end; ++entry) {
             if (m == 0 && *p != static_cast<unsigned char>(kNull))
                 hits[entry] = 1;
             p = pastEnd(p);
+        }
+        return;
+    }
+    const size_t states = 2 * (m + 1);
+    std::vector<quint16> next(states * 256, 0);
+    // The matcher of Knuth, Morris and Pratt as a table: after a mismatch, what still counts.
+    for (size_t j = 0, border = 0; j <= m; ++j) {
+        quint16* row = &next[j * 256];
+        for (int c = 0; c < 256; ++c)
+            row[c] = j == 0 ? 0 : next[border * 256 + size_t(c)];
+        if (j < m)
+            row[static_cast<unsigned char>(needle[j])] = quint16(j + 1);
+        if (j > 0 && j < m)
+            border = next[border * 256 + static_cast<unsigned char>(needle[j])];
+        for (int c = 0; c < 0x80; ++c)
+            if (IsPhoneFillerAscii(char32_t(c)))
+                row[c] = quint16(j);
+        row[0xC2] = quint16(m + 1 + j);
+        // Any other byte after the lead byte is read as from the start.
+        quint16* lead = &next[(m + 1 + j) * 256];
+        for (int c = 0; c < 256; ++c)
+            lead[c] = next[size_t(c)];
+        lead[0xA0] = quint16(j);
+    }
+    const auto ended = static_cast<unsigned char>(kEnd);
+    const quint16* table = next.data();
+    for (size_t entry = 0; p < end; ++entry) {
+        if (hits[entry]) {
+            p = pastEnd(p);
             continue;
         }
-        size_t matched = 0;
-        for (;; ++p) {
-            const unsigned char c = *p;
-            if (c == ended) {
-                ++p;
+        size_t state = 0;
+        for (;;) {
+            const unsigned char c = *p++;
+            if (c == ended)
                 break;
-            }
-            // A no-break space is two bytes, left out as a blank is.
-            if (c < 0x80 ? IsPhoneFillerAscii(c) : (c == 0xC2 && p[1] == 0xA0 && ++p))
-                continue;
-            while (matched > 0 && static_cast<unsigned char>(needle[matched]) != c)
-                matched = border[matched - 1];
-            if (static_cast<unsigned char>(needle[matched]) == c && ++matched == m) {
+            state = table[state * 256 + c];
+            if (state == m) {
                 hits[entry] = 1;
                 p = pastEnd(p);
                 break;
@@ -148,8 +165,10 @@ void SearchIndex::matchDigits(const Column& col, const std::string& pattern, std
     }
 }
 
-bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids)
+bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids, bool* later)
 {
+    if (later)
+        *later = false;
     const ContactColumn* orderColumn = FindColumn(search.orderColumn);
     const int orderPlace = orderColumn ? orderColumn->searchPlace : -1;
     if (orderPlace < 0 || BuildSearchStatement(search).isEmpty())
@@ -174,9 +193,22 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
         // of the numbers only by reading every row. Orders and added contacts alone are little.
         const bool everyRow = likes.size() > 1 || std::any_of(likes.begin(), likes.end(),
                                                               [](const SearchLike& l) { return l.digits; });
-        if (likes.isEmpty() || !(everyRow || m_appending || m_phase > 0))
+        if (likes.isEmpty())
             return false;
-        // The copy kept at the last close, still being read, is sooner than reading every row.
+        // The copy kept at the last close, still being read, is sooner than reading every row; a
+        // search that need not wait shows its first rows meanwhile when it is not read soon.
+        if (everyRow && m_copy.valid()) {
+            if (later)
+                m_copy.wait_for(std::chrono::milliseconds(kCopyWaitMs));
+            takeCopy(!later);
+        }
+        // Reading every row is long; the orders or the contacts added after all others are not.
+        if (!order.ordered && later && m_phase == 0 && !m_appending) {
+            *later = true;
+            return false;
+        }
+        if (!order.ordered && !(everyRow || m_appending || m_phase > 0))
+            return false;
         takeCopy(true);
         if (!order.ordered)
             stepFor(1000LL * 1000 * 1000 * 60, orderPlace);

@@ -41,9 +41,15 @@ bool Query::count(bool wait)
     if (!m_counting)
         return true;
     SearchIndex* index = m_search ? SearchIndex::Of(m_connection) : nullptr;
+    // Into the room the ids of an earlier opening left, as an opening does.
     std::vector<quint32> ids;
+    ids.swap(m_ids);
     bool later = false;
     const bool byId = index && index->resolve(*m_search, &ids, wait ? nullptr : &later);
+    if (!byId) {
+        ids.clear();
+        m_ids.swap(ids);
+    }
     if (!byId && later)
         return false;
     m_counting = false;

@@ -18,9 +18,6 @@ namespace db {
 namespace {
 
 constexpr qint64 kGroupMs = 200;
-// A merge's rows go into every index of the directory at places all over it: in longer groups
-// each page they touch is written fewer times over.
-constexpr qint64 kMergeGroupMs = 1000;
 constexpr int kOperationCache = -32768; // KiB, as the engine counts a negative size
 
 QString Literal(const QString& value)
@@ -370,8 +367,10 @@ void BulkWriter::counted()
 
 bool BulkWriter::commitIfDue()
 {
-    const qint64 due = m_kind == Kind::Merge || m_kind == Kind::MergeWithIcqSkype ? kMergeGroupMs : kGroupMs;
-    return (!m_inGroup || m_groupTimer.elapsed() < due || commit()) && m_stopReason.isEmpty();
+    // A merge's rows go into every index of the directory at places all over it: it commits once,
+    // at its end, so that each page they touch is written once.
+    const bool merge = m_kind == Kind::Merge || m_kind == Kind::MergeWithIcqSkype;
+    return (!m_inGroup || merge || m_groupTimer.elapsed() < kGroupMs || commit()) && m_stopReason.isEmpty();
 }
 
 bool BulkWriter::commit()

@@ -61,8 +61,8 @@ public:
     // The id of the contact inserted last, 0 before the first.
     qint64 lastId() const { return m_lastId; }
 
-    // Ends the open group when it has been open for 0.2 s of work (a merge's for 1 s); false once
-    // the writing has stopped.
+    // Ends the open group when it has been open for 0.2 s of work (a merge's only at its end);
+    // false once the writing has stopped.
     bool commitIfDue();
     // Ends the open group. A failed commit is shown; the group's rows are lost and no
     // longer counted, and the writing has stopped.

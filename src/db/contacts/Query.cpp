@@ -69,7 +69,7 @@ void AppendRow(sqlite3_stmt* statement, int columns, std::vector<quint32>& offse
 }
 
 // How long a search the index will answer soon may look for its first rows in the engine.
-constexpr qint64 kFirstRowsMs = 30;
+constexpr qint64 kFirstRowsMs = 25;
 
 // Ends the statement being stepped on a connection once the first rows took too long.
 class FirstRowsDeadline

@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace db {
 
 int Query::recordCount() const
@@ -62,6 +64,14 @@ bool Query::count(bool wait)
         m_arena = {};
         m_fetched = 0;
         m_blocks.clear();
+        // Room for a search of every contact, taken and touched while the window is idle: the
+        // next large search does not wait for the system to map it.
+        if (ids.capacity() < index->contacts()) {
+            std::vector<quint32> room(index->contacts());
+            std::copy(ids.begin(), ids.end(), room.begin());
+            room.resize(ids.size());
+            ids.swap(room);
+        }
         m_ids.swap(ids);
         m_byId = true;
         m_rows = int(m_ids.size());

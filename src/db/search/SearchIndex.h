@@ -74,6 +74,8 @@ public:
     // Whether what the index holds came from the copy kept at the last close.
     bool fromCopy() const { return m_fromCopy; }
     bool complete() const { return m_phase == kDone && !m_dirty && m_appended == 0; }
+    // The contacts the index holds.
+    size_t contacts() const { return live(); }
     // Ends a statement kept open between two reading steps; a write follows.
     void interrupt();
 
@@ -118,8 +120,6 @@ private:
     static constexpr int kDone = 100;
     // While contacts are being written in bulk, reading them would be undone by the next write.
     static constexpr qint64 kQuietMs = 250;
-    // How long a search that may show its first rows before it is counted waits for the copy.
-    static constexpr int kCopyWaitMs = 20;
     // Ends every text in a column's arena; a null is this single byte.
     static constexpr char kEnd = char(0xFF);
     static constexpr char kNull = char(0xFE);

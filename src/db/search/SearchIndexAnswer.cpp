@@ -195,20 +195,16 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
                                                               [](const SearchLike& l) { return l.digits; });
         if (likes.isEmpty())
             return false;
-        // The copy kept at the last close, still being read, is sooner than reading every row; a
-        // search that need not wait shows its first rows meanwhile when it is not read soon.
-        if (everyRow && m_copy.valid()) {
-            if (later)
-                m_copy.wait_for(std::chrono::milliseconds(kCopyWaitMs));
-            takeCopy(!later);
-        }
-        // Reading every row is long; the orders or the contacts added after all others are not.
+        // Reading every row is long; the orders or the contacts added after all others are not. A
+        // search that need not wait shows its first rows meanwhile, and takes the copy kept at the
+        // last close, if one is being read, once it is read.
         if (!order.ordered && later && m_phase == 0 && !m_appending) {
             *later = true;
             return false;
         }
         if (!order.ordered && !(everyRow || m_appending || m_phase > 0))
             return false;
+        // The copy, still being read, is sooner than reading every row.
         takeCopy(true);
         if (!order.ordered)
             stepFor(1000LL * 1000 * 1000 * 60, orderPlace);

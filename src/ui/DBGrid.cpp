@@ -186,11 +186,16 @@ void DBGrid::setColumns(const QList<QueryModel::Column>& columns)
 
 void DBGrid::setDataSource(Query* query)
 {
-    if (Query* old = m_model->query())
+    if (Query* old = m_model->query()) {
         disconnect(old, &Query::afterScroll, this, &DBGrid::followQueryRow);
+        disconnect(old, &Query::counted, this, &DBGrid::followQueryRow);
+    }
     m_model->setQuery(query);
-    if (query)
+    if (query) {
         connect(query, &Query::afterScroll, this, &DBGrid::followQueryRow);
+        // The current row may only now be among the rows shown.
+        connect(query, &Query::counted, this, &DBGrid::followQueryRow);
+    }
     followQueryRow();
 }
 

@@ -198,11 +198,11 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
         // Reading every row is long; the orders or the contacts added after all others are not. A
         // search that need not wait shows its first rows meanwhile, and takes the copy kept at the
         // last close, if one is being read, once it is read.
-        if (!order.ordered && later && m_phase == 0 && !m_appending) {
+        if (later && m_phase == 0 && !m_appending) {
             *later = true;
             return false;
         }
-        if (!order.ordered && !(everyRow || m_appending || m_phase > 0))
+        if (!(everyRow || m_appending || m_phase > 0))
             return false;
         // The copy, still being read, is sooner than reading every row.
         takeCopy(true);

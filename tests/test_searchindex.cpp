@@ -163,7 +163,12 @@ class TestSearchIndex : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { db::SearchIndex::SetCopyMinimum(1000); }
+    void initTestCase()
+    {
+        db::SearchIndex::SetCopyMinimum(1000);
+        // The directories here are searched in two halves, as large ones are.
+        db::SearchIndex::SetSideBySideMinimum(1000);
+    }
 
     void init()
     {

@@ -66,6 +66,9 @@ public:
     // program's cache at a clean close, taken over at the next start when the file is as that
     // close left it: the first search need not wait for the directory to be read.
     static void SetCopyMinimum(size_t contacts);
+    // A directory of at least this many contacts is searched in two halves side by side, where
+    // the machine has a second processor.
+    static void SetSideBySideMinimum(size_t contacts);
     // Where the copy of the index of a directory file is kept.
     static QString CopyPath(const QString& databasePath);
     // Starts reading the copy of a directory file about to be opened, so that its index can
@@ -114,8 +117,24 @@ private:
     void removeEntries(const std::vector<quint32>& entries);
     size_t live() const { return m_ids.size() - m_dead; }
     struct Column;
-    void matchColumn(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const;
-    void matchDigits(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const;
+    // The entries of the blocks [first, end) of the sparse starts: a search matches the parts of
+    // a large directory side by side.
+    struct Part
+    {
+        size_t first = 0;
+        size_t end = 0;
+    };
+    // Finds the digits of a number, read without blanks and separators; built once per search.
+    struct DigitMatcher
+    {
+        std::vector<quint16> next;
+        size_t length = 0;
+    };
+    static DigitMatcher Digits(const std::string& pattern);
+    void matchColumn(const Column& col, const std::string& pattern, Part part,
+                     std::vector<quint8>& hits) const;
+    void matchDigits(const Column& col, const DigitMatcher& digits, Part part,
+                     std::vector<quint8>& hits) const;
 
     static constexpr int kDone = 100;
     // While contacts are being written in bulk, reading them would be undone by the next write.

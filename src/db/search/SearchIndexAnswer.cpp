@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
+#include <system_error>
+#include <thread>
 
 namespace db {
 
@@ -31,18 +34,32 @@ bool SearchIndex::quickCount(const ContactSearch& search, int* count)
     return ok;
 }
 
-void SearchIndex::matchColumn(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const
+namespace {
+
+size_t g_sideBySideMinimum = 50000;
+
+// Where a part of a column's texts begins and ends in its arena.
+std::pair<size_t, size_t> Bytes(const std::vector<quint32>& sparse, size_t arenaSize, size_t first,
+                                size_t end)
+{
+    return {first < sparse.size() ? sparse[first] : arenaSize, end < sparse.size() ? sparse[end] : arenaSize};
+}
+
+} // namespace
+
+void SearchIndex::matchColumn(const Column& col, const std::string& pattern, Part part,
+                              std::vector<quint8>& hits) const
 {
     const char* base = col.arena.data();
-    const size_t size = col.arena.size();
+    const auto [from, size] = Bytes(col.sparse, col.arena.size(), part.first, part.end);
     const bool wildcards = pattern.find_first_of("%_") != std::string::npos;
     // '%text%' without other wildcards: a plain substring search over the whole column.
     if (pattern.size() >= 2 && pattern.front() == '%' && pattern.back() == '%') {
         const std::string needle = pattern.substr(1, pattern.size() - 2);
         if (needle.find_first_of("%_") == std::string::npos) {
             if (needle.empty()) {
-                size_t start = 0;
-                for (size_t entry = 0; start < size; ++entry) {
+                size_t start = from;
+                for (size_t entry = part.first * kSparse; start < size; ++entry) {
                     const char* end = static_cast<const char*>(std::memchr(base + start, kEnd, size - start));
                     if (base[start] != kNull)
                         hits[entry] = 1;
@@ -52,15 +69,16 @@ void SearchIndex::matchColumn(const Column& col, const std::string& pattern, std
             }
             // Hits come in text order: the entry of each is found by walking on from the last
             // one, or by a jump through the sparse starts when it lies further away.
-            size_t entry = 0, start = 0;
+            size_t entry = part.first * kSparse, start = from;
             while (start < size) {
                 const void* found = memmem(base + start, size - start, needle.data(), needle.size());
                 if (!found)
                     break;
                 const size_t at = size_t(static_cast<const char*>(found) - base);
                 const size_t block = entry / kSparse + 2;
-                if (block < col.sparse.size() && col.sparse[block] <= at) {
-                    const auto after = std::upper_bound(col.sparse.begin(), col.sparse.end(), quint32(at));
+                if (block < part.end && col.sparse[block] <= at) {
+                    const auto after = std::upper_bound(col.sparse.begin() + long(block),
+                                                        col.sparse.begin() + long(part.end), quint32(at));
                     const size_t k = size_t(after - col.sparse.begin() - 1);
                     entry = k * kSparse;
                     start = col.sparse[k];
@@ -80,8 +98,8 @@ void SearchIndex::matchColumn(const Column& col, const std::string& pattern, std
     }
     std::vector<char32_t> folded, text;
     SearchFoldCodePoints(pattern.data(), int(pattern.size()), false, folded);
-    size_t start = 0;
-    for (size_t entry = 0; start < size; ++entry) {
+    size_t start = from;
+    for (size_t entry = part.first * kSparse; start < size; ++entry) {
         const char* end = static_cast<const char*>(std::memchr(base + start, kEnd, size - start));
         const size_t stop = size_t(end - base);
         if (base[start] != kNull && !hits[entry]) {
@@ -97,33 +115,29 @@ void SearchIndex::matchColumn(const Column& col, const std::string& pattern, std
     }
 }
 
-void SearchIndex::matchDigits(const Column& col, const std::string& pattern, std::vector<quint8>& hits) const
+void SearchIndex::SetSideBySideMinimum(size_t contacts)
+{
+    g_sideBySideMinimum = contacts;
+}
+
+SearchIndex::DigitMatcher SearchIndex::Digits(const std::string& pattern)
 {
     // '%digits%': the numbers are read without blanks and separators here, as the engine's
     // function reads them. Folding leaves digits, '+' and the separators as they are and turns
     // nothing into them, so the folded texts serve; a copy of the digits would cost memory.
     // One pass over the column through an automaton: a table gives, for each state (the digits
     // matched so far) and each byte, the next state, so that a byte costs one lookup.
+    DigitMatcher digits;
     const std::string needle = pattern.substr(1, pattern.size() - 2);
     const size_t m = needle.size();
-    const auto* p = reinterpret_cast<const unsigned char*>(col.arena.data());
-    const auto* const end = p + col.arena.size();
-    auto pastEnd = [&](const unsigned char* from) {
-        return static_cast<const unsigned char*>(std::memchr(from, kEnd, size_t(end - from))) + 1;
-    };
+    digits.length = m;
+    // No stored number has so many digits that the states would not fit.
+    if (m == 0 || m >= 0x7FFF)
+        return digits;
     // States 0..m: the digits matched; m + 1 + j: j matched and a lead byte 0xC2 just read, which
     // with 0xA0 makes a no-break space, left out as a blank is, and otherwise breaks the match.
-    // No stored number has so many digits that the states would not fit.
-    if (m == 0 || m >= 0x7FFF) {
-        for (size_t entry = 0; p < end; ++entry) {
-            if (m == 0 && *p != static_cast<unsigned char>(kNull))
-                hits[entry] = 1;
-            p = pastEnd(p);
-        }
-        return;
-    }
-    const size_t states = 2 * (m + 1);
-    std::vector<quint16> next(states * 256, 0);
+    std::vector<quint16>& next = digits.next;
+    next.assign(2 * (m + 1) * 256, 0);
     // The matcher of Knuth, Morris and Pratt as a table: after a mismatch, what still counts.
     for (size_t j = 0, border = 0; j <= m; ++j) {
         quint16* row = &next[j * 256];
@@ -143,9 +157,31 @@ void SearchIndex::matchDigits(const Column& col, const std::string& pattern, std
             lead[c] = next[size_t(c)];
         lead[0xA0] = quint16(j);
     }
+    return digits;
+}
+
+void SearchIndex::matchDigits(const Column& col, const DigitMatcher& digits, Part part,
+                              std::vector<quint8>& hits) const
+{
+    const auto* const base = reinterpret_cast<const unsigned char*>(col.arena.data());
+    const auto [from, size] = Bytes(col.sparse, col.arena.size(), part.first, part.end);
+    const auto* p = base + from;
+    const auto* const end = base + size;
+    auto pastEnd = [&](const unsigned char* at) {
+        return static_cast<const unsigned char*>(std::memchr(at, kEnd, size_t(end - at))) + 1;
+    };
+    const size_t m = digits.length;
+    if (digits.next.empty()) {
+        for (size_t entry = part.first * kSparse; p < end; ++entry) {
+            if (m == 0 && *p != static_cast<unsigned char>(kNull))
+                hits[entry] = 1;
+            p = pastEnd(p);
+        }
+        return;
+    }
     const auto ended = static_cast<unsigned char>(kEnd);
-    const quint16* table = next.data();
-    for (size_t entry = 0; p < end; ++entry) {
+    const quint16* table = digits.next.data();
+    for (size_t entry = part.first * kSparse; p < end; ++entry) {
         if (hits[entry]) {
             p = pastEnd(p);
             continue;
@@ -216,16 +252,42 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
     hits.clear();
     if (!likes.isEmpty()) {
         hits.assign(count, 0);
+        struct Condition
+        {
+            const Column* column;
+            std::string pattern;
+            DigitMatcher digits;
+        };
+        std::vector<Condition> conditions;
         for (const SearchLike& like : likes) {
             const QByteArray utf8 = like.pattern.toUtf8();
-            std::string pattern;
-            SearchFoldUtf8(utf8.constData(), int(utf8.size()), m_ignoreAccents, pattern);
-            const Column& col = m_columns[size_t(like.column)];
+            Condition condition{&m_columns[size_t(like.column)], {}, {}};
+            SearchFoldUtf8(utf8.constData(), int(utf8.size()), m_ignoreAccents, condition.pattern);
             if (like.digits)
-                matchDigits(col, pattern, hits);
-            else
-                matchColumn(col, pattern, hits);
+                condition.digits = Digits(condition.pattern);
+            conditions.push_back(std::move(condition));
         }
+        const size_t blocks = conditions.front().column->sparse.size();
+        auto matchPart = [&](Part part) {
+            for (size_t i = 0; i < conditions.size(); ++i) {
+                if (likes[qsizetype(i)].digits)
+                    matchDigits(*conditions[i].column, conditions[i].digits, part, hits);
+                else
+                    matchColumn(*conditions[i].column, conditions[i].pattern, part, hits);
+            }
+        };
+        // A large directory is matched in two halves side by side; each marks entries of its own.
+        const size_t half = blocks / 2;
+        std::future<void> other;
+        if (count >= g_sideBySideMinimum && std::thread::hardware_concurrency() > 1) {
+            try {
+                other = std::async(std::launch::async, matchPart, Part{half, blocks});
+            } catch (const std::system_error&) {
+            }
+        }
+        matchPart(Part{0, other.valid() ? half : blocks});
+        if (other.valid())
+            other.get();
     }
     if (search.group) {
         // skupina = 'G' compares by the column's collation.

@@ -127,7 +127,7 @@ private:
     // Finds the digits of a number, read without blanks and separators; built once per search.
     struct DigitMatcher
     {
-        std::vector<quint16> next;
+        std::vector<quint32> next;
         size_t length = 0;
     };
     static DigitMatcher Digits(const std::string& pattern);

@@ -131,13 +131,12 @@ SearchIndex::DigitMatcher SearchIndex::Digits(const std::string& pattern)
     const std::string needle = pattern.substr(1, pattern.size() - 2);
     const size_t m = needle.size();
     digits.length = m;
-    // No stored number has so many digits that the states would not fit.
-    if (m == 0 || m >= 0x7FFF)
+    // No stored number has so many digits.
+    if (m == 0 || m > 4096)
         return digits;
     // States 0..m: the digits matched; m + 1 + j: j matched and a lead byte 0xC2 just read, which
     // with 0xA0 makes a no-break space, left out as a blank is, and otherwise breaks the match.
-    std::vector<quint16>& next = digits.next;
-    next.assign(2 * (m + 1) * 256, 0);
+    std::vector<quint16> next(2 * (m + 1) * 256, 0);
     // The matcher of Knuth, Morris and Pratt as a table: after a mismatch, what still counts.
     for (size_t j = 0, border = 0; j <= m; ++j) {
         quint16* row = &next[j * 256];
@@ -156,6 +155,22 @@ SearchIndex::DigitMatcher SearchIndex::Digits(const std::string& pattern)
         for (int c = 0; c < 256; ++c)
             lead[c] = next[size_t(c)];
         lead[0xA0] = quint16(j);
+    }
+    // The table read: j < m matched as j, a lead byte after j as m + j, then two states that end
+    // the text's reading, a match and the text's end, so that one comparison a byte finds both.
+    // Each state is held times 256, the start of its row.
+    const auto place = [m](size_t state) {
+        return state < m ? state : state > m && state <= 2 * m ? state - 1 : 2 * m;
+    };
+    digits.next.assign(2 * m * 256, 0);
+    for (size_t state = 0; state <= 2 * m; ++state) {
+        if (state == m)
+            continue;
+        quint32* row = &digits.next[place(state) * 256];
+        for (size_t c = 0; c < 256; ++c)
+            row[c] =
+                quint32(c == static_cast<unsigned char>(kEnd) ? 2 * m + 1 : place(next[state * 256 + c])) *
+                256;
     }
     return digits;
 }
@@ -179,24 +194,18 @@ void SearchIndex::matchDigits(const Column& col, const DigitMatcher& digits, Par
         }
         return;
     }
-    const auto ended = static_cast<unsigned char>(kEnd);
-    const quint16* table = digits.next.data();
-    for (size_t entry = part.first * kSparse; p < end; ++entry) {
-        if (hits[entry]) {
-            p = pastEnd(p);
-            continue;
-        }
-        size_t state = 0;
-        for (;;) {
-            const unsigned char c = *p++;
-            if (c == ended)
-                break;
-            state = table[state * 256 + c];
-            if (state == m) {
+    const quint32* const table = digits.next.data();
+    const auto found = quint32(2 * m * 256);
+    size_t entry = part.first * kSparse;
+    for (quint32 state = 0; p < end;) {
+        state = table[state + *p++];
+        if (state >= found) {
+            if (state == found) {
                 hits[entry] = 1;
                 p = pastEnd(p);
-                break;
             }
+            ++entry;
+            state = 0;
         }
     }
 }

@@ -186,12 +186,10 @@ void SearchIndex::matchDigits(const Column& col, const DigitMatcher& digits, Par
         return static_cast<const unsigned char*>(std::memchr(at, kEnd, size_t(end - at))) + 1;
     };
     const size_t m = digits.length;
+    // No digits match every number there is, as '%%' does; too many match none.
     if (digits.next.empty()) {
-        for (size_t entry = part.first * kSparse; p < end; ++entry) {
-            if (m == 0 && *p != static_cast<unsigned char>(kNull))
-                hits[entry] = 1;
-            p = pastEnd(p);
-        }
+        if (m == 0)
+            matchColumn(col, "%%", part, hits);
         return;
     }
     const quint32* const table = digits.next.data();

@@ -175,24 +175,37 @@ private Q_SLOTS:
             {QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('1', 'Šimek', 'Práce')"),
              QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('2', 'adam', 'rodina')"),
              QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('3', 'Čapek', 'Rodina')"),
-             QStringLiteral("insert into zvonisty (telefon, jmeno) values ('4', 'Hora')")});
+             QStringLiteral("insert into zvonisty (telefon, jmeno) values ('4', 'Hora')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('5', 'Kos', 'RODINA')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('6', 'Lis', '')"),
+             QStringLiteral("insert into zvonisty (telefon, jmeno, skupina) values ('7', 'Mák', 'práce')")});
         TMain window;
         QVERIFY(window.started());
         QCOMPARE(window.windowTitle(), QStringLiteral("Zvonistní seznam v. 1.1.1.101"));
         QCOMPARE(Parts(window).ADOQuery1->sql(), QStringLiteral("select * from zvonisty order by jmeno"));
         QCOMPARE(testsupport::GridColumn(window),
                  (QStringList{QStringLiteral("adam"), QStringLiteral("Čapek"), QStringLiteral("Hora"),
+                              QStringLiteral("Kos"), QStringLiteral("Lis"), QStringLiteral("Mák"),
                               QStringLiteral("Šimek")}));
-        QCOMPARE(Parts(window).pocet->text(), QStringLiteral("4"));
+        QCOMPARE(Parts(window).pocet->text(), QStringLiteral("7"));
         QStringList groups;
         for (int i = 0; i < Parts(window).VyberSkupinu->count(); ++i)
             groups << Parts(window).VyberSkupinu->itemText(i);
-        // A null group gives an empty entry; groups differing in case are one.
-        QCOMPARE(groups.size(), 4);
+        // A null group and an empty one give an empty entry each; groups differing in case are
+        // one, named as the grouping statement names it.
+        QCOMPARE(groups.size(), 5);
         QCOMPARE(groups.first(), QStringLiteral("Vše"));
         QCOMPARE(groups.at(1), QString());
-        QCOMPARE(groups.at(2), QStringLiteral("Práce"));
-        QCOMPARE(groups.at(3).toLower(), QStringLiteral("rodina"));
+        QCOMPARE(groups.at(2), QString());
+        QCOMPARE(groups.at(3).toLower(), QStringLiteral("práce"));
+        QCOMPARE(groups.at(4).toLower(), QStringLiteral("rodina"));
+        db::Query grouped(Parts(window).ADOConnection1);
+        grouped.setSql(QStringLiteral("select skupina from zvonisty group by skupina order by skupina"));
+        grouped.open();
+        QStringList expected{QStringLiteral("Vše")};
+        for (int row = 0; row < grouped.recordCount(); ++row)
+            expected << grouped.text(row, 0);
+        QCOMPARE(groups, expected);
         QCOMPARE(Parts(window).VyberSkupinu->currentIndex(), 0);
         QVERIFY(MessageDialogSeam::shown().isEmpty());
     }

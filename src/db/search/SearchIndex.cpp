@@ -45,9 +45,13 @@ qint64 CountAfter(sqlite3* handle, qint64 id)
 {
     sqlite3_stmt* s = nullptr;
     qint64 count = 0;
-    if (sqlite3_prepare_v2(handle, "select count(*) from zvonisty where id > ?", -1, &s, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_bind_int64(s, 1, id);
+    // All of them through the smallest index, pages alone: a few times quicker than a range of
+    // ids, which steps through every row of the table.
+    const char* text =
+        id < 0 ? "select count(*) from zvonisty" : "select count(*) from zvonisty where id > ?";
+    if (sqlite3_prepare_v2(handle, text, -1, &s, nullptr) == SQLITE_OK) {
+        if (id >= 0)
+            sqlite3_bind_int64(s, 1, id);
         if (sqlite3_step(s) == SQLITE_ROW)
             count = sqlite3_column_int64(s, 0);
     }
@@ -361,7 +365,11 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
                 // A reading ended halfway by a write goes on after the last row read; counted
                 // here, not at attaching: the start of the program does not wait for it.
                 sqlite3_bind_int64(m_reading, 1, m_lastRead);
-                const size_t more = size_t(qMax<qint64>(0, CountAfter(handle, m_lastRead)));
+                // The count the grid has just asked for serves, while nothing was written since.
+                const bool known = m_lastRead < 0 && m_quickCountChanges >= 0 &&
+                                   m_quickCountChanges == sqlite3_total_changes64(handle);
+                const size_t more =
+                    size_t(qMax<qint64>(0, known ? m_quickCount : CountAfter(handle, m_lastRead)));
                 m_expected = m_ids.size() + more;
                 reserveRows(more);
             } else {

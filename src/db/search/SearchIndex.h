@@ -199,6 +199,10 @@ private:
     // Contacts written since the index was last brought up to date.
     std::vector<qint64> m_changed;
     size_t m_expected = 0;
+    // The last count of every contact, and the engine's count of changes it was taken at; it
+    // sizes a reading of the whole directory without counting again.
+    qint64 m_quickCount = 0;
+    qint64 m_quickCountChanges = -1;
     bool m_broken = false;
     std::vector<quint8> m_group;
     std::vector<std::string> m_groupNames;

@@ -29,6 +29,8 @@ bool SearchIndex::quickCount(const ContactSearch& search, int* count)
         sqlite3_step(s) == SQLITE_ROW) {
         *count = sqlite3_column_int(s, 0);
         ok = true;
+        m_quickCount = *count;
+        m_quickCountChanges = sqlite3_total_changes64(handle);
     }
     sqlite3_finalize(s);
     return ok;

@@ -228,4 +228,7 @@ private:
     };
 };
 
+// Asks the system for large pages under the first `bytes` of a list about to be filled.
+void PreferLargePages(const void* data, size_t bytes);
+
 } // namespace db

@@ -320,8 +320,6 @@ void SearchIndex::reserveRows(size_t more)
     const size_t rows = m_ids.size() + more + more / 25 + 64;
     m_ids.reserve(rows);
     m_group.reserve(rows);
-    if (m_ids.empty())
-        PreferLargePages(m_ids.data(), more * sizeof(quint32) * 9 / 10);
     // The texts at the size of those read so far; a first reading sizes them after its first
     // rows.
     if (m_ids.empty())
@@ -403,10 +401,8 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
                     // Room for the rest at the size of the first rows, so the texts are not copied on
                     // growing.
                     auto reserve = [&](Column& c) {
-                        const double likely = double(c.arena.size()) * double(m_expected) / 16384.0;
-                        c.arena.reserve(size_t(likely * 1.04) + 4096);
-                        // Not under the last texts, which may come short of the likely size.
-                        PreferLargePages(c.arena.data(), size_t(likely * 0.9));
+                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 16384.0 * 1.04) +
+                                        4096);
                     };
                     for (Column& c : m_columns)
                         reserve(c);

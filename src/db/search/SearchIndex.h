@@ -228,7 +228,4 @@ private:
     };
 };
 
-// Asks the system for large pages under the first `bytes` of a list about to be filled.
-void PreferLargePages(const void* data, size_t bytes);
-
 } // namespace db

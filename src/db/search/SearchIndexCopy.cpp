@@ -191,16 +191,6 @@ struct OpenFile
     qint64 size = -1;
 };
 
-// Room for `room` items, of which the first `filled` are about to be written: only those pages
-// are large, so that the room behind them costs no memory until it is used.
-template <typename List> void ReserveLarge(List& list, size_t room, size_t filled)
-{
-    list.reserve(room);
-    PreferLargePages(list.data(), std::min(filled, list.capacity()) * sizeof(list[0]));
-}
-
-} // namespace
-
 // The lists of a large directory are filled at once: in pages of 2 MB instead of 4 KB, the
 // system maps them hundreds of times less often.
 void PreferLargePages(const void* data, size_t bytes)
@@ -211,6 +201,16 @@ void PreferLargePages(const void* data, size_t bytes)
     if (end > begin)
         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
+
+// Room for `room` items, of which the first `filled` are about to be written: only those pages
+// are large, so that the room behind them costs no memory until it is used.
+template <typename List> void ReserveLarge(List& list, size_t room, size_t filled)
+{
+    list.reserve(room);
+    PreferLargePages(list.data(), std::min(filled, list.capacity()) * sizeof(list[0]));
+}
+
+} // namespace
 
 void SearchIndex::SetCopyMinimum(size_t contacts)
 {

@@ -366,8 +366,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
                 // here, not at attaching: the start of the program does not wait for it.
                 sqlite3_bind_int64(m_reading, 1, m_lastRead);
                 // The count the grid has just asked for serves, while nothing was written since.
-                const bool known = m_lastRead < 0 && m_quickCountChanges >= 0 &&
-                                   m_quickCountChanges == sqlite3_total_changes64(handle);
+                const bool known = m_lastRead < 0 && m_quickCountChanges == sqlite3_total_changes64(handle);
                 const size_t more =
                     size_t(qMax<qint64>(0, known ? m_quickCount : CountAfter(handle, m_lastRead)));
                 m_expected = m_ids.size() + more;

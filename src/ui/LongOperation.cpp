@@ -77,12 +77,18 @@ bool LongOperation::reopenGridIfDue(db::BulkWriter& writer)
     if (!writer.changedSinceMark() ||
         m_sinceReopen.elapsed() < qMax(kReopenMs, kReopenCostShare * m_reopenCostMs))
         return true;
-    return reopenGrid(writer);
+    return reopen(writer, true);
 }
 
 bool LongOperation::reopenGrid(db::BulkWriter& writer)
 {
+    return reopen(writer, false);
+}
+
+bool LongOperation::reopen(db::BulkWriter& writer, bool moreToCome)
+{
     const bool committed = writer.commit();
+    writer.setMoreToCome(moreToCome);
     QElapsedTimer cost;
     cost.start();
     const bool reopened = m_app.window.reopenGrid();

@@ -32,12 +32,15 @@ public:
     bool stopRequested() const;
 
     // Commits the rows and shows them in the grid when the last reopening is 0.5 s old, and
-    // long enough ago that reopening a large grid does not take most of the time.
+    // long enough ago that reopening a large grid does not take most of the time. A search's
+    // first rows come from the engine then: what is still growing is counted at the end.
     bool reopenGridIfDue(db::BulkWriter& writer);
     // Commits and reopens the grid now; false when the grid could not be reopened.
     bool reopenGrid(db::BulkWriter& writer);
 
 private:
+    bool reopen(db::BulkWriter& writer, bool moreToCome);
+
     const Services m_app;
     ProgressDisplay* m_progress;
     QObject* m_closeGuard;

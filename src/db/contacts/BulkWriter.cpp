@@ -180,6 +180,7 @@ BulkWriter::~BulkWriter()
     if (m_held)
         releaseCommits(false);
     commit();
+    setMoreToCome(false);
     sqlite3_finalize(m_check);
     sqlite3_finalize(m_insert);
     sqlite3_finalize(m_note);
@@ -201,6 +202,14 @@ QString BulkWriter::insertText(const ContactValues& v) const
     default:
         return MergeInsertStatement(v, m_kind == Kind::MergeWithIcqSkype);
     }
+}
+
+void BulkWriter::setMoreToCome(bool more)
+{
+    if (more == m_moreToCome)
+        return;
+    m_moreToCome = more;
+    SearchIndex::MoreToCome(m_connection, more);
 }
 
 bool BulkWriter::begin()

@@ -83,6 +83,9 @@ public:
     // Inserted rows the grid has not been shown yet.
     bool changedSinceMark() const { return m_added != m_mark; }
     void mark() { m_mark = m_added; }
+    // Says whether the rows shown now are followed by more; the search index then leaves the
+    // grid to the engine rather than read what is still growing. The writer's end says no more.
+    void setMoreToCome(bool more);
 
 private:
     QString insertText(const ContactValues& v) const;
@@ -107,6 +110,7 @@ private:
     int m_mark = 0;
     int m_previousCache = 0; // the engine's cache size to give back, 0 when unchanged
     bool m_held = false;
+    bool m_moreToCome = false;
     sqlite3_stmt* m_note = nullptr;
     qint64 m_lastId = 0;
     QString m_stopReason;

@@ -111,6 +111,12 @@ void SearchIndex::Wrote(Connection* connection, qint64 contacts)
     }
 }
 
+void SearchIndex::MoreToCome(Connection* connection, bool more)
+{
+    if (SearchIndex* index = Of(connection))
+        index->m_moreToCome = more;
+}
+
 SearchIndex::SearchIndex(Connection* connection)
     : QObject(connection), m_connection(connection), m_alive(connection)
 {

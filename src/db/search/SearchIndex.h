@@ -48,6 +48,10 @@ public:
     // over in place: contacts added after all others are read after the writing, with the
     // orders; after other changes the memory is given back, and the directory read again whole.
     static void Wrote(Connection* connection, qint64 contacts);
+    // Told by a writer whose rows are shown before it has finished: until it says otherwise, the
+    // contacts added after all others are not read for a search that can show its first rows
+    // from the engine meanwhile, as they would be read again after the next part anyway.
+    static void MoreToCome(Connection* connection, bool more);
 
     ~SearchIndex() override;
 
@@ -165,6 +169,7 @@ private:
     qint64 m_lastRead = -1;
     // Rows are being read that were added after the index was whole; the column of m_reading.
     bool m_appending = false;
+    bool m_moreToCome = false;
     // Contacts written after all those read, heard of once the rows were whole.
     qint64 m_appended = 0;
     int m_readingColumn = -1;

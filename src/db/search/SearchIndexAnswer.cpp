@@ -240,10 +240,11 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
                                                               [](const SearchLike& l) { return l.digits; });
         if (likes.isEmpty())
             return false;
-        // Reading every row is long; the orders or the contacts added after all others are not. A
-        // search that need not wait shows its first rows meanwhile, and takes the copy kept at the
-        // last close, if one is being read, once it is read.
-        if (later && m_phase == 0 && !m_appending) {
+        // Reading every row is long; the orders or the contacts added after all others are not,
+        // unless a writer is still adding them. A search that need not wait shows its first rows
+        // meanwhile, and takes the copy kept at the last close, if one is being read, once it is
+        // read.
+        if (later && m_phase == 0 && (!m_appending || m_moreToCome)) {
             *later = true;
             return false;
         }

@@ -4,6 +4,7 @@
 #include "db/engine/Engine.h"
 #include "db/engine/SearchText.h"
 #include "db/search/ContactSearch.h"
+#include "db/search/LargePages.h"
 
 #include <QFileInfo>
 
@@ -322,17 +323,17 @@ bool SearchIndex::reached(int goal) const
 
 void SearchIndex::reserveRows(size_t more)
 {
-    // Room for contacts changed later as well, so that the lists are not copied on growing.
-    const size_t rows = m_ids.size() + more + more / 25 + 64;
-    m_ids.reserve(rows);
-    m_group.reserve(rows);
+    const size_t rows = m_ids.size() + more;
+    GrowLarge(m_ids, rows);
+    GrowLarge(m_group, rows);
     // The texts at the size of those read so far; a first reading sizes them after its first
     // rows.
     if (m_ids.empty())
         return;
     for (Column& c : m_columns)
-        c.arena.reserve(c.arena.size() +
-                        size_t(double(c.arena.size()) / double(m_ids.size()) * double(more) * 1.04) + 4096);
+        GrowLarge(c.arena, c.arena.size() +
+                               size_t(double(c.arena.size()) / double(m_ids.size()) * double(more) * 1.04) +
+                               4096);
 }
 
 // Reads for at most the given time; true when the goal is reached.
@@ -379,7 +380,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
                 reserveRows(more);
             } else {
                 m_columns[size_t(column)].order.clear();
-                m_columns[size_t(column)].order.reserve(m_ids.size());
+                GrowLarge(m_columns[size_t(column)].order, m_ids.size());
             }
         }
         int rc;
@@ -405,12 +406,9 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
                 if (entry == 16384 && m_expected > entry) {
                     // Room for the rest at the size of the first rows, so the texts are not copied on
                     // growing.
-                    auto reserve = [&](Column& c) {
-                        c.arena.reserve(size_t(double(c.arena.size()) * double(m_expected) / 16384.0 * 1.04) +
-                                        4096);
-                    };
                     for (Column& c : m_columns)
-                        reserve(c);
+                        c.arena.reserve(
+                            WithRoom(size_t(double(c.arena.size()) * double(m_expected) / 16384.0)));
                 }
                 for (int c = 0; c < kColumns; ++c) {
                     Column& col = m_columns[size_t(c)];

@@ -4,6 +4,7 @@
 #include "db/search/SearchIndex.h"
 
 #include "db/engine/Connection.h"
+#include "db/search/LargePages.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -191,25 +192,6 @@ struct OpenFile
     qint64 size = -1;
 };
 
-// The lists of a large directory are filled at once: in pages of 2 MB instead of 4 KB, the
-// system maps them hundreds of times less often.
-void PreferLargePages(const void* data, size_t bytes)
-{
-    constexpr uintptr_t kLarge = uintptr_t(2) << 20;
-    const uintptr_t begin = (uintptr_t(data) + kLarge - 1) & ~(kLarge - 1);
-    const uintptr_t end = (uintptr_t(data) + bytes) & ~(kLarge - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
-// Room for `room` items, of which the first `filled` are about to be written: only those pages
-// are large, so that the room behind them costs no memory until it is used.
-template <typename List> void ReserveLarge(List& list, size_t room, size_t filled)
-{
-    list.reserve(room);
-    PreferLargePages(list.data(), std::min(filled, list.capacity()) * sizeof(list[0]));
-}
-
 } // namespace
 
 void SearchIndex::SetCopyMinimum(size_t contacts)
@@ -349,7 +331,7 @@ std::unique_ptr<SearchIndex::Copy> SearchIndex::ReadCopy(const QString& path)
         if (!in.text(name))
             return nullptr;
     // Room for contacts changed later, as a reading leaves it.
-    const size_t room = n + n / 25 + 64;
+    const size_t room = WithRoom(n);
     ReserveLarge(copy->group, room, n);
     ReserveLarge(copy->ids, room, n);
     if (!in.vector(copy->group, n) || !in.vector(copy->ids, n))
@@ -401,7 +383,7 @@ std::unique_ptr<SearchIndex::Copy> SearchIndex::ReadCopy(const QString& path)
             quint64 arena = 0;
             if (!at.align() || !at.take(&arena, sizeof arena) || arena > quint64(UINT32_MAX))
                 return false;
-            ReserveLarge(col.arena, size_t(arena + arena / 25 + 4096), size_t(arena));
+            ReserveLarge(col.arena, WithRoom(size_t(arena)), size_t(arena));
             ReserveLarge(col.order, room, live);
             if (!at.bytes(col.arena, arena) || !at.vector(col.order, live) ||
                 !at.vector(col.sparse, blocks) || (n > 0 ? col.arena.back() != kEnd : !col.arena.empty()))

@@ -46,7 +46,7 @@ template <typename List> void GrowLarge(List& list, size_t needed)
         return;
     }
     List larger;
-    ReserveLarge(larger, WithRoom(needed), WithRoom(needed));
+    ReserveLarge(larger, WithRoom(needed), needed);
     larger.insert(larger.end(), list.begin(), list.end());
     list.swap(larger);
 }

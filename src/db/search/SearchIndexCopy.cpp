@@ -15,7 +15,6 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

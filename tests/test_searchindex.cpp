@@ -244,6 +244,10 @@ private Q_SLOTS:
                                                            << "D";
         QTest::newRow("separator alone compares as text") << 2 << "-"
                                                           << "C";
+        QTest::newRow("separators after the first digit") << 2 << "212"
+                                                          << "ABCD";
+        QTest::newRow("no-break space after the first digit") << 2 << "3999"
+                                                              << "E";
         QTest::newRow("a start that repeats") << 2 << "06061"
                                               << "F";
         QTest::newRow("stray lead byte of a no-break space") << 2 << "7778"

@@ -133,6 +133,8 @@ private:
     {
         std::vector<quint32> next;
         size_t length = 0;
+        // The first three digits, for skimming the texts before the automaton reads them.
+        char lead[3] = {};
     };
     static DigitMatcher Digits(const std::string& pattern);
     void matchColumn(const Column& col, const std::string& pattern, Part part,

@@ -11,10 +11,15 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <future>
 #include <system_error>
 #include <thread>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace db {
 
@@ -46,6 +51,61 @@ std::pair<size_t, size_t> Bytes(const std::vector<quint32>& sparse, size_t arena
 {
     return {first < sparse.size() ? sparse[first] : arenaSize, end < sparse.size() ? sparse[end] : arenaSize};
 }
+
+// Whether the automaton, started afresh at `p`, finds the digits before the text's end.
+bool DigitsFrom(const unsigned char* p, const unsigned char* end, const quint32* table, quint32 found)
+{
+    for (quint32 state = 0; p < end;) {
+        state = table[state + *p++];
+        if (state >= found)
+            return state == found;
+    }
+    return false;
+}
+
+#if defined(__SSE2__)
+// Skims 16 bytes at a time for the places where the digits may begin, and runs the automaton from
+// those alone. A place qualifies when it holds the first digit and what follows may still lead to
+// the second and third: the digit itself, or a byte that may begin a filler (every ASCII filler
+// lies below '0'; a no-break space begins with 0xC2). Two fillers in a row, or a no-break space,
+// always qualify, so no match is ever skimmed over. Gives where the skimming stopped, at least 18
+// bytes before the end; `entry` follows the texts passed.
+const unsigned char* SkimDigits(const unsigned char* p, const unsigned char* end, const char lead[3],
+                                const quint32* table, quint32 found, size_t& entry, std::vector<quint8>& hits)
+{
+    const __m128i first = _mm_set1_epi8(lead[0]), second = _mm_set1_epi8(lead[1]),
+                  third = _mm_set1_epi8(lead[2]), below = _mm_set1_epi8(0x2F),
+                  nbspLead = _mm_set1_epi8(char(0xC2)), nbspTrail = _mm_set1_epi8(char(0xA0)),
+                  textEnd = _mm_set1_epi8(char(0xFF));
+    const auto load = [](const unsigned char* at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    };
+    const auto filler = [&](__m128i b) {
+        return _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(b, below), b), _mm_cmpeq_epi8(b, nbspLead));
+    };
+    const auto either = [](__m128i a, __m128i b) { return _mm_or_si128(a, b); };
+    const auto both = [](__m128i a, __m128i b) { return _mm_and_si128(a, b); };
+    for (; end - p >= 19; p += 16) {
+        const __m128i x = load(p), y1 = load(p + 1), y2 = load(p + 2), y3 = load(p + 3);
+        const __m128i f2 = filler(y2);
+        const __m128i direct = both(_mm_cmpeq_epi8(y1, second), either(_mm_cmpeq_epi8(y2, third), f2));
+        const __m128i skipped =
+            both(filler(y1),
+                 either(either(f2, _mm_cmpeq_epi8(y2, nbspTrail)),
+                        both(_mm_cmpeq_epi8(y2, second), either(_mm_cmpeq_epi8(y3, third), filler(y3)))));
+        auto places = unsigned(_mm_movemask_epi8(both(_mm_cmpeq_epi8(x, first), either(direct, skipped))));
+        const auto ends = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, textEnd)));
+        for (; places; places &= places - 1) {
+            const unsigned at = unsigned(std::countr_zero(places));
+            const size_t e = entry + size_t(std::popcount(ends & ((1u << at) - 1)));
+            if (!hits[e] && DigitsFrom(p + at, end, table, found))
+                hits[e] = 1;
+        }
+        entry += size_t(std::popcount(ends));
+    }
+    return p;
+}
+#endif
 
 } // namespace
 
@@ -136,6 +196,8 @@ SearchIndex::DigitMatcher SearchIndex::Digits(const std::string& pattern)
     // No stored number has so many digits.
     if (m == 0 || m > 4096)
         return digits;
+    for (size_t i = 0; i < 3 && i < m; ++i)
+        digits.lead[i] = needle[i];
     // States 0..m: the digits matched; m + 1 + j: j matched and a lead byte 0xC2 just read, which
     // with 0xA0 makes a no-break space, left out as a blank is, and otherwise breaks the match.
     std::vector<quint16> next(2 * (m + 1) * 256, 0);
@@ -197,6 +259,11 @@ void SearchIndex::matchDigits(const Column& col, const DigitMatcher& digits, Par
     const quint32* const table = digits.next.data();
     const auto found = quint32(2 * m * 256);
     size_t entry = part.first * kSparse;
+#if defined(__SSE2__)
+    // Fewer digits begin too many places for skimming to pay.
+    if (m >= 3)
+        p = SkimDigits(p, end, digits.lead, table, found, entry, hits);
+#endif
     for (quint32 state = 0; p < end;) {
         state = table[state + *p++];
         if (state >= found) {

@@ -373,10 +373,29 @@ std::unique_ptr<SearchIndex::Copy> SearchIndex::ReadCopy(const QString& path)
     }
     if (!in.atEnd())
         return nullptr;
-    auto readColumns = [&](int from, int to) {
+    // The columns shared by their size, the largest first to the side with less, so that both
+    // halves end about together: the first search waits for the later one.
+    std::array<int, kColumns> bySize{};
+    std::array<qint64, kColumns> sizes{};
+    for (int c = 0; c < kColumns; ++c) {
+        bySize[size_t(c)] = c;
+        sizes[size_t(c)] = (c + 1 < kColumns ? starts[size_t(c + 1)] : in.at()) - starts[size_t(c)];
+    }
+    std::stable_sort(bySize.begin(), bySize.end(),
+                     [&](int a, int b) { return sizes[size_t(a)] > sizes[size_t(b)]; });
+    std::array<unsigned, 2> halves{};
+    std::array<qint64, 2> halfBytes{};
+    for (int c : bySize) {
+        const size_t half = halfBytes[0] <= halfBytes[1] ? 0 : 1;
+        halves[half] |= 1u << c;
+        halfBytes[half] += sizes[size_t(c)];
+    }
+    auto readColumns = [&](unsigned columns) {
         Reader at = in;
         std::vector<quint8> seen;
-        for (int c = from; c < to; ++c) {
+        for (int c = 0; c < kColumns; ++c) {
+            if (!(columns & (1u << c)))
+                continue;
             Column& col = copy->columns[size_t(c)];
             at.moveTo(starts[size_t(c)]);
             quint64 arena = 0;
@@ -409,8 +428,8 @@ std::unique_ptr<SearchIndex::Copy> SearchIndex::ReadCopy(const QString& path)
         }
         return true;
     };
-    auto second = std::async(std::launch::async, readColumns, kColumns / 2, kColumns);
-    const bool first = readColumns(0, kColumns / 2);
+    auto second = std::async(std::launch::async, readColumns, halves[1]);
+    const bool first = readColumns(halves[0]);
     if (!second.get() || !first)
         return nullptr;
     return copy;

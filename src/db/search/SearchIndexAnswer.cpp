@@ -52,13 +52,18 @@ std::pair<size_t, size_t> Bytes(const std::vector<quint32>& sparse, size_t arena
     return {first < sparse.size() ? sparse[first] : arenaSize, end < sparse.size() ? sparse[end] : arenaSize};
 }
 
-// Whether the automaton, started afresh at `p`, finds the digits before the text's end.
-bool DigitsFrom(const unsigned char* p, const unsigned char* end, const quint32* table, quint32 found)
+// Whether the automaton, started afresh at `p`, finds the digits before the text's end; `p` is
+// left past that end (the byte 0xFF that ends every text).
+bool DigitsInText(const unsigned char*& p, const unsigned char* end, const quint32* table, quint32 found)
 {
     for (quint32 state = 0; p < end;) {
         state = table[state + *p++];
-        if (state >= found)
-            return state == found;
+        if (state >= found) {
+            if (state != found)
+                return false;
+            p = static_cast<const unsigned char*>(std::memchr(p, 0xFF, size_t(end - p))) + 1;
+            return true;
+        }
     }
     return false;
 }
@@ -98,7 +103,8 @@ const unsigned char* SkimDigits(const unsigned char* p, const unsigned char* end
         for (; places; places &= places - 1) {
             const unsigned at = unsigned(std::countr_zero(places));
             const size_t e = entry + size_t(std::popcount(ends & ((1u << at) - 1)));
-            if (!hits[e] && DigitsFrom(p + at, end, table, found))
+            const unsigned char* from = p + at;
+            if (!hits[e] && DigitsInText(from, end, table, found))
                 hits[e] = 1;
         }
         entry += size_t(std::popcount(ends));
@@ -246,9 +252,6 @@ void SearchIndex::matchDigits(const Column& col, const DigitMatcher& digits, Par
     const auto [from, size] = Bytes(col.sparse, col.arena.size(), part.first, part.end);
     const auto* p = base + from;
     const auto* const end = base + size;
-    auto pastEnd = [&](const unsigned char* at) {
-        return static_cast<const unsigned char*>(std::memchr(at, kEnd, size_t(end - at))) + 1;
-    };
     const size_t m = digits.length;
     // No digits match every number there is, as '%%' does; too many match none.
     if (digits.next.empty()) {
@@ -264,17 +267,9 @@ void SearchIndex::matchDigits(const Column& col, const DigitMatcher& digits, Par
     if (m >= 3)
         p = SkimDigits(p, end, digits.lead, table, found, entry, hits);
 #endif
-    for (quint32 state = 0; p < end;) {
-        state = table[state + *p++];
-        if (state >= found) {
-            if (state == found) {
-                hits[entry] = 1;
-                p = pastEnd(p);
-            }
-            ++entry;
-            state = 0;
-        }
-    }
+    for (; p < end; ++entry)
+        if (DigitsInText(p, end, table, found))
+            hits[entry] = 1;
 }
 
 bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids, bool* later)

@@ -166,8 +166,18 @@ private Q_SLOTS:
     void initTestCase()
     {
         db::SearchIndex::SetCopyMinimum(1000);
-        // The directories here are searched in two halves, as large ones are.
+        // The directories here are searched in two halves, as large ones are, and read beside the
+        // window unless a test reads them at once.
         db::SearchIndex::SetSideBySideMinimum(1000);
+        db::SearchIndex::SetFileReadingMinimum(1000);
+    }
+
+    // Lets the index begin its reading beside the window; false when it did not.
+    static bool BeginReadingBeside(db::SearchIndex* index)
+    {
+        for (int i = 0; i < 10 && !index->readingBeside(); ++i)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        return index->readingBeside();
     }
 
     void init()
@@ -183,17 +193,63 @@ private Q_SLOTS:
         m_box.reset();
     }
 
+    // Read in the window's idle steps, or beside it in two halves whose groups and texts are
+    // joined: the same rows either way.
+    void sameRowsAsEngine_data()
+    {
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("idle steps") << false;
+        QTest::newRow("beside the window") << true;
+    }
+
     void sameRowsAsEngine()
     {
+        QFETCH(bool, beside);
         // Ids with gaps, as deletions leave them.
         QCOMPARE(sqlite3_exec(m_connection->handle(),
                               "delete from zvonisty where id % 7 = 3 or id between 100 and 400 or id < 3",
                               nullptr, nullptr, nullptr),
                  SQLITE_OK);
         db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        QCOMPARE(beside && BeginReadingBeside(index), beside);
         index->buildNow();
         QVERIFY(index->complete());
+        QCOMPARE(index->readBeside(), beside);
         compareRandom(index, 2500, 1);
+    }
+
+    // A write while the directory is read beside the window throws that reading away, whether
+    // the program's writer stops it first or the engine alone hears of it; the directory is read
+    // beside the window again.
+    void writeWhileReadingBeside_data()
+    {
+        QTest::addColumn<bool>("throughWriter");
+        QTest::newRow("through the writer") << true;
+        QTest::newRow("heard by the engine alone") << false;
+    }
+
+    void writeWhileReadingBeside()
+    {
+        QFETCH(bool, throughWriter);
+        db::SearchIndex* index = db::SearchIndex::Attach(m_connection.get());
+        QVERIFY(BeginReadingBeside(index));
+        const char* const update = "update zvonisty set jmeno = 'Zzz' where id in (5, 2400)";
+        if (throughWriter) {
+            db::Query work(m_connection.get());
+            work.setSql(QString::fromLatin1(update));
+            work.execSql();
+            QVERIFY(!index->readingBeside());
+        } else {
+            QCOMPARE(sqlite3_exec(m_connection->handle(), update, nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(index->complete(), 10000);
+        QVERIFY(index->readBeside());
+        const db::ContactSearch search =
+            Search(0, QStringLiteral("zzz"), AllGroups(), QStringLiteral("jmeno"));
+        std::vector<quint32> ids;
+        QVERIFY(index->resolve(search, &ids));
+        QCOMPARE(ids, (std::vector<quint32>{5, 2400}));
+        compareRandom(index, 200, 6);
     }
 
     void sameRowsAsEngineIgnoringAccents()

@@ -78,6 +78,8 @@ public:
     // since and changed nothing it holds (no rebuild, no reindex); invalid otherwise. What was
     // kept beside the file at that close still describes it.
     FileStamp untouchedStamp() const { return m_untouchedStamp; }
+    // The descriptor that holds the open file, or -1: read beside the connection (OpenHeldFile).
+    int fileDescriptor() const { return m_fileFd; }
 
 Q_SIGNALS:
     void readingSuspended();

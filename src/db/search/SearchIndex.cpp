@@ -16,32 +16,6 @@
 namespace db {
 namespace {
 
-// The orders of the columns are read after the rows: the usual sort (by jmeno) first, then
-// as the grid shows them.
-std::array<int, SearchIndex::kColumns> OrderPhases()
-{
-    std::array<int, SearchIndex::kColumns> order{};
-    for (int c = 0; c < SearchIndex::kColumns; ++c)
-        order[size_t(c)] = c;
-    auto rank = [](int c) {
-        const ContactColumn* column = SearchColumn(c);
-        if (qstrcmp(column->name, "jmeno") == 0)
-            return -1;
-        return column->gridPlace < 0 ? kGridColumnCount : column->gridPlace;
-    };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rank(a) < rank(b); });
-    return order;
-}
-
-// The rows with every searched column and the group, in id order, from after a given id on.
-QByteArray RowsStatement()
-{
-    QByteArray text = "select id";
-    for (int c = 0; c < SearchIndex::kColumns; ++c)
-        text += ", " + QByteArray(SearchColumn(c)->name);
-    return text + ", skupina from zvonisty where id > ? order by id";
-}
-
 qint64 CountAfter(sqlite3* handle, qint64 id)
 {
     sqlite3_stmt* s = nullptr;
@@ -60,10 +34,41 @@ qint64 CountAfter(sqlite3* handle, qint64 id)
     return count;
 }
 
-// The place of an id in ascending distinct ids, or -1. The ids of a directory have few gaps,
-// so the place is found near the one it would have without any, which is never below it:
-// a look at one place instead of a binary search through cold memory.
-qint64 EntryOfId(const std::vector<quint32>& ids, qint64 id)
+} // namespace
+
+// The orders of the columns are read after the rows: the usual sort (by jmeno) first, then
+// as the grid shows them.
+const std::array<int, SearchIndex::kColumns>& SearchIndex::OrderPhases()
+{
+    static const std::array<int, kColumns> phases = [] {
+        std::array<int, kColumns> order{};
+        for (int c = 0; c < kColumns; ++c)
+            order[size_t(c)] = c;
+        auto rank = [](int c) {
+            const ContactColumn* column = SearchColumn(c);
+            if (qstrcmp(column->name, "jmeno") == 0)
+                return -1;
+            return column->gridPlace < 0 ? kGridColumnCount : column->gridPlace;
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rank(a) < rank(b); });
+        return order;
+    }();
+    return phases;
+}
+
+QByteArray SearchIndex::RowsStatement(bool bounded)
+{
+    QByteArray text = "select id";
+    for (int c = 0; c < kColumns; ++c)
+        text += ", " + QByteArray(SearchColumn(c)->name);
+    return text + (bounded ? ", skupina from zvonisty where id > ? and id <= ? order by id"
+                           : ", skupina from zvonisty where id > ? order by id");
+}
+
+// The ids of a directory have few gaps, so the place is found near the one it would have
+// without any, which is never below it: a look at one place instead of a binary search through
+// cold memory.
+qint64 SearchIndex::EntryOfSortedId(const std::vector<quint32>& ids, qint64 id)
 {
     if (ids.empty() || id < ids.front() || id > ids.back())
         return -1;
@@ -81,7 +86,50 @@ qint64 EntryOfId(const std::vector<quint32>& ids, qint64 id)
     return at != ids.end() && *at == id ? at - ids.begin() : -1;
 }
 
-} // namespace
+bool SearchIndex::AppendRow(sqlite3_stmt* row, const RowLists& to, bool ignoreAccents, size_t expected,
+                            bool sparse)
+{
+    const size_t entry = to.ids.size();
+    const qint64 id = sqlite3_column_int64(row, 0);
+    if (id < 0 || id > qint64(UINT32_MAX))
+        return false;
+    to.ids.push_back(quint32(id));
+    if (entry == 16384 && expected > entry) {
+        // Room for the rest at the size of the first rows, so the texts are not copied on
+        // growing.
+        for (Column& c : to.columns)
+            c.arena.reserve(WithRoom(size_t(double(c.arena.size()) * double(expected) / 16384.0)));
+    }
+    for (int c = 0; c < kColumns; ++c) {
+        Column& col = to.columns[size_t(c)];
+        if (sparse && entry % kSparse == 0)
+            col.sparse.push_back(quint32(col.arena.size()));
+        if (sqlite3_column_type(row, c + 1) == SQLITE_NULL) {
+            col.arena += kNull;
+        } else {
+            SearchFoldUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, c + 1)),
+                           sqlite3_column_bytes(row, c + 1), ignoreAccents, col.arena);
+        }
+        col.arena += kEnd;
+    }
+    quint8 group = kNoGroup;
+    if (sqlite3_column_type(row, kColumns + 1) != SQLITE_NULL) {
+        const std::string name(reinterpret_cast<const char*>(sqlite3_column_text(row, kColumns + 1)),
+                               size_t(sqlite3_column_bytes(row, kColumns + 1)));
+        const auto found = std::find(to.groupNames.begin(), to.groupNames.end(), name);
+        if (found != to.groupNames.end()) {
+            group = quint8(found - to.groupNames.begin());
+        } else if (to.groupNames.size() < kDead) {
+            group = quint8(to.groupNames.size());
+            to.groupNames.push_back(name);
+        } else {
+            // Too many distinct groups to keep apart: everything is left to the engine.
+            return false;
+        }
+    }
+    to.group.push_back(group);
+    return true;
+}
 
 SearchIndex* SearchIndex::Of(const Connection* connection)
 {
@@ -124,6 +172,7 @@ SearchIndex::SearchIndex(Connection* connection)
     if (sqlite3* handle = m_connection->handle()) {
         sqlite3_update_hook(handle, &SearchIndex::UpdateHook, this);
         sqlite3_rollback_hook(handle, &SearchIndex::RollbackHook, this);
+        sqlite3_commit_hook(handle, &SearchIndex::CommitHook, this);
         // The index holds what searches read; the engine need not keep the whole file in memory.
         sqlite3_exec(handle, "pragma mmap_size = 0", nullptr, nullptr, nullptr);
         sqlite3_exec(handle, "pragma cache_size = -2048", nullptr, nullptr, nullptr);
@@ -151,6 +200,7 @@ SearchIndex::~SearchIndex()
     if (m_alive && m_alive->handle()) {
         sqlite3_update_hook(m_alive->handle(), nullptr, nullptr);
         sqlite3_rollback_hook(m_alive->handle(), nullptr, nullptr);
+        sqlite3_commit_hook(m_alive->handle(), nullptr, nullptr);
     }
 }
 
@@ -158,6 +208,7 @@ void SearchIndex::UpdateHook(void* self, int, const char*, const char* table, qi
 {
     auto* index = static_cast<SearchIndex*>(self);
     ++index->m_heard;
+    index->heardWrite();
     if (!table || qstricmp(table, "zvonisty") != 0)
         return;
     index->m_contactsWritten = true;
@@ -192,15 +243,44 @@ void SearchIndex::RollbackHook(void* self)
 {
     // What was taken over may have been undone without the update hook hearing of it.
     auto* index = static_cast<SearchIndex*>(self);
+    index->heardWrite();
     index->m_dirty = true;
     index->m_changed = {};
     index->m_timer.start(0);
+}
+
+int SearchIndex::CommitHook(void* self)
+{
+    static_cast<SearchIndex*>(self)->heardWrite();
+    return 0;
+}
+
+void SearchIndex::heardWrite()
+{
+    ++m_writes;
+    // Only told here: the engine's hooks may not wait for the threads.
+    if (m_readingFile && m_stopReading)
+        m_stopReading->store(true);
+}
+
+void SearchIndex::dropCopy()
+{
+    if (m_readingFile && m_stopReading)
+        m_stopReading->store(true);
+    m_copy = {};
+    m_readingFile = false;
 }
 
 void SearchIndex::interrupt()
 {
     sqlite3_finalize(m_reading);
     m_reading = nullptr;
+    // The file is about to be written or closed: a reading beside the window stops before, and
+    // starts again once the writing has stopped.
+    if (m_readingFile) {
+        dropCopy();
+        m_timer.start(int(kQuietMs));
+    }
 }
 
 void SearchIndex::clearContents()
@@ -222,6 +302,7 @@ void SearchIndex::clearContents()
     m_groupNames.clear();
     m_hits = {};
     m_fromCopy = false;
+    m_readBeside = false;
     for (Column& c : m_columns)
         c = Column();
 }
@@ -230,7 +311,8 @@ void SearchIndex::restart()
 {
     interrupt();
     // A copy still being read describes the file as it was opened, no longer as it is.
-    m_copy = {};
+    dropCopy();
+    m_readingFailed = false;
     m_contactsWritten = false;
     m_dirty = false;
     clearContents();
@@ -298,6 +380,10 @@ void SearchIndex::step()
     }
     if (stale())
         restart();
+    if (readFileBeside()) {
+        m_timer.start(5);
+        return;
+    }
     if (m_phase != kDone && !stepFor(12 * 1000 * 1000, kEverything))
         m_timer.start(0);
 }
@@ -347,8 +433,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
     while (!reached(goal)) {
         if (m_phase > 0 && m_column < 0) {
             // The order a search last waited for first, then the usual ones.
-            static const std::array<int, kColumns> phases = OrderPhases();
-            for (int c : phases)
+            for (int c : OrderPhases())
                 if (!(m_columnsRead & (1 << c)) && (m_column < 0 || c == m_wanted))
                     m_column = c;
             m_columnsRead |= 1 << m_column;
@@ -359,7 +444,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
             interrupt();
         if (!m_reading) {
             m_readingColumn = column;
-            const QByteArray text = m_phase == 0 ? RowsStatement()
+            const QByteArray text = m_phase == 0 ? RowsStatement(false)
                                                  : "select id from zvonisty order by " +
                                                        QByteArray(SearchColumn(column)->name) + ", id";
             if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
@@ -388,60 +473,21 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
         while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
             if (m_phase == 0) {
                 const size_t entry = m_ids.size();
-                const qint64 id = sqlite3_column_int64(m_reading, 0);
-                if (id < 0 || id > qint64(UINT32_MAX)) {
+                if (!AppendRow(m_reading, RowLists{m_ids, m_group, m_groupNames, m_columns}, m_ignoreAccents,
+                               m_expected, true)) {
                     interrupt();
                     m_phase = kDone;
                     m_broken = true;
                     return true;
                 }
+                const quint32 id = m_ids.back();
                 m_lastRead = id;
                 // Added after all others: in id order behind the sorted entries, unless changed
                 // contacts already follow them.
                 if (m_sorted == entry)
                     m_sorted = entry + 1;
                 else
-                    m_moved.insert(quint32(id), quint32(entry));
-                m_ids.push_back(quint32(id));
-                if (entry == 16384 && m_expected > entry) {
-                    // Room for the rest at the size of the first rows, so the texts are not copied on
-                    // growing.
-                    for (Column& c : m_columns)
-                        c.arena.reserve(
-                            WithRoom(size_t(double(c.arena.size()) * double(m_expected) / 16384.0)));
-                }
-                for (int c = 0; c < kColumns; ++c) {
-                    Column& col = m_columns[size_t(c)];
-                    if (entry % kSparse == 0)
-                        col.sparse.push_back(quint32(col.arena.size()));
-                    if (sqlite3_column_type(m_reading, c + 1) == SQLITE_NULL) {
-                        col.arena += kNull;
-                    } else {
-                        SearchFoldUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_reading, c + 1)),
-                                       sqlite3_column_bytes(m_reading, c + 1), m_ignoreAccents, col.arena);
-                    }
-                    col.arena += kEnd;
-                }
-                quint8 group = kNoGroup;
-                if (sqlite3_column_type(m_reading, kColumns + 1) != SQLITE_NULL) {
-                    const std::string name(
-                        reinterpret_cast<const char*>(sqlite3_column_text(m_reading, kColumns + 1)),
-                        size_t(sqlite3_column_bytes(m_reading, kColumns + 1)));
-                    const auto found = std::find(m_groupNames.begin(), m_groupNames.end(), name);
-                    if (found != m_groupNames.end()) {
-                        group = quint8(found - m_groupNames.begin());
-                    } else if (m_groupNames.size() < kDead) {
-                        group = quint8(m_groupNames.size());
-                        m_groupNames.push_back(name);
-                    } else {
-                        // Too many distinct groups to keep apart: leave everything to the engine.
-                        interrupt();
-                        m_phase = kDone;
-                        m_broken = true;
-                        return true;
-                    }
-                }
-                m_group.push_back(group);
+                    m_moved.insert(id, quint32(entry));
             } else {
                 const qint64 id = sqlite3_column_int64(m_reading, 0);
                 if (id < 0 || id > qint64(UINT32_MAX)) {
@@ -469,7 +515,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
             Column& col = m_columns[size_t(column)];
             const bool sorted = m_sorted == m_ids.size();
             for (quint32& id : col.order) {
-                const qint64 entry = sorted ? EntryOfId(m_ids, id) : entryOf(id);
+                const qint64 entry = sorted ? EntryOfSortedId(m_ids, id) : entryOf(id);
                 if (entry < 0) {
                     restart();
                     return false;

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <array>
+#include <atomic>
 #include <future>
 #include <memory>
 #include <string>
@@ -73,6 +74,10 @@ public:
     // A directory of at least this many contacts is searched in two halves side by side, where
     // the machine has a second processor.
     static void SetSideBySideMinimum(size_t contacts);
+    // A directory of at least this many contacts is read whole beside the window, in two halves
+    // side by side, through connections of their own; a smaller one is read in the window's idle
+    // steps.
+    static void SetFileReadingMinimum(size_t contacts);
     // Where the copy of the index of a directory file is kept.
     static QString CopyPath(const QString& databasePath);
     // Starts reading the copy of a directory file about to be opened, so that its index can
@@ -80,6 +85,9 @@ public:
     static void Prefetch(const QString& databasePath);
     // Whether what the index holds came from the copy kept at the last close.
     bool fromCopy() const { return m_fromCopy; }
+    // Whether the rows are being read beside the window, and whether those held were.
+    bool readingBeside() const { return m_readingFile; }
+    bool readBeside() const { return m_readBeside; }
     bool complete() const { return m_phase == kDone && !m_dirty && m_appended == 0; }
     // The contacts the index holds.
     size_t contacts() const { return live(); }
@@ -95,6 +103,32 @@ private:
     static QString s_prefetchedPath;
     static std::future<std::unique_ptr<Copy>> s_prefetched;
     void writeCopy(const FileStamp& stamp);
+    // Starts reading the whole directory beside the window, where it is large enough; false
+    // when it is left to the idle steps.
+    bool readFileBeside();
+    // Ends the reading of the copy or of the file, waiting for the threads to stop.
+    void dropCopy();
+    struct Column;
+    struct RowLists;
+    // Reads the rows of ids [first, last] through a connection of its own; false when they are
+    // not all read.
+    static bool ReadPart(int fd, qint64 first, qint64 last, bool ignoreAccents, bool sparse, size_t expected,
+                         const std::atomic<bool>& stop, const RowLists& to);
+    static bool ReadOrder(int fd, int column, const std::vector<quint32>& ids, const std::atomic<bool>& stop,
+                          Column& to);
+    static std::unique_ptr<Copy> ReadFile(int fd, qint64 lowest, qint64 highest, bool ignoreAccents,
+                                          bool halves, std::shared_ptr<std::atomic<bool>> stop);
+    // Appends the row of a reading of RowsStatement; false when the index cannot hold it. The
+    // start of every 32nd entry's text is noted only when `sparse`.
+    static bool AppendRow(sqlite3_stmt* row, const RowLists& to, bool ignoreAccents, size_t expected,
+                          bool sparse);
+    // The rows with every searched column and the group in id order, after the first bound id
+    // (and up to the second when `bounded`).
+    static QByteArray RowsStatement(bool bounded);
+    // The orders read first: the usual sort, then as the grid shows the columns.
+    static const std::array<int, kColumns>& OrderPhases();
+    // The place of an id in ascending distinct ids, or -1.
+    static qint64 EntryOfSortedId(const std::vector<quint32>& ids, qint64 id);
     // Takes over the copy being read, waiting for it when `wait`; false while it is not read yet.
     bool takeCopy(bool wait);
     void restart();
@@ -109,6 +143,9 @@ private:
     bool stale();
     static void UpdateHook(void* self, int operation, const char* database, const char* table, qint64 rowid);
     static void RollbackHook(void* self);
+    static int CommitHook(void* self);
+    // Something was written: a reading beside the window is stopped and thrown away.
+    void heardWrite();
 
     // The changed and added contacts taken over into the index; false when they cannot be, and
     // the directory must be read again.
@@ -120,7 +157,6 @@ private:
     qint64 entryOf(quint32 id) const;
     void removeEntries(const std::vector<quint32>& entries);
     size_t live() const { return m_ids.size() - m_dead; }
-    struct Column;
     // The entries of the blocks [first, end) of the sparse starts: a search matches the parts of
     // a large directory side by side.
     struct Part
@@ -185,6 +221,15 @@ private:
     // The stamp of the clean close the file was opened as; a copy of another is not taken.
     FileStamp m_copyStamp;
     bool m_fromCopy = false;
+    // m_copy is a reading of the file beside the window, begun when m_writes was as kept here.
+    bool m_readingFile = false;
+    bool m_readBeside = false;
+    qint64 m_writesAtReading = -1;
+    std::shared_ptr<std::atomic<bool>> m_stopReading;
+    // A reading beside the window failed on its own: the idle steps read until the next restart.
+    bool m_readingFailed = false;
+    // Every write, commit and rollback heard on the connection.
+    qint64 m_writes = 0;
 
     struct Column
     {
@@ -232,6 +277,13 @@ private:
         std::vector<quint8> group;
         std::vector<std::string> groupNames;
         std::array<Column, kColumns> columns;
+    };
+    struct RowLists
+    {
+        std::vector<quint32>& ids;
+        std::vector<quint8>& group;
+        std::vector<std::string>& groupNames;
+        std::array<Column, kColumns>& columns;
     };
 };
 

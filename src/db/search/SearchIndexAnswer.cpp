@@ -283,7 +283,7 @@ bool SearchIndex::resolve(const ContactSearch& search, std::vector<quint32>* ids
     // Texts are compared only by a search with a text condition.
     const QList<SearchLike> likes = SearchLikes(search);
     // Waited for where comparing accents otherwise than the index does would give it up unseen.
-    takeCopy(!likes.isEmpty() && search.ignoreAccents != m_ignoreAccents);
+    takeCopy(!likes.isEmpty() && search.ignoreAccents != m_ignoreAccents && !m_readingFile);
     if (!likes.isEmpty() && search.ignoreAccents != m_ignoreAccents) {
         m_ignoreAccents = search.ignoreAccents;
         restart();

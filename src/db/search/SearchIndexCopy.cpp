@@ -442,7 +442,24 @@ bool SearchIndex::takeCopy(bool wait)
     if (!wait && m_copy.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return false;
     std::unique_ptr<Copy> copy = m_copy.get();
+    const bool fromFile = m_readingFile;
+    m_readingFile = false;
     sqlite3* handle = m_connection->handle();
+    if (fromFile) {
+        // A reading of the file beside the window describes it only while nothing was written
+        // since it began: begun again from what the file holds now. One that failed on its own
+        // is not begun again until the next restart.
+        if (m_writes != m_writesAtReading) {
+            restart();
+            return true;
+        }
+        if (!copy) {
+            m_readingFailed = true;
+            return true;
+        }
+        copy->stamp = m_copyStamp;
+        copy->schemaVersion = m_schemaVersion;
+    }
     // Taken only while no contact has been written and nothing read since the start (a deletion
     // of every row passes the update hook by, but not the engine's count of changes): the copy
     // describes the contacts as the file was opened.
@@ -460,10 +477,18 @@ bool SearchIndex::takeCopy(bool wait)
     m_groupNames = std::move(copy->groupNames);
     m_columns = std::move(copy->columns);
     m_expected = m_ids.size();
-    m_columnsRead = (1 << kColumns) - 1;
+    // The orders not taken are read in the idle steps.
+    m_columnsRead = 0;
+    int ordered = 0;
+    for (int c = 0; c < kColumns; ++c)
+        if (m_columns[size_t(c)].ordered) {
+            m_columnsRead |= 1 << c;
+            ++ordered;
+        }
     m_column = -1;
-    m_phase = kDone;
-    m_fromCopy = true;
+    m_phase = ordered == kColumns ? kDone : 1 + ordered;
+    m_fromCopy = !fromFile;
+    m_readBeside = fromFile;
     return true;
 }
 

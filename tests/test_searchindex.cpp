@@ -193,8 +193,8 @@ private Q_SLOTS:
         m_box.reset();
     }
 
-    // Read in the window's idle steps, or beside it in two halves whose groups and texts are
-    // joined: the same rows either way.
+    // Read in the window's idle steps, or beside it by two connections that each take some of
+    // the columns: the same rows either way.
     void sameRowsAsEngine_data()
     {
         QTest::addColumn<bool>("beside");

@@ -237,7 +237,7 @@ sqlite3* OpenHeldFile(int fd)
     }
     // The collation and functions of the file's indexes; a small cache, as every page is read once.
     RegisterEngine(handle);
-    sqlite3_exec(handle, "pragma temp_store = memory; pragma cache_size = -2048", nullptr, nullptr, nullptr);
+    sqlite3_exec(handle, "pragma temp_store = memory; pragma cache_size = -256", nullptr, nullptr, nullptr);
     return handle;
 }
 

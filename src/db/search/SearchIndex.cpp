@@ -56,13 +56,13 @@ const std::array<int, SearchIndex::kColumns>& SearchIndex::OrderPhases()
     return phases;
 }
 
-QByteArray SearchIndex::RowsStatement(bool bounded)
+QByteArray SearchIndex::RowsStatement(unsigned columns, bool groups)
 {
     QByteArray text = "select id";
     for (int c = 0; c < kColumns; ++c)
-        text += ", " + QByteArray(SearchColumn(c)->name);
-    return text + (bounded ? ", skupina from zvonisty where id > ? and id <= ? order by id"
-                           : ", skupina from zvonisty where id > ? order by id");
+        if (columns & (1u << c))
+            text += ", " + QByteArray(SearchColumn(c)->name);
+    return text + (groups ? ", skupina" : "") + " from zvonisty where id > ? order by id";
 }
 
 // The ids of a directory have few gaps, so the place is found near the one it would have
@@ -86,36 +86,44 @@ qint64 SearchIndex::EntryOfSortedId(const std::vector<quint32>& ids, qint64 id)
     return at != ids.end() && *at == id ? at - ids.begin() : -1;
 }
 
-bool SearchIndex::AppendRow(sqlite3_stmt* row, const RowLists& to, bool ignoreAccents, size_t expected,
-                            bool sparse)
+bool SearchIndex::AppendRow(sqlite3_stmt* row, size_t entry, const RowLists& to, bool ignoreAccents,
+                            size_t expected, unsigned columns, bool groups)
 {
-    const size_t entry = to.ids.size();
     const qint64 id = sqlite3_column_int64(row, 0);
     if (id < 0 || id > qint64(UINT32_MAX))
         return false;
-    to.ids.push_back(quint32(id));
+    if (to.ids)
+        to.ids->push_back(quint32(id));
     if (entry == 16384 && expected > entry) {
         // Room for the rest at the size of the first rows, so the texts are not copied on
         // growing.
-        for (Column& c : to.columns)
-            c.arena.reserve(WithRoom(size_t(double(c.arena.size()) * double(expected) / 16384.0)));
+        for (int c = 0; c < kColumns; ++c)
+            if (columns & (1u << c))
+                to.columns[size_t(c)].arena.reserve(WithRoom(
+                    size_t(double(to.columns[size_t(c)].arena.size()) * double(expected) / 16384.0)));
     }
+    int at = 1;
     for (int c = 0; c < kColumns; ++c) {
+        if (!(columns & (1u << c)))
+            continue;
         Column& col = to.columns[size_t(c)];
-        if (sparse && entry % kSparse == 0)
+        if (entry % kSparse == 0)
             col.sparse.push_back(quint32(col.arena.size()));
-        if (sqlite3_column_type(row, c + 1) == SQLITE_NULL) {
+        if (sqlite3_column_type(row, at) == SQLITE_NULL) {
             col.arena += kNull;
         } else {
-            SearchFoldUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, c + 1)),
-                           sqlite3_column_bytes(row, c + 1), ignoreAccents, col.arena);
+            SearchFoldUtf8(reinterpret_cast<const char*>(sqlite3_column_text(row, at)),
+                           sqlite3_column_bytes(row, at), ignoreAccents, col.arena);
         }
         col.arena += kEnd;
+        ++at;
     }
+    if (!groups)
+        return true;
     quint8 group = kNoGroup;
-    if (sqlite3_column_type(row, kColumns + 1) != SQLITE_NULL) {
-        const std::string name(reinterpret_cast<const char*>(sqlite3_column_text(row, kColumns + 1)),
-                               size_t(sqlite3_column_bytes(row, kColumns + 1)));
+    if (sqlite3_column_type(row, at) != SQLITE_NULL) {
+        const std::string name(reinterpret_cast<const char*>(sqlite3_column_text(row, at)),
+                               size_t(sqlite3_column_bytes(row, at)));
         const auto found = std::find(to.groupNames.begin(), to.groupNames.end(), name);
         if (found != to.groupNames.end()) {
             group = quint8(found - to.groupNames.begin());
@@ -444,7 +452,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
             interrupt();
         if (!m_reading) {
             m_readingColumn = column;
-            const QByteArray text = m_phase == 0 ? RowsStatement(false)
+            const QByteArray text = m_phase == 0 ? RowsStatement(kAllColumns, true)
                                                  : "select id from zvonisty order by " +
                                                        QByteArray(SearchColumn(column)->name) + ", id";
             if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
@@ -473,8 +481,8 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
         while ((rc = sqlite3_step(m_reading)) == SQLITE_ROW) {
             if (m_phase == 0) {
                 const size_t entry = m_ids.size();
-                if (!AppendRow(m_reading, RowLists{m_ids, m_group, m_groupNames, m_columns}, m_ignoreAccents,
-                               m_expected, true)) {
+                if (!AppendRow(m_reading, entry, RowLists{&m_ids, m_group, m_groupNames, m_columns},
+                               m_ignoreAccents, m_expected, kAllColumns, true)) {
                     interrupt();
                     m_phase = kDone;
                     m_broken = true;

@@ -110,21 +110,23 @@ private:
     void dropCopy();
     struct Column;
     struct RowLists;
-    // Reads the rows of ids [first, last] through a connection of its own; false when they are
-    // not all read.
-    static bool ReadPart(int fd, qint64 first, qint64 last, bool ignoreAccents, bool sparse, size_t expected,
-                         const std::atomic<bool>& stop, const RowLists& to);
+    // Reads the given columns (and groups) of every row through a connection of its own, with
+    // a digest of the ids read; false when they are not all read.
+    static bool ReadRows(int fd, unsigned columns, bool groups, bool ignoreAccents, size_t expected,
+                         const std::atomic<bool>& stop, const RowLists& to, quint64* digest);
     static bool ReadOrder(int fd, int column, const std::vector<quint32>& ids, const std::atomic<bool>& stop,
                           Column& to);
-    static std::unique_ptr<Copy> ReadFile(int fd, qint64 lowest, qint64 highest, bool ignoreAccents,
-                                          bool halves, std::shared_ptr<std::atomic<bool>> stop);
-    // Appends the row of a reading of RowsStatement; false when the index cannot hold it. The
-    // start of every 32nd entry's text is noted only when `sparse`.
-    static bool AppendRow(sqlite3_stmt* row, const RowLists& to, bool ignoreAccents, size_t expected,
-                          bool sparse);
-    // The rows with every searched column and the group in id order, after the first bound id
-    // (and up to the second when `bounded`).
-    static QByteArray RowsStatement(bool bounded);
+    static std::unique_ptr<Copy> ReadFile(int fd, size_t expected, bool ignoreAccents, bool halves,
+                                          std::shared_ptr<std::atomic<bool>> stop);
+    static std::unique_ptr<Copy> ReadFileOnce(int fd, size_t expected, bool ignoreAccents, bool halves,
+                                              const std::atomic<bool>& stop);
+    static constexpr unsigned kAllColumns = (1u << kColumns) - 1;
+    // Appends the row of a reading of RowsStatement with the same columns and groups as the
+    // given entry; false when the index cannot hold it.
+    static bool AppendRow(sqlite3_stmt* row, size_t entry, const RowLists& to, bool ignoreAccents,
+                          size_t expected, unsigned columns, bool groups);
+    // The rows in id order after a given id: the id, the given searched columns, and the group.
+    static QByteArray RowsStatement(unsigned columns, bool groups);
     // The orders read first: the usual sort, then as the grid shows the columns.
     static const std::array<int, kColumns>& OrderPhases();
     // The place of an id in ascending distinct ids, or -1.
@@ -280,7 +282,8 @@ private:
     };
     struct RowLists
     {
-        std::vector<quint32>& ids;
+        // Null where the ids are kept by another reading.
+        std::vector<quint32>* ids;
         std::vector<quint8>& group;
         std::vector<std::string>& groupNames;
         std::array<Column, kColumns>& columns;

@@ -1,5 +1,5 @@
 // The first reading of a large directory, beside the window: connections of their own read the
-// file through the descriptor that holds it, each one half of the ids on a processor of its own,
+// file through the descriptor that holds it, each about half the texts on a processor of its own,
 // while the window stays free to answer. Whatever the program writes meanwhile stops the reading
 // and throws it away; it is read again once the writing has stopped.
 #include "db/engine/Columns.h"
@@ -13,44 +13,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
 namespace db {
 namespace {
-
-// The place after the `count`th end of a text from `at` on, eight bytes at a time.
-size_t PassEnds(const std::string& arena, size_t at, size_t count, char end)
-{
-    const char* const base = arena.data();
-    const size_t size = arena.size();
-    constexpr quint64 kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    constexpr quint64 kHigh = 0x8080808080808080ULL;
-    const quint64 ends = 0x0101010101010101ULL * quint8(end);
-    while (count > 0 && at < size) {
-        if constexpr (std::endian::native == std::endian::little) {
-            if (at + 8 <= size) {
-                quint64 word;
-                std::memcpy(&word, base + at, 8);
-                // The high bit of every byte that equals `end`, and of no other.
-                const quint64 y = word ^ ends;
-                quint64 found = ~(((y & kLow7) + kLow7) | y) & kHigh;
-                const size_t here = size_t(std::popcount(found));
-                if (here < count) {
-                    count -= here;
-                    at += 8;
-                    continue;
-                }
-                for (; count > 1; --count)
-                    found &= found - 1;
-                return at + size_t(std::countr_zero(found)) / 8 + 1;
-            }
-        }
-        if (base[at++] == end)
-            --count;
-    }
-    return at;
-}
 
 size_t g_fileReadingMinimum = 50000;
 
@@ -99,31 +64,41 @@ bool SearchIndex::readFileBeside()
     m_stopReading = std::make_shared<std::atomic<bool>>(false);
     m_writesAtReading = m_writes;
     m_readingFile = true;
-    m_copy = std::async(std::launch::async, &SearchIndex::ReadFile, fd, low, high, m_ignoreAccents,
+    // Room for the count the grid has just asked for; otherwise for the ids between, within reason.
+    const size_t expected = m_quickCountChanges == m_totalChanges
+                                ? size_t(qMax<qint64>(0, m_quickCount))
+                                : size_t(qMin<qint64>(high - low + 1, 1 << 24));
+    m_copy = std::async(std::launch::async, &SearchIndex::ReadFile, fd, expected, m_ignoreAccents,
                         QThread::idealThreadCount() > 1, m_stopReading);
     return true;
 }
 
-bool SearchIndex::ReadPart(int fd, qint64 first, qint64 last, bool ignoreAccents, bool sparse,
-                           size_t expected, const std::atomic<bool>& stop, const RowLists& to)
+bool SearchIndex::ReadRows(int fd, unsigned columns, bool groups, bool ignoreAccents, size_t expected,
+                           const std::atomic<bool>& stop, const RowLists& to, quint64* digest)
 {
     sqlite3* handle = OpenHeldFile(fd);
     if (!handle)
         return false;
     sqlite3_stmt* rows = nullptr;
     bool read = false;
-    if (sqlite3_prepare_v2(handle, RowsStatement(true).constData(), -1, &rows, nullptr) == SQLITE_OK) {
-        sqlite3_bind_int64(rows, 1, first - 1);
-        sqlite3_bind_int64(rows, 2, last);
-        ReserveLarge(to.ids, WithRoom(expected), expected);
-        ReserveLarge(to.group, WithRoom(expected), expected);
+    if (sqlite3_prepare_v2(handle, RowsStatement(columns, groups).constData(), -1, &rows, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_bind_int64(rows, 1, -1);
+        if (to.ids)
+            ReserveLarge(*to.ids, WithRoom(expected), expected);
+        if (groups)
+            ReserveLarge(to.group, WithRoom(expected), expected);
         int rc;
-        int n = 0;
+        size_t n = 0;
+        quint64 mixed = 0;
         while ((rc = sqlite3_step(rows)) == SQLITE_ROW &&
-               AppendRow(rows, to, ignoreAccents, expected, sparse))
+               AppendRow(rows, n, to, ignoreAccents, expected, columns, groups)) {
+            mixed = (mixed ^ quint64(sqlite3_column_int64(rows, 0))) * 0x100000001B3ULL;
             if (++n % 512 == 0 && stop.load(std::memory_order_relaxed))
                 break;
+        }
         read = rc == SQLITE_DONE;
+        *digest = mixed ^ n;
     }
     sqlite3_finalize(rows);
     sqlite3_close(handle);
@@ -168,77 +143,61 @@ bool SearchIndex::ReadOrder(int fd, int column, const std::vector<quint32>& ids,
     return read;
 }
 
-std::unique_ptr<SearchIndex::Copy> SearchIndex::ReadFile(int fd, qint64 lowest, qint64 highest,
-                                                         bool ignoreAccents, bool halves,
-                                                         std::shared_ptr<std::atomic<bool>> stop)
+std::unique_ptr<SearchIndex::Copy> SearchIndex::ReadFile(int fd, size_t expected, bool ignoreAccents,
+                                                         bool halves, std::shared_ptr<std::atomic<bool>> stop)
+{
+    // Memory refused is a reading failed, left to the idle steps: nothing is thrown to the window.
+    try {
+        return ReadFileOnce(fd, expected, ignoreAccents, halves, *stop);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+std::unique_ptr<SearchIndex::Copy> SearchIndex::ReadFileOnce(int fd, size_t expected, bool ignoreAccents,
+                                                             bool halves, const std::atomic<bool>& stop)
 {
     auto copy = std::make_unique<Copy>();
-    const qint64 middle = halves ? lowest + (highest - lowest) / 2 : highest;
-    const RowLists whole{copy->ids, copy->group, copy->groupNames, copy->columns};
-    // The later half apart, appended to the first once both are read.
-    std::vector<quint32> ids;
-    std::vector<quint8> group;
-    std::vector<std::string> groupNames;
+    // Side by side, each connection steps through every row and takes about half the texts:
+    // the names, the organisations and the groups on one side, the rest on the other, as the
+    // texts of directories are shared. Nothing is joined but the columns themselves.
+    unsigned beside = 0;
+    if (halves)
+        for (int c = 0; c < kColumns; ++c)
+            if (qstrcmp(SearchColumn(c)->name, "jmeno") != 0 &&
+                qstrcmp(SearchColumn(c)->name, "organizace") != 0)
+                beside |= 1u << c;
+    std::vector<quint8> noGroups;
+    std::vector<std::string> noGroupNames;
     std::array<Column, kColumns> columns;
-    std::future<bool> later;
-    if (middle < highest)
-        later = std::async(std::launch::async, [&] {
-            return ReadPart(fd, middle + 1, highest, ignoreAccents, false, size_t(highest - middle), *stop,
-                            RowLists{ids, group, groupNames, columns});
+    quint64 rows = 0;
+    quint64 besideRows = 0;
+    std::future<bool> other;
+    if (beside != 0)
+        other = std::async(std::launch::async, [&] {
+            return ReadRows(fd, beside, false, ignoreAccents, expected, stop,
+                            RowLists{nullptr, noGroups, noGroupNames, columns}, &besideRows);
         });
-    bool read = ReadPart(fd, lowest, middle, ignoreAccents, true, size_t(highest - lowest) + 1, *stop, whole);
-    if (later.valid())
-        read = later.get() && read;
-    if (!read || stop->load())
+    bool read = ReadRows(fd, kAllColumns & ~beside, true, ignoreAccents, expected, stop,
+                         RowLists{&copy->ids, copy->group, copy->groupNames, copy->columns}, &rows);
+    if (other.valid())
+        read = other.get() && read;
+    // Both read the same rows, as nothing was written meanwhile.
+    if (!read || stop.load() || (beside != 0 && besideRows != rows))
         return nullptr;
-
-    // The later half's groups by name among the first's.
-    std::vector<quint8> groupOf(groupNames.size());
-    for (size_t g = 0; g < groupNames.size(); ++g) {
-        const auto found = std::find(copy->groupNames.begin(), copy->groupNames.end(), groupNames[g]);
-        if (found == copy->groupNames.end() && copy->groupNames.size() >= kDead)
-            return nullptr;
-        groupOf[g] = quint8(found - copy->groupNames.begin());
-        if (found == copy->groupNames.end())
-            copy->groupNames.push_back(groupNames[g]);
-    }
-    const size_t before = copy->ids.size();
-    const size_t n = before + ids.size();
-    GrowLarge(copy->ids, n);
-    copy->ids.insert(copy->ids.end(), ids.begin(), ids.end());
-    ids = {};
-    GrowLarge(copy->group, n);
-    for (quint8 g : group)
-        copy->group.push_back(g == kNoGroup ? g : groupOf[g]);
-    group = {};
-    for (int c = 0; c < kColumns; ++c) {
-        Column& col = copy->columns[size_t(c)];
-        std::string& rest = columns[size_t(c)].arena;
-        size_t at = col.arena.size();
-        GrowLarge(col.arena, at + rest.size());
-        PreferLargePages(col.arena.data() + at, rest.size());
-        col.arena += rest;
-        // One column at a time given back, so that the halves are never held twice whole.
-        std::string().swap(rest);
-        // The start of every 32nd entry, counted on from the first half's.
-        for (size_t e = before; e < n;) {
-            if (e % kSparse == 0)
-                col.sparse.push_back(quint32(at));
-            const size_t pass = std::min(size_t(kSparse) - e % size_t(kSparse), n - e);
-            at = PassEnds(col.arena, at, pass, kEnd);
-            e += pass;
-        }
-    }
+    for (int c = 0; c < kColumns; ++c)
+        if (beside & (1u << c))
+            copy->columns[size_t(c)] = std::move(columns[size_t(c)]);
 
     // The usual sort and the grid's first column side by side; the others in the idle steps.
     const std::array<int, kColumns>& phases = OrderPhases();
     const auto& all = copy->ids;
     auto second = std::async(std::launch::async, [&] {
-        return ReadOrder(fd, phases[1], all, *stop, copy->columns[size_t(phases[1])]);
+        return ReadOrder(fd, phases[1], all, stop, copy->columns[size_t(phases[1])]);
     });
-    read = ReadOrder(fd, phases[0], all, *stop, copy->columns[size_t(phases[0])]);
+    read = ReadOrder(fd, phases[0], all, stop, copy->columns[size_t(phases[0])]);
     read = second.get() && read;
-    if (!read || stop->load())
+    if (!read || stop.load())
         return nullptr;
     copy->ignoreAccents = ignoreAccents;
     copy->lastRead = copy->ids.empty() ? -1 : qint64(copy->ids.back());

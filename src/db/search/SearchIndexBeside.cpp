@@ -13,6 +13,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <system_error>
 
 namespace db {
 namespace {
@@ -68,8 +70,15 @@ bool SearchIndex::readFileBeside()
     const size_t expected = m_quickCountChanges == m_totalChanges
                                 ? size_t(qMax<qint64>(0, m_quickCount))
                                 : size_t(qMin<qint64>(high - low + 1, 1 << 24));
-    m_copy = std::async(std::launch::async, &SearchIndex::ReadFile, fd, expected, m_ignoreAccents,
-                        QThread::idealThreadCount() > 1, m_stopReading);
+    try {
+        m_copy = std::async(std::launch::async, &SearchIndex::ReadFile, fd, expected, m_ignoreAccents,
+                            QThread::idealThreadCount() > 1, m_stopReading);
+    } catch (const std::system_error&) {
+        // No thread to be had: the idle steps read.
+        m_readingFile = false;
+        m_readingFailed = true;
+        return false;
+    }
     return true;
 }
 
@@ -146,10 +155,11 @@ bool SearchIndex::ReadOrder(int fd, int column, const std::vector<quint32>& ids,
 std::unique_ptr<SearchIndex::Copy> SearchIndex::ReadFile(int fd, size_t expected, bool ignoreAccents,
                                                          bool halves, std::shared_ptr<std::atomic<bool>> stop)
 {
-    // Memory refused is a reading failed, left to the idle steps: nothing is thrown to the window.
+    // Memory or a thread refused is a reading failed, left to the idle steps: nothing is thrown
+    // to the window.
     try {
         return ReadFileOnce(fd, expected, ignoreAccents, halves, *stop);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return nullptr;
     }
 }

@@ -1,9 +1,9 @@
 // What the directory needs of its database engine, checked on real files.
-#include "db/contacts/Query.h"
 #include "db/engine/Connection.h"
 #include "db/engine/Dialect.h"
 #include "db/engine/Engine.h"
 #include "db/engine/SearchText.h"
+#include "db/contacts/Query.h"
 #include "testsupport/TestSupport.h"
 
 #include <QDir>
@@ -15,9 +15,9 @@
 #include <sqlite3.h>
 
 using db::Connection;
+using testsupport::ConnectionStringFor;
 using db::EngineError;
 using db::Query;
-using testsupport::ConnectionStringFor;
 
 class TestEngine : public testsupport::FreshDirectoryTest
 {
@@ -39,22 +39,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("condition");
         QTest::addColumn<bool>("found");
-        QTest::newRow("equal upper") << "Čermák"
-                                     << "jmeno = 'ČERMÁK'" << true;
-        QTest::newRow("equal lower č") << "ČERMÁK"
-                                       << "jmeno = 'čermák'" << true;
-        QTest::newRow("accent differs") << "Cermak"
-                                        << "jmeno = 'Čermák'" << false;
-        QTest::newRow("like Czech") << "NOVOTNÝ"
-                                    << "jmeno like '%ný%'" << true;
-        QTest::newRow("like underscore") << "Řehoř"
-                                         << "jmeno like 'ř_hoř'" << true;
-        QTest::newRow("like percent only") << "x"
-                                           << "jmeno like '%%'" << true;
-        QTest::newRow("like no match") << "Novák"
-                                       << "jmeno like '%nový%'" << false;
-        QTest::newRow("like escape") << "50% sleva"
-                                     << "jmeno like '50!%%' escape '!'" << true;
+        QTest::newRow("equal upper") << "Čermák" << "jmeno = 'ČERMÁK'" << true;
+        QTest::newRow("equal lower č") << "ČERMÁK" << "jmeno = 'čermák'" << true;
+        QTest::newRow("accent differs") << "Cermak" << "jmeno = 'Čermák'" << false;
+        QTest::newRow("like Czech") << "NOVOTNÝ" << "jmeno like '%ný%'" << true;
+        QTest::newRow("like underscore") << "Řehoř" << "jmeno like 'ř_hoř'" << true;
+        QTest::newRow("like percent only") << "x" << "jmeno like '%%'" << true;
+        QTest::newRow("like no match") << "Novák" << "jmeno like '%nový%'" << false;
+        QTest::newRow("like escape") << "50% sleva" << "jmeno like '50!%%' escape '!'" << true;
     }
     void comparisonIgnoresCaseOfCzechLetters()
     {
@@ -62,10 +54,9 @@ private Q_SLOTS:
         QFETCH(QString, condition);
         QFETCH(bool, found);
         insertName(stored);
-        QCOMPARE(
-            column(QStringLiteral("select jmeno from zvonisty where ") + condition, QStringLiteral("jmeno"))
-                .size(),
-            found ? 1 : 0);
+        QCOMPARE(column(QStringLiteral("select jmeno from zvonisty where ") + condition, QStringLiteral("jmeno"))
+                     .size(),
+                 found ? 1 : 0);
     }
 
     void groupByIgnoresCase()
@@ -81,43 +72,39 @@ private Q_SLOTS:
 
     void orderByIsCzechAlphabetical()
     {
-        const QStringList names = {
-            QStringLiteral("chalupa"), QStringLiteral("Hrubý"),  QStringLiteral("Čech"),
-            QStringLiteral("cibule"),  QStringLiteral("Ivan"),   QStringLiteral("ŽÁK"),
-            QStringLiteral("zeman"),   QStringLiteral("Řezník"), QStringLiteral("rys"),
-            QStringLiteral("Ábel"),    QStringLiteral("adam"),   QStringLiteral("Šťastný")};
+        const QStringList names = {QStringLiteral("chalupa"), QStringLiteral("Hrubý"),  QStringLiteral("Čech"),
+                                   QStringLiteral("cibule"),  QStringLiteral("Ivan"),   QStringLiteral("ŽÁK"),
+                                   QStringLiteral("zeman"),   QStringLiteral("Řezník"), QStringLiteral("rys"),
+                                   QStringLiteral("Ábel"),    QStringLiteral("adam"),   QStringLiteral("Šťastný")};
         for (const QString& n : names)
             insertName(n);
-        const QStringList expected = {
-            QStringLiteral("Ábel"),    QStringLiteral("adam"),  QStringLiteral("cibule"),
-            QStringLiteral("Čech"),    QStringLiteral("Hrubý"), QStringLiteral("chalupa"),
-            QStringLiteral("Ivan"),    QStringLiteral("rys"),   QStringLiteral("Řezník"),
-            QStringLiteral("Šťastný"), QStringLiteral("zeman"), QStringLiteral("ŽÁK")};
+        const QStringList expected = {QStringLiteral("Ábel"),   QStringLiteral("adam"),   QStringLiteral("cibule"),
+                                      QStringLiteral("Čech"),   QStringLiteral("Hrubý"),  QStringLiteral("chalupa"),
+                                      QStringLiteral("Ivan"),   QStringLiteral("rys"),    QStringLiteral("Řezník"),
+                                      QStringLiteral("Šťastný"), QStringLiteral("zeman"), QStringLiteral("ŽÁK")};
         QCOMPARE(column(QStringLiteral("select jmeno from zvonisty order by jmeno"), QStringLiteral("jmeno")),
                  expected);
         QStringList reversed(expected.rbegin(), expected.rend());
-        QCOMPARE(
-            column(QStringLiteral("select jmeno from zvonisty order by jmeno desc"), QStringLiteral("jmeno")),
-            reversed);
+        QCOMPARE(column(QStringLiteral("select jmeno from zvonisty order by jmeno desc"), QStringLiteral("jmeno")),
+                 reversed);
     }
 
     void collationIsATotalOrder()
     {
         // Equal only when equal but for case; otherwise antisymmetric.
-        const QStringList words = {
-            QStringLiteral("a"),         QStringLiteral("A"),          QStringLiteral("á"),
-            QStringLiteral("ch"),        QStringLiteral("cH"),         QStringLiteral("c"),
-            QStringLiteral("h"),         QStringLiteral("ď"),          QStringLiteral("d"),
-            QStringLiteral("1"),         QStringLiteral(" "),          QStringLiteral(""),
-            QStringLiteral("\t"),        QStringLiteral("a b"),        QStringLiteral("a\tb"),
-            QStringLiteral("ab"),        QStringLiteral("a\nb"),       QStringLiteral("k"),
-            QString::fromUtf8("\u212A"), QString::fromUtf8("a\u00a0b")};
+        const QStringList words = {QStringLiteral("a"),    QStringLiteral("A"),    QStringLiteral("á"),
+                                   QStringLiteral("ch"),   QStringLiteral("cH"),   QStringLiteral("c"),
+                                   QStringLiteral("h"),    QStringLiteral("ď"),    QStringLiteral("d"),
+                                   QStringLiteral("1"),    QStringLiteral(" "),    QStringLiteral(""),
+                                   QStringLiteral("\t"),   QStringLiteral("a b"),  QStringLiteral("a\tb"),
+                                   QStringLiteral("ab"),   QStringLiteral("a\nb"), QStringLiteral("k"),
+                                   QString::fromUtf8("\u212A"), QString::fromUtf8("a\u00a0b")};
         for (const QString& x : words)
             for (const QString& y : words) {
                 const int xy = db::CompareCzech(x, y);
                 const int yx = db::CompareCzech(y, x);
                 QCOMPARE(xy == 0, x.toCaseFolded() == y.toCaseFolded());
-                QCOMPARE(xy<0, yx> 0);
+                QCOMPARE(xy < 0, yx > 0);
                 for (const QString& z : words)
                     if (xy <= 0 && db::CompareCzech(y, z) <= 0)
                         QVERIFY(db::CompareCzech(x, z) <= 0);
@@ -129,24 +116,12 @@ private Q_SLOTS:
     // character cut in its middle, case differences).
     void byteTextsCompareAsCharacterTexts()
     {
-        const QStringList pieces = {QStringLiteral("c"),
-                                    QStringLiteral("C"),
-                                    QStringLiteral("h"),
-                                    QStringLiteral("H"),
-                                    QStringLiteral("ch"),
-                                    QStringLiteral("č"),
-                                    QStringLiteral("Č"),
-                                    QStringLiteral("á"),
-                                    QStringLiteral("a"),
-                                    QStringLiteral(" "),
-                                    QStringLiteral("\t"),
-                                    QStringLiteral("ř"),
-                                    QStringLiteral("ž"),
-                                    QStringLiteral("Ž"),
-                                    QString::fromUtf8("\u212A"),
-                                    QStringLiteral("k"),
-                                    QString::fromUtf8("\U0001F600"),
-                                    QStringLiteral("1")};
+        const QStringList pieces = {QStringLiteral("c"), QStringLiteral("C"), QStringLiteral("h"),
+                                    QStringLiteral("H"), QStringLiteral("ch"), QStringLiteral("č"),
+                                    QStringLiteral("Č"), QStringLiteral("á"), QStringLiteral("a"),
+                                    QStringLiteral(" "), QStringLiteral("\t"), QStringLiteral("ř"),
+                                    QStringLiteral("ž"), QStringLiteral("Ž"), QString::fromUtf8("\u212A"),
+                                    QStringLiteral("k"), QString::fromUtf8("\U0001F600"), QStringLiteral("1")};
         QRandomGenerator rng(77);
         auto randomText = [&](int length) {
             QString t;
@@ -159,12 +134,10 @@ private Q_SLOTS:
             const QString a = common + randomText(rng.bounded(4));
             const QString b = common + randomText(rng.bounded(4));
             const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
-            const int bytes =
-                db::CompareCzechUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()));
+            const int bytes = db::CompareCzechUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size()));
             const int chars = db::CompareCzech(a, b);
             if ((bytes < 0) != (chars < 0) || (bytes == 0) != (chars == 0))
-                QFAIL(qPrintable(
-                    QStringLiteral("'%1' and '%2': %3 against %4").arg(a, b).arg(bytes).arg(chars)));
+                QFAIL(qPrintable(QStringLiteral("'%1' and '%2': %3 against %4").arg(a, b).arg(bytes).arg(chars)));
         }
     }
 
@@ -173,25 +146,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<bool>("equal");
-        QTest::newRow("blank and tab") << "603 123 456"
-                                       << "603\t123\t456" << false;
-        QTest::newRow("blank and line end") << "a b"
-                                            << "a\nb" << false;
-        QTest::newRow("line ends") << "a\r\nb"
-                                   << "a\n\rb" << false;
+        QTest::newRow("blank and tab") << "603 123 456" << "603\t123\t456" << false;
+        QTest::newRow("blank and line end") << "a b" << "a\nb" << false;
+        QTest::newRow("line ends") << "a\r\nb" << "a\n\rb" << false;
         QTest::newRow("blank and no-break space") << "a b" << QString::fromUtf8("a\u00a0b") << false;
-        QTest::newRow("control characters") << "x\x01"
-                                            << "x\x02" << false;
-        QTest::newRow("blank and nothing") << " "
-                                           << "" << false;
-        QTest::newRow("accent") << "Cermak"
-                                << "Čermák" << false;
-        QTest::newRow("case") << "ABC def"
-                              << "abc DEF" << true;
-        QTest::newRow("Czech case") << "ČÁP ŘEHOŘ"
-                                    << "čáp řehoř" << true;
-        QTest::newRow("ch case") << "CHALUPA"
-                                 << "chalupa" << true;
+        QTest::newRow("control characters") << "x\x01" << "x\x02" << false;
+        QTest::newRow("blank and nothing") << " " << "" << false;
+        QTest::newRow("accent") << "Cermak" << "Čermák" << false;
+        QTest::newRow("case") << "ABC def" << "abc DEF" << true;
+        QTest::newRow("Czech case") << "ČÁP ŘEHOŘ" << "čáp řehoř" << true;
+        QTest::newRow("ch case") << "CHALUPA" << "chalupa" << true;
         QTest::newRow("Kelvin sign is a k") << QString::fromUtf8("\u212Aa") << "ka" << true;
     }
     void onlyLetterCaseIsIgnored()
@@ -201,13 +165,11 @@ private Q_SLOTS:
         QFETCH(bool, equal);
         QCOMPARE(db::CompareCzech(a, b) == 0, equal);
         const QByteArray ua = a.toUtf8(), ub = b.toUtf8();
-        QCOMPARE(db::CompareCzechUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size())) == 0,
-                 equal);
+        QCOMPARE(db::CompareCzechUtf8(ua.constData(), int(ua.size()), ub.constData(), int(ub.size())) == 0, equal);
         // The same through the engine: a look-up by value and the grouping of the group list.
         exec(QStringLiteral("insert into zvonisty (telefon, skupina) values ('%1', '%1')").arg(a));
         exec(QStringLiteral("insert into zvonisty (telefon, skupina) values ('%1', '%1')").arg(b));
-        QCOMPARE(column(QStringLiteral("select telefon from zvonisty where telefon = '%1'").arg(a), "telefon")
-                     .size(),
+        QCOMPARE(column(QStringLiteral("select telefon from zvonisty where telefon = '%1'").arg(a), "telefon").size(),
                  equal ? 2 : 1);
         QCOMPARE(column(QStringLiteral("select skupina from zvonisty group by skupina"), "skupina").size(),
                  equal ? 1 : 2);
@@ -262,12 +224,10 @@ private Q_SLOTS:
     {
         insertName(QStringLiteral("a"));
         insertName(QStringLiteral("b"));
-        const int highest =
-            column(QStringLiteral("select max(id) as m from zvonisty"), QStringLiteral("m"))[0].toInt();
+        const int highest = column(QStringLiteral("select max(id) as m from zvonisty"), QStringLiteral("m"))[0].toInt();
         exec(QStringLiteral("delete from zvonisty where id=%1").arg(highest));
         insertName(QStringLiteral("c"));
-        const QStringList ids =
-            column(QStringLiteral("select id from zvonisty where jmeno='c'"), QStringLiteral("id"));
+        const QStringList ids = column(QStringLiteral("select id from zvonisty where jmeno='c'"), QStringLiteral("id"));
         QVERIFY(ids[0].toInt() > highest);
     }
 
@@ -299,9 +259,8 @@ private Q_SLOTS:
         QFETCH(int, width);
         const QString fits(width, QChar(u'ž'));
         exec(QStringLiteral("insert into zvonisty (%1) values ('%2')").arg(field, fits));
-        QVERIFY_THROWS_EXCEPTION(
-            EngineError,
-            exec(QStringLiteral("insert into zvonisty (%1) values ('%2')").arg(field, fits + 'x')));
+        QVERIFY_THROWS_EXCEPTION(EngineError,
+                                 exec(QStringLiteral("insert into zvonisty (%1) values ('%2')").arg(field, fits + 'x')));
         QCOMPARE(column(QStringLiteral("select %1 from zvonisty").arg(field), field), QStringList{fits});
     }
 
@@ -310,24 +269,21 @@ private Q_SLOTS:
         exec(QStringLiteral("alter table zvonisty add icq varchar(15)"));
         exec(QStringLiteral("insert into zvonisty (icq) values ('%1')").arg(QString(15, QLatin1Char('1'))));
         QVERIFY_THROWS_EXCEPTION(
-            EngineError,
-            exec(QStringLiteral("insert into zvonisty (icq) values ('%1')").arg(QString(16, '1'))));
+            EngineError, exec(QStringLiteral("insert into zvonisty (icq) values ('%1')").arg(QString(16, '1'))));
     }
 
     void oneStatementPerCall()
     {
         insertName(QStringLiteral("zůstane"));
-        QVERIFY_THROWS_EXCEPTION(EngineError,
-                                 exec(QStringLiteral("insert into zvonisty (jmeno) values ('x'); "
-                                                     "delete from zvonisty")));
+        QVERIFY_THROWS_EXCEPTION(EngineError, exec(QStringLiteral("insert into zvonisty (jmeno) values ('x'); "
+                                                                  "delete from zvonisty")));
         QCOMPARE(column(QStringLiteral("select jmeno from zvonisty"), QStringLiteral("jmeno")),
                  QStringList{QStringLiteral("zůstane")});
         // A trailing ";" or comment is not a second statement, and a ";" inside a value is text.
         exec(QStringLiteral("insert into zvonisty (jmeno) values ('a;b'); -- konec"));
-        QCOMPARE(
-            column(QStringLiteral("select jmeno from zvonisty where jmeno = 'a;b';"), QStringLiteral("jmeno"))
-                .size(),
-            1);
+        QCOMPARE(column(QStringLiteral("select jmeno from zvonisty where jmeno = 'a;b';"), QStringLiteral("jmeno"))
+                     .size(),
+                 1);
     }
 
     void dialectStatements()
@@ -343,8 +299,8 @@ private Q_SLOTS:
         exec(QStringLiteral("create table sloupce (id varchar(10), telefon numeric, jmeno numeric)"));
         exec(QStringLiteral("insert into sloupce (id, telefon, jmeno) values ('sort', null, 0)"));
         exec(QStringLiteral("alter table sloupce add constraint p_sloupce primary key (id)"));
-        QVERIFY_THROWS_EXCEPTION(
-            EngineError, exec(QStringLiteral("insert into sloupce (id, telefon) values ('SORT', 1)")));
+        QVERIFY_THROWS_EXCEPTION(EngineError,
+                                 exec(QStringLiteral("insert into sloupce (id, telefon) values ('SORT', 1)")));
         // Quoted values are never rewritten.
         exec(QStringLiteral("insert into zvonisty (jmeno) values ('date()+time() x varchar(5)')"));
         QCOMPARE(column(QStringLiteral("select jmeno from zvonisty"), QStringLiteral("jmeno")),
@@ -410,10 +366,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("engine");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("locked") << SQLITE_BUSY << "database is locked"
-                                << "Databázi právě používá jiný program.";
-        QTest::newRow("not a database") << SQLITE_NOTADB << "file is not a database"
-                                        << "Soubor není databází.";
+        QTest::newRow("locked") << SQLITE_BUSY << "database is locked" << "Databázi právě používá jiný program.";
+        QTest::newRow("not a database") << SQLITE_NOTADB << "file is not a database" << "Soubor není databází.";
         QTest::newRow("cannot open") << SQLITE_CANTOPEN << "unable to open database file"
                                      << "Soubor databáze nelze otevřít.";
         QTest::newRow("permission") << SQLITE_PERM << "access permission denied"
@@ -422,8 +376,7 @@ private Q_SLOTS:
                                   << "Pole zvonisty.jmeno musí být vyplněno.";
         QTest::newRow("no column named") << SQLITE_ERROR << "table zvonisty has no column named mobil"
                                          << "Tabulka zvonisty nemá sloupec mobil.";
-        QTest::newRow("width check") << SQLITE_CONSTRAINT_CHECK
-                                     << "CHECK constraint failed: length(email) <= 50"
+        QTest::newRow("width check") << SQLITE_CONSTRAINT_CHECK << "CHECK constraint failed: length(email) <= 50"
                                      << "Hodnota pole Email je delší, než pole dovoluje (nejvýše 50 znaků).";
         QTest::newRow("unknown") << SQLITE_ERROR << "something new went wrong"
                                  << "Databáze ohlásila chybu: something new went wrong";
@@ -440,11 +393,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("empty") << QByteArray();
-        QTest::newRow("random")
-            << QByteArray::fromHex("8f1a22c0ffee00112233445566778899aabbccddeeff").repeated(300);
+        QTest::newRow("random") << QByteArray::fromHex("8f1a22c0ffee00112233445566778899aabbccddeeff").repeated(300);
         QTest::newRow("text") << QByteArray("telefon;jmeno\r\n603 123 456;Novák\r\n");
-        QTest::newRow("foreign database")
-            << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 19).repeated(200);
+        QTest::newRow("foreign database") << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 19).repeated(200);
     }
     void filesThatAreNotDirectoriesAreLeftAlone()
     {

@@ -348,9 +348,7 @@ bool SearchIndex::stepFor(qint64 nanoseconds, int goal)
             interrupt();
         if (!m_reading) {
             m_readingColumn = column;
-            const QByteArray text = m_phase == 0 ? RowsStatement(kAllColumns, true)
-                                                 : "select id from zvonisty order by " +
-                                                       QByteArray(SearchColumn(column)->name) + ", id";
+            const QByteArray text = m_phase == 0 ? RowsStatement(kAllColumns, true) : OrderStatement(column);
             if (sqlite3_prepare_v2(handle, text.constData(), -1, &m_reading, nullptr) != SQLITE_OK) {
                 interrupt();
                 m_phase = kDone;

@@ -127,6 +127,8 @@ private:
                           size_t expected, unsigned columns, bool groups);
     // The rows in id order after a given id: the id, the given searched columns, and the group.
     static QByteArray RowsStatement(unsigned columns, bool groups);
+    // The ids in the order of a column's index, equal values by id.
+    static QByteArray OrderStatement(int column);
     // The orders read first: the usual sort, then as the grid shows the columns.
     static const std::array<int, kColumns>& OrderPhases();
     // The place of an id in ascending distinct ids, or -1.

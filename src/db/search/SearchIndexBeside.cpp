@@ -121,8 +121,7 @@ bool SearchIndex::ReadOrder(int fd, int column, const std::vector<quint32>& ids,
     if (!handle)
         return false;
     sqlite3_stmt* order = nullptr;
-    const QByteArray text =
-        "select id from zvonisty order by " + QByteArray(SearchColumn(column)->name) + ", id";
+    const QByteArray text = OrderStatement(column);
     bool read = false;
     if (sqlite3_prepare_v2(handle, text.constData(), -1, &order, nullptr) == SQLITE_OK) {
         ReserveLarge(to.order, WithRoom(ids.size()), ids.size());

@@ -40,6 +40,11 @@ QByteArray SearchIndex::RowsStatement(unsigned columns, bool groups)
     return text + (groups ? ", skupina" : "") + " from zvonisty where id > ? order by id";
 }
 
+QByteArray SearchIndex::OrderStatement(int column)
+{
+    return "select id from zvonisty order by " + QByteArray(SearchColumn(column)->name) + ", id";
+}
+
 // The ids of a directory have few gaps, so the place is found near the one it would have
 // without any, which is never below it: a look at one place instead of a binary search through
 // cold memory.
